@@ -1,0 +1,33 @@
+# Project-wide build settings shared by every target.
+
+set(SONABOX_SANITIZER "" CACHE STRING "Build everything with a sanitizer: address, thread or empty")
+if(SONABOX_SANITIZER STREQUAL "address")
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+elseif(SONABOX_SANITIZER STREQUAL "thread")
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+elseif(NOT SONABOX_SANITIZER STREQUAL "")
+    message(FATAL_ERROR "SONABOX_SANITIZER must be address, thread or empty")
+endif()
+
+# The program directory of a build: the program, its launcher, the decoder library, the
+# encoder programs and the help text, laid out as the program expects to find them.
+set(SONABOX_PROGRAM_DIR ${CMAKE_BINARY_DIR}/sonabox)
+
+# Where the install puts the program directory, below the prefix.
+set(SONABOX_INSTALL_DIR lib/sonabox)
+
+# Applies the language level and warning flags to one of our own targets.
+function(sonabox_defaults target)
+    target_compile_features(${target} PRIVATE cxx_std_20)
+    target_compile_options(${target} PRIVATE -Wall -Wextra)
+endfunction()
+
+# Registers a GoogleTest or Qt Test executable with CTest. Every test runs offscreen, so no
+# display is needed; tests that play sound pick SDL's disk or dummy driver themselves.
+function(sonabox_test target)
+    sonabox_defaults(${target})
+    add_test(NAME ${target} COMMAND ${target})
+    set_tests_properties(${target} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+endfunction()

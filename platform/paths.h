@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+#include <filesystem>
+
+// Path texts as the program shows and stores them, and their conversion to file-system paths.
+namespace platform {
+
+// The path separator of this system.
+QString separator();
+
+// Appends the separator unless the text already ends in one (a root such as "/" does).
+QString withSeparator(const QString& directory);
+
+// The directory with the separator where needed, then the name.
+QString joinPath(const QString& directory, const QString& name);
+
+// Converts between path texts and file-system paths in the local file-name encoding.
+std::filesystem::path toFsPath(const QString& path);
+QString fromFsPath(const std::filesystem::path& path);
+
+} // namespace platform
