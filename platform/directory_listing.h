@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the browsers show of a directory. Hidden entries and entries that can't be read are
+// left out; a directory that can't be read lists nothing.
+namespace platform {
+
+// The names of the sub-directories, in name order.
+QStringList subdirectories(const QString& directory);
+
+// The names of the regular files that match the mask ("*.wav"; letter case ignored), in name
+// order.
+QStringList filesMatching(const QString& directory, const QString& mask);
+
+} // namespace platform
