@@ -1,0 +1,38 @@
+#include "selection/batch_queue.h"
+
+#include "platform/paths.h"
+#include "selection/directory_list.h"
+#include "selection/file_list.h"
+
+#include <memory>
+
+namespace selection {
+
+void addSelectedFiles(const DirectoryList& directories, FileList& files, QListWidget& queue,
+                      QStringList& fullname) {
+    for (int row = 0; row < files.count(); ++row) {
+        const QListWidgetItem* entry = files.item(row);
+        if (!entry->isSelected())
+            continue;
+        fullname.append(platform::joinPath(directories.directory(), entry->text()));
+        queue.addItem(entry->text());
+    }
+    keepCurrentEntry(queue);
+    files.reread();
+}
+
+void removeSelectedEntries(QListWidget& queue, QStringList& fullname) {
+    int row = 0;
+    while (row < queue.count()) {
+        if (queue.item(row)->isSelected()) {
+            if (row < fullname.size())
+                fullname.removeAt(row);
+            std::unique_ptr<QListWidgetItem> removed(queue.takeItem(row));
+        } else {
+            ++row;
+        }
+    }
+    keepCurrentEntry(queue);
+}
+
+} // namespace selection

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QStringList>
+
+class QListWidget;
+
+namespace selection {
+
+class DirectoryList;
+class FileList;
+
+// Appends the file list's selected entries, top to bottom, to the queue (bare names) and to
+// `fullname` (full paths, at the same positions), then rereads the file list, which empties its
+// selection. Nothing is tested: duplicates and vanished files are queued alike.
+void addSelectedFiles(const DirectoryList& directories, FileList& files, QListWidget& queue,
+                      QStringList& fullname);
+
+// Takes the selected entries out of the queue and the same positions out of `fullname`; the
+// entries that stay keep their order.
+void removeSelectedEntries(QListWidget& queue, QStringList& fullname);
+
+} // namespace selection

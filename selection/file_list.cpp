@@ -1,0 +1,39 @@
+#include "selection/file_list.h"
+
+#include "platform/directory_listing.h"
+#include "platform/paths.h"
+#include "platform/working_directory.h"
+
+namespace selection {
+
+FileList::FileList(const QString& mask, QWidget* parent) : QListWidget(parent), mask_(mask) {
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSortingEnabled(false);
+    setDirectory(platform::currentDirectory());
+}
+
+void FileList::setDirectory(const QString& directory) {
+    directory_ = directory;
+    reread();
+}
+
+void FileList::reread() {
+    platform::setCurrentDirectory(directory_);
+    clear();
+    addItems(platform::filesMatching(directory_, mask_));
+    keepCurrentEntry(*this);
+}
+
+QString FileList::fileName() const {
+    const QListWidgetItem* current = currentItem();
+    if (!current || !current->isSelected())
+        return QString();
+    return platform::joinPath(directory_, current->text());
+}
+
+void keepCurrentEntry(QListWidget& list) {
+    if (list.count() > 0 && list.currentRow() < 0)
+        list.setCurrentRow(0, QItemSelectionModel::NoUpdate);
+}
+
+} // namespace selection

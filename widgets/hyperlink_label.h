@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QLabel>
+#include <QUrl>
+
+namespace platform {
+class Dialogs;
+}
+
+namespace widgets {
+
+// A label drawn as a link; a click hands its target to the desktop.
+class HyperlinkLabel : public QLabel {
+    Q_OBJECT
+public:
+    HyperlinkLabel(const QString& caption, const QUrl& target, platform::Dialogs& dialogs,
+                   QWidget* parent = nullptr);
+
+    const QUrl& target() const { return target_; }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QUrl target_;
+    platform::Dialogs& dialogs_;
+};
+
+// A label that tells its owner when it is double-clicked.
+class DoubleClickLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+signals:
+    void doubleClicked();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+} // namespace widgets
