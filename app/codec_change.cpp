@@ -1,0 +1,44 @@
+#include "app/codec_change.h"
+
+#include "app/option_sets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+
+namespace app {
+
+QStringList entryTexts(const QComboBox& box) {
+    QStringList texts;
+    for (int i = 0; i < box.count(); ++i)
+        texts.append(box.itemText(i));
+    return texts;
+}
+
+void refill(QComboBox& box, const QStringList& entries, const QString& text) {
+    box.clear();
+    box.addItems(entries);
+    box.setEditText(text);
+}
+
+void CodecChange(OptionWidgets& widgets) {
+    const QString rememberedBitrate = widgets.Bitrate.currentText();
+    const auto position = recognisedCodec(widgets.Codec.currentText(), entryTexts(widgets.Codec));
+    if (!position)
+        return;
+    const OptionSet& set = optionSet(*position);
+
+    refill(widgets.Mode, set.modes, QStringLiteral("Stereo"));
+
+    refill(widgets.Layer, set.houseEncoder ? allLayers() : QStringList(),
+           QStringLiteral("Layer III"));
+    widgets.Layer.setEnabled(set.houseEncoder);
+
+    if (set.houseEncoder)
+        widgets.showenc.setChecked(false);
+    widgets.showenc.setEnabled(!set.houseEncoder);
+
+    const bool keep = BitrateInList(rememberedBitrate, set.bitrates);
+    refill(widgets.Bitrate, set.bitrates, keep ? rememberedBitrate : set.bitrates.front());
+}
+
+} // namespace app

@@ -1,0 +1,241 @@
+#include "app/main_form.h"
+
+#include "app/codec_change.h"
+#include "app/option_sets.h"
+#include "app/settings_file.h"
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+#include "platform/paths.h"
+#include "platform/settings_location.h"
+#include "platform/working_directory.h"
+#include "selection/batch_queue.h"
+#include "selection/directory_list.h"
+#include "selection/drive_box.h"
+#include "selection/file_list.h"
+#include "selection/filemod.h"
+#include "widgets/flat_button.h"
+#include "widgets/hyperlink_label.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+
+namespace app {
+
+namespace {
+
+constexpr int kClientWidth = 504;
+constexpr int kClientHeight = 260;
+
+} // namespace
+
+TMainForm::TMainForm(platform::Dialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Velara's Sonabox 1.1(RC 1)"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+
+    buildMenu();
+    auto* client = new QWidget(this);
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+    MainBoard = new QTabWidget(client);
+    MainBoard->setObjectName(QStringLiteral("MainBoard"));
+    MainBoard->setGeometry(0, 0, 505, 262);
+    MainBoard->addTab(buildEncodePage(), QStringLiteral("Encode (wav 2 mp3)"));
+    MainBoard->addTab(buildDecodePage(), QStringLiteral("Decode (mp3 2 wav)"));
+    MainBoard->addTab(buildConfigurePage(), QStringLiteral("Configure"));
+    MainBoard->addTab(buildAboutPage(), QStringLiteral("About"));
+
+    mpgtimer = new QTimer(this);
+    mpgtimer->setObjectName(QStringLiteral("mpgtimer"));
+
+    wire();
+    FormCreate();
+    setFixedSize(sizeHint());
+}
+
+TMainForm::~TMainForm() = default;
+
+QString TMainForm::settingsFile() const {
+    return settingsDirectory_ + kSettingsFileName;
+}
+
+void TMainForm::FormCreate() {
+    Label5->setText(windowTitle());
+    settingsDirectory_ = platform::settingsDirectory();
+    ProgramDir_ = platform::withSeparator(platform::currentDirectory());
+    if (platform::isReadableFile(settingsFile())) {
+        SettingsWidgets widgets = settingsWidgets();
+        loadSettings(settingsFile(), widgets, ProgramDir_);
+    } else {
+        showPage(QStringLiteral("Configure"));
+    }
+    CodecChange();
+    activePage_ = MainBoard->currentIndex();
+    if (activePage_ == kEncodePage || activePage_ == kDecodePage)
+        lastWorkPage_ = activePage_;
+}
+
+void TMainForm::wire() {
+    connect(MainBoard, &QTabWidget::currentChanged, this, &TMainForm::MainBoardChange);
+    connect(Exitprog, &QAction::triggered, this, &TMainForm::ExitprogClick);
+    connect(nfofile1, &QAction::triggered, this, &TMainForm::nfofile1Click);
+    connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
+    connect(eegg, &widgets::DoubleClickLabel::doubleClicked, this, &TMainForm::eeggDblClick);
+
+    // Only the user's choices and typing run CodecChange; start-up runs it once by itself.
+    connect(Codec, &QComboBox::activated, this, &TMainForm::CodecChange);
+    connect(Codec->lineEdit(), &QLineEdit::textEdited, this, &TMainForm::CodecChange);
+
+    connect(encdrive, &selection::DriveBox::driveChanged, this, &TMainForm::encdriveChange);
+    connect(decDrive, &selection::DriveBox::driveChanged, this, &TMainForm::decDriveChange);
+    connect(encdirlist, &selection::DirectoryList::directoryChanged, this,
+            &TMainForm::encdirlistChange);
+    connect(decdirlist, &selection::DirectoryList::directoryChanged, this,
+            &TMainForm::decdirlistChange);
+    connect(encFileadd, &QAbstractButton::clicked, this, &TMainForm::encFileaddClick);
+    connect(decFileadd, &QAbstractButton::clicked, this, &TMainForm::decFileaddClick);
+    connect(EncFileRem, &QAbstractButton::clicked, this, &TMainForm::EncFileRemClick);
+    connect(DecFileRem, &QAbstractButton::clicked, this, &TMainForm::DecFileRemClick);
+}
+
+void TMainForm::showPage(const QString& caption) {
+    for (int i = 0; i < MainBoard->count(); ++i) {
+        if (MainBoard->tabText(i) == caption) {
+            MainBoard->setCurrentIndex(i);
+            return;
+        }
+    }
+}
+
+QString TMainForm::activePageCaption() const {
+    return MainBoard->tabText(MainBoard->currentIndex());
+}
+
+void TMainForm::MainBoardChange(int entering) {
+    activePage_ = entering;
+    if (entering != kEncodePage && entering != kDecodePage)
+        return;
+    // Going between the two work pages, directly or by way of Configure or About, starts the
+    // other queue afresh: fullname holds the paths of one queue only.
+    const bool otherWorkPage = lastWorkPage_ >= 0 && lastWorkPage_ != entering;
+    lastWorkPage_ = entering;
+    if (otherWorkPage)
+        emptyQueues();
+}
+
+void TMainForm::emptyQueues() {
+    fullname.clear();
+    encodelist->clear();
+    decodelist->clear();
+}
+
+void TMainForm::About1Click() {
+    showPage(QStringLiteral("About"));
+}
+
+void TMainForm::nfofile1Click() {
+    dialogs_.openUrl(QUrl::fromLocalFile(ProgramDir_ + QStringLiteral("velara.nfo")));
+}
+
+void TMainForm::ExitprogClick() {
+    close();
+}
+
+void TMainForm::eeggDblClick() {
+    dialogs_.message(this, platform::MessageIcon::Information, QStringLiteral("Information"),
+                     QStringLiteral("Mess with the best\rDie like the rest"));
+}
+
+void TMainForm::FormClose() {
+    platform::ensureSettingsDirectory();
+    saveSettings(settingsFile(), settingsWidgets());
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    // The window closes even when the settings can't be written: the program must stay able to
+    // end. The error still reaches the default error report.
+    event->accept();
+    FormClose();
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (centred_)
+        return;
+    centred_ = true;
+    if (const QScreen* display = screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(display->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void TMainForm::CodecChange() {
+    OptionWidgets widgets = optionWidgets();
+    app::CodecChange(widgets);
+}
+
+void TMainForm::driveChange(selection::DriveBox& drive, selection::DirectoryList& directories) {
+    QString letter = drive.drive();
+    if (selection::CheckDriveReady(letter, drive.drives(), dialogs_, this))
+        directories.setDrive(drive.drive());
+    // After a failed check the box returns to the working drive; the browser stays where it is.
+    const QSignalBlocker quiet(drive);
+    drive.setDrive(letter);
+}
+
+void TMainForm::encdriveChange() {
+    driveChange(*encdrive, *encdirlist);
+}
+
+void TMainForm::decDriveChange() {
+    driveChange(*decDrive, *decdirlist);
+}
+
+void TMainForm::encdirlistChange() {
+    encflist->setDirectory(encdirlist->directory());
+}
+
+void TMainForm::decdirlistChange() {
+    decflist->setDirectory(decdirlist->directory());
+}
+
+void TMainForm::encFileaddClick() {
+    selection::addSelectedFiles(*encdirlist, *encflist, *encodelist, fullname);
+}
+
+void TMainForm::decFileaddClick() {
+    selection::addSelectedFiles(*decdirlist, *decflist, *decodelist, fullname);
+}
+
+void TMainForm::EncFileRemClick() {
+    selection::removeSelectedEntries(*encodelist, fullname);
+}
+
+void TMainForm::DecFileRemClick() {
+    selection::removeSelectedEntries(*decodelist, fullname);
+}
+
+OptionWidgets TMainForm::optionWidgets() {
+    return {*Codec, *Mode, *Bitrate, *Layer, *showenc};
+}
+
+SettingsWidgets TMainForm::settingsWidgets() {
+    return {*Codec,  *Mode,   *Bitrate,  *Layer,      *deletesource, *showenc,
+            *encout, *decout, *encdrive, *encdirlist, *decDrive,     *decdirlist};
+}
+
+} // namespace app

@@ -1,0 +1,148 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QTabWidget;
+class QTimer;
+
+namespace platform {
+class Dialogs;
+}
+namespace selection {
+class DirectoryList;
+class DriveBox;
+class FileList;
+} // namespace selection
+namespace widgets {
+class DoubleClickLabel;
+class FlatButton;
+} // namespace widgets
+
+namespace app {
+
+struct OptionWidgets;
+struct SettingsWidgets;
+
+// The main window: four pages (Encode, Decode, Configure, About), the menu, and the state that
+// the pages share. It builds and wires the widgets; the work is done by the subsystems.
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(platform::Dialogs& dialogs, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Page indexes of MainBoard.
+    enum Page { kEncodePage = 0, kDecodePage = 1, kConfigurePage = 2, kAboutPage = 3 };
+
+    // The program directory: the working directory when the window was created, ending in a
+    // separator.
+    const QString& ProgramDir() const { return ProgramDir_; }
+    QString settingsFile() const;
+
+    // Makes the page with this caption the active one.
+    void showPage(const QString& caption);
+    QString activePageCaption() const;
+
+    // Handlers, named after the widget and the event that fires them.
+    void FormCreate();
+    void FormClose();
+    void MainBoardChange(int entering);
+    void About1Click();
+    void nfofile1Click();
+    void ExitprogClick();
+    void eeggDblClick();
+    void CodecChange();
+    void encdriveChange();
+    void decDriveChange();
+    void encdirlistChange();
+    void decdirlistChange();
+    void encFileaddClick();
+    void decFileaddClick();
+    void EncFileRemClick();
+    void DecFileRemClick();
+
+    // Widgets, by the names the handlers use.
+    QTabWidget* MainBoard = nullptr;
+
+    selection::DriveBox* encdrive = nullptr;
+    selection::DirectoryList* encdirlist = nullptr;
+    selection::FileList* encflist = nullptr;
+    widgets::FlatButton* encFileadd = nullptr;
+    widgets::FlatButton* EncFileRem = nullptr;
+    QListWidget* encodelist = nullptr;
+    widgets::FlatButton* encplay = nullptr;
+    widgets::FlatButton* encpause = nullptr;
+    widgets::FlatButton* encstop = nullptr;
+    widgets::FlatButton* encstart = nullptr;
+    widgets::FlatButton* encplay2 = nullptr;
+    widgets::FlatButton* encpause2 = nullptr;
+    widgets::FlatButton* encstop2 = nullptr;
+
+    selection::DriveBox* decDrive = nullptr;
+    selection::DirectoryList* decdirlist = nullptr;
+    selection::FileList* decflist = nullptr;
+    widgets::FlatButton* decFileadd = nullptr;
+    widgets::FlatButton* DecFileRem = nullptr;
+    QListWidget* decodelist = nullptr;
+    widgets::FlatButton* decplay = nullptr;
+    widgets::FlatButton* decpause = nullptr;
+    widgets::FlatButton* decstop = nullptr;
+    widgets::FlatButton* decstart = nullptr;
+    widgets::FlatButton* decplay1 = nullptr;
+    widgets::FlatButton* decpause1 = nullptr;
+    widgets::FlatButton* decstop1 = nullptr;
+
+    QComboBox* Codec = nullptr;
+    QComboBox* Mode = nullptr;
+    QComboBox* Bitrate = nullptr;
+    QComboBox* Layer = nullptr;
+    QCheckBox* deletesource = nullptr;
+    QCheckBox* showenc = nullptr;
+    QLabel* encout = nullptr;
+    widgets::FlatButton* encgetdir = nullptr;
+    QLabel* decout = nullptr;
+    widgets::FlatButton* decgetdir = nullptr;
+
+    QLabel* Label5 = nullptr;
+    widgets::DoubleClickLabel* eegg = nullptr;
+
+    QAction* Exitprog = nullptr;
+    QAction* nfofile1 = nullptr;
+    QAction* About1 = nullptr;
+
+    // Entry i is the full path of entry i of the queue in use.
+    QStringList fullname;
+    QTimer* mpgtimer = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildMenu();
+    QWidget* buildEncodePage();
+    QWidget* buildDecodePage();
+    QWidget* buildConfigurePage();
+    QWidget* buildAboutPage();
+    void wire();
+    void driveChange(selection::DriveBox& drive, selection::DirectoryList& directories);
+    void emptyQueues();
+    OptionWidgets optionWidgets();
+    SettingsWidgets settingsWidgets();
+
+    platform::Dialogs& dialogs_;
+    QString ProgramDir_;
+    QString settingsDirectory_;
+    int lastWorkPage_ = -1;
+    int activePage_ = 0;
+    bool centred_ = false;
+};
+
+} // namespace app

@@ -1,0 +1,81 @@
+#include "app/settings_file.h"
+
+#include "platform/profile_file.h"
+#include "platform/volumes.h"
+#include "selection/directory_list.h"
+#include "selection/drive_box.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+
+namespace app {
+
+namespace {
+
+const QString kEncoder = QStringLiteral("ENCODER");
+const QString kDecoder = QStringLiteral("DECODER");
+const QString kDirectories = QStringLiteral("DIRECTORIES");
+
+// A check-box value is checked when it reads as a non-zero integer.
+bool checkedValue(const QString& value) {
+    bool isNumber = false;
+    const long long number = value.toLongLong(&isNumber);
+    return isNumber && number != 0;
+}
+
+void loadBrowser(const QString& file, const QString& key, selection::DriveBox& drive,
+                 selection::DirectoryList& directories, const QString& programDir) {
+    const QString stored = platform::readProfileString(file, kDirectories, key, programDir);
+    drive.setDrive(platform::volumeOf(stored, drive.drives()));
+    const QString again = platform::readProfileString(file, kDirectories, key, programDir);
+    if (directories.setDirectory(again))
+        return;
+    // The stored directory is gone or unreadable: fall back to the program directory and
+    // bring the drive box along.
+    directories.setDirectory(programDir);
+    drive.setDrive(directories.drive());
+}
+
+} // namespace
+
+SettingsWriteError::SettingsWriteError()
+    : std::runtime_error(("Unable to write to " + kSettingsFileName).toStdString()) {}
+
+void loadSettings(const QString& file, SettingsWidgets& w, const QString& programDir) {
+    auto read = [&](const QString& section, const QString& key) {
+        return platform::readProfileString(file, section, key, QString());
+    };
+    w.Codec.setEditText(read(kEncoder, "Codec"));
+    w.Mode.setEditText(read(kEncoder, "Mode"));
+    w.Bitrate.setEditText(read(kEncoder, "Bitrate"));
+    w.Layer.setEditText(read(kEncoder, "Layer"));
+    w.deletesource.setChecked(checkedValue(read(kEncoder, "Delsource")));
+    w.showenc.setChecked(checkedValue(read(kEncoder, "ShowEnc")));
+    w.encout.setText(read(kEncoder, "Output"));
+    w.decout.setText(read(kDecoder, "Output"));
+    loadBrowser(file, "Encoder", w.encdrive, w.encdirlist, programDir);
+    loadBrowser(file, "Decoder", w.decDrive, w.decdirlist, programDir);
+}
+
+void saveSettings(const QString& file, const SettingsWidgets& w) {
+    auto write = [&](const QString& section, const QString& key, const QString& value) {
+        if (!platform::writeProfileString(file, section, key, value))
+            throw SettingsWriteError();
+    };
+    auto flag = [](const QCheckBox& box) {
+        return box.isChecked() ? "1" : "0";
+    };
+    write(kEncoder, "Codec", w.Codec.currentText());
+    write(kEncoder, "Mode", w.Mode.currentText());
+    write(kEncoder, "Bitrate", w.Bitrate.currentText());
+    write(kEncoder, "Layer", w.Layer.currentText());
+    write(kEncoder, "Delsource", flag(w.deletesource));
+    write(kEncoder, "ShowEnc", flag(w.showenc));
+    write(kEncoder, "Output", w.encout.text());
+    write(kDecoder, "Output", w.decout.text());
+    write(kDirectories, "Encoder", w.encdirlist.directory());
+    write(kDirectories, "Decoder", w.decdirlist.directory());
+}
+
+} // namespace app

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+
+namespace selection {
+class DirectoryList;
+class DriveBox;
+} // namespace selection
+
+namespace app {
+
+inline const QString kSettingsFileName = QStringLiteral("SBOX.INI");
+
+// The widgets whose state the settings file keeps between runs.
+struct SettingsWidgets {
+    QComboBox& Codec;
+    QComboBox& Mode;
+    QComboBox& Bitrate;
+    QComboBox& Layer;
+    QCheckBox& deletesource;
+    QCheckBox& showenc;
+    QLabel& encout;
+    QLabel& decout;
+    selection::DriveBox& encdrive;
+    selection::DirectoryList& encdirlist;
+    selection::DriveBox& decDrive;
+    selection::DirectoryList& decdirlist;
+};
+
+// A settings write that failed: "Unable to write to SBOX.INI".
+class SettingsWriteError : public std::runtime_error {
+public:
+    SettingsWriteError();
+};
+
+// Applies the ten settings to the widgets. Setting a drive box runs its change handler, as a
+// user's choice would. A stored directory that can no longer be shown leaves that browser at
+// the program directory.
+void loadSettings(const QString& file, SettingsWidgets& widgets, const QString& programDir);
+
+// Writes the ten settings, one key at a time; throws SettingsWriteError at the first write
+// that fails, leaving the keys after it unwritten.
+void saveSettings(const QString& file, const SettingsWidgets& widgets);
+
+} // namespace app

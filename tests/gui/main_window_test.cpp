@@ -1,0 +1,298 @@
+// The main window as the user meets it: first start, the settings file, the option sets of the
+// encoders, the page rule for the two queues, the menu and the default error report.
+#include "app/main_form.h"
+#include "app/option_sets.h"
+#include "app/sonabox_application.h"
+#include "platform/paths.h"
+#include "selection/directory_list.h"
+#include "tests/support/gui_environment.h"
+#include "widgets/hyperlink_label.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using app::TMainForm;
+using testsupport::sharedDialogs;
+using testsupport::TestWorld;
+
+namespace {
+
+QStringList entries(const QComboBox& box) {
+    QStringList texts;
+    for (int i = 0; i < box.count(); ++i)
+        texts.append(box.itemText(i));
+    return texts;
+}
+
+QByteArray fileContent(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+// Chooses an entry of a combo box the way the user does, from its list.
+void choose(QComboBox& box, int index) {
+    box.setCurrentIndex(index);
+    emit box.activated(index);
+}
+
+// Types into an editable combo box, one key at a time.
+void typeInto(QComboBox& box, const QString& text) {
+    box.lineEdit()->selectAll();
+    QTest::keyClicks(box.lineEdit(), text);
+}
+
+const QStringList kInitialBitrates = {"  32 Kbit/s", "  48 Kbit/s", "  56 Kbit/s", "  64 Kbit/s",
+                                      "  80 Kbit/s", "  96 Kbit/s", "112 Kbit/s",  "128 Kbit/s",
+                                      "160 Kbit/s",  "192 Kbit/s",  "224 Kbit/s",  "256 Kbit/s",
+                                      "320 Kbit/s"};
+
+} // namespace
+
+TEST(MainWindow, FirstStartOpensOnConfigureWithPromptsAndWritesThemOnClose) {
+    TestWorld world;
+    auto form = world.start();
+
+    EXPECT_EQ(form->windowTitle(), "Velara's Sonabox 1.1(RC 1)");
+    EXPECT_EQ(form->centralWidget()->size(), QSize(504, 260));
+    EXPECT_EQ(form->minimumSize(), form->maximumSize());
+    EXPECT_EQ(form->activePageCaption(), "Configure");
+    EXPECT_EQ(form->Label5->text(), "Velara's Sonabox 1.1(RC 1)");
+    EXPECT_EQ(form->Codec->currentText(), "Choose your codec");
+    EXPECT_EQ(form->Mode->currentText(), "Output mode");
+    EXPECT_EQ(form->Bitrate->currentText(), "Output bitrate");
+    EXPECT_EQ(form->Layer->currentText(), "MPEG Layer");
+    EXPECT_EQ(entries(*form->Mode), QStringList({"Stereo", "Joint Stereo", "Mono", "Dual Mono"}));
+    EXPECT_EQ(entries(*form->Bitrate), kInitialBitrates);
+    EXPECT_EQ(entries(*form->Layer), QStringList({"Layer I", "Layer II", "Layer III"}));
+    EXPECT_TRUE(form->Layer->isEnabled());
+    EXPECT_TRUE(form->showenc->isEnabled());
+    EXPECT_FALSE(form->deletesource->isChecked());
+    EXPECT_FALSE(form->showenc->isChecked());
+    EXPECT_EQ(form->encout->text(), "c:\\");
+    EXPECT_EQ(form->ProgramDir(), world.programDir() + "/");
+    EXPECT_TRUE(sharedDialogs().messages.empty() ||
+                sharedDialogs().messages.front().text.contains("Decoding disabled"));
+
+    world.close(form);
+    const QByteArray saved = fileContent(world.settingsFile());
+    EXPECT_TRUE(saved.contains("Codec=Choose your codec\n")) << saved.constData();
+    EXPECT_TRUE(saved.contains("Mode=Output mode\n"));
+    EXPECT_TRUE(saved.contains("Bitrate=Output bitrate\n"));
+    EXPECT_TRUE(saved.contains("Layer=MPEG Layer\n"));
+    EXPECT_TRUE(saved.contains("Delsource=0\n"));
+    EXPECT_TRUE(saved.contains("[DIRECTORIES]\nEncoder=" + world.programDir().toUtf8() +
+                               "\nDecoder=" + world.programDir().toUtf8() + "\n"));
+
+    // With the file there, the next start opens on Encode.
+    form = world.start();
+    EXPECT_EQ(form->activePageCaption(), "Encode (wav 2 mp3)");
+}
+
+TEST(MainWindow, HouseEncoderChoicesSurviveARestartAsTheOptionSetsAllow) {
+    TestWorld world;
+    auto form = world.start();
+    choose(*form->Codec, app::kHouseEncoder);
+    form->Mode->setEditText("Joint Stereo");
+    form->Bitrate->setEditText("  64 Kbit/s");
+    world.close(form);
+    const QByteArray saved = fileContent(world.settingsFile());
+    EXPECT_TRUE(saved.contains("Mode=Joint Stereo\n"));
+    EXPECT_TRUE(saved.contains("Bitrate=  64 Kbit/s\n"));
+
+    form = world.start();
+    EXPECT_EQ(form->Codec->currentText(), form->Codec->itemText(0));
+    EXPECT_EQ(form->Mode->currentText(), "Stereo");
+    EXPECT_EQ(form->Bitrate->currentText(), "64 Kbit/s");
+    EXPECT_EQ(form->Layer->currentText(), "Layer III");
+    world.close(form);
+    EXPECT_TRUE(fileContent(world.settingsFile()).contains("Bitrate=64 Kbit/s\n"));
+}
+
+TEST(MainWindow, PartialBrokenAndStaleSettingsFilesStillStart) {
+    TestWorld world;
+    const QString wavs = world.makeDirectory("wavs");
+    world.writeFile("config/sonabox/SBOX.INI", "[DIRECTORIES]\r\nEncoder=" + wavs.toUtf8() +
+                                                   "\r\nDecoder=" + world.root().toUtf8() +
+                                                   "/gone\r\n");
+    auto form = world.start();
+    EXPECT_EQ(form->Codec->currentText(), "");
+    EXPECT_EQ(form->Mode->currentText(), "");
+    EXPECT_EQ(form->encout->text(), "");
+    EXPECT_EQ(form->decout->text(), "");
+    EXPECT_FALSE(form->deletesource->isChecked());
+    EXPECT_EQ(form->encdirlist->directory(), wavs);
+    EXPECT_EQ(form->decdirlist->directory(), world.programDir());
+    form.reset();
+
+    world.writeFile("config/sonabox/SBOX.INI",
+                    "[ENCODER]\nDelsource=2\nShowEnc=yes\nBitrate=  48 Kbit/s\nCodec=" +
+                        app::codecEntries()[app::kBladeEnc].toUtf8() + "\n");
+    form = world.start();
+    EXPECT_TRUE(form->deletesource->isChecked());
+    EXPECT_FALSE(form->showenc->isChecked());
+    EXPECT_EQ(form->Bitrate->currentText(), "48 Kbit/s");
+    EXPECT_EQ(form->encdirlist->directory(), world.programDir());
+    form.reset();
+
+    QByteArray binary;
+    for (int i = 0; i < 4096; ++i)
+        binary.append(char((i * 37) % 256));
+    world.writeFile("config/sonabox/SBOX.INI", binary + "\n[ENCODER\nMode=\"Mono\"");
+    form = world.start();
+    EXPECT_EQ(form->Mode->currentText(), "Mono");
+}
+
+TEST(MainWindow, OptionSetsFollowTheChosenEncoder) {
+    TestWorld world;
+    auto form = world.start();
+    const QStringList codecs = entries(*form->Codec);
+    ASSERT_EQ(codecs.size(), 3);
+    EXPECT_TRUE(codecs[0].startsWith("Korvo   "));
+    EXPECT_TRUE(codecs[1].startsWith("BladeEnc   "));
+    EXPECT_TRUE(codecs[2].startsWith("Plugger +   "));
+
+    // A prompt in Bitrate gives the first entry of the new list.
+    form->showenc->setChecked(true);
+    choose(*form->Codec, app::kBladeEnc);
+    EXPECT_EQ(entries(*form->Mode), QStringList({"Stereo", "Mono"}));
+    EXPECT_EQ(form->Mode->currentText(), "Stereo");
+    EXPECT_EQ(form->Bitrate->currentText(), "  32 Kbit/s");
+    EXPECT_EQ(form->Bitrate->count(), 14);
+    EXPECT_EQ(form->Bitrate->itemText(1), "  40 Kbit/s");
+    EXPECT_FALSE(form->Layer->isEnabled());
+    EXPECT_EQ(form->Layer->count(), 0);
+    EXPECT_EQ(form->Layer->currentText(), "Layer III");
+    EXPECT_TRUE(form->showenc->isChecked());
+
+    // 32 is not in the house list; Show encoder can't be set for it.
+    choose(*form->Codec, app::kHouseEncoder);
+    EXPECT_EQ(form->Bitrate->currentText(), "  48 Kbit/s");
+    EXPECT_EQ(form->Bitrate->count(), 12);
+    EXPECT_FALSE(form->showenc->isEnabled());
+    EXPECT_FALSE(form->showenc->isChecked());
+    EXPECT_TRUE(form->Layer->isEnabled());
+    EXPECT_EQ(form->Layer->currentText(), "Layer III");
+
+    form->Bitrate->setEditText("128 Kbit/s");
+    form->Mode->setEditText("Joint Stereo");
+    form->Layer->setEditText("Layer I");
+    choose(*form->Codec, app::kPlugger);
+    EXPECT_EQ(form->Bitrate->currentText(), "128 Kbit/s");
+    EXPECT_EQ(form->Mode->currentText(), "Stereo");
+    EXPECT_TRUE(form->showenc->isEnabled());
+
+    // Choosing the same encoder again re-applies its set.
+    form->Mode->setEditText("Mono");
+    choose(*form->Codec, app::kPlugger);
+    EXPECT_EQ(form->Mode->currentText(), "Stereo");
+    EXPECT_EQ(form->Bitrate->currentText(), "128 Kbit/s");
+
+    // Typing: partial texts change nothing; the whole text of an entry applies its set.
+    form->Mode->setEditText("Mono");
+    typeInto(*form->Codec, codecs[0].left(5));
+    EXPECT_EQ(form->Mode->currentText(), "Mono");
+    typeInto(*form->Codec, codecs[0]);
+    EXPECT_EQ(form->Mode->currentText(), "Stereo");
+    EXPECT_EQ(form->Layer->count(), 3);
+}
+
+TEST(MainWindow, GoingBetweenTheWorkPagesEmptiesTheQueuesEvenByWayOfConfigure) {
+    TestWorld world;
+    world.writeFile("config/sonabox/SBOX.INI", "[ENCODER]\n");
+    auto form = world.start();
+    ASSERT_EQ(form->MainBoard->currentIndex(), TMainForm::kEncodePage);
+    auto queueTwo = [&] {
+        form->encodelist->addItems({"a.wav", "b.wav"});
+        form->fullname = QStringList{"/x/a.wav", "/x/b.wav"};
+    };
+
+    queueTwo();
+    form->MainBoard->setCurrentIndex(TMainForm::kConfigurePage);
+    form->MainBoard->setCurrentIndex(TMainForm::kEncodePage);
+    EXPECT_EQ(form->encodelist->count(), 2);
+    EXPECT_EQ(form->fullname.size(), 2);
+
+    form->About1->trigger();
+    EXPECT_EQ(form->activePageCaption(), "About");
+    EXPECT_EQ(form->encodelist->count(), 2);
+
+    form->MainBoard->setCurrentIndex(TMainForm::kDecodePage);
+    EXPECT_EQ(form->encodelist->count(), 0);
+    EXPECT_TRUE(form->fullname.isEmpty());
+
+    form->MainBoard->setCurrentIndex(TMainForm::kEncodePage);
+    queueTwo();
+    form->MainBoard->setCurrentIndex(TMainForm::kDecodePage);
+    EXPECT_EQ(form->encodelist->count(), 0);
+    EXPECT_TRUE(form->fullname.isEmpty());
+}
+
+TEST(MainWindow, MenuCommandsAndTheHiddenMessage) {
+    TestWorld world;
+    auto form = world.start();
+    sharedDialogs().reset();
+
+    EXPECT_EQ(form->nfofile1->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_EQ(form->Exitprog->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
+    EXPECT_EQ(form->Exitprog->text(), "E&xit");
+    QTest::keyClick(form.get(), Qt::Key_F1);
+    ASSERT_EQ(sharedDialogs().opened.size(), 1u);
+    EXPECT_EQ(sharedDialogs().opened[0], QUrl::fromLocalFile(world.programDir() + "/velara.nfo"));
+
+    QTest::mouseDClick(form->eegg, Qt::LeftButton);
+    ASSERT_EQ(sharedDialogs().messages.size(), 1u);
+    EXPECT_EQ(sharedDialogs().messages[0].caption, "Information");
+    EXPECT_EQ(sharedDialogs().messages[0].icon, platform::MessageIcon::Information);
+    EXPECT_EQ(sharedDialogs().messages[0].text, "Mess with the best\rDie like the rest");
+
+    form->Exitprog->trigger();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(QFile::exists(world.settingsFile()));
+}
+
+TEST(MainWindow, FailedSettingsWriteIsReportedAndTheWindowStillCloses) {
+    TestWorld world;
+    auto form = world.start();
+    sharedDialogs().reset();
+    // A directory where the settings file should be makes every write fail.
+    world.makeDirectory("config/sonabox/SBOX.INI");
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+    ASSERT_EQ(sharedDialogs().messages.size(), 1u);
+    EXPECT_EQ(sharedDialogs().messages[0].icon, platform::MessageIcon::Stop);
+    EXPECT_EQ(sharedDialogs().messages[0].caption, "Sonabox");
+    EXPECT_EQ(sharedDialogs().messages[0].text, "Unable to write to SBOX.INI.");
+}
+
+TEST(DefaultErrorReport, AppendsAFullStopOnlyAfterCharactersThatSortAfterIt) {
+    EXPECT_EQ(app::withClosingFullStop("I/O error 17"), "I/O error 17.");
+    EXPECT_EQ(app::withClosingFullStop("Incorrect mode"), "Incorrect mode.");
+    EXPECT_EQ(app::withClosingFullStop("Done."), "Done.");
+    EXPECT_EQ(app::withClosingFullStop("Really!"), "Really!");
+    EXPECT_EQ(app::withClosingFullStop("path/"), "path/.");
+    EXPECT_EQ(app::withClosingFullStop(""), "");
+}
+
+TEST(MainWindow, ScreenshotsOfThePages) {
+    TestWorld world;
+    auto form = world.start();
+    QDir().mkpath(SONABOX_SCREENSHOT_DIR);
+    const char* names[] = {"encode", "decode", "configure", "about"};
+    for (int page = 0; page < 4; ++page) {
+        form->MainBoard->setCurrentIndex(page);
+        QTest::qWait(20);
+        const QString file = QStringLiteral(SONABOX_SCREENSHOT_DIR "/page-%1.png").arg(names[page]);
+        EXPECT_TRUE(form->grab().save(file)) << file.toStdString();
+    }
+}

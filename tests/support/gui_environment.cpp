@@ -1,0 +1,88 @@
+#include "tests/support/gui_environment.h"
+
+#include "app/main_form.h"
+#include "platform/working_directory.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include <stdexcept>
+
+namespace testsupport {
+
+namespace {
+ScriptedDialogs* shared = nullptr;
+}
+
+void setSharedDialogs(ScriptedDialogs& dialogs) {
+    shared = &dialogs;
+}
+
+ScriptedDialogs& sharedDialogs() {
+    if (!shared)
+        throw std::logic_error("no shared dialogs: the test main sets them");
+    return *shared;
+}
+
+TestWorld::TestWorld()
+    : savedWorkingDirectory_(platform::currentDirectory()),
+      savedConfigHome_(qgetenv("XDG_CONFIG_HOME")) {
+    if (!folder_.isValid())
+        throw std::runtime_error("no temporary folder");
+    makeDirectory(QStringLiteral("config"));
+    makeDirectory(QStringLiteral("program"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder_.filePath(QStringLiteral("config"))));
+    sharedDialogs().reset();
+}
+
+TestWorld::~TestWorld() {
+    platform::setCurrentDirectory(savedWorkingDirectory_);
+    if (savedConfigHome_.isEmpty())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", savedConfigHome_);
+    sharedDialogs().onMessage = nullptr;
+}
+
+QString TestWorld::programDir() const {
+    return folder_.filePath(QStringLiteral("program"));
+}
+
+QString TestWorld::settingsFile() const {
+    return folder_.filePath(QStringLiteral("config/sonabox/SBOX.INI"));
+}
+
+QString TestWorld::makeDirectory(const QString& relative) const {
+    const QString path = folder_.filePath(relative);
+    if (!QDir().mkpath(path))
+        throw std::runtime_error("can't create " + path.toStdString());
+    return path;
+}
+
+QString TestWorld::writeFile(const QString& relative, const QByteArray& content) const {
+    const QString path = folder_.filePath(relative);
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        throw std::runtime_error("can't write " + path.toStdString());
+    return path;
+}
+
+std::unique_ptr<app::TMainForm> TestWorld::start() {
+    platform::setCurrentDirectory(programDir());
+    auto form = std::make_unique<app::TMainForm>(sharedDialogs());
+    form->show();
+    form->activateWindow();
+    if (!QTest::qWaitForWindowActive(form.get()))
+        throw std::runtime_error("the main window did not become active");
+    return form;
+}
+
+void TestWorld::close(std::unique_ptr<app::TMainForm>& form) {
+    form->close();
+    form.reset();
+}
+
+} // namespace testsupport

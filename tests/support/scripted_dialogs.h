@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/dialogs.h"
+
+#include <QString>
+#include <QUrl>
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace testsupport {
+
+struct ShownMessage {
+    platform::MessageIcon icon;
+    QString caption;
+    QString text;
+};
+
+// Answers the program's dialogs in tests: records every message box (OK is the only answer),
+// answers text inputs from a queue (an empty optional is Cancel) and records what the program
+// handed to the desktop.
+class ScriptedDialogs final : public platform::Dialogs {
+public:
+    void message(QWidget* parent, platform::MessageIcon icon, const QString& caption,
+                 const QString& text) override;
+    std::optional<QString> textInput(QWidget* parent, const QString& caption,
+                                     const QString& prompt) override;
+    void openUrl(const QUrl& target) override;
+
+    // Forgets everything recorded so far.
+    void reset();
+    QStringList messageTexts() const;
+
+    std::vector<ShownMessage> messages;
+    std::vector<std::pair<QString, QString>> textPrompts; // caption, prompt
+    std::deque<std::optional<QString>> textAnswers;
+    std::vector<QUrl> opened;
+    // Called while a message box would be up, e.g. to look at the windows at that moment.
+    std::function<void(const ShownMessage&)> onMessage;
+};
+
+} // namespace testsupport
