@@ -10,6 +10,7 @@
 #include "platform/working_directory.h"
 #include "selection/batch_queue.h"
 #include "selection/directory_list.h"
+#include "selection/dirs.h"
 #include "selection/drive_box.h"
 #include "selection/file_list.h"
 #include "selection/filemod.h"
@@ -109,6 +110,8 @@ void TMainForm::wire() {
     connect(decFileadd, &QAbstractButton::clicked, this, &TMainForm::decFileaddClick);
     connect(EncFileRem, &QAbstractButton::clicked, this, &TMainForm::EncFileRemClick);
     connect(DecFileRem, &QAbstractButton::clicked, this, &TMainForm::DecFileRemClick);
+    connect(encgetdir, &QAbstractButton::clicked, this, &TMainForm::encgetdirClick);
+    connect(decgetdir, &QAbstractButton::clicked, this, &TMainForm::decgetdirClick);
 }
 
 void TMainForm::showPage(const QString& caption) {
@@ -227,6 +230,20 @@ void TMainForm::EncFileRemClick() {
 
 void TMainForm::DecFileRemClick() {
     selection::removeSelectedEntries(*decodelist, fullname);
+}
+
+void TMainForm::chooseOutputDirectory(QLabel& caption) {
+    QString directory;
+    if (selection::ChooseDir(dialogs_, chooserOwner_, directory))
+        caption.setText(directory);
+}
+
+void TMainForm::encgetdirClick() {
+    chooseOutputDirectory(*encout);
+}
+
+void TMainForm::decgetdirClick() {
+    chooseOutputDirectory(*decout);
 }
 
 OptionWidgets TMainForm::optionWidgets() {

@@ -67,6 +67,11 @@ public:
     void decFileaddClick();
     void EncFileRemClick();
     void DecFileRemClick();
+    void encgetdirClick();
+    void decgetdirClick();
+
+    // The window that owns the directory choosers.
+    void setChooserOwner(QWidget& owner) { chooserOwner_ = &owner; }
 
     // Widgets, by the names the handlers use.
     QTabWidget* MainBoard = nullptr;
@@ -134,10 +139,12 @@ private:
     void wire();
     void driveChange(selection::DriveBox& drive, selection::DirectoryList& directories);
     void emptyQueues();
+    void chooseOutputDirectory(QLabel& caption);
     OptionWidgets optionWidgets();
     SettingsWidgets settingsWidgets();
 
     platform::Dialogs& dialogs_;
+    QWidget* chooserOwner_ = nullptr;
     QString ProgramDir_;
     QString settingsDirectory_;
     int lastWorkPage_ = -1;

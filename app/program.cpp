@@ -1,6 +1,6 @@
 #include "app/program.h"
 
-#include "app/main_form.h"
+#include "app/program_windows.h"
 #include "app/sonabox_application.h"
 #include "platform/dialogs.h"
 
@@ -9,8 +9,8 @@ namespace app {
 int runSonabox(int argc, char** argv) {
     platform::QtDialogs dialogs;
     SonaboxApplication application(argc, argv, dialogs);
-    TMainForm MainForm(dialogs);
-    MainForm.show();
+    ProgramWindows windows(dialogs);
+    windows.MainForm.show();
     return application.exec();
 }
 

@@ -84,7 +84,7 @@ TEST(MainWindow, FirstStartOpensOnConfigureWithPromptsAndWritesThemOnClose) {
     EXPECT_TRUE(sharedDialogs().messages.empty() ||
                 sharedDialogs().messages.front().text.contains("Decoding disabled"));
 
-    world.close(form);
+    world.close();
     const QByteArray saved = fileContent(world.settingsFile());
     EXPECT_TRUE(saved.contains("Codec=Choose your codec\n")) << saved.constData();
     EXPECT_TRUE(saved.contains("Mode=Output mode\n"));
@@ -105,7 +105,7 @@ TEST(MainWindow, HouseEncoderChoicesSurviveARestartAsTheOptionSetsAllow) {
     choose(*form->Codec, app::kHouseEncoder);
     form->Mode->setEditText("Joint Stereo");
     form->Bitrate->setEditText("  64 Kbit/s");
-    world.close(form);
+    world.close();
     const QByteArray saved = fileContent(world.settingsFile());
     EXPECT_TRUE(saved.contains("Mode=Joint Stereo\n"));
     EXPECT_TRUE(saved.contains("Bitrate=  64 Kbit/s\n"));
@@ -115,7 +115,7 @@ TEST(MainWindow, HouseEncoderChoicesSurviveARestartAsTheOptionSetsAllow) {
     EXPECT_EQ(form->Mode->currentText(), "Stereo");
     EXPECT_EQ(form->Bitrate->currentText(), "64 Kbit/s");
     EXPECT_EQ(form->Layer->currentText(), "Layer III");
-    world.close(form);
+    world.close();
     EXPECT_TRUE(fileContent(world.settingsFile()).contains("Bitrate=64 Kbit/s\n"));
 }
 
@@ -133,7 +133,7 @@ TEST(MainWindow, PartialBrokenAndStaleSettingsFilesStillStart) {
     EXPECT_FALSE(form->deletesource->isChecked());
     EXPECT_EQ(form->encdirlist->directory(), wavs);
     EXPECT_EQ(form->decdirlist->directory(), world.programDir());
-    form.reset();
+    world.discard();
 
     world.writeFile("config/sonabox/SBOX.INI",
                     "[ENCODER]\nDelsource=2\nShowEnc=yes\nBitrate=  48 Kbit/s\nCodec=" +
@@ -143,7 +143,7 @@ TEST(MainWindow, PartialBrokenAndStaleSettingsFilesStillStart) {
     EXPECT_FALSE(form->showenc->isChecked());
     EXPECT_EQ(form->Bitrate->currentText(), "48 Kbit/s");
     EXPECT_EQ(form->encdirlist->directory(), world.programDir());
-    form.reset();
+    world.discard();
 
     QByteArray binary;
     for (int i = 0; i < 4096; ++i)
@@ -246,7 +246,7 @@ TEST(MainWindow, MenuCommandsAndTheHiddenMessage) {
     EXPECT_EQ(form->nfofile1->shortcut(), QKeySequence(Qt::Key_F1));
     EXPECT_EQ(form->Exitprog->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
     EXPECT_EQ(form->Exitprog->text(), "E&xit");
-    QTest::keyClick(form.get(), Qt::Key_F1);
+    QTest::keyClick(form, Qt::Key_F1);
     ASSERT_EQ(sharedDialogs().opened.size(), 1u);
     EXPECT_EQ(sharedDialogs().opened[0], QUrl::fromLocalFile(world.programDir() + "/velara.nfo"));
 

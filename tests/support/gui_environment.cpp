@@ -1,6 +1,6 @@
 #include "tests/support/gui_environment.h"
 
-#include "app/main_form.h"
+#include "app/program_windows.h"
 #include "platform/working_directory.h"
 
 #include <QDir>
@@ -38,6 +38,7 @@ TestWorld::TestWorld()
 }
 
 TestWorld::~TestWorld() {
+    windows_.reset();
     platform::setCurrentDirectory(savedWorkingDirectory_);
     if (savedConfigHome_.isEmpty())
         qunsetenv("XDG_CONFIG_HOME");
@@ -70,19 +71,25 @@ QString TestWorld::writeFile(const QString& relative, const QByteArray& content)
     return path;
 }
 
-std::unique_ptr<app::TMainForm> TestWorld::start() {
+app::TMainForm* TestWorld::start() {
+    windows_.reset();
     platform::setCurrentDirectory(programDir());
-    auto form = std::make_unique<app::TMainForm>(sharedDialogs());
+    windows_ = std::make_unique<app::ProgramWindows>(sharedDialogs());
+    app::TMainForm* form = &windows_->MainForm;
     form->show();
     form->activateWindow();
-    if (!QTest::qWaitForWindowActive(form.get()))
+    if (!QTest::qWaitForWindowActive(form))
         throw std::runtime_error("the main window did not become active");
     return form;
 }
 
-void TestWorld::close(std::unique_ptr<app::TMainForm>& form) {
-    form->close();
-    form.reset();
+void TestWorld::close() {
+    windows_->MainForm.close();
+    windows_.reset();
+}
+
+void TestWorld::discard() {
+    windows_.reset();
 }
 
 } // namespace testsupport

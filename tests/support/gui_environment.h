@@ -10,7 +10,8 @@
 
 namespace app {
 class TMainForm;
-}
+struct ProgramWindows;
+} // namespace app
 
 namespace testsupport {
 
@@ -32,13 +33,18 @@ public:
     // Writes a file below the world's root and returns its path.
     QString writeFile(const QString& relative, const QByteArray& content) const;
 
-    // Starts the program's main window as the program does, in the program directory.
-    std::unique_ptr<app::TMainForm> start();
-    // Closes the window as the user does (the settings are saved) and deletes it.
-    void close(std::unique_ptr<app::TMainForm>& form);
+    // Creates the program's windows as the program does, in the program directory, and shows
+    // the main window.
+    app::TMainForm* start();
+    app::ProgramWindows& windows() { return *windows_; }
+    // Closes the main window as the user does (the settings are saved) and ends the program.
+    void close();
+    // Ends the program without closing the main window: nothing is saved.
+    void discard();
 
 private:
     QTemporaryDir folder_;
+    std::unique_ptr<app::ProgramWindows> windows_;
     QString savedWorkingDirectory_;
     QByteArray savedConfigHome_;
 };

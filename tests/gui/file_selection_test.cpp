@@ -1,0 +1,272 @@
+// Browsing, queueing and choosing directories on the real main window, over a temporary tree of
+// real files.
+#include "app/main_form.h"
+#include "app/program_windows.h"
+#include "platform/working_directory.h"
+#include "selection/directory_list.h"
+#include "selection/dirs.h"
+#include "selection/drive_box.h"
+#include "selection/file_list.h"
+#include "tests/support/gui_actions.h"
+#include "tests/support/gui_environment.h"
+#include "widgets/flat_button.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace testsupport;
+
+namespace {
+
+// A world with a directory of files for the browsers to show.
+struct BrowsingWorld : TestWorld {
+    BrowsingWorld() {
+        for (const char* name :
+             {"a.wav", "b.wav", "c.wav", "d.wav", "notes.txt", "x.mp3", "y.mp2", "z.mpg", "v.MP3"})
+            writeFile(QStringLiteral("music/") + name, "data");
+        makeDirectory("music/live");
+        music = root() + "/music";
+    }
+    QString music;
+};
+
+selection::Tchoosedirform* chooser(QWidget* modal) {
+    auto* form = qobject_cast<selection::Tchoosedirform*>(modal);
+    EXPECT_NE(form, nullptr) << "the modal window is not the directory chooser";
+    return form;
+}
+
+} // namespace
+
+TEST(FileSelection, QueueAndFullnameStayInStepThroughAddsAndRemoves) {
+    BrowsingWorld world;
+    app::TMainForm* form = world.start();
+    form->showPage("Encode (wav 2 mp3)");
+    ASSERT_TRUE(form->encdirlist->setDirectory(world.music));
+    EXPECT_EQ(platform::currentDirectory(), world.music);
+    EXPECT_EQ(form->encflist->directory(), world.music);
+    EXPECT_EQ(rowTexts(*form->encflist), QStringList({"a.wav", "b.wav", "c.wav", "d.wav"}));
+
+    selectRows(*form->encflist, {1, 3});
+    click(form->encFileadd);
+    EXPECT_EQ(rowTexts(*form->encodelist), QStringList({"b.wav", "d.wav"}));
+    EXPECT_EQ(form->fullname, QStringList({world.music + "/b.wav", world.music + "/d.wav"}));
+    EXPECT_TRUE(form->encflist->selectedItems().isEmpty());
+
+    // A second press without a new selection adds nothing; the same files again are welcome.
+    click(form->encFileadd);
+    EXPECT_EQ(form->encodelist->count(), 2);
+    selectRows(*form->encflist, {1, 3});
+    click(form->encFileadd);
+    EXPECT_EQ(rowTexts(*form->encodelist), QStringList({"b.wav", "d.wav", "b.wav", "d.wav"}));
+    EXPECT_EQ(form->fullname.size(), 4);
+
+    selectRows(*form->encodelist, {0, 1, 2, 3});
+    click(form->EncFileRem);
+    EXPECT_EQ(form->encodelist->count(), 0);
+    EXPECT_TRUE(form->fullname.isEmpty());
+    click(form->EncFileRem); // empty queue: nothing happens
+
+    selectRows(*form->encflist, {0, 1, 2, 3});
+    click(form->encFileadd);
+    selectRows(*form->encodelist, {1, 3});
+    click(form->EncFileRem);
+    EXPECT_EQ(rowTexts(*form->encodelist), QStringList({"a.wav", "c.wav"}));
+    EXPECT_EQ(form->fullname, QStringList({world.music + "/a.wav", world.music + "/c.wav"}));
+
+    form->encodelist->clearSelection();
+    click(form->EncFileRem);
+    EXPECT_EQ(form->encodelist->count(), 2);
+}
+
+TEST(FileSelection, DirectoryListOpensEntriesAndTheDecodeMaskTakesEveryMpExtension) {
+    BrowsingWorld world;
+    app::TMainForm* form = world.start();
+    form->showPage("Decode (mp3 2 wav)");
+    ASSERT_TRUE(form->decdirlist->setDirectory(world.music));
+    EXPECT_EQ(rowTexts(*form->decflist), QStringList({"v.MP3", "x.mp3", "y.mp2", "z.mpg"}));
+
+    // The list shows the path down to the directory, then its sub-directories.
+    const QStringList shown = rowTexts(*form->decdirlist);
+    ASSERT_GE(shown.size(), 2);
+    EXPECT_EQ(shown.front(), "/");
+    EXPECT_EQ(shown.back().trimmed(), "live");
+
+    const QPoint live =
+        form->decdirlist->visualItemRect(form->decdirlist->item(form->decdirlist->count() - 1))
+            .center();
+    QTest::mouseClick(form->decdirlist->viewport(), Qt::LeftButton, Qt::NoModifier, live);
+    QTest::mouseDClick(form->decdirlist->viewport(), Qt::LeftButton, Qt::NoModifier, live);
+    EXPECT_EQ(form->decdirlist->directory(), world.music + "/live");
+    EXPECT_EQ(platform::currentDirectory(), world.music + "/live");
+    EXPECT_EQ(form->decflist->count(), 0);
+
+    // Enter on the entry above goes back up.
+    form->decdirlist->setFocus();
+    form->decdirlist->setCurrentRow(form->decdirlist->count() - 2);
+    QTest::keyClick(form->decdirlist, Qt::Key_Return);
+    EXPECT_EQ(form->decdirlist->directory(), world.music);
+    EXPECT_EQ(form->decflist->count(), 4);
+}
+
+TEST(FileSelection, ADriveThatIsNotReadyIsReportedOnceAndChangesNothing) {
+    BrowsingWorld world;
+    app::TMainForm* form = world.start();
+    ASSERT_TRUE(form->encdirlist->setDirectory(world.music));
+    const QString workingDrive = form->encdrive->drive();
+    const QStringList before = rowTexts(*form->encflist);
+    const QString missing = world.root() + "/not-mounted";
+    form->encdrive->setDrives(QStringList(form->encdrive->drives()) << missing);
+    sharedDialogs().reset();
+
+    form->encdrive->setCurrentIndex(form->encdrive->count() - 1);
+    ASSERT_EQ(sharedDialogs().messages.size(), 1u);
+    EXPECT_EQ(sharedDialogs().messages[0].caption, "Error");
+    EXPECT_EQ(sharedDialogs().messages[0].icon, platform::MessageIcon::Error);
+    EXPECT_EQ(sharedDialogs().messages[0].text, "Drive " + missing + " is not ready");
+    EXPECT_EQ(form->encdrive->drive(), workingDrive);
+    EXPECT_EQ(form->encdirlist->directory(), world.music);
+    EXPECT_EQ(rowTexts(*form->encflist), before);
+    EXPECT_EQ(platform::currentDirectory(), world.music);
+
+    // The working drive itself passes untested.
+    form->encdrive->setCurrentIndex(0);
+    EXPECT_EQ(sharedDialogs().messages.size(), 1u);
+}
+
+TEST(FileSelection, StoredDirectoriesThatAreGoneLeaveBothBrowsersAtTheProgramDirectory) {
+    TestWorld world;
+    world.writeFile("config/sonabox/SBOX.INI", "[DIRECTORIES]\nEncoder=" + world.root().toUtf8() +
+                                                   "/gone\nDecoder=/no/such/dir\n");
+    app::TMainForm* form = world.start();
+    EXPECT_EQ(form->encdirlist->directory(), world.programDir());
+    EXPECT_EQ(form->decdirlist->directory(), world.programDir());
+    EXPECT_EQ(form->encflist->directory(), world.programDir());
+    EXPECT_EQ(form->encdrive->drive(), form->encdirlist->drive());
+    EXPECT_TRUE(sharedDialogs().messages.empty() ||
+                sharedDialogs().messages.front().text.contains("Decoding disabled"));
+}
+
+TEST(DirectoryChooser, OkGivesTheDirectoryWithOneSeparatorAndCancelKeepsTheCaption) {
+    BrowsingWorld world;
+    app::TMainForm* form = world.start();
+    form->showPage("Configure");
+
+    whenModal([&](QWidget* modal) {
+        auto* dialog = chooser(modal);
+        EXPECT_EQ(dialog->windowTitle(), "Choose directory");
+        EXPECT_EQ(dialog->size(), QSize(161, 212));
+        EXPECT_EQ(dialog->cdirlist->directory(), platform::currentDirectory());
+        EXPECT_TRUE(dialog->cdirlist->setDirectory("/"));
+        click(dialog->btnOK);
+    });
+    click(form->encgetdir);
+    EXPECT_EQ(form->encout->text(), "/");
+
+    whenModal([&](QWidget* modal) {
+        chooser(modal)->cdirlist->setDirectory(world.music);
+        click(chooser(modal)->btnOK);
+    });
+    click(form->decgetdir);
+    EXPECT_EQ(form->decout->text(), world.music + "/");
+    EXPECT_EQ(form->encout->text(), "/");
+
+    // Cancel leaves the caption, but the working directory has followed the chooser's list.
+    whenModal([&](QWidget* modal) {
+        auto* dialog = chooser(modal);
+        EXPECT_EQ(dialog->cdirlist->directory(), world.music);
+        dialog->cdirlist->setDirectory(world.music + "/live");
+        click(dialog->btnCancel);
+    });
+    click(form->decgetdir);
+    EXPECT_EQ(form->decout->text(), world.music + "/");
+    EXPECT_EQ(platform::currentDirectory(), world.music + "/live");
+    EXPECT_FALSE(selection::DirChosen);
+
+    whenModal([&](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+    click(form->encgetdir);
+    EXPECT_EQ(form->encout->text(), "/");
+}
+
+TEST(DirectoryChooser, MakedirCreatesAndShowsTheDirectoryOrReportsWhyNot) {
+    BrowsingWorld world;
+    app::TMainForm* form = world.start();
+    form->showPage("Configure");
+    ASSERT_TRUE(platform::setCurrentDirectory(world.music));
+    sharedDialogs().reset();
+
+    // Cancel and an empty name do nothing; "new" is made below the list's directory.
+    sharedDialogs().textAnswers = {std::nullopt, QString(), QString("new")};
+    whenModal([&](QWidget* modal) {
+        auto* dialog = chooser(modal);
+        click(dialog->btnMakeDir);
+        click(dialog->btnMakeDir);
+        EXPECT_EQ(dialog->cdirlist->directory(), world.music);
+        click(dialog->btnMakeDir);
+        EXPECT_EQ(dialog->cdirlist->directory(), world.music + "/new");
+        click(dialog->btnOK);
+    });
+    click(form->encgetdir);
+    EXPECT_TRUE(QFileInfo(world.music + "/new").isDir());
+    EXPECT_EQ(form->encout->text(), world.music + "/new/");
+    ASSERT_EQ(sharedDialogs().textPrompts.size(), 3u);
+    EXPECT_EQ(sharedDialogs().textPrompts[0].first, "Make new directory");
+    EXPECT_EQ(sharedDialogs().textPrompts[0].second, "Enter directory name:");
+    EXPECT_TRUE(sharedDialogs().messages.empty());
+
+    // An existing name, a missing parent and a place without rights: the platform's input/output
+    // error through the default error report; the chooser stays where it was.
+    QString noRights;
+    if (geteuid() == 0) {
+        noRights = "/sys/sonabox-test"; // even root may not create directories there
+    } else {
+        noRights = world.makeDirectory("locked") + "/inside";
+        QFile::setPermissions(world.root() + "/locked",
+                              QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    sharedDialogs().textAnswers = {QString("live"), QString("missing/child"), noRights};
+    whenModal([&](QWidget* modal) {
+        auto* dialog = chooser(modal);
+        dialog->cdirlist->setDirectory(world.music);
+        for (int i = 0; i < 3; ++i)
+            click(dialog->btnMakeDir);
+        EXPECT_EQ(dialog->cdirlist->directory(), world.music);
+        click(dialog->btnCancel);
+    });
+    click(form->encgetdir);
+    EXPECT_EQ(sharedDialogs().messageTexts(),
+              QStringList({"I/O error 17.", "Invalid filename.", "File access denied."}));
+    for (const ShownMessage& shown : sharedDialogs().messages) {
+        EXPECT_EQ(shown.caption, "Sonabox");
+        EXPECT_EQ(shown.icon, platform::MessageIcon::Stop);
+    }
+    EXPECT_EQ(form->encout->text(), world.music + "/new/");
+}
+
+TEST(FileSelection, ScreenshotsOfAPopulatedEncodePageAndTheChooser) {
+    BrowsingWorld world;
+    app::TMainForm* form = world.start();
+    form->showPage("Encode (wav 2 mp3)");
+    form->encdirlist->setDirectory(world.music);
+    selectRows(*form->encflist, {0, 2});
+    click(form->encFileadd);
+    selectRows(*form->encflist, {1});
+    QDir().mkpath(SONABOX_SCREENSHOT_DIR);
+    EXPECT_TRUE(form->grab().save(SONABOX_SCREENSHOT_DIR "/encode-queue.png"));
+
+    whenModal([&](QWidget* modal) {
+        QTest::qWait(20);
+        EXPECT_TRUE(modal->grab().save(SONABOX_SCREENSHOT_DIR "/chooser.png"));
+        click(chooser(modal)->btnCancel);
+    });
+    form->showPage("Configure");
+    click(form->encgetdir);
+}
