@@ -151,6 +151,7 @@ void Player::startPlayback() {
         std::lock_guard lock(mutex_);
         stopRequested_ = false;
         pauseRequested_ = false;
+        workerPaused_ = false;
         seekRequest_.reset();
         seekReached_.reset();
         finished_ = false;
@@ -216,6 +217,9 @@ void Player::pause(bool resume) {
         }
     }
     wake_.notify_all();
+    // Wait until the thread has taken the change, so the position holds once Pause returns.
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [this] { return workerPaused_ == pauseRequested_ || finished_; });
 }
 
 int Player::seek(int positionMs) {
@@ -413,8 +417,13 @@ bool Player::serveRequests(std::unique_lock<std::mutex>& lock, Playback& playbac
         }
         if (pauseRequested_ != playback.paused) {
             playback.paused = pauseRequested_;
-            if (playback.sound)
+            if (playback.sound) {
                 playback.sound->setPaused(playback.paused);
+                position_ =
+                    playback.position - static_cast<std::int64_t>(playback.sound->queuedFrames());
+            }
+            workerPaused_ = playback.paused;
+            wake_.notify_all();
         }
         if (!playback.paused)
             return true;

@@ -89,6 +89,7 @@ private:
     int mode_ = MPEGDLL_MODE_CLOSED;
     bool stopRequested_ = false;
     bool pauseRequested_ = false;
+    bool workerPaused_ = false; // the thread's answer to pauseRequested_
     std::optional<std::int64_t> seekRequest_;
     std::optional<std::int64_t> seekReached_;
     int seekError_ = 0;

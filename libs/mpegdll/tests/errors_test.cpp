@@ -94,10 +94,13 @@ TEST_F(LibraryTest, CallsInTheWrongOrderOrOutOfRange) {
     EXPECT_EQ(Seek(0), -1);
     EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
 
-    // A playing stream cannot be started a second time.
+    // A playing stream cannot be started a second time. (The long input is still decoding
+    // when Pause comes.)
+    ASSERT_EQ(openFile(Media::get().layer3Long().file), 0);
     SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, (out_ / "twice.wav").c_str());
     ASSERT_EQ(Play(0, 0, endFlag()), 0);
     Pause(0);
+    ASSERT_EQ(GetPlayerMode(), MPEGDLL_MODE_PAUSED);
     EXPECT_EQ(Play(0, 0, endFlag()), MPEGDLL_ERR_MODE);
     Stop();
     EXPECT_EQ(LastError(), 0);

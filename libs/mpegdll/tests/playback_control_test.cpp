@@ -100,7 +100,6 @@ TEST_F(PausedPlayback, RestartPlaysTheWholeStreamAgain) {
 
 TEST_F(PausedPlayback, SeekMovesTheRunningPlayback) {
     const int paused = GetCurrentPos();
-    const std::int64_t pausedFrame = static_cast<std::int64_t>(paused) * 44100 / 1000;
     EXPECT_EQ(Seek(30000), 30000);
     EXPECT_EQ(LastError(), 0);
     EXPECT_EQ(GetCurrentPos(), 30000);
@@ -115,10 +114,13 @@ TEST_F(PausedPlayback, SeekMovesTheRunningPlayback) {
     const Pcm output = readWav(wav_);
     const std::int64_t seekFrame = 30000 * 44100 / 1000;
     // What was written before the pause, then the rest from 30 s on.
-    ASSERT_GE(output.frames(), pausedFrame);
+    const std::int64_t afterSeek = reference.frames() - seekFrame;
+    const std::int64_t pausedFrame = output.frames() - afterSeek;
+    ASSERT_GE(pausedFrame, 0);
+    EXPECT_EQ(toMs(pausedFrame, 44100), paused);
     EXPECT_TRUE(samePcm(output.slice(0, pausedFrame), reference.slice(0, pausedFrame)));
-    EXPECT_TRUE(samePcm(output.slice(pausedFrame, output.frames() - pausedFrame),
-                        reference.slice(seekFrame, reference.frames() - seekFrame)));
+    EXPECT_TRUE(
+        samePcm(output.slice(pausedFrame, afterSeek), reference.slice(seekFrame, afterSeek)));
 
     EXPECT_EQ(Seek(1000), -1); // the playback is over
     EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
