@@ -23,7 +23,7 @@
  *  MPEGDLL_MODE_CLOSED  0  no stream is open
  *  MPEGDLL_MODE_OPEN    1  a stream is open and no playback runs (not yet started, stopped, or
  *                          its end has been confirmed by ResetPlayerMode)
- *  MPEGDLL_MODE_ENDED   2  the last playback has run to its end; not yet confirmed
+ *  MPEGDLL_MODE_ENDED   2  the last playback has ended on its own; not yet confirmed
  *  MPEGDLL_MODE_PLAYING 3  a playback runs
  *  MPEGDLL_MODE_PAUSED  4  a playback is paused
  *
@@ -31,9 +31,10 @@
  *  Play hands the library the address of one byte owned by the caller. The library writes 0
  *  to it when a playback starts (Play and Restart) and a non-zero value once that playback has
  *  run to its end (the output file is then complete and closed, or the sound card has played
- *  the last sample). A stopped playback leaves it at 0. The library writes it from its own
- *  thread with atomic operations (__atomic_store_n, release order), so the owner must read and
- *  write the byte atomically as well (for example through std::atomic_ref<unsigned char>), and
+ *  the last sample), or once a failure has ended it (see GetPlayerMode). A stopped playback
+ *  leaves it at 0. The library writes it from its own thread with atomic operations
+ *  (__atomic_store_n, release order), so the owner must read and write the byte atomically as
+ *  well (for example through std::atomic_ref<unsigned char> on a suitably aligned byte), and
  *  keep it alive until Close, deinit, or a Play with another address.
  */
 #ifndef MPEGDLL_H
@@ -133,10 +134,9 @@ MPEGDLL_API void deinit(void);
  * holds no MPEG audio, MPEGDLL_ERR_MODE for a bad kind or missing callbacks.
  */
 MPEGDLL_API int Open(const char* file_name, int kind, mpegdll_open_stream_fn open_stream,
-                     mpegdll_close_stream_fn close_stream,
-                     mpegdll_restart_stream_fn restart_stream, mpegdll_read_stream_fn read_stream,
-                     mpegdll_seek_stream_fn seek_stream, mpegdll_stream_size_fn stream_size,
-                     void* user);
+                     mpegdll_close_stream_fn close_stream, mpegdll_restart_stream_fn restart_stream,
+                     mpegdll_read_stream_fn read_stream, mpegdll_seek_stream_fn seek_stream,
+                     mpegdll_stream_size_fn stream_size, void* user);
 
 /*
  * Pause: resume 0 pauses the running playback, non-zero continues a paused one. Pausing a
@@ -146,10 +146,10 @@ MPEGDLL_API int Open(const char* file_name, int kind, mpegdll_open_stream_fn ope
 MPEGDLL_API void Pause(unsigned char resume);
 
 /*
- * Restart: plays the open stream again with the positions and end flag of the last Play,
- * stopping a running playback first. The output file is written anew. MPEGDLL_ERR_MODE when
- * nothing is open or Play has not been called since Open; MPEGDLL_ERR_NONSEEKABLE when a
- * non-seekable stream cannot be brought back to its start.
+ * Restart: plays the open stream again with the positions and end flag of the last Play and
+ * the current output settings, stopping a running playback first. The output file is written
+ * anew. MPEGDLL_ERR_MODE when nothing is open or Play has not been called since Open;
+ * MPEGDLL_ERR_NONSEEKABLE when a non-seekable stream cannot be brought back to its start.
  */
 MPEGDLL_API void Restart(void);
 
@@ -180,10 +180,11 @@ MPEGDLL_API void SetOutputDevice(int device, const char* file_name);
  * Play: starts a playback of the open stream from start_pos to end_pos (milliseconds; end_pos 0
  * plays to the end of the stream) and returns at once. end_flag: see "The end flag" above (may
  * be null). Returns 0 when the playback has started, else the error code:
- * MPEGDLL_ERR_MODE when nothing is open, a playback runs, or a position is negative, beyond the
- * length or end_pos is not after start_pos; MPEGDLL_ERR_OUTPUT when the output file cannot be
- * created or no sound device can be opened; MPEGDLL_ERR_NONSEEKABLE when a non-seekable stream
- * cannot reach start_pos or its start.
+ * MPEGDLL_ERR_MODE when nothing is open, a playback runs, a position is negative, start_pos
+ * lies beyond the stream's length, or end_pos is not after start_pos (an end_pos beyond the
+ * length plays to the end); MPEGDLL_ERR_OUTPUT when the output file cannot be created or no
+ * sound device can be opened; MPEGDLL_ERR_NONSEEKABLE when a non-seekable stream cannot reach
+ * start_pos or its start.
  */
 MPEGDLL_API int Play(int start_pos, int end_pos, unsigned char* end_flag);
 
@@ -227,17 +228,19 @@ MPEGDLL_API int GetPlayerMode(void);
 MPEGDLL_API int GetCurrentPos(void);
 
 /*
- * GetLength: the open stream's length in milliseconds (at most 2^31 - 1), exact for files and
- * seekable streams, estimated from the size for non-seekable streams, 0 when unknown or when
- * nothing is open.
+ * GetLength: the open stream's length in milliseconds (at most 2^31 - 1): taken from the
+ * stream's Info frame (written by LAME) when it has one, else from a scan of the whole file or
+ * seekable stream, else (non-seekable) estimated from the size that the size callback gives.
+ * 0 when unknown or when nothing is open.
  */
 MPEGDLL_API int GetLength(void);
 
 /*
  * ResetPlayerMode: confirms the end of the last playback. Returns non-zero when the last
- * playback ran to its end and no playback runs (the mode then goes from MPEGDLL_MODE_ENDED to
- * MPEGDLL_MODE_OPEN; later calls keep answering non-zero until the next playback), 0 otherwise.
- * Reports a failed playback like GetPlayerMode.
+ * playback ended on its own (it ran to its end, or a failure ended it, which the polling calls
+ * report as described under GetPlayerMode) and no playback runs (the mode then goes from
+ * MPEGDLL_MODE_ENDED to MPEGDLL_MODE_OPEN; later calls keep answering non-zero until the next
+ * playback), 0 otherwise. Reports a failed playback like GetPlayerMode.
  */
 MPEGDLL_API unsigned char ResetPlayerMode(void);
 

@@ -5,15 +5,23 @@
 namespace mpegdll {
 
 SoundSystem::~SoundSystem() {
-    if (started_)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (!started_)
+        return;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    // With nothing else of SDL in use, release its global state as well: this library may be
+    // unloaded next, and SDL with it.
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0)
+        SDL_Quit();
 }
 
 void SoundSystem::start() {
     if (started_)
         return;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0)
+            SDL_Quit();
         throw LibraryError(MPEGDLL_ERR_OUTPUT);
+    }
     started_ = true;
 }
 

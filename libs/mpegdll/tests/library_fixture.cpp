@@ -109,16 +109,8 @@ Pcm LibraryTest::decode(const std::filesystem::path& file, int startMs, int endM
 }
 
 ::testing::AssertionResult samePcm(const Pcm& actual, const Pcm& expected) {
-    if (actual.rate != expected.rate || actual.channels != expected.channels)
-        return ::testing::AssertionFailure()
-               << "format " << actual.rate << " Hz x" << actual.channels << ", expected "
-               << expected.rate << " Hz x" << expected.channels;
-    if (actual.frames() != expected.frames())
-        return ::testing::AssertionFailure()
-               << actual.frames() << " frames, expected " << expected.frames();
-    for (std::size_t i = 0; i < actual.samples.size(); ++i)
-        if (actual.samples[i] != expected.samples[i])
-            return ::testing::AssertionFailure() << "sample " << i << " is " << actual.samples[i]
-                                                 << ", expected " << expected.samples[i];
-    return ::testing::AssertionSuccess();
+    const std::string difference = pcmDifference(actual, expected);
+    if (difference.empty())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << difference;
 }

@@ -32,6 +32,21 @@ Pcm Pcm::slice(std::int64_t first, std::int64_t count) const {
     return part;
 }
 
+std::string pcmDifference(const Pcm& actual, const Pcm& expected) {
+    if (actual.rate != expected.rate || actual.channels != expected.channels)
+        return "format " + std::to_string(actual.rate) + " Hz x" + std::to_string(actual.channels) +
+               ", expected " + std::to_string(expected.rate) + " Hz x" +
+               std::to_string(expected.channels);
+    if (actual.frames() != expected.frames())
+        return std::to_string(actual.frames()) + " frames, expected " +
+               std::to_string(expected.frames());
+    for (std::size_t i = 0; i < actual.samples.size(); ++i)
+        if (actual.samples[i] != expected.samples[i])
+            return "sample " + std::to_string(i) + " is " + std::to_string(actual.samples[i]) +
+                   ", expected " + std::to_string(expected.samples[i]);
+    return "";
+}
+
 Pcm readWav(const std::filesystem::path& path) {
     SF_INFO info{};
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);

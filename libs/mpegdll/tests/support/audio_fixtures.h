@@ -38,6 +38,9 @@ struct Pcm {
     Pcm slice(std::int64_t first, std::int64_t count) const;
 };
 
+// Where two decodes differ ("" when they hold the same samples in the same format).
+std::string pcmDifference(const Pcm& actual, const Pcm& expected);
+
 // Reads a WAV file with libsndfile; throws std::runtime_error when it is not a valid one.
 Pcm readWav(const std::filesystem::path& path);
 
