@@ -1,0 +1,97 @@
+#pragma once
+
+#include "libs/mpegdll/include/mpegdll.h"
+
+#include <mpg123.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace mpegdll {
+
+// The six stream callbacks of Open and the user data handed back to them.
+struct StreamCallbacks {
+    mpegdll_open_stream_fn open = nullptr;
+    mpegdll_close_stream_fn close = nullptr;
+    mpegdll_restart_stream_fn restart = nullptr;
+    mpegdll_read_stream_fn read = nullptr;
+    mpegdll_seek_stream_fn seek = nullptr;
+    mpegdll_stream_size_fn size = nullptr;
+    void* user = nullptr;
+};
+
+// What the header of the frame decoded last says.
+struct FrameInfo {
+    int bitrate = 0; // kbit/s
+    int layer = 0;
+    int mode = -1; // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
+};
+
+// The result of one decoding step. Audio is 16-bit interleaved and stays valid until the next
+// call into the decoder.
+struct DecodedChunk {
+    enum class Status { Audio, End, FormatChanged, ReadFailed };
+    Status status = Status::End;
+    const std::int16_t* samples = nullptr;
+    std::size_t frames = 0; // samples per channel
+};
+
+// One open MPEG audio input, a file or a caller's stream, decoded by libmpg123 to 16-bit PCM
+// at the stream's own rate and channel count. Not thread-safe: one thread uses it at a time.
+class Decoder {
+public:
+    static std::unique_ptr<Decoder> openFile(const std::string& path);
+    static std::unique_ptr<Decoder> openStream(const StreamCallbacks& callbacks);
+    ~Decoder();
+
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+
+    int rate() const { return rate_; }
+    int channels() const { return channels_; }
+    bool seekable() const { return !nonseekable_; }
+    // In samples per channel; -1 when unknown.
+    std::int64_t length() const { return length_; }
+    FrameInfo frameInfo() const;
+
+    DecodedChunk decode();
+
+    // Puts the decoder at sample `frame` for a new playback, bringing the stream back to its
+    // start first when it has been read from.
+    void prepare(std::int64_t frame);
+    // Moves to sample `frame` during a playback; returns the position reached.
+    std::int64_t seek(std::int64_t frame);
+
+private:
+    Decoder();
+    void openCallbackStream();
+    void readFormat();
+    void reopenStream();
+
+    static mpg123_ssize_t readCallback(void* handle, void* buffer, std::size_t bytes);
+    static off_t seekCallback(void* handle, off_t offset, int whence);
+
+    struct HandleDeleter {
+        void operator()(mpg123_handle* handle) const;
+    };
+    std::unique_ptr<mpg123_handle, HandleDeleter> handle_;
+
+    bool streamMode_ = false;
+    StreamCallbacks callbacks_;
+    void* context_ = nullptr;
+    bool streamOpened_ = false;
+    bool nonseekable_ = false;
+    bool readFailed_ = false;
+
+    bool used_ = false;
+    int rate_ = 0;
+    int channels_ = 0;
+    std::int64_t length_ = -1;
+    // Decoded audio of one step: a few MPEG frames, about 0.1 s of CD-quality stereo.
+    std::vector<unsigned char> buffer_ = std::vector<unsigned char>(16384);
+};
+
+} // namespace mpegdll

@@ -1,0 +1,434 @@
+#include "libs/mpegdll/src/player.h"
+
+#include "libs/mpegdll/src/library_error.h"
+#include "libs/mpegdll/src/thread_priority.h"
+#include "libs/mpegdll/src/wav_file_output.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <utility>
+
+namespace mpegdll {
+
+namespace {
+
+// How far the decoder runs ahead of the sound card, in seconds divided by this.
+constexpr int soundAheadDivisor = 5;
+constexpr auto soundPollInterval = std::chrono::milliseconds(10);
+
+} // namespace
+
+// Everything one playback thread owns.
+struct Player::Playback {
+    std::unique_ptr<WavFileOutput> file;
+    std::unique_ptr<SoundCardOutput> sound;
+    std::int64_t position = 0; // next sample handed to the output
+    std::int64_t endFrame = -1;
+    int priority = 0;
+    unsigned char* endFlag = nullptr;
+    bool paused = false;
+    bool draining = false; // all audio is queued; waiting for the sound card to play it
+};
+
+Player::~Player() {
+    try {
+        close();
+    } catch (...) {
+    }
+}
+
+void Player::requireOpen() const {
+    if (!decoder_)
+        throw LibraryError(MPEGDLL_ERR_MODE);
+}
+
+void Player::openFile(const std::string& path) {
+    close();
+    opened(Decoder::openFile(path));
+}
+
+void Player::openStream(const StreamCallbacks& callbacks) {
+    close();
+    opened(Decoder::openStream(callbacks));
+}
+
+void Player::opened(std::unique_ptr<Decoder> decoder) {
+    decoder_ = std::move(decoder);
+    publishFrameInfo();
+    position_ = 0;
+    std::lock_guard lock(mutex_);
+    mode_ = MPEGDLL_MODE_OPEN;
+}
+
+void Player::close() {
+    joinWorker();
+    decoder_.reset();
+    played_ = false;
+    endFlag_ = nullptr;
+    position_ = 0;
+    bitrate_ = 0;
+    layer_ = 0;
+    channelMode_ = -1;
+    std::lock_guard lock(mutex_);
+    mode_ = MPEGDLL_MODE_CLOSED;
+    endedOnItsOwn_ = false;
+    pendingError_ = 0;
+}
+
+void Player::setOutput(int device, const char* fileName) {
+    if (device == MPEGDLL_OUTPUT_SOUNDCARD) {
+        outputDevice_ = device;
+        return;
+    }
+    if (device != MPEGDLL_OUTPUT_PCMFILE || fileName == nullptr)
+        throw LibraryError(MPEGDLL_ERR_MODE);
+    outputDevice_ = device;
+    outputFile_ = fileName;
+}
+
+void Player::setPriority(int priority) {
+    if (!isPriority(priority))
+        throw LibraryError(MPEGDLL_ERR_MODE);
+    priority_ = priority;
+}
+
+void Player::play(int startMs, int endMs, unsigned char* endFlag) {
+    requireOpen();
+    {
+        std::lock_guard lock(mutex_);
+        if (mode_ == MPEGDLL_MODE_PLAYING || mode_ == MPEGDLL_MODE_PAUSED)
+            throw LibraryError(MPEGDLL_ERR_MODE);
+    }
+    if (startMs < 0 || endMs < 0 || (endMs != 0 && endMs <= startMs))
+        throw LibraryError(MPEGDLL_ERR_MODE);
+    const std::int64_t start = toFrames(startMs);
+    if (decoder_->length() >= 0 && start > decoder_->length())
+        throw LibraryError(MPEGDLL_ERR_MODE);
+    startFrame_ = start;
+    endFrame_ = endMs == 0 ? -1 : toFrames(endMs);
+    endFlag_ = endFlag;
+    played_ = true;
+    startPlayback();
+}
+
+void Player::restart() {
+    requireOpen();
+    if (!played_)
+        throw LibraryError(MPEGDLL_ERR_MODE);
+    startPlayback();
+}
+
+void Player::startPlayback() {
+    joinWorker();
+    {
+        std::lock_guard lock(mutex_);
+        mode_ = MPEGDLL_MODE_OPEN;
+        endedOnItsOwn_ = false;
+        pendingError_ = 0;
+    }
+    decoder_->prepare(startFrame_);
+    position_ = startFrame_;
+
+    auto playback = std::make_unique<Playback>();
+    if (outputDevice_ == MPEGDLL_OUTPUT_PCMFILE) {
+        playback->file =
+            std::make_unique<WavFileOutput>(outputFile_, decoder_->rate(), decoder_->channels());
+    } else {
+        soundSystem_.start();
+        playback->sound =
+            std::make_unique<SoundCardOutput>(soundDevice_, decoder_->rate(), decoder_->channels());
+        playback->sound->setPaused(false);
+    }
+    playback->position = startFrame_;
+    playback->endFrame = endFrame_;
+    playback->priority = priority_;
+    playback->endFlag = endFlag_;
+
+    if (endFlag_ != nullptr)
+        __atomic_store_n(endFlag_, 0, __ATOMIC_RELEASE);
+    {
+        std::lock_guard lock(mutex_);
+        stopRequested_ = false;
+        pauseRequested_ = false;
+        workerPaused_ = false;
+        seekRequest_.reset();
+        seekReached_.reset();
+        finished_ = false;
+        mode_ = MPEGDLL_MODE_PLAYING;
+    }
+    try {
+        worker_ = std::thread(&Player::run, this, std::move(playback));
+    } catch (...) {
+        std::lock_guard lock(mutex_);
+        mode_ = MPEGDLL_MODE_OPEN;
+        finished_ = true;
+        throw LibraryError(MPEGDLL_ERR_INTERNAL);
+    }
+}
+
+void Player::joinWorker() {
+    if (!worker_.joinable())
+        return;
+    {
+        std::lock_guard lock(mutex_);
+        stopRequested_ = true;
+    }
+    wake_.notify_all();
+    worker_.join();
+}
+
+void Player::stop() {
+    int mode = 0;
+    {
+        std::lock_guard lock(mutex_);
+        mode = mode_;
+    }
+    if (mode != MPEGDLL_MODE_PLAYING && mode != MPEGDLL_MODE_PAUSED && mode != MPEGDLL_MODE_ENDED)
+        throw LibraryError(MPEGDLL_ERR_MODE);
+    joinWorker();
+    std::lock_guard lock(mutex_);
+    if (mode_ == MPEGDLL_MODE_ENDED && mode == MPEGDLL_MODE_ENDED) {
+        mode_ = MPEGDLL_MODE_OPEN;
+        return;
+    }
+    // A playback that we stopped (even one that reached its end meanwhile) counts as stopped.
+    mode_ = MPEGDLL_MODE_OPEN;
+    endedOnItsOwn_ = false;
+    if (const int error = std::exchange(pendingError_, 0); error != 0)
+        throw LibraryError(error);
+}
+
+void Player::pause(bool resume) {
+    {
+        std::lock_guard lock(mutex_);
+        if (mode_ == MPEGDLL_MODE_PLAYING) {
+            if (!resume) {
+                pauseRequested_ = true;
+                mode_ = MPEGDLL_MODE_PAUSED;
+            }
+        } else if (mode_ == MPEGDLL_MODE_PAUSED) {
+            if (resume) {
+                pauseRequested_ = false;
+                mode_ = MPEGDLL_MODE_PLAYING;
+            }
+        } else {
+            throw LibraryError(MPEGDLL_ERR_MODE);
+        }
+    }
+    wake_.notify_all();
+    // Wait until the thread has taken the change, so the position holds once Pause returns.
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [this] { return workerPaused_ == pauseRequested_ || finished_; });
+}
+
+int Player::seek(int positionMs) {
+    requireOpen();
+    if (!decoder_->seekable())
+        throw LibraryError(MPEGDLL_ERR_NONSEEKABLE);
+    std::unique_lock lock(mutex_);
+    if (mode_ != MPEGDLL_MODE_PLAYING && mode_ != MPEGDLL_MODE_PAUSED)
+        throw LibraryError(MPEGDLL_ERR_MODE);
+    const std::int64_t frame = toFrames(positionMs);
+    if (positionMs < 0 || (decoder_->length() >= 0 && frame > decoder_->length()) ||
+        (endFrame_ >= 0 && frame >= endFrame_))
+        throw LibraryError(MPEGDLL_ERR_MODE);
+    seekRequest_ = frame;
+    seekReached_.reset();
+    wake_.notify_all();
+    wake_.wait(lock, [this] { return seekReached_.has_value() || finished_; });
+    if (!seekReached_) // the playback ended before it could move
+        throw LibraryError(MPEGDLL_ERR_MODE);
+    if (seekError_ != 0)
+        throw LibraryError(seekError_);
+    return toMs(*seekReached_);
+}
+
+int Player::mode() {
+    std::lock_guard lock(mutex_);
+    return mode_;
+}
+
+int Player::positionMs() const {
+    return decoder_ ? toMs(position_) : 0;
+}
+
+int Player::lengthMs() const {
+    return decoder_ && decoder_->length() >= 0 ? toMs(decoder_->length()) : 0;
+}
+
+bool Player::confirmEnd() {
+    std::lock_guard lock(mutex_);
+    if (mode_ == MPEGDLL_MODE_ENDED)
+        mode_ = MPEGDLL_MODE_OPEN;
+    return endedOnItsOwn_ && mode_ == MPEGDLL_MODE_OPEN;
+}
+
+int Player::frequency() const {
+    requireOpen();
+    return decoder_->rate();
+}
+
+FrameInfo Player::frameInfo() const {
+    requireOpen();
+    return FrameInfo{bitrate_, layer_, channelMode_};
+}
+
+int Player::takePendingError() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(pendingError_, 0);
+}
+
+void Player::publishFrameInfo() {
+    const FrameInfo info = decoder_->frameInfo();
+    bitrate_.store(info.bitrate, std::memory_order_relaxed);
+    layer_.store(info.layer, std::memory_order_relaxed);
+    channelMode_.store(info.mode, std::memory_order_relaxed);
+}
+
+int Player::toMs(std::int64_t frames) const {
+    const int rate = decoder_ ? decoder_->rate() : 0;
+    if (rate <= 0 || frames <= 0)
+        return 0;
+    return static_cast<int>(std::min<std::int64_t>(frames * 1000 / rate, INT_MAX));
+}
+
+std::int64_t Player::toFrames(int ms) const {
+    return static_cast<std::int64_t>(ms) * decoder_->rate() / 1000;
+}
+
+void Player::run(std::unique_ptr<Playback> playback) {
+    applyThreadPriority(playback->priority);
+    Outcome outcome = Outcome::Stopped;
+    int failure = 0;
+    try {
+        outcome = decodeLoop(*playback);
+        if (outcome == Outcome::InputFailed)
+            failure = MPEGDLL_ERR_INPUT;
+        else if (outcome == Outcome::OutputFailed)
+            failure = MPEGDLL_ERR_OUTPUT;
+    } catch (const LibraryError& error) {
+        outcome = Outcome::InputFailed;
+        failure = error.code();
+    } catch (...) {
+        outcome = Outcome::InputFailed;
+        failure = MPEGDLL_ERR_INTERNAL;
+    }
+    if (playback->file && !playback->file->finish() && failure == 0)
+        failure = MPEGDLL_ERR_OUTPUT;
+    playback->file.reset();
+    playback->sound.reset();
+
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+    pendingError_ = failure;
+    if (outcome != Outcome::Stopped) {
+        mode_ = MPEGDLL_MODE_ENDED;
+        endedOnItsOwn_ = true;
+        if (playback->endFlag != nullptr)
+            __atomic_store_n(playback->endFlag, 1, __ATOMIC_RELEASE);
+    }
+    wake_.notify_all();
+}
+
+Player::Outcome Player::decodeLoop(Playback& playback) {
+    Decoder& decoder = *decoder_;
+    const auto ahead = static_cast<std::size_t>(decoder.rate() / soundAheadDivisor);
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            if (!serveRequests(lock, playback))
+                return Outcome::Stopped;
+            if (playback.sound) {
+                // The sound card sets the pace: wait while it has enough queued.
+                const std::size_t queued = playback.sound->queuedFrames();
+                position_ = playback.position - static_cast<std::int64_t>(queued);
+                if (playback.draining && queued == 0)
+                    return Outcome::Ended;
+                if (playback.draining || queued > ahead) {
+                    wake_.wait_for(lock, soundPollInterval);
+                    continue;
+                }
+            }
+        }
+
+        if (playback.endFrame >= 0 && playback.position >= playback.endFrame) {
+            if (!playback.sound)
+                return Outcome::Ended;
+            playback.draining = true;
+            continue;
+        }
+
+        const DecodedChunk chunk = decoder.decode();
+        if (chunk.status == DecodedChunk::Status::ReadFailed)
+            return Outcome::InputFailed;
+        if (chunk.status != DecodedChunk::Status::Audio) {
+            // The end of the stream, or a change of format that one output cannot hold.
+            if (!playback.sound)
+                return Outcome::Ended;
+            playback.draining = true;
+            continue;
+        }
+
+        auto frames = static_cast<std::int64_t>(chunk.frames);
+        if (playback.endFrame >= 0)
+            frames = std::min(frames, playback.endFrame - playback.position);
+        if (frames <= 0)
+            continue;
+        const bool written =
+            playback.file ? playback.file->write(chunk.samples, static_cast<std::size_t>(frames))
+                          : playback.sound->queue(chunk.samples, static_cast<std::size_t>(frames));
+        if (!written)
+            return Outcome::OutputFailed;
+        playback.position += frames;
+        if (playback.file)
+            position_ = playback.position;
+        publishFrameInfo();
+    }
+}
+
+bool Player::serveRequests(std::unique_lock<std::mutex>& lock, Playback& playback) {
+    for (;;) {
+        if (stopRequested_)
+            return false;
+        if (seekRequest_) {
+            const std::int64_t target = *seekRequest_;
+            seekRequest_.reset();
+            lock.unlock();
+            int error = 0;
+            std::int64_t reached = -1;
+            try {
+                reached = decoder_->seek(target);
+            } catch (const LibraryError& failure) {
+                error = failure.code();
+            }
+            if (playback.sound)
+                playback.sound->clear();
+            lock.lock();
+            if (error == 0) {
+                playback.position = reached;
+                playback.draining = false;
+                position_ = reached;
+            }
+            seekError_ = error;
+            seekReached_ = reached;
+            wake_.notify_all();
+            continue;
+        }
+        if (pauseRequested_ != playback.paused) {
+            playback.paused = pauseRequested_;
+            if (playback.sound) {
+                playback.sound->setPaused(playback.paused);
+                position_ =
+                    playback.position - static_cast<std::int64_t>(playback.sound->queuedFrames());
+            }
+            workerPaused_ = playback.paused;
+            wake_.notify_all();
+        }
+        if (!playback.paused)
+            return true;
+        wake_.wait(lock);
+    }
+}
+
+} // namespace mpegdll

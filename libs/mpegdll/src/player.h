@@ -1,0 +1,106 @@
+#pragma once
+
+#include "libs/mpegdll/src/decoder.h"
+#include "libs/mpegdll/src/sound_card_output.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace mpegdll {
+
+// The one open stream of the library and its playback thread. Every public member runs on
+// the caller's thread and throws LibraryError on failure; the callers serialise them.
+//
+// While a playback runs, its thread alone uses the decoder and the output; the caller's
+// thread talks to it through requests under mutex_ and reads the position and frame
+// information from atomics.
+class Player {
+public:
+    Player() = default;
+    ~Player();
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    void openFile(const std::string& path);
+    void openStream(const StreamCallbacks& callbacks);
+    void close();
+
+    void setOutput(int device, const char* fileName);
+    void setSoundDevice(int device) { soundDevice_ = device; }
+    void setPriority(int priority);
+
+    void play(int startMs, int endMs, unsigned char* endFlag);
+    void restart();
+    void stop();
+    void pause(bool resume);
+    int seek(int positionMs);
+
+    int mode();
+    int positionMs() const;
+    int lengthMs() const;
+    bool confirmEnd();
+    int frequency() const;
+    FrameInfo frameInfo() const;
+
+    // The failure that ended the last playback, once; 0 when there is none.
+    int takePendingError();
+
+private:
+    struct Playback;
+    enum class Outcome { Ended, Stopped, InputFailed, OutputFailed };
+
+    void requireOpen() const;
+    void opened(std::unique_ptr<Decoder> decoder);
+    void startPlayback();
+    void joinWorker();
+    void run(std::unique_ptr<Playback> playback);
+    Outcome decodeLoop(Playback& playback);
+    bool serveRequests(std::unique_lock<std::mutex>& lock, Playback& playback);
+    void publishFrameInfo();
+    int toMs(std::int64_t frames) const;
+    std::int64_t toFrames(int ms) const;
+
+    std::unique_ptr<Decoder> decoder_;
+    SoundSystem soundSystem_;
+
+    // Settings for the next playback.
+    int outputDevice_ = MPEGDLL_OUTPUT_SOUNDCARD;
+    std::string outputFile_;
+    int soundDevice_ = 0;
+    int priority_ = 0;
+
+    // The last Play, repeated by Restart.
+    bool played_ = false;
+    std::int64_t startFrame_ = 0;
+    std::int64_t endFrame_ = -1;
+    unsigned char* endFlag_ = nullptr;
+
+    std::thread worker_;
+
+    // Shared with the playback thread.
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    int mode_ = MPEGDLL_MODE_CLOSED;
+    bool stopRequested_ = false;
+    bool pauseRequested_ = false;
+    bool workerPaused_ = false; // the thread's answer to pauseRequested_
+    std::optional<std::int64_t> seekRequest_;
+    std::optional<std::int64_t> seekReached_;
+    int seekError_ = 0;
+    bool finished_ = true;
+    bool endedOnItsOwn_ = false;
+    int pendingError_ = 0;
+
+    std::atomic<std::int64_t> position_{0};
+    std::atomic<int> bitrate_{0};
+    std::atomic<int> layer_{0};
+    std::atomic<int> channelMode_{-1};
+};
+
+} // namespace mpegdll

@@ -1,0 +1,57 @@
+#include "libs/mpegdll/src/wav_file_output.h"
+
+#include "libs/mpegdll/src/library_error.h"
+
+#include <cstring>
+
+namespace mpegdll {
+
+namespace {
+constexpr std::size_t bufferFrames = 16384;
+}
+
+WavFileOutput::WavFileOutput(const std::string& path, int rate, int channels)
+    : channels_(channels) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    file_ = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file_ == nullptr)
+        throw LibraryError(MPEGDLL_ERR_OUTPUT);
+    buffer_.reserve(bufferFrames * static_cast<std::size_t>(channels));
+}
+
+WavFileOutput::~WavFileOutput() {
+    finish();
+}
+
+bool WavFileOutput::write(const std::int16_t* samples, std::size_t frames) {
+    const std::size_t count = frames * static_cast<std::size_t>(channels_);
+    if (buffer_.size() + count > buffer_.capacity() && !flush())
+        return false;
+    buffer_.insert(buffer_.end(), samples, samples + count);
+    return true;
+}
+
+bool WavFileOutput::flush() {
+    if (buffer_.empty() || failed_)
+        return !failed_;
+    const auto frames =
+        static_cast<sf_count_t>(buffer_.size() / static_cast<std::size_t>(channels_));
+    failed_ = sf_writef_short(file_, buffer_.data(), frames) != frames;
+    buffer_.clear();
+    return !failed_;
+}
+
+bool WavFileOutput::finish() {
+    if (file_ == nullptr)
+        return !failed_;
+    flush();
+    if (sf_close(file_) != 0)
+        failed_ = true;
+    file_ = nullptr;
+    return !failed_;
+}
+
+} // namespace mpegdll

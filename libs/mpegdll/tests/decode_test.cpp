@@ -1,0 +1,147 @@
+// Decoding into WAV files compared sample by sample with what mpg123 writes for the same input.
+
+#include "libs/mpegdll/tests/library_fixture.h"
+
+#include <sndfile.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+
+using namespace testsupport;
+
+namespace {
+
+struct Expected {
+    const char* name;
+    const Input& (Media::*input)();
+    int rate;
+    int channels;
+    int layer;
+    int bitrate;
+    int stereoMode;
+};
+
+const Expected formats[] = {
+    {"MPEG 1 Layer III", &Media::layer3Stereo44, 44100, 2, 3, 128, 1},
+    {"MPEG 2 Layer III", &Media::layer3Mono22, 22050, 1, 3, 64, 3},
+    {"MPEG 2.5 Layer III", &Media::layer3Stereo8, 8000, 2, 3, 32, 0},
+    {"MPEG 1 Layer II", &Media::layer2Stereo48, 48000, 2, 2, 192, 0},
+    {"MPEG 2 Layer II", &Media::layer2Mono24, 24000, 1, 2, 64, 3},
+};
+
+} // namespace
+
+TEST_F(LibraryTest, DecodesEveryVersionAndLayerLikeMpg123) {
+    for (const Expected& format : formats) {
+        SCOPED_TRACE(format.name);
+        const Input& input = (Media::get().*format.input)();
+        ASSERT_EQ(input.reference.rate, format.rate);
+        ASSERT_EQ(input.reference.channels, format.channels);
+
+        ASSERT_EQ(openFile(input.file), 0);
+        EXPECT_EQ(GetFrequency(), format.rate);
+        EXPECT_EQ(GetLayer(), format.layer);
+        EXPECT_EQ(GetBitrate(), format.bitrate);
+        EXPECT_EQ(GetStereoMode(), format.stereoMode);
+        // The length is known as soon as the stream is open.
+        EXPECT_EQ(GetLength(), toMs(input.reference.frames(), format.rate));
+        EXPECT_EQ(GetCurrentPos(), 0);
+        EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_OPEN);
+
+        const Pcm decoded = decode(input.file);
+        EXPECT_TRUE(samePcm(decoded, input.reference));
+        EXPECT_EQ(GetCurrentPos(), GetLength());
+        EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_OPEN);
+        Close();
+    }
+}
+
+TEST_F(LibraryTest, LayerIFromTheHouseEncoder) {
+    // Neither lame nor ffmpeg writes Layer I; the house encoder program does, once it is built
+    // into the program directory.
+    const std::filesystem::path encoder = std::filesystem::path(SONABOX_PROGRAM_DIR) / "mp3.dll";
+    if (access(encoder.c_str(), X_OK) != 0)
+        GTEST_SKIP() << "no Layer I encoder at " << encoder;
+    const auto wav = out_ / "layer1.wav";
+    const auto mp1 = out_ / "layer1.mp1";
+    writeTestWav(wav, 44100, 2, 2.0);
+    run(quoted(encoder) + " " + quoted(wav) + " " + quoted(mp1) + " -M0 -B96 -L1 >/dev/null");
+    const Pcm reference = mpg123Decode(mp1, out_ / "layer1.ref.wav");
+
+    ASSERT_EQ(openFile(mp1), 0);
+    EXPECT_EQ(GetLayer(), 1);
+    EXPECT_EQ(GetFrequency(), 44100);
+    EXPECT_EQ(GetLength(), toMs(reference.frames(), 44100));
+    EXPECT_TRUE(samePcm(decode(mp1), reference));
+}
+
+TEST_F(LibraryTest, StartAndEndPositionsCutTheOutput) {
+    const Input& input = Media::get().layer3Stereo44();
+    const Pcm part = decode(input.file, 1000, 2000);
+    ASSERT_EQ(part.frames(), 44100);
+    // libmpg123 seeks sample-exactly from its frame index, so the cut matches the whole.
+    EXPECT_TRUE(samePcm(part, input.reference.slice(44100, 44100)));
+    EXPECT_EQ(GetCurrentPos(), 2000);
+
+    // From a start position to the end of the stream.
+    const Pcm tail = decode(input.file, 2500, 0);
+    const std::int64_t tailStart = 2500 * 44100 / 1000;
+    EXPECT_TRUE(
+        samePcm(tail, input.reference.slice(tailStart, input.reference.frames() - tailStart)));
+}
+
+TEST_F(LibraryTest, TruncatedAndDamagedFilesDecodeWhatTheyCan) {
+    const Input& input = Media::get().layer3Stereo44();
+    const auto bytes = readBytes(input.file);
+
+    // Cut in the middle of a frame.
+    const auto truncated = out_ / "truncated.mp3";
+    writeBytes(truncated,
+               {bytes.begin(), bytes.begin() + static_cast<long>(bytes.size() / 2 + 77)});
+    const Pcm truncatedReference = mpg123Decode(truncated, out_ / "truncated.ref.wav");
+    ASSERT_GT(truncatedReference.frames(), 0);
+    EXPECT_TRUE(samePcm(decode(truncated), truncatedReference));
+
+    // A short run of zero bytes in the middle: the decoder resynchronises after it (a run
+    // longer than libmpg123's resync limit of 1024 bytes ends the decoding there, in both).
+    auto zeroed = bytes;
+    std::fill(zeroed.begin() + static_cast<long>(bytes.size() / 3),
+              zeroed.begin() + static_cast<long>(bytes.size() / 3 + 500), 0);
+    const auto zeroedFile = out_ / "zeroed.mp3";
+    writeBytes(zeroedFile, zeroed);
+    const Pcm zeroedReference = mpg123Decode(zeroedFile, out_ / "zeroed.ref.wav");
+    const Pcm zeroedOutput = decode(zeroedFile);
+    EXPECT_TRUE(samePcm(zeroedOutput, zeroedReference));
+    EXPECT_GT(zeroedOutput.frames(), input.reference.frames() / 2);
+
+    // Random garbage can hold what looks like frames of another format; the decodable part
+    // before it comes out unchanged and the playback ends. (mpg123 itself writes such a file
+    // with a header for the false format, so there is no reference to compare with.)
+    auto garbled = bytes;
+    std::uint32_t noise = 99;
+    for (std::size_t i = bytes.size() / 3; i < bytes.size() / 3 + 3000; ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        garbled[i] = static_cast<unsigned char>(noise >> 24);
+    }
+    const auto garbledFile = out_ / "garbled.mp3";
+    writeBytes(garbledFile, garbled);
+    const Pcm garbledOutput = decode(garbledFile);
+    const std::int64_t intact = input.reference.frames() / 4;
+    ASSERT_GE(garbledOutput.frames(), intact);
+    EXPECT_TRUE(samePcm(garbledOutput.slice(0, intact), input.reference.slice(0, intact)));
+}
+
+TEST_F(LibraryTest, OutputFileIsOverwrittenByTheNextPlayback) {
+    const Input& longer = Media::get().layer3Stereo44();
+    const Input& shorter = Media::get().layer2Mono24();
+    const auto wav = out_ / "same.wav";
+    SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, wav.c_str());
+    ASSERT_EQ(openFile(longer.file), 0);
+    ASSERT_EQ(Play(0, 0, endFlag()), 0);
+    ASSERT_TRUE(waitForEnd());
+    ASSERT_EQ(openFile(shorter.file), 0);
+    ASSERT_EQ(Play(0, 0, endFlag()), 0);
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_TRUE(samePcm(readWav(wav), shorter.reference));
+}

@@ -1,0 +1,184 @@
+// Pause, continue, stop, restart and seek of a playback into a WAV file, with the player modes
+// and the end flag along the way.
+
+#include "libs/mpegdll/tests/library_fixture.h"
+
+#include <thread>
+
+using namespace testsupport;
+
+namespace {
+
+std::size_t threadCount() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/task"))
+        ++count;
+    return count;
+}
+
+// A playback paused right after Play of the 60-second input: decoding that takes far longer
+// than the two calls, so the pause lands early in the stream.
+class PausedPlayback : public LibraryTest {
+protected:
+    void SetUp() override {
+        LibraryTest::SetUp();
+        wav_ = out_ / "out.wav";
+        SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, wav_.c_str());
+        ASSERT_EQ(openFile(input().file), 0);
+        ASSERT_EQ(Play(0, 0, endFlag()), 0);
+        Pause(0);
+        ASSERT_EQ(LastError(), 0);
+        ASSERT_EQ(GetPlayerMode(), MPEGDLL_MODE_PAUSED);
+        ASSERT_FALSE(ended());
+    }
+    static const Input& input() { return Media::get().layer3Long(); }
+    std::filesystem::path wav_;
+};
+
+} // namespace
+
+TEST_F(PausedPlayback, PauseHoldsThePositionAndContinueRunsToTheEnd) {
+    const int position = GetCurrentPos();
+    EXPECT_LT(position, GetLength());
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(GetCurrentPos(), position);
+    EXPECT_FALSE(ResetPlayerMode());
+
+    Pause(0); // pausing again changes nothing
+    EXPECT_EQ(LastError(), 0);
+    Pause(1);
+    EXPECT_EQ(LastError(), 0);
+    Pause(1); // continuing a running (or just ended) playback changes nothing
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_ENDED);
+    EXPECT_EQ(GetCurrentPos(), GetLength());
+
+    EXPECT_TRUE(ResetPlayerMode());
+    EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_OPEN);
+    EXPECT_TRUE(ResetPlayerMode()); // still the end of the last playback
+    EXPECT_TRUE(samePcm(readWav(wav_), input().reference));
+}
+
+TEST_F(PausedPlayback, StopHalfWayLeavesAValidWavFile) {
+    const int position = GetCurrentPos();
+    Stop();
+    EXPECT_EQ(LastError(), 0);
+    EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_OPEN);
+    EXPECT_FALSE(ended());
+    EXPECT_FALSE(ResetPlayerMode());
+
+    // The header has the right size; the samples are the start of the whole decode.
+    const Pcm partial = readWav(wav_);
+    EXPECT_EQ(std::filesystem::file_size(wav_), 44 + partial.samples.size() * 2);
+    EXPECT_LT(partial.frames(), input().reference.frames());
+    EXPECT_EQ(toMs(partial.frames(), 44100), position);
+    EXPECT_TRUE(samePcm(partial, input().reference.slice(0, partial.frames())));
+    run("ffprobe -v error " + quoted(wav_));
+
+    Stop(); // nothing runs any more
+    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
+}
+
+TEST_F(PausedPlayback, RestartPlaysTheWholeStreamAgain) {
+    Restart();
+    EXPECT_EQ(LastError(), 0);
+    EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_PLAYING);
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_TRUE(ResetPlayerMode());
+    EXPECT_TRUE(samePcm(readWav(wav_), input().reference));
+
+    // After an end: the flag reads 0 again while the new playback runs.
+    Restart();
+    Pause(0);
+    EXPECT_FALSE(ended());
+    EXPECT_FALSE(ResetPlayerMode());
+    Pause(1);
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_TRUE(samePcm(readWav(wav_), input().reference));
+}
+
+TEST_F(PausedPlayback, SeekMovesTheRunningPlayback) {
+    const int paused = GetCurrentPos();
+    EXPECT_EQ(Seek(30000), 30000);
+    EXPECT_EQ(LastError(), 0);
+    EXPECT_EQ(GetCurrentPos(), 30000);
+    EXPECT_EQ(Seek(-1), -1);
+    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
+    EXPECT_EQ(Seek(GetLength() + 1000), -1);
+    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
+
+    Pause(1);
+    ASSERT_TRUE(waitForEnd());
+    const Pcm& reference = input().reference;
+    const Pcm output = readWav(wav_);
+    const std::int64_t seekFrame = 30000 * 44100 / 1000;
+    // What was written before the pause, then the rest from 30 s on.
+    const std::int64_t afterSeek = reference.frames() - seekFrame;
+    const std::int64_t pausedFrame = output.frames() - afterSeek;
+    ASSERT_GE(pausedFrame, 0);
+    EXPECT_EQ(toMs(pausedFrame, 44100), paused);
+    EXPECT_TRUE(samePcm(output.slice(0, pausedFrame), reference.slice(0, pausedFrame)));
+    EXPECT_TRUE(
+        samePcm(output.slice(pausedFrame, afterSeek), reference.slice(seekFrame, afterSeek)));
+
+    EXPECT_EQ(Seek(1000), -1); // the playback is over
+    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
+}
+
+TEST_F(LibraryTest, PollingWhileDecodingSeesAMovingPosition) {
+    const Input& input = Media::get().layer3Long();
+    const auto wav = out_ / "poll.wav";
+    SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, wav.c_str());
+    SetPriority(MPEGDLL_PRIORITY_HIGHEST);
+    ASSERT_EQ(LastError(), 0);
+    ASSERT_EQ(openFile(input.file), 0);
+    ASSERT_EQ(Play(0, 0, endFlag()), 0);
+    int last = 0;
+    while (!ended()) {
+        const int mode = GetPlayerMode();
+        const int position = GetCurrentPos();
+        EXPECT_EQ(LastError(), 0);
+        EXPECT_TRUE(mode == MPEGDLL_MODE_PLAYING || mode == MPEGDLL_MODE_ENDED) << mode;
+        EXPECT_GE(position, last);
+        EXPECT_LE(position, GetLength());
+        last = position;
+        GetBitrate();
+        EXPECT_EQ(LastError(), 0);
+    }
+    EXPECT_EQ(GetCurrentPos(), GetLength());
+    EXPECT_TRUE(ResetPlayerMode());
+    EXPECT_TRUE(samePcm(readWav(wav), input.reference));
+}
+
+TEST_F(LibraryTest, CloseDuringAPlaybackStopsItAndCompletesTheFile) {
+    const Input& input = Media::get().layer3Long();
+    const auto wav = out_ / "closed.wav";
+    SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, wav.c_str());
+    ASSERT_EQ(openFile(input.file), 0);
+    const std::size_t threads = threadCount();
+    ASSERT_EQ(Play(0, 0, endFlag()), 0);
+    EXPECT_EQ(threadCount(), threads + 1);
+    Close();
+    EXPECT_EQ(LastError(), 0);
+    EXPECT_EQ(threadCount(), threads);
+    EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_CLOSED);
+    const Pcm partial = readWav(wav);
+    EXPECT_TRUE(samePcm(partial, input.reference.slice(0, partial.frames())));
+    Close(); // closing with nothing open is fine
+    EXPECT_EQ(LastError(), 0);
+}
+
+TEST_F(LibraryTest, DeinitDuringAPlaybackEndsItsThread) {
+    const Input& input = Media::get().layer3Long();
+    SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, (out_ / "deinit.wav").c_str());
+    ASSERT_EQ(openFile(input.file), 0);
+    const std::size_t threads = threadCount();
+    ASSERT_EQ(Play(0, 0, endFlag()), 0);
+    deinit();
+    EXPECT_EQ(LastError(), 0);
+    EXPECT_EQ(threadCount(), threads);
+    // Only this test's own init is left to undo in TearDown.
+    ASSERT_TRUE(init());
+    EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_CLOSED);
+}

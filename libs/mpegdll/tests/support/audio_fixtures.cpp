@@ -1,0 +1,142 @@
+#include "libs/mpegdll/tests/support/audio_fixtures.h"
+
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <numbers>
+#include <stdexcept>
+
+namespace testsupport {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "sonabox-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot create a temporary directory");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+Pcm Pcm::slice(std::int64_t first, std::int64_t count) const {
+    Pcm part;
+    part.rate = rate;
+    part.channels = channels;
+    const auto begin = samples.begin() + first * channels;
+    part.samples.assign(begin, begin + count * channels);
+    return part;
+}
+
+std::string pcmDifference(const Pcm& actual, const Pcm& expected) {
+    if (actual.rate != expected.rate || actual.channels != expected.channels)
+        return "format " + std::to_string(actual.rate) + " Hz x" + std::to_string(actual.channels) +
+               ", expected " + std::to_string(expected.rate) + " Hz x" +
+               std::to_string(expected.channels);
+    if (actual.frames() != expected.frames())
+        return std::to_string(actual.frames()) + " frames, expected " +
+               std::to_string(expected.frames());
+    for (std::size_t i = 0; i < actual.samples.size(); ++i)
+        if (actual.samples[i] != expected.samples[i])
+            return "sample " + std::to_string(i) + " is " + std::to_string(actual.samples[i]) +
+                   ", expected " + std::to_string(expected.samples[i]);
+    return "";
+}
+
+Pcm readWav(const std::filesystem::path& path) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr)
+        throw std::runtime_error("not a readable sound file: " + path.string() + ": " +
+                                 sf_strerror(nullptr));
+    Pcm pcm;
+    pcm.rate = info.samplerate;
+    pcm.channels = info.channels;
+    pcm.samples.resize(static_cast<std::size_t>(info.frames * info.channels));
+    const sf_count_t got = sf_readf_short(file, pcm.samples.data(), info.frames);
+    sf_close(file);
+    if (got != info.frames)
+        throw std::runtime_error("short sound file: " + path.string());
+    return pcm;
+}
+
+void writeTestWav(const std::filesystem::path& path, int rate, int channels, double seconds) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr)
+        throw std::runtime_error("cannot write " + path.string());
+    const auto frames = static_cast<std::int64_t>(seconds * rate);
+    std::vector<short> samples(static_cast<std::size_t>(frames * channels));
+    std::uint32_t noise = 12345;
+    double phase[2] = {0.0, 0.0};
+    for (std::int64_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / rate;
+        for (int c = 0; c < channels; ++c) {
+            const double frequency = (c == 0 ? 220.0 : 330.0) * (1.0 + 0.5 * std::sin(t));
+            phase[c] += 2.0 * std::numbers::pi * frequency / rate;
+            noise = noise * 1664525u + 1013904223u;
+            const double hiss = (static_cast<double>(noise >> 16) / 32768.0 - 1.0) * 0.05;
+            const double value = 0.5 * std::sin(phase[c]) + 0.2 * std::sin(3.1 * phase[c]) + hiss;
+            samples[static_cast<std::size_t>(i * channels + c)] =
+                static_cast<short>(std::lround(value * 32767.0 * 0.9));
+        }
+    }
+    sf_writef_short(file, samples.data(), frames);
+    sf_close(file);
+}
+
+void run(const std::string& commandLine) {
+    if (std::system(commandLine.c_str()) != 0)
+        throw std::runtime_error("command failed: " + commandLine);
+}
+
+std::string quoted(const std::filesystem::path& path) {
+    std::string text = "'";
+    for (char c : path.string()) {
+        if (c == '\'')
+            text += "'\\''";
+        else
+            text += c;
+    }
+    return text + "'";
+}
+
+void lame(const std::filesystem::path& wav, const std::filesystem::path& mp3,
+          const std::string& options) {
+    run("lame --quiet " + options + " " + quoted(wav) + " " + quoted(mp3));
+}
+
+void ffmpegMp2(const std::filesystem::path& wav, const std::filesystem::path& mp2, int kbps) {
+    run("ffmpeg -nostdin -hide_banner -loglevel error -y -i " + quoted(wav) + " -c:a mp2 -b:a " +
+        std::to_string(kbps) + "k -f mp2 " + quoted(mp2));
+}
+
+Pcm mpg123Decode(const std::filesystem::path& input, const std::filesystem::path& wav) {
+    // mpg123 exits non-zero after decoding damaged input; what it wrote is still the reference.
+    std::system(("mpg123 -q -w " + quoted(wav) + " " + quoted(input) + " 2>/dev/null").c_str());
+    return readWav(wav);
+}
+
+std::vector<unsigned char> readBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+int toMs(std::int64_t frames, int rate) {
+    return static_cast<int>(frames * 1000 / rate);
+}
+
+} // namespace testsupport

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the decoder library and its tests with AddressSanitizer (plus UBSan) and with
+# ThreadSanitizer, and runs the tests. Exits non-zero on a failed test or any sanitizer report.
+#   scripts/sanitize-decoder.sh [address|thread]...   (default: both)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+sanitizers=("$@")
+[ ${#sanitizers[@]} -eq 0 ] && sanitizers=(address thread)
+
+# A report stops the test process with exit code 66, which fails its test.
+export ASAN_OPTIONS="halt_on_error=1:exitcode=66:detect_leaks=1:abort_on_error=0"
+export UBSAN_OPTIONS="halt_on_error=1:exitcode=66:print_stacktrace=1"
+export TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1"
+
+status=0
+for sanitizer in "${sanitizers[@]}"; do
+    case "$sanitizer" in
+    address) build="$root/build-asan" ;;
+    thread) build="$root/build-tsan" ;;
+    *) echo "unknown sanitizer: $sanitizer" >&2; exit 2 ;;
+    esac
+    echo "== $sanitizer"
+    cmake -S "$root" -B "$build" -DSONABOX_WITH_GUI=OFF -DSONABOX_SANITIZER="$sanitizer" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$build" -j2 --target mpegdll mpegdll_test
+    if ! ctest --test-dir "$build" -R '^mpegdll_test$' --output-on-failure; then
+        echo "== $sanitizer: FAILED" >&2
+        status=1
+    fi
+done
+exit $status
