@@ -6,12 +6,14 @@
 #   bench/encode_benchmark.sh [build-dir] [repetitions]
 #
 # Settings compared (CBR 128 kbit/s, plain stereo):
-#   house encoder  codec in.wav out -M0 -B64         vs  lame -m s -b 128 --cbr -q 3
-#   bladeenc       bladeenc in.wav -128 -QUIT        vs  lame -m s -b 128 --cbr -q 3
-#   plugger        plugger in.wav out -b 128 -z      vs  lame -m s -b 128 --cbr -q 0
+#   house encoder  codec in.wav out -M0 -B64     vs  lame --noreplaygain -m s -b 128 --cbr -q 3
+#   bladeenc       bladeenc in.wav -128 -QUIT    vs  lame --noreplaygain -m s -b 128 --cbr -q 3
+#   plugger        plugger in.wav out -b 128 -z  vs  lame --noreplaygain -m s -b 128 --cbr -q 0
 # (-q 3 is LAME's standard quality, which our Layer III programs use; plugger's -z selects
-# LAME's best, -q 0.) The house encoder's Layers I and II have no lame counterpart; their
-# ratio is given against the same lame -q 3 run, for scale.
+# LAME's best, -q 0. lame runs with --noreplaygain: by default it also analyses the loudness
+# for ReplayGain, work our programs do not do, which would flatter the ratio by about 10%.)
+# The house encoder's Layers I and II have no lame counterpart; their ratio is given against
+# the same lame -q 3 run, for scale.
 # Each command runs `repetitions` times (default 3), interleaved, and the fastest run counts.
 set -euo pipefail
 
@@ -43,8 +45,8 @@ declare -A cmd=(
     [house_l1]="\"$work/codec\" \"$work/song.wav\" \"$work/house1.mp3\" -M0 -B64 -L1"
     [bladeenc]="\"$programs/bladeenc/bladeenc\" \"$work/song.wav\"  -128 -QUIT  -PRIO=HIGHEST  -PRIO=HIGHEST"
     [plugger]="\"$programs/encoder/plugger\" \"$work/song.wav\" \"$work/plugger.mp3\" -b 128 -z"
-    [lame_q3]="lame --quiet -m s -b 128 --cbr -q 3 \"$work/song.wav\" \"$work/lame3.mp3\""
-    [lame_q0]="lame --quiet -m s -b 128 --cbr -q 0 \"$work/song.wav\" \"$work/lame0.mp3\""
+    [lame_q3]="lame --quiet --noreplaygain -m s -b 128 --cbr -q 3 \"$work/song.wav\" \"$work/lame3.mp3\""
+    [lame_q0]="lame --quiet --noreplaygain -m s -b 128 --cbr -q 0 \"$work/song.wav\" \"$work/lame0.mp3\""
 )
 declare -A best
 for ((rep = 1; rep <= reps; rep++)); do

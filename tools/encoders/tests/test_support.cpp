@@ -39,22 +39,22 @@ std::vector<std::string> TempDir::entries() const {
     return names;
 }
 
-long writeWav(const std::filesystem::path& path, const WavSpec& spec) {
+long writeWav(const std::filesystem::path& path, const ToneWav& tone) {
     SF_INFO info{};
-    info.channels = spec.channels;
-    info.samplerate = spec.sampleRate;
-    info.format = SF_FORMAT_WAV | (spec.format == 0 ? SF_FORMAT_PCM_16 : spec.format);
+    info.channels = tone.channels;
+    info.samplerate = tone.sampleRate;
+    info.format = SF_FORMAT_WAV | (tone.format == 0 ? SF_FORMAT_PCM_16 : tone.format);
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file == nullptr) {
         throw std::runtime_error("cannot write " + path.string() + ": " + sf_strerror(nullptr));
     }
-    const long frames = std::lround(spec.seconds * spec.sampleRate);
-    std::vector<float> samples(static_cast<std::size_t>(frames) * spec.channels);
+    const long frames = std::lround(tone.seconds * tone.sampleRate);
+    std::vector<float> samples(static_cast<std::size_t>(frames) * tone.channels);
     for (long n = 0; n < frames; ++n) {
-        for (int ch = 0; ch < spec.channels; ++ch) {
-            const double f = spec.frequencies[ch % spec.frequencies.size()];
-            samples[n * spec.channels + ch] = static_cast<float>(
-                spec.amplitude * std::sin(2 * std::numbers::pi * f * n / spec.sampleRate));
+        for (int ch = 0; ch < tone.channels; ++ch) {
+            const double f = tone.frequencies[ch % tone.frequencies.size()];
+            samples[n * tone.channels + ch] = static_cast<float>(
+                tone.amplitude * std::sin(2 * std::numbers::pi * f * n / tone.sampleRate));
         }
     }
     sf_writef_float(file, samples.data(), frames);

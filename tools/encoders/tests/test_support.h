@@ -25,7 +25,8 @@ private:
     std::filesystem::path path_;
 };
 
-struct WavSpec {
+// A test WAV file: its layout and the sines it holds.
+struct ToneWav {
     int channels = 2;
     int sampleRate = 44100;
     double seconds = 1.0;
@@ -35,7 +36,7 @@ struct WavSpec {
 };
 
 // Writes a WAV file of one sine per channel; returns the number of frames.
-long writeWav(const std::filesystem::path& path, const WavSpec& spec);
+long writeWav(const std::filesystem::path& path, const ToneWav& tone);
 
 // Interleaved samples of an audio file and its layout, read with libsndfile.
 struct Audio {
