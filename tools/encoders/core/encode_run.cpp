@@ -1,0 +1,142 @@
+#include "tools/encoders/core/encode_run.h"
+
+#include "tools/encoders/core/audio_source.h"
+#include "tools/encoders/core/encoder_error.h"
+#include "tools/encoders/core/lame_encoder.h"
+#include "tools/encoders/core/output_file.h"
+#include "tools/encoders/core/rate_converter.h"
+#include "tools/encoders/core/twolame_encoder.h"
+#include "tools/encoders/layer1/layer1_encoder.h"
+
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <vector>
+
+namespace encoders {
+
+namespace {
+
+constexpr std::size_t kBlockFrames = 8192;
+
+// What the run codes, once the input is known.
+struct Plan {
+    int inputRate;
+    int sampleRate;
+    int channels;
+    ChannelMode mode;
+    int kbps;
+};
+
+Plan plan(const EncodeRequest& request, const AudioSource& source, std::ostream& notes) {
+    Plan p;
+    p.inputRate = source.sampleRate();
+    p.sampleRate = chooseSampleRate(request.layer, p.inputRate);
+    // A mono input stays mono whatever the mode; a stereo one is mixed down for mono.
+    p.channels = request.mode == ChannelMode::Mono ? 1 : source.channels();
+    p.mode = p.channels == 1 ? ChannelMode::Mono : request.mode;
+    if (request.layer == Layer::III && p.mode == ChannelMode::DualChannel) {
+        notes << "dual channel is not available in Layer III; using stereo\n";
+        p.mode = ChannelMode::Stereo;
+    }
+    if (p.sampleRate != p.inputRate) {
+        notes << layerName(request.layer) << " cannot code " << p.inputRate << " Hz; resampling to "
+              << p.sampleRate << " Hz\n";
+    }
+    p.kbps = nearestAllowedBitrate(request.layer, p.sampleRate, p.mode, request.kbps);
+    if (p.kbps != request.kbps) {
+        notes << request.kbps << " kbit/s is not allowed for "
+              << versionName(versionForSampleRate(p.sampleRate)) << " " << layerName(request.layer)
+              << " " << modeName(p.mode) << "; using " << p.kbps << " kbit/s\n";
+    }
+    return p;
+}
+
+std::unique_ptr<FrameEncoder> makeEncoder(const EncodeRequest& request, const Plan& p) {
+    switch (request.layer) {
+    case Layer::I:
+        // Without a check word: decoders differ on what it covers in joint stereo frames.
+        return std::make_unique<layer1::Layer1Encoder>(
+            layer1::Layer1Settings{p.channels, p.sampleRate, p.mode, p.kbps, false});
+    case Layer::II:
+        return std::make_unique<TwolameEncoder>(
+            TwolameSettings{p.channels, p.sampleRate, p.mode, p.kbps});
+    case Layer::III:
+        break;
+    }
+    return std::make_unique<LameEncoder>(
+        LameSettings{p.channels, p.inputRate, p.sampleRate, p.mode, p.kbps, request.lameQuality});
+}
+
+// Prints the share of the input done in steps of a quarter: a handful of lines per file.
+class ProgressLines {
+public:
+    ProgressLines(std::ostream& out, std::int64_t total) : out_(out), total_(total) {}
+
+    void advance(std::int64_t frames) {
+        done_ += frames;
+        while (total_ > 0 && next_ <= 100 && done_ * 100 >= total_ * next_) {
+            out_ << "  " << next_ << "% done" << std::endl;
+            next_ += 25;
+        }
+    }
+
+private:
+    std::ostream& out_;
+    std::int64_t total_;
+    std::int64_t done_ = 0;
+    int next_ = 25;
+};
+
+void downmix(std::vector<float>& block, std::size_t frames) {
+    for (std::size_t i = 0; i < frames; ++i) {
+        block[i] = 0.5f * (block[2 * i] + block[2 * i + 1]);
+    }
+}
+
+} // namespace
+
+void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostream& notes) {
+    AudioSource source(request.input);
+    if (source.frames() == 0) {
+        throw EncoderError("'" + request.input.string() + "' holds no audio samples");
+    }
+    const Plan p = plan(request, source, notes);
+    OutputFile out(request.output);
+    auto encoder = makeEncoder(request, p);
+    // LAME resamples by itself; the other layers get their rate from us.
+    std::optional<RateConverter> converter;
+    if (request.layer != Layer::III && p.sampleRate != p.inputRate) {
+        converter.emplace(p.channels, p.inputRate, p.sampleRate);
+    }
+    // Notes wait until the run is set up, so a run refused up front reports one line only.
+    notes.flush();
+
+    progress << "Encoding " << request.input.string() << std::endl;
+    progress << "  " << versionName(versionForSampleRate(p.sampleRate)) << " "
+             << layerName(request.layer) << ", " << p.kbps << " kbit/s, " << modeName(p.mode)
+             << ", " << p.sampleRate << " Hz" << std::endl;
+    ProgressLines lines(progress, source.frames());
+    std::vector<float> block(kBlockFrames * source.channels());
+    for (;;) {
+        const std::size_t frames = source.read(block);
+        const bool last = frames == 0;
+        if (source.channels() == 2 && p.channels == 1) {
+            downmix(block, frames);
+        }
+        std::span<const float> samples = std::span<const float>(block).first(frames * p.channels);
+        if (converter) {
+            samples = converter->convert(samples, last);
+        }
+        encoder->encode(samples, out);
+        if (last) {
+            break;
+        }
+        lines.advance(static_cast<std::int64_t>(frames));
+    }
+    encoder->finish(out);
+    out.commit();
+    progress << "Written " << request.output.string() << std::endl;
+}
+
+} // namespace encoders

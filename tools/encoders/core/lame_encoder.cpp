@@ -1,0 +1,93 @@
+#include "tools/encoders/core/lame_encoder.h"
+
+#include "tools/encoders/core/encoder_error.h"
+
+#include <cstdarg>
+#include <lame/lame.h>
+
+namespace encoders {
+
+namespace {
+
+// LAME's own console messages would break the one-line error report.
+void quiet(const char*, va_list) {}
+
+MPEG_mode lameMode(ChannelMode mode) {
+    switch (mode) {
+    case ChannelMode::JointStereo:
+        return JOINT_STEREO;
+    case ChannelMode::Mono:
+        return MONO;
+    case ChannelMode::Stereo:
+    case ChannelMode::DualChannel:
+        break;
+    }
+    return STEREO;
+}
+
+} // namespace
+
+LameEncoder::LameEncoder(const LameSettings& settings) : channels_(settings.channels) {
+    lame_ = lame_init();
+    if (lame_ == nullptr) {
+        throw EncoderError("the Layer III encoder could not be started");
+    }
+    lame_set_errorf(lame_, quiet);
+    lame_set_debugf(lame_, quiet);
+    lame_set_msgf(lame_, quiet);
+    lame_set_num_channels(lame_, settings.channels);
+    lame_set_in_samplerate(lame_, settings.inputRate);
+    lame_set_out_samplerate(lame_, settings.outputRate);
+    lame_set_mode(lame_, settings.channels == 1 ? MONO : lameMode(settings.mode));
+    lame_set_VBR(lame_, vbr_off);
+    lame_set_brate(lame_, settings.kbps);
+    lame_set_quality(lame_, settings.quality);
+    lame_set_bWriteVbrTag(lame_, 1);
+    if (lame_init_params(lame_) < 0) {
+        lame_close(lame_);
+        throw EncoderError("the Layer III encoder refused " + std::to_string(settings.kbps) +
+                           " kbit/s at " + std::to_string(settings.outputRate) + " Hz");
+    }
+}
+
+LameEncoder::~LameEncoder() {
+    lame_close(lame_);
+}
+
+void LameEncoder::encode(std::span<const float> interleaved, OutputFile& out) {
+    const int frames = static_cast<int>(interleaved.size() / channels_);
+    // LAME's documented worst case for a block of input.
+    buffer_.resize(frames + frames / 4 + 7200);
+    int bytes = 0;
+    if (channels_ == 2) {
+        bytes = lame_encode_buffer_interleaved_ieee_float(
+            lame_, interleaved.data(), frames, buffer_.data(), static_cast<int>(buffer_.size()));
+    } else {
+        bytes = lame_encode_buffer_ieee_float(lame_, interleaved.data(), interleaved.data(), frames,
+                                              buffer_.data(), static_cast<int>(buffer_.size()));
+    }
+    if (bytes < 0) {
+        throw EncoderError("the Layer III encoder failed (code " + std::to_string(bytes) + ")");
+    }
+    out.write(std::span(buffer_).first(static_cast<std::size_t>(bytes)));
+}
+
+void LameEncoder::finish(OutputFile& out) {
+    buffer_.resize(7200);
+    int bytes = lame_encode_flush(lame_, buffer_.data(), static_cast<int>(buffer_.size()));
+    if (bytes < 0) {
+        throw EncoderError("the Layer III encoder failed (code " + std::to_string(bytes) + ")");
+    }
+    out.write(std::span(buffer_).first(static_cast<std::size_t>(bytes)));
+    // The first frame written was a placeholder for the Info frame that is now complete.
+    std::size_t tagSize = lame_get_lametag_frame(lame_, buffer_.data(), buffer_.size());
+    if (tagSize > buffer_.size()) {
+        buffer_.resize(tagSize);
+        tagSize = lame_get_lametag_frame(lame_, buffer_.data(), buffer_.size());
+    }
+    if (tagSize > 0 && tagSize <= out.size()) {
+        out.overwrite(0, std::span(buffer_).first(tagSize));
+    }
+}
+
+} // namespace encoders

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "tools/encoders/core/frame_encoder.h"
+#include "tools/encoders/core/mpeg_format.h"
+
+#include <vector>
+
+struct lame_global_struct;
+
+namespace encoders {
+
+struct LameSettings {
+    int channels = 2;      // of the samples given to encode(); 1 codes mono
+    int inputRate = 44100; // LAME resamples when it differs from outputRate
+    int outputRate = 44100;
+    ChannelMode mode = ChannelMode::Stereo; // stereo, joint stereo or mono
+    int kbps = 128;                         // an allowed Layer III bitrate at outputRate
+    int quality = 3;                        // LAME's 0 (best) to 9
+};
+
+// Layer III through libmp3lame, constant bitrate. The file begins with an Info frame that
+// tells players the exact length (encoder delay and padding), completed by finish().
+class LameEncoder : public FrameEncoder {
+public:
+    explicit LameEncoder(const LameSettings& settings);
+    ~LameEncoder() override;
+    LameEncoder(const LameEncoder&) = delete;
+    LameEncoder& operator=(const LameEncoder&) = delete;
+
+    void encode(std::span<const float> interleaved, OutputFile& out) override;
+    void finish(OutputFile& out) override;
+
+private:
+    lame_global_struct* lame_ = nullptr;
+    int channels_;
+    std::vector<unsigned char> buffer_;
+};
+
+} // namespace encoders

@@ -1,0 +1,87 @@
+#include "tools/encoders/core/encoder_error.h"
+#include "tools/encoders/core/output_file.h"
+#include "tools/encoders/tests/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace encoders {
+namespace {
+
+using testing::TempDir;
+
+std::string contents(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<unsigned char> bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+TEST(OutputFile, AppearsUnderItsNameOnlyWhenCommitted) {
+    TempDir dir;
+    const auto target = dir / "song.mp3";
+    {
+        OutputFile out(target);
+        EXPECT_EQ(out.temporary().parent_path(), dir.path());
+        out.write(bytes("hello "));
+        // Larger than the buffer, to go straight to the file.
+        std::string big(100000, 'x');
+        out.write(bytes(big));
+        out.overwrite(0, bytes("HELLO"));
+        EXPECT_EQ(out.size(), 6u + big.size());
+        EXPECT_FALSE(std::filesystem::exists(target));
+        EXPECT_EQ(dir.entries().size(), 1u);
+        out.commit();
+    }
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"song.mp3"});
+    const std::string text = contents(target);
+    EXPECT_EQ(text.substr(0, 7), "HELLO x");
+    EXPECT_EQ(text.size(), 100006u);
+    // The usual permissions, not the temporary file's private ones.
+    struct stat info {};
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_NE(info.st_mode & S_IRGRP, 0u);
+}
+
+TEST(OutputFile, ReplacesAnExistingFile) {
+    TempDir dir;
+    const auto target = dir / "song.mp3";
+    std::ofstream(target) << "old";
+    OutputFile out(target);
+    out.write(bytes("new"));
+    out.commit();
+    EXPECT_EQ(contents(target), "new");
+}
+
+TEST(OutputFile, AnUncommittedFileLeavesNothing) {
+    TempDir dir;
+    std::ofstream(dir / "song.mp3") << "old";
+    {
+        OutputFile out(dir / "song.mp3");
+        out.write(bytes("partial"));
+    }
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"song.mp3"});
+    EXPECT_EQ(contents(dir / "song.mp3"), "old");
+}
+
+TEST(OutputFile, FailuresThrowAndClearUp) {
+    TempDir dir;
+    EXPECT_THROW(OutputFile(dir / "missing" / "song.mp3"), EncoderError);
+    // A directory in the way is found at the rename.
+    std::filesystem::create_directory(dir / "taken.mp3");
+    std::filesystem::create_directory(dir / "taken.mp3" / "inside");
+    OutputFile out(dir / "taken.mp3");
+    out.write(bytes("data"));
+    EXPECT_THROW(out.commit(), EncoderError);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"taken.mp3"});
+}
+
+} // namespace
+} // namespace encoders

@@ -1,0 +1,320 @@
+// The encoder programs run as processes on generated WAV files; every output is checked with
+// ffprobe, ffmpeg and mpg123.
+#include "tools/encoders/tests/program_paths.h"
+#include "tools/encoders/tests/test_support.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+
+namespace encoders::testing {
+namespace {
+
+struct Expected {
+    std::string codec; // mp1, mp2 or mp3
+    int kbps;
+    int sampleRate;
+    int channels;
+    std::string mode; // as mpg123 names it: stereo, j-s, dual, mono
+};
+
+int frameSamples(const std::string& codec, int sampleRate) {
+    if (codec == "mp1") {
+        return 384;
+    }
+    // Layer III at the half and quarter rates has half-size frames.
+    return codec == "mp3" && sampleRate < 32000 ? 576 : 1152;
+}
+
+// Checks one encoded file against what was asked for and against its source.
+void expectStream(const std::filesystem::path& file, const Expected& expected, long sourceFrames,
+                  int sourceRate, const TempDir& scratch) {
+    SCOPED_TRACE(file.filename().string());
+    ASSERT_TRUE(std::filesystem::exists(file));
+    auto info = probe(file);
+    EXPECT_EQ(info["exit"], "0") << info["stderr"];
+    EXPECT_EQ(info["codec_name"], expected.codec);
+    EXPECT_EQ(info["bit_rate"], std::to_string(expected.kbps * 1000));
+    EXPECT_EQ(info["sample_rate"], std::to_string(expected.sampleRate));
+    EXPECT_EQ(info["channels"], std::to_string(expected.channels));
+    EXPECT_EQ(info["channel_layout"], expected.channels == 1 ? "mono" : "stereo");
+
+    const double sourceSeconds = static_cast<double>(sourceFrames) / sourceRate;
+    const double frameSeconds =
+        static_cast<double>(frameSamples(expected.codec, expected.sampleRate)) /
+        expected.sampleRate;
+    const double duration = std::stod(info["duration"]);
+    if (expected.codec == "mp3") {
+        // ffprobe counts Layer III frames including LAME's delay of 1105 samples and the
+        // padding of the last frame (as for files of the lame command line); the decoded
+        // length, trimmed by the file's Info frame, is exact.
+        constexpr double kLameDelaySamples = 1105;
+        EXPECT_GE(duration, sourceSeconds);
+        EXPECT_LE(duration, sourceSeconds + kLameDelaySamples / expected.sampleRate + frameSeconds);
+        const Audio decoded = ffmpegDecode(file, scratch / "ffmpeg.wav");
+        EXPECT_NEAR(static_cast<double>(decoded.frames()) / decoded.sampleRate, sourceSeconds,
+                    frameSeconds);
+    } else {
+        EXPECT_NEAR(duration, sourceSeconds, frameSeconds);
+    }
+
+    const Mpg123Report report = mpg123Check(file);
+    EXPECT_EQ(report.exitCode, 0) << report.output;
+    for (const char* trouble : {"rror", "arning", "llegal", "Junk"}) {
+        EXPECT_EQ(report.output.find(trouble), std::string::npos) << report.output;
+    }
+    const std::string layer = expected.codec == "mp1"   ? " L I "
+                              : expected.codec == "mp2" ? " L II "
+                                                        : " L III ";
+    EXPECT_NE(report.streamLine.find(layer), std::string::npos) << report.streamLine;
+    EXPECT_TRUE(report.streamLine.ends_with(" " + expected.mode)) << report.streamLine;
+}
+
+// A successful run: exit code 0, a few progress lines, and the notes on standard error.
+void expectSuccess(const ProcessResult& result, std::size_t notes = 0) {
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(lines(result.err).size(), notes) << result.err;
+    const auto progress = lines(result.out);
+    EXPECT_GE(progress.size(), 3u) << result.out;
+    EXPECT_LE(progress.size(), 10u) << result.out;
+    if (!progress.empty()) {
+        EXPECT_TRUE(progress.back().starts_with("Written ")) << result.out;
+    }
+}
+
+class EncoderPrograms : public ::testing::Test {
+protected:
+    TempDir programs; // where the house encoder's "codec" copy lies
+    TempDir work;
+    std::string codec = codecIn(programs);
+};
+
+TEST_F(EncoderPrograms, HouseLayerIIIInEveryMode) {
+    const auto wav = work / "song.wav";
+    const long frames = writeWav(wav, {.channels = 2, .sampleRate = 44100, .seconds = 1.0});
+    const std::pair<std::string, std::string> modes[] = {
+        {"-M0", "stereo"}, {"-M1", "j-s"}, {"-M2", "stereo"}, {"-M3", "mono"}};
+    for (const auto& [flag, mode] : modes) {
+        const auto out = work / ("song" + flag + ".mp3");
+        const ProcessResult result = run({codec, wav.string(), out.string(), flag, "-B64"});
+        // Dual channel does not exist in Layer III, which the run says.
+        expectSuccess(result, flag == "-M2" ? 1 : 0);
+        if (flag == "-M2") {
+            EXPECT_NE(result.err.find("dual channel"), std::string::npos) << result.err;
+        }
+        expectStream(out, {"mp3", 128, 44100, mode == "mono" ? 1 : 2, mode}, frames, 44100, work);
+    }
+}
+
+TEST_F(EncoderPrograms, HouseLayerIIInEveryMode) {
+    const auto wav = work / "song.wav";
+    const long frames = writeWav(
+        wav, {.channels = 2, .sampleRate = 48000, .seconds = 1.0, .format = SF_FORMAT_PCM_24});
+    const std::pair<std::string, std::string> modes[] = {
+        {"-M0", "stereo"}, {"-M1", "j-s"}, {"-M2", "dual"}, {"-M3", "mono"}};
+    for (const auto& [flag, mode] : modes) {
+        const auto out = work / ("song" + flag + ".mp2");
+        expectSuccess(run({codec, wav.string(), out.string(), flag, "-B96", "-L2"}));
+        expectStream(out, {"mp2", 192, 48000, mode == "mono" ? 1 : 2, mode}, frames, 48000, work);
+        const Audio decoded = mpg123Decode(out, work / "decoded.wav");
+        for (int ch = 0; ch < decoded.channels; ++ch) {
+            // Mono mixes 440 and 660 Hz; each stereo channel holds one of them.
+            if (decoded.channels == 2) {
+                EXPECT_GT(sineFitSnrDb(decoded.channel(ch), 48000, ch == 0 ? 440 : 660), 25)
+                    << flag;
+            }
+        }
+    }
+}
+
+TEST_F(EncoderPrograms, HouseLayerIDecodesToItsInput) {
+    struct Case {
+        std::string mode;
+        std::string half;
+        int rate;
+        int format;
+        int kbps;
+        std::string mpg123Mode;
+        double minSnrDb;
+    };
+    const Case cases[] = {
+        {"-M0", "-B192", 44100, SF_FORMAT_PCM_16, 384, "stereo", 40},
+        {"-M2", "-B112", 48000, SF_FORMAT_FLOAT, 224, "dual", 30},
+        {"-M1", "-B64", 32000, SF_FORMAT_PCM_32, 128, "j-s", 25},
+        {"-M3", "-B96", 48000, SF_FORMAT_PCM_U8, 192, "mono", 30},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode + " " + c.half);
+        const auto wav = work / "song.wav";
+        const int channels = c.mode == "-M3" ? 1 : 2;
+        const long frames = writeWav(
+            wav, {.channels = channels, .sampleRate = c.rate, .seconds = 1.0, .format = c.format});
+        const auto out = work / "song.mp1";
+        expectSuccess(run({codec, wav.string(), out.string(), c.mode, c.half, "-L1"}));
+        expectStream(out, {"mp1", c.kbps, c.rate, channels, c.mpg123Mode}, frames, c.rate, work);
+        // Our encoder makes up for the filter banks' delay: sample n decodes to sample n.
+        const Audio source = readAudio(wav);
+        const Audio decoded = mpg123Decode(out, work / "decoded.wav");
+        ASSERT_EQ(decoded.channels, channels);
+        EXPECT_EQ(decoded.frames(), (frames + 383) / 384 * 384);
+        for (int ch = 0; ch < channels; ++ch) {
+            EXPECT_GT(alignedSnrDb(source.channel(ch), decoded.channel(ch), 1000), c.minSnrDb)
+                << "channel " << ch;
+        }
+    }
+}
+
+TEST_F(EncoderPrograms, HouseLayersIAndIIAtHalfRatesAndResampled) {
+    struct Case {
+        std::string layer;
+        int inputRate;
+        int format;
+        int outputRate;
+        std::string half;
+        int kbps;
+    };
+    const Case cases[] = {
+        {"-L1", 22050, SF_FORMAT_PCM_16, 22050, "-B56", 112}, // MPEG-2 Layer I allows 112
+        {"-L2", 22050, SF_FORMAT_PCM_16, 22050, "-B32", 64},
+        {"-L2", 11025, SF_FORMAT_PCM_U8, 22050, "-B32", 64},
+        {"-L1", 96000, SF_FORMAT_FLOAT, 48000, "-B64", 128},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.layer + " at " + std::to_string(c.inputRate));
+        const auto wav = work / "voice.wav";
+        const long frames = writeWav(wav, {.channels = 1,
+                                           .sampleRate = c.inputRate,
+                                           .seconds = 1.0,
+                                           .format = c.format,
+                                           .frequencies = {440.0}});
+        const auto out = work / "voice.mp3";
+        const ProcessResult result =
+            run({codec, wav.string(), out.string(), "-M3", c.half, c.layer});
+        const bool resampled = c.inputRate != c.outputRate;
+        expectSuccess(result, resampled ? 1 : 0);
+        if (resampled) {
+            EXPECT_NE(result.err.find("resampling to " + std::to_string(c.outputRate) + " Hz"),
+                      std::string::npos)
+                << result.err;
+        }
+        expectStream(out, {c.layer == "-L1" ? "mp1" : "mp2", c.kbps, c.outputRate, 1, "mono"},
+                     frames, c.inputRate, work);
+        const Audio decoded = mpg123Decode(out, work / "decoded.wav");
+        double amplitude = 0;
+        EXPECT_GT(sineFitSnrDb(decoded.channel(0), decoded.sampleRate, 440.0, &amplitude), 25);
+        EXPECT_NEAR(amplitude, 0.5, 0.05);
+    }
+}
+
+TEST_F(EncoderPrograms, HouseSnapsBitratesTheFormatLacksAndSaysSo) {
+    struct Case {
+        std::vector<std::string> switches;
+        int rate;
+        int channels;
+        std::string codec;
+        int kbps;
+        std::string mode;
+    };
+    const Case cases[] = {
+        {{"-M0", "-B24", "-L1"}, 44100, 2, "mp1", 64, "stereo"}, // 48: Layer I has none
+        {{"-M3", "-B56", "-L1"}, 44100, 1, "mp1", 128, "mono"},  // 112
+        {{"-M3", "-B160", "-L2"}, 44100, 1, "mp2", 192, "mono"}, // 320 mono
+        {{"-M1", "-B24", "-L2"}, 44100, 2, "mp2", 64, "j-s"},    // 48 in two channels
+        {{"-M0", "-B160"}, 22050, 2, "mp3", 160, "stereo"},      // 320 at MPEG-2
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.switches[1]);
+        const auto wav = work / "song.wav";
+        const long frames =
+            writeWav(wav, {.channels = c.channels, .sampleRate = c.rate, .seconds = 0.5});
+        const auto out = work / "song.mp3";
+        std::vector<std::string> argv = {codec, wav.string(), out.string()};
+        argv.insert(argv.end(), c.switches.begin(), c.switches.end());
+        const ProcessResult result = run(argv);
+        expectSuccess(result, 1);
+        EXPECT_NE(result.err.find("using " + std::to_string(c.kbps) + " kbit/s"), std::string::npos)
+            << result.err;
+        expectStream(out, {c.codec, c.kbps, c.rate, c.channels, c.mode}, frames, c.rate, work);
+    }
+}
+
+TEST_F(EncoderPrograms, BladeencWritesBesideItsInput) {
+    const auto wav = work / "song.wav";
+    const long frames = writeWav(wav, {.channels = 2, .sampleRate = 44100, .seconds = 1.0});
+    // "in.wav"  -128 -QUIT  -PRIO=HIGHEST  -PRIO=HIGHEST
+    expectSuccess(
+        run({kBladeenc, wav.string(), "-128", "-QUIT", "-PRIO=HIGHEST", "-PRIO=HIGHEST"}));
+    EXPECT_EQ(work.entries(), (std::vector<std::string>{"song.MP3", "song.wav"}));
+    expectStream(work / "song.MP3", {"mp3", 128, 44100, 2, "stereo"}, frames, 44100, work);
+
+    // "in.wav" -MONO -128 -QUIT -PRIO=HIGHEST, on an 8-bit 48 kHz file with a blank in its path.
+    std::filesystem::create_directory(work / "my music");
+    const auto other = work / "my music" / "take two.wav";
+    const long otherFrames = writeWav(
+        other, {.channels = 2, .sampleRate = 48000, .seconds = 0.7, .format = SF_FORMAT_PCM_U8});
+    expectSuccess(run({kBladeenc, other.string(), "-MONO", "-128", "-QUIT", "-PRIO=HIGHEST"}));
+    expectStream(work / "my music" / "take two.MP3", {"mp3", 128, 48000, 1, "mono"}, otherFrames,
+                 48000, work);
+}
+
+// LAME's Info frame records the quality the file was made with.
+int lameQualityField(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string data((std::istreambuf_iterator<char>(in)), {});
+    const auto info = data.find("Info");
+    if (info == std::string::npos) {
+        return -1;
+    }
+    auto word = [&](std::size_t at) {
+        int value = 0;
+        for (std::size_t i = 0; i < 4; ++i) {
+            value = value * 256 + static_cast<unsigned char>(data[at + i]);
+        }
+        return value;
+    };
+    const int flags = word(info + 4);
+    std::size_t at = info + 8;
+    at += (flags & 1) ? 4 : 0;   // frame count
+    at += (flags & 2) ? 4 : 0;   // byte count
+    at += (flags & 4) ? 100 : 0; // seek table
+    return (flags & 8) ? word(at) : -1;
+}
+
+TEST_F(EncoderPrograms, PluggerEncodesWithTheBestQualityAndMixesDownToMono) {
+    const auto wav = work / "song.wav";
+    const long frames = writeWav(
+        wav, {.channels = 2, .sampleRate = 48000, .seconds = 1.0, .format = SF_FORMAT_FLOAT});
+    const auto stereo = work / "stereo.mp3";
+    const auto mono = work / "mono.mp3";
+    const auto standard = work / "standard.mp3";
+    expectSuccess(run({kPlugger, wav.string(), stereo.string(), "-b", "128", "-z"}));
+    expectSuccess(run({kPlugger, wav.string(), mono.string(), "-b", "128", "-z", "-dm"}));
+    expectSuccess(run({kPlugger, wav.string(), standard.string(), "-b", "128"}));
+    expectStream(stereo, {"mp3", 128, 48000, 2, "stereo"}, frames, 48000, work);
+    expectStream(mono, {"mp3", 128, 48000, 1, "mono"}, frames, 48000, work);
+    // The mix holds both tones.
+    const Audio decoded = mpg123Decode(mono, work / "decoded.wav");
+    double a440 = 0, a660 = 0;
+    sineFitSnrDb(decoded.channel(0), 48000, 440, &a440);
+    sineFitSnrDb(decoded.channel(0), 48000, 660, &a660);
+    EXPECT_NEAR(a440, 0.25, 0.03);
+    EXPECT_NEAR(a660, 0.25, 0.03);
+    // -z asks LAME for its best (slowest) search, which the file records.
+    EXPECT_GT(lameQualityField(stereo), lameQualityField(standard));
+    EXPECT_GT(lameQualityField(standard), 0);
+}
+
+TEST_F(EncoderPrograms, LayerIIIResamplesRatesItCannotCode) {
+    const auto wav = work / "odd.wav";
+    const long frames = writeWav(wav, {.channels = 2, .sampleRate = 37800, .seconds = 1.0});
+    const auto out = work / "odd.mp3";
+    const ProcessResult result = run({kPlugger, wav.string(), out.string(), "-b", "96"});
+    expectSuccess(result, 1);
+    expectStream(out, {"mp3", 96, 44100, 2, "stereo"}, frames, 37800, work);
+}
+
+} // namespace
+} // namespace encoders::testing
