@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <chrono>
+#include <optional>
+
 // Tests and operations on files and directories.
 namespace platform {
 
@@ -10,6 +13,24 @@ bool isReadableDirectory(const QString& directory);
 
 // True when the file exists and can be opened for reading.
 bool isReadableFile(const QString& file);
+
+// True when something exists at the path.
+bool fileExists(const QString& path);
+
+// Copies a file with its permissions, replacing the target; false on failure.
+bool copyFileReplacing(const QString& from, const QString& to);
+
+// Moves a file, also to another file system; never replaces an existing target. False when
+// nothing was moved.
+bool moveFileNoReplace(const QString& from, const QString& to);
+
+// Deletes a file; false on failure.
+bool deleteFile(const QString& path);
+
+using FileTime = std::chrono::system_clock::time_point;
+
+// The last modification time of a regular file, or nothing when there is none.
+std::optional<FileTime> modificationTime(const QString& path);
 
 // Creates one directory (its parent must exist). On failure throws std::runtime_error with the
 // input/output error text of the cause: "File access denied" for a lack of rights, "Invalid

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QPlainTextEdit;
+
+namespace platform {
+
+// The window that shows a started program's console output while it runs. It cannot be closed
+// by the user: the program it belongs to cannot be cancelled either, and the window goes away
+// by itself when the program has ended.
+class ConsoleWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    ConsoleWindow(const QString& title, QWidget* parent);
+
+    // Appends output as a terminal shows it: a carriage return that is not followed by a line
+    // feed brings the next text back to the start of the line, so progress lines overwrite
+    // themselves instead of piling up.
+    void appendOutput(const QString& text);
+
+    // The text the window shows.
+    QString text() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QPlainTextEdit* view_;
+    // A carriage return ended the last piece of output; the next character decides what it means.
+    bool pendingReturn_ = false;
+};
+
+} // namespace platform

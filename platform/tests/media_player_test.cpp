@@ -1,0 +1,348 @@
+#include "platform/media_player.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+using platform::MediaError;
+using platform::MediaPlayer;
+using Mode = MediaPlayer::Mode;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString ffmpeg = QStringLiteral(FFMPEG_PROGRAM);
+
+struct Format {
+    int channels;
+    int bits; // 8 or 16
+    int rate;
+};
+
+// Runs ffmpeg with a plain fork and exec. QProcess would do, but it starts children in a way
+// the thread sanitizer does not follow, which makes it report races in the player that are not
+// there.
+void runFfmpeg(const QStringList& arguments) {
+    std::vector<std::string> words{ffmpeg.toStdString(), "-nostdin", "-loglevel", "error", "-y"};
+    for (const QString& argument : arguments)
+        words.push_back(argument.toStdString());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "ffmpeg failed: " << arguments.join(' ').toStdString();
+}
+
+std::vector<std::int16_t> readSamples(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = file.readAll();
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(data.size()) / 2);
+    std::memcpy(samples.data(), data.constData(), samples.size() * 2);
+    return samples;
+}
+
+std::vector<std::int16_t> withoutZeros(std::vector<std::int16_t> samples) {
+    std::erase(samples, std::int16_t{0});
+    return samples;
+}
+
+std::size_t longestZeroRun(const std::vector<std::int16_t>& samples) {
+    std::size_t longest = 0;
+    std::size_t run = 0;
+    for (const std::int16_t sample : samples) {
+        run = sample == 0 ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    return longest;
+}
+
+// Waits until the player no longer plays; a generous limit keeps a fault from hanging the test.
+Mode waitWhilePlaying(const MediaPlayer& player) {
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (player.mode() == Mode::Playing && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    return player.mode();
+}
+
+class MediaPlayerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        useDisk("out.raw");
+    }
+
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+    void useDisk(const QString& outputName) {
+        qputenv("SDL_AUDIODRIVER", "disk");
+        qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(path(outputName)));
+    }
+
+    // A sine tone as a WAV file, and the same sound as signed 16-bit samples decoded by ffmpeg.
+    QString makeTone(const QString& name, Format format, double seconds) {
+        const QString wav = path(name + ".wav");
+        runFfmpeg({"-f", "lavfi", "-i",
+                   QStringLiteral("sine=frequency=440:sample_rate=%1:duration=%2")
+                       .arg(format.rate)
+                       .arg(seconds),
+                   "-ac", QString::number(format.channels), "-c:a",
+                   format.bits == 8 ? "pcm_u8" : "pcm_s16le", wav});
+        runFfmpeg({"-i", wav, "-f", "s16le", "-c:a", "pcm_s16le", path(name + ".ref")});
+        return wav;
+    }
+
+    std::vector<std::int16_t> reference(const QString& name) const {
+        return readSamples(path(name + ".ref"));
+    }
+
+    // Checks that the disk output is silence, the whole reference sound once, then silence.
+    void expectSoundOnce(const QString& outputName, const QString& name, int channels) {
+        const std::vector<std::int16_t> output = readSamples(path(outputName));
+        const std::vector<std::int16_t> sound = reference(name);
+        ASSERT_FALSE(sound.empty());
+        ASSERT_NE(std::count(sound.begin(), sound.end(), 0), static_cast<long>(sound.size()));
+        EXPECT_EQ(QFile(path(outputName)).size() % (2 * channels), 0);
+        const auto at = std::search(output.begin(), output.end(), sound.begin(), sound.end());
+        ASSERT_NE(at, output.end()) << "the sound is not in the output (" << output.size()
+                                    << " samples for " << sound.size() << ")";
+        EXPECT_TRUE(std::all_of(output.begin(), at, [](std::int16_t s) { return s == 0; }));
+        EXPECT_TRUE(std::all_of(at + static_cast<std::ptrdiff_t>(sound.size()), output.end(),
+                                [](std::int16_t s) { return s == 0; }));
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(MediaPlayerTest, PlaysToTheEndAndStaysOpen) {
+    const Format formats[] = {
+        {1, 8, 22050}, {2, 16, 44100}, {1, 16, 48000}, {2, 8, 48000}, {2, 16, 22050}};
+    int index = 0;
+    for (const Format format : formats) {
+        SCOPED_TRACE(testing::Message() << format.channels << " channels, " << format.bits
+                                        << " bits, " << format.rate << " Hz");
+        const QString name = QStringLiteral("tone%1").arg(index++);
+        const QString output = name + ".out";
+        const QString wav = makeTone(name, format, 0.25);
+        useDisk(output);
+
+        MediaPlayer player;
+        EXPECT_EQ(player.mode(), Mode::NotOpen);
+        player.setFileName(wav);
+        player.open();
+        EXPECT_TRUE(player.isOpen());
+        EXPECT_EQ(player.mode(), Mode::Stopped);
+        player.play();
+        EXPECT_TRUE(player.lastError().isEmpty());
+        EXPECT_EQ(player.mode(), Mode::Playing);
+        EXPECT_EQ(waitWhilePlaying(player), Mode::Stopped);
+        EXPECT_TRUE(player.isOpen());
+        // Pause at the end does nothing.
+        player.pause();
+        EXPECT_EQ(player.mode(), Mode::Stopped);
+        player.close();
+        EXPECT_FALSE(player.isOpen());
+        EXPECT_EQ(player.mode(), Mode::NotOpen);
+        expectSoundOnce(output, name, format.channels);
+    }
+}
+
+TEST_F(MediaPlayerTest, PauseHoldsThePlaceAndResumes) {
+    const QString wav = makeTone("long", {1, 16, 48000}, 1.0);
+    MediaPlayer player;
+    player.setFileName(wav);
+    player.open();
+    player.play();
+    std::this_thread::sleep_for(200ms);
+    player.pause();
+    EXPECT_EQ(player.mode(), Mode::Paused);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(player.mode(), Mode::Paused);
+    player.pause();
+    EXPECT_EQ(player.mode(), Mode::Playing);
+    EXPECT_EQ(waitWhilePlaying(player), Mode::Stopped);
+    player.close();
+
+    // Every sample came out once, in order, with a stretch of silence where the pause was.
+    const std::vector<std::int16_t> output = readSamples(path("out.raw"));
+    const std::vector<std::int16_t> sound = reference("long");
+    EXPECT_EQ(withoutZeros(output), withoutZeros(sound));
+    const auto first = std::find_if(output.begin(), output.end(), [](auto s) { return s != 0; });
+    const auto last = std::find_if(output.rbegin(), output.rend(), [](auto s) { return s != 0; });
+    ASSERT_NE(first, output.end());
+    const std::vector<std::int16_t> middle(first, last.base());
+    EXPECT_GE(longestZeroRun(middle), 1000u);
+    EXPECT_LE(longestZeroRun(sound), 10u);
+}
+
+TEST_F(MediaPlayerTest, StopAndCloseThenPauseOrStopReportNoDevice) {
+    const QString wav = makeTone("stop", {2, 16, 44100}, 1.0);
+    MediaPlayer player;
+    const auto expectNoDevice = [&](auto operation) {
+        try {
+            operation();
+            ADD_FAILURE() << "no error raised";
+        } catch (const MediaError& error) {
+            EXPECT_STREQ(error.what(), "No MCI device open");
+        }
+    };
+    expectNoDevice([&] { player.pause(); });
+    expectNoDevice([&] { player.stop(); });
+
+    player.setFileName(wav);
+    player.open();
+    player.play();
+    std::this_thread::sleep_for(100ms);
+    player.stop();
+    EXPECT_EQ(player.mode(), Mode::Stopped);
+    // Stopped is not paused: pause does nothing.
+    player.pause();
+    EXPECT_EQ(player.mode(), Mode::Stopped);
+    player.close();
+    player.close();
+    EXPECT_EQ(player.mode(), Mode::NotOpen);
+
+    expectNoDevice([&] { player.pause(); });
+    expectNoDevice([&] { player.stop(); });
+    // Play keeps its failure instead of raising it.
+    EXPECT_NO_THROW(player.play());
+    EXPECT_EQ(player.lastError(), "No MCI device open");
+    EXPECT_EQ(player.mode(), Mode::NotOpen);
+
+    // Only part of the sound came out, and nothing after the stop.
+    const std::vector<std::int16_t> played = withoutZeros(readSamples(path("out.raw")));
+    const std::vector<std::int16_t> sound = withoutZeros(reference("stop"));
+    ASSERT_FALSE(played.empty());
+    ASSERT_LT(played.size(), sound.size());
+    EXPECT_TRUE(std::equal(played.begin(), played.end(), sound.begin()));
+}
+
+TEST_F(MediaPlayerTest, FailedOpenLeavesNothingOpen) {
+    const QString wav = makeTone("good", {1, 16, 22050}, 0.1);
+    QFile text(path("notes.wav"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("This is plain text, not sound.\n");
+    text.close();
+    ASSERT_TRUE(QDir(dir_.path()).mkpath("folder.wav"));
+
+    MediaPlayer player;
+    const auto expectOpenFails = [&](const QString& fileName, const QString& mention) {
+        SCOPED_TRACE(fileName.toStdString());
+        // Whatever was open before is closed by the attempt.
+        player.setFileName(wav);
+        player.open();
+        player.play();
+        ASSERT_TRUE(player.isOpen());
+        player.setFileName(fileName);
+        try {
+            player.open();
+            ADD_FAILURE() << "open did not fail";
+        } catch (const MediaError& error) {
+            const QString message = QString::fromUtf8(error.what());
+            EXPECT_FALSE(message.isEmpty());
+            EXPECT_TRUE(message.contains(mention)) << error.what();
+        }
+        EXPECT_FALSE(player.isOpen());
+        EXPECT_EQ(player.mode(), Mode::NotOpen);
+    };
+    expectOpenFails(QString(), "No file");
+    expectOpenFails(path("missing.wav"), "does not exist");
+    expectOpenFails(path("folder.wav"), "directory");
+    expectOpenFails(path("notes.wav"), "not a sound file");
+
+    player.setFileName(wav);
+    player.open();
+    qputenv("SDL_AUDIODRIVER", "no-such-driver");
+    try {
+        player.open();
+        ADD_FAILURE() << "open did not fail without a sound output";
+    } catch (const MediaError& error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains("No sound output")) << error.what();
+    }
+    EXPECT_FALSE(player.isOpen());
+
+    // The player is usable again once the output is back.
+    useDisk("again.raw");
+    player.open();
+    EXPECT_TRUE(player.isOpen());
+}
+
+TEST_F(MediaPlayerTest, PlayAfterTheEndStaysStoppedAndReopenStartsOver) {
+    const QString wav = makeTone("again", {2, 16, 48000}, 0.2);
+    MediaPlayer player;
+    player.setFileName(wav);
+    player.open();
+    player.play();
+    ASSERT_EQ(waitWhilePlaying(player), Mode::Stopped);
+    player.play();
+    EXPECT_EQ(player.mode(), Mode::Stopped);
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(player.mode(), Mode::Stopped);
+
+    // Open again, onto a second output file: the whole sound plays from the beginning.
+    useDisk("second.raw");
+    player.open();
+    EXPECT_EQ(player.mode(), Mode::Stopped);
+    player.play();
+    EXPECT_EQ(waitWhilePlaying(player), Mode::Stopped);
+    player.close();
+
+    expectSoundOnce("out.raw", "again", 2);
+    expectSoundOnce("second.raw", "again", 2);
+}
+
+TEST_F(MediaPlayerTest, PlaysOnTheDummyOutputAndKeepsItsTag) {
+    const QString wav = makeTone("dummy", {2, 16, 44100}, 0.1);
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    MediaPlayer player;
+    EXPECT_EQ(player.tag(), 0);
+    player.setTag(2);
+    player.setFileName(wav);
+    EXPECT_EQ(player.fileName(), wav);
+    player.open();
+    player.play();
+    EXPECT_EQ(waitWhilePlaying(player), Mode::Stopped);
+    player.close();
+    EXPECT_EQ(player.tag(), 2);
+
+    // Destroying a player that is playing ends the playing and frees the output: the dummy
+    // output takes one device at a time.
+    for (int round = 0; round < 2; ++round) {
+        MediaPlayer playing;
+        playing.setFileName(wav);
+        playing.open();
+        playing.play();
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
