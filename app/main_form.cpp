@@ -3,8 +3,14 @@
 #include "app/codec_change.h"
 #include "app/option_sets.h"
 #include "app/settings_file.h"
+#include "decode/decode_batch.h"
+#include "decode/mp3_preview.h"
+#include "encode/encode_batch.h"
+#include "encode/wav_preview.h"
+#include "mpegplay/mpeg_player.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
+#include "platform/media_player.h"
 #include "platform/paths.h"
 #include "platform/settings_location.h"
 #include "platform/working_directory.h"
@@ -39,7 +45,7 @@ constexpr int kClientHeight = 260;
 
 } // namespace
 
-TMainForm::TMainForm(platform::Dialogs& dialogs, QWidget* parent)
+TMainForm::TMainForm(platform::Dialogs& dialogs, const QString& pathToDll, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Velara's Sonabox 1.1(RC 1)"));
@@ -61,9 +67,35 @@ TMainForm::TMainForm(platform::Dialogs& dialogs, QWidget* parent)
 
     mpgtimer = new QTimer(this);
     mpgtimer->setObjectName(QStringLiteral("mpgtimer"));
+    wavplayer = std::make_unique<platform::MediaPlayer>();
+    wavPreview_ =
+        std::make_unique<encode::WavPreview>(*wavplayer, *encflist, *encodelist, fullname);
+
+    decod = new TMPEGPlayer(this);
+    decod->setObjectName(QStringLiteral("decod"));
+    decod->setSeekable(false);
+    decod->setFromStream(false);
+    decod->setPlayerPriority(TPlayPriority::Highest);
+    decod->setTimerFreq(500);
+    decod->setUseTimer(false);
+    decod->setAutoPlay(false);
+    decod->setOutputDevice(TOutputDevice::wavemapper);
+    decod->setWaveDeviceNum(0);
+    decod->setStartPos(0);
+    decod->setEndPos(0);
+    decod->OnPosUpdate = [this](int Pos, int Len) {
+        decodPosUpdate(Pos, Len);
+    };
+    decod->OnPlayEnd = [this](QObject*) {
+        decodPlayEnd();
+    };
+    decodeBatch_ = std::make_unique<decode::DecodeBatch>(decode::DecodeBatchWidgets{
+        *this, *decodelist, fullname, *decout, *decod, *mpgtimer, *decplay});
+    mp3Preview_ =
+        std::make_unique<decode::Mp3Preview>(*decod, *decplay, *decflist, *decodelist, fullname);
 
     wire();
-    FormCreate();
+    FormCreate(pathToDll);
     setFixedSize(sizeHint());
 }
 
@@ -73,7 +105,15 @@ QString TMainForm::settingsFile() const {
     return settingsDirectory_ + kSettingsFileName;
 }
 
-void TMainForm::FormCreate() {
+void TMainForm::FormCreate(const QString& pathToDll) {
+    try {
+        decod->setPathToDLL(pathToDll);
+        decod->LoadDecoder();
+    } catch (const std::exception&) {
+        // Decoding stays offered; its commands meet the player's own error then.
+        platform::showError(dialogs_, nullptr,
+                            QStringLiteral("File libmpegdll.so not found. Decoding disabled"));
+    }
     Label5->setText(windowTitle());
     settingsDirectory_ = platform::settingsDirectory();
     ProgramDir_ = platform::withSeparator(platform::currentDirectory());
@@ -111,6 +151,21 @@ void TMainForm::wire() {
     connect(EncFileRem, &QAbstractButton::clicked, this, &TMainForm::EncFileRemClick);
     connect(DecFileRem, &QAbstractButton::clicked, this, &TMainForm::DecFileRemClick);
     connect(encgetdir, &QAbstractButton::clicked, this, &TMainForm::encgetdirClick);
+    connect(encstart, &QAbstractButton::clicked, this, &TMainForm::encstartClick);
+    connect(encplay, &QAbstractButton::clicked, this, &TMainForm::encplayClick);
+    connect(encpause, &QAbstractButton::clicked, this, &TMainForm::encpauseClick);
+    connect(encstop, &QAbstractButton::clicked, this, &TMainForm::encstopClick);
+    connect(encplay2, &QAbstractButton::clicked, this, &TMainForm::encplay2Click);
+    connect(encpause2, &QAbstractButton::clicked, this, &TMainForm::encpause2Click);
+    connect(encstop2, &QAbstractButton::clicked, this, &TMainForm::encstop2Click);
+    connect(decstart, &QAbstractButton::clicked, this, &TMainForm::decstartClick);
+    connect(mpgtimer, &QTimer::timeout, this, &TMainForm::mpgtimerTimer);
+    connect(decplay, &QAbstractButton::clicked, this, &TMainForm::decplayClick);
+    connect(decpause, &QAbstractButton::clicked, this, &TMainForm::decpauseClick);
+    connect(decstop, &QAbstractButton::clicked, this, &TMainForm::decstopClick);
+    connect(decplay1, &QAbstractButton::clicked, this, &TMainForm::decplay1Click);
+    connect(decpause1, &QAbstractButton::clicked, this, &TMainForm::decpause1Click);
+    connect(decstop1, &QAbstractButton::clicked, this, &TMainForm::decstop1Click);
     connect(decgetdir, &QAbstractButton::clicked, this, &TMainForm::decgetdirClick);
 }
 
@@ -143,6 +198,7 @@ void TMainForm::emptyQueues() {
     fullname.clear();
     encodelist->clear();
     decodelist->clear();
+    wavPreview_->stopAndClose();
 }
 
 void TMainForm::About1Click() {
@@ -244,6 +300,77 @@ void TMainForm::encgetdirClick() {
 
 void TMainForm::decgetdirClick() {
     chooseOutputDirectory(*decout);
+}
+
+void TMainForm::encstartClick() {
+    encode::EncodeBatchWidgets widgets{*this,         *encodelist, fullname, *encflist,
+                                       *Codec,        *Mode,       *Bitrate, *Layer,
+                                       *deletesource, *showenc,    *encout};
+    encode::encstartClick(widgets, dialogs_, encFormOwner_, ProgramDir_);
+}
+
+void TMainForm::encplayClick() {
+    wavPreview_->encplayClick();
+}
+
+void TMainForm::encpauseClick() {
+    wavPreview_->encpauseClick();
+}
+
+void TMainForm::encstopClick() {
+    wavPreview_->encstopClick();
+}
+
+void TMainForm::encplay2Click() {
+    wavPreview_->encplay2Click();
+}
+
+void TMainForm::encpause2Click() {
+    wavPreview_->encpause2Click();
+}
+
+void TMainForm::encstop2Click() {
+    wavPreview_->encstop2Click();
+}
+
+void TMainForm::decstartClick() {
+    decodeBatch_->decstartClick();
+}
+
+void TMainForm::mpgtimerTimer() {
+    decodeBatch_->mpgtimerTimer();
+}
+
+void TMainForm::decodPosUpdate(int Pos, int Len) {
+    decodeBatch_->decodPosUpdate(Pos, Len);
+}
+
+void TMainForm::decodPlayEnd() {
+    decodeBatch_->decodPlayEnd();
+}
+
+void TMainForm::decplayClick() {
+    mp3Preview_->decplayClick();
+}
+
+void TMainForm::decpauseClick() {
+    mp3Preview_->decpauseClick();
+}
+
+void TMainForm::decstopClick() {
+    mp3Preview_->decstopClick();
+}
+
+void TMainForm::decplay1Click() {
+    mp3Preview_->decplay1Click();
+}
+
+void TMainForm::decpause1Click() {
+    mp3Preview_->decpause1Click();
+}
+
+void TMainForm::decstop1Click() {
+    mp3Preview_->decstop1Click();
 }
 
 OptionWidgets TMainForm::optionWidgets() {

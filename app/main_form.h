@@ -3,6 +3,8 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include <memory>
+
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -11,10 +13,19 @@ class QLabel;
 class QListWidget;
 class QTabWidget;
 class QTimer;
+class TMPEGPlayer;
 
+namespace decode {
+class DecodeBatch;
+class Mp3Preview;
+} // namespace decode
+namespace encode {
+class WavPreview;
+}
 namespace platform {
 class Dialogs;
-}
+class MediaPlayer;
+} // namespace platform
 namespace selection {
 class DirectoryList;
 class DriveBox;
@@ -35,7 +46,10 @@ struct SettingsWidgets;
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TMainForm(platform::Dialogs& dialogs, QWidget* parent = nullptr);
+    // `pathToDll` is where the MPEG player looks for the decoder library; empty means the
+    // platform's library search, which finds the copy beside the program.
+    explicit TMainForm(platform::Dialogs& dialogs, const QString& pathToDll = QString(),
+                       QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // Page indexes of MainBoard.
@@ -51,7 +65,7 @@ public:
     QString activePageCaption() const;
 
     // Handlers, named after the widget and the event that fires them.
-    void FormCreate();
+    void FormCreate(const QString& pathToDll);
     void FormClose();
     void MainBoardChange(int entering);
     void About1Click();
@@ -69,9 +83,28 @@ public:
     void DecFileRemClick();
     void encgetdirClick();
     void decgetdirClick();
+    void encstartClick();
+    void encplayClick();
+    void encpauseClick();
+    void encstopClick();
+    void encplay2Click();
+    void encpause2Click();
+    void encstop2Click();
+    void decstartClick();
+    void mpgtimerTimer();
+    void decodPosUpdate(int Pos, int Len);
+    void decodPlayEnd();
+    void decplayClick();
+    void decpauseClick();
+    void decstopClick();
+    void decplay1Click();
+    void decpause1Click();
+    void decstop1Click();
+    decode::DecodeBatch& decodeBatch() { return *decodeBatch_; }
 
-    // The window that owns the directory choosers.
+    // The windows that own the directory choosers and the encoding progress windows.
     void setChooserOwner(QWidget& owner) { chooserOwner_ = &owner; }
+    void setEncFormOwner(QWidget& owner) { encFormOwner_ = &owner; }
 
     // Widgets, by the names the handlers use.
     QTabWidget* MainBoard = nullptr;
@@ -125,6 +158,10 @@ public:
     // Entry i is the full path of entry i of the queue in use.
     QStringList fullname;
     QTimer* mpgtimer = nullptr;
+    // The MPEG player of the decode batch and the MP3 previews.
+    TMPEGPlayer* decod = nullptr;
+    // The hidden player of the WAV previews; its tag says which row started the preview.
+    std::unique_ptr<platform::MediaPlayer> wavplayer;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -145,6 +182,10 @@ private:
 
     platform::Dialogs& dialogs_;
     QWidget* chooserOwner_ = nullptr;
+    QWidget* encFormOwner_ = nullptr;
+    std::unique_ptr<encode::WavPreview> wavPreview_;
+    std::unique_ptr<decode::DecodeBatch> decodeBatch_;
+    std::unique_ptr<decode::Mp3Preview> mp3Preview_;
     QString ProgramDir_;
     QString settingsDirectory_;
     int lastWorkPage_ = -1;

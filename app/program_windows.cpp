@@ -2,8 +2,9 @@
 
 namespace app {
 
-ProgramWindows::ProgramWindows(platform::Dialogs& dialogs)
-    : MainForm(dialogs), choosedirform(dialogs) {
+ProgramWindows::ProgramWindows(platform::Dialogs& dialogs, const QString& pathToDll)
+    : MainForm(dialogs, pathToDll), choosedirform(dialogs) {
+    MainForm.setEncFormOwner(EncForm);
     MainForm.setChooserOwner(choosedirform);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/main_form.h"
+#include "encode/enc_form.h"
 #include "selection/dirs.h"
 
 namespace platform {
@@ -10,11 +11,12 @@ class Dialogs;
 namespace app {
 
 // The windows the program creates at start, in this order: the main window, then the
-// never-shown chooser that owns every directory chooser the user opens.
+// never-shown windows that own every encoding progress window and every directory chooser.
 struct ProgramWindows {
-    explicit ProgramWindows(platform::Dialogs& dialogs);
+    explicit ProgramWindows(platform::Dialogs& dialogs, const QString& pathToDll = QString());
 
     TMainForm MainForm;
+    encode::TEncForm EncForm;
     selection::Tchoosedirform choosedirform;
 };
 

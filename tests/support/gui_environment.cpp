@@ -71,10 +71,21 @@ QString TestWorld::writeFile(const QString& relative, const QByteArray& content)
     return path;
 }
 
-app::TMainForm* TestWorld::start() {
+void TestWorld::installFromBuild(const QStringList& relativePaths) const {
+    for (const QString& relative : relativePaths) {
+        const QString from = QStringLiteral(SONABOX_PROGRAM_DIR "/") + relative;
+        const QString to = programDir() + "/" + relative;
+        QDir().mkpath(QFileInfo(to).path());
+        QFile::remove(to);
+        if (!QFile::copy(from, to))
+            throw std::runtime_error("can't copy " + from.toStdString() + " (is it built?)");
+    }
+}
+
+app::TMainForm* TestWorld::start(const QString& pathToDll) {
     windows_.reset();
     platform::setCurrentDirectory(programDir());
-    windows_ = std::make_unique<app::ProgramWindows>(sharedDialogs());
+    windows_ = std::make_unique<app::ProgramWindows>(sharedDialogs(), pathToDll);
     app::TMainForm* form = &windows_->MainForm;
     form->show();
     form->activateWindow();

@@ -4,6 +4,7 @@
 #include "tests/support/scripted_dialogs.h"
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -33,9 +34,14 @@ public:
     // Writes a file below the world's root and returns its path.
     QString writeFile(const QString& relative, const QByteArray& content) const;
 
+    // Copies files of the build's program directory (the encoders, the decoder library) into
+    // the world's program directory, keeping their relative paths.
+    void installFromBuild(const QStringList& relativePaths) const;
+
     // Creates the program's windows as the program does, in the program directory, and shows
     // the main window.
-    app::TMainForm* start();
+    // The MPEG player finds the decoder library in `pathToDll`: the build's one by default.
+    app::TMainForm* start(const QString& pathToDll = QStringLiteral(SONABOX_PROGRAM_DIR));
     app::ProgramWindows& windows() { return *windows_; }
     // Closes the main window as the user does (the settings are saved) and ends the program.
     void close();

@@ -1,0 +1,47 @@
+#include "decode/dec_form.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QProgressBar>
+
+namespace decode {
+
+namespace {
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int y, int width) {
+    auto* widget = new QLabel(text, parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setTextFormat(Qt::PlainText);
+    widget->setGeometry(x, y, width > 0 ? width : widget->sizeHint().width(),
+                        widget->sizeHint().height());
+    return widget;
+}
+
+} // namespace
+
+TDecForm::TDecForm(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setObjectName(QStringLiteral("DecForm"));
+    setWindowTitle(QStringLiteral("Decoding..."));
+    setFixedSize(225, 73);
+    Label1 = label(this, "Label1", QStringLiteral("Decoding "), 8, 8, 0);
+    decinfile = label(this, "decinfile", QString(), 64, 8, 161);
+    Label2 = label(this, "Label2", QStringLiteral("to "), 8, 24, 0);
+    decoutfile = label(this, "decoutfile", QString(), 24, 24, 193);
+    decprogress = new QProgressBar(this);
+    decprogress->setObjectName(QStringLiteral("decprogress"));
+    decprogress->setGeometry(8, 48, 209, 17);
+    decprogress->setRange(0, 100);
+    decprogress->setTextVisible(false);
+}
+
+void TDecForm::closeEvent(QCloseEvent* event) {
+    event->ignore();
+}
+
+QPoint centredOverMain(const QRect& mainOuter, const QSize& windowOuter) {
+    return {mainOuter.left() + (mainOuter.width() - windowOuter.width()) / 2,
+            mainOuter.top() + (mainOuter.height() - windowOuter.height()) / 2};
+}
+
+} // namespace decode

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "encode/encoder_job.h"
+
+#include <QString>
+
+#include <optional>
+#include <stdexcept>
+
+// The command lines of the three encoder programs and the names of their output files.
+namespace encode {
+
+enum class Encoder { House, BladeEnc, Plugger };
+
+// Where each encoder's program lies below the program directory (which ends in a separator).
+QString encoderProgramPath(Encoder encoder, const QString& programDir);
+
+// The encoder whose program path this is, if any.
+std::optional<Encoder> recogniseEncoder(const QString& encoderPath, const QString& programDir);
+
+// The output directory text, unchanged, then the input's file name less its last three
+// characters, then "mp3": /wav/song.wav with /mp3/ gives /mp3/song.mp3.
+QString OutputFileName(const QString& input, const QString& outputDirectory);
+
+// True when the input's directory part (up to and including its last separator) is the output
+// directory text.
+bool InOutputDirectory(const QString& input, const QString& outputDirectory);
+
+// Where BladeEnc writes its file: beside the input, the input path less its last three
+// characters followed by "MP3".
+QString bladeEncOutput(const QString& input);
+
+// A bitrate text that does not begin with a number: "'fast' is not a valid integer value".
+class ConversionError : public std::runtime_error {
+public:
+    explicit ConversionError(const QString& text);
+};
+
+// The run of digits the bitrate text begins with once its leading blanks are skipped ("  32
+// Kbit/s" gives 32); throws ConversionError when there is none.
+int bitrateNumber(const QString& bitrate);
+
+// What EncodeFile passes to an encoder besides the input.
+struct EncodeOptions {
+    QString mode;
+    QString bitrate;
+    QString layer;
+    QString outputDirectory;
+    bool showEncoder = false;
+};
+
+// Sets the job's pieces for one file. Pieces that the encoder's row leaves alone keep their
+// value. Throws ConversionError before any piece changes when the bitrate has no number.
+void fillJob(TEncoderJob& job, Encoder encoder, const QString& encoderPath, const QString& input,
+             const EncodeOptions& options);
+
+} // namespace encode

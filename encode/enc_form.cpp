@@ -1,0 +1,87 @@
+#include "encode/enc_form.h"
+
+#include "encode/encoder_job.h"
+#include "platform/encoder_process.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QTimer>
+
+namespace encode {
+
+namespace {
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int y, int width,
+              bool fixed) {
+    auto* widget = new QLabel(text, parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setTextFormat(Qt::PlainText);
+    widget->move(x, y);
+    widget->resize(fixed ? width : std::max(width, widget->sizeHint().width()),
+                   widget->sizeHint().height());
+    return widget;
+}
+
+} // namespace
+
+TEncForm::TEncForm(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setObjectName(QStringLiteral("EncForm"));
+    setWindowTitle(QStringLiteral("Encoding..."));
+    setFixedSize(225, 97);
+    setModal(true);
+
+    Label2 = label(this, "Label2", QStringLiteral("Please wait, this will not take long..:-)"), 24,
+                   8, 173, false);
+    auto* GroupBox1 = new QGroupBox(QStringLiteral("Source : "), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(0, 32, 225, 33);
+    Label1 = label(GroupBox1, "Label1", QStringLiteral("Encoding:"), 8, 14, 48, false);
+    encinfile = label(GroupBox1, "encinfile", QString(), 64, 14, 153, true);
+    auto* GroupBox2 = new QGroupBox(QStringLiteral("Output : "), this);
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    GroupBox2->setGeometry(0, 64, 225, 33);
+    Label3 = label(GroupBox2, "Label3", QStringLiteral("Target:"), 8, 14, 34, false);
+    encoutfile = label(GroupBox2, "encoutfile", QString(), 48, 14, 169, true);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    connect(Timer1, &QTimer::timeout, this, &TEncForm::Timer1Timer);
+    FormCreate();
+}
+
+void TEncForm::FormCreate() {
+    Timer1->start(1);
+}
+
+void TEncForm::Timer1Timer() {
+    Timer1->stop();
+    if (EncoderJob.CmdShow.isEmpty())
+        EncoderJob.CmdShow = QStringLiteral("0");
+    const int show = EncoderJob.CmdShow.toInt();
+    running_ = true;
+    exitCode_ = platform::RunEncoder(EncoderJob.commandLine(), show, this);
+    running_ = false;
+    close();
+}
+
+void TEncForm::reject() {
+    if (!running_)
+        QDialog::reject();
+}
+
+void TEncForm::closeEvent(QCloseEvent* event) {
+    // The encoder can't be interrupted from here; the window goes when the encoder has ended.
+    if (running_)
+        event->ignore();
+    else
+        QDialog::closeEvent(event);
+}
+
+QPoint centredOver(const QRect& mainOuter, const QSize& windowOuter) {
+    return {mainOuter.width() / 2 - windowOuter.width() / 2 + mainOuter.left(),
+            mainOuter.height() / 2 - windowOuter.height() / 2 + mainOuter.top()};
+}
+
+} // namespace encode

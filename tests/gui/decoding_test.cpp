@@ -1,0 +1,301 @@
+// Decoding and MP3 previews from the Decode page of the real window, with the real decoder
+// library; WAV files are checked with ffprobe and against mpg123.
+#include "app/main_form.h"
+#include "decode/dec_form.h"
+#include "decode/decode_batch.h"
+#include "mpegplay/mpeg_player.h"
+#include "selection/directory_list.h"
+#include "selection/file_list.h"
+#include "tests/support/audio_tools.h"
+#include "tests/support/gui_actions.h"
+#include "tests/support/gui_environment.h"
+#include "widgets/flat_button.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A world with MPEG files to decode and a directory for the WAV files.
+struct DecodingWorld : TestWorld {
+    DecodingWorld() {
+        mp3s = makeDirectory("mp3s");
+        out = makeDirectory("wavout") + "/";
+        makeMp3(mp3s + "/a.mp3", 1.0, 44100, 1, 64);
+        makeMp3(mp3s + "/b.mp3", 2.0, 48000, 2, 128);
+        makeMp3(mp3s + "/clip.mpeg", 1.5, 44100, 2, 128);
+    }
+
+    app::TMainForm* startOnMp3s(const QString& pathToDll = QStringLiteral(SONABOX_PROGRAM_DIR)) {
+        app::TMainForm* form = start(pathToDll);
+        form->decout->setText(out);
+        form->showPage("Decode (mp3 2 wav)");
+        form->decdirlist->setDirectory(mp3s);
+        return form;
+    }
+
+    void queueAll(app::TMainForm* form) {
+        form->decflist->selectAll();
+        click(form->decFileadd);
+    }
+
+    QString mp3s;
+    QString out;
+};
+
+// Records what the progress window shows while a batch runs.
+struct BatchWatcher {
+    explicit BatchWatcher(app::TMainForm* form) {
+        QObject::connect(&timer, &QTimer::timeout, [this, form] {
+            decode::TDecForm* progress = form->decodeBatch().DecForm();
+            if (!progress || !progress->isVisible())
+                return;
+            const QString shown = progress->decinfile->text();
+            if (inputs.isEmpty() || inputs.back() != shown) {
+                inputs.append(shown);
+                outputs.append(progress->decoutfile->text());
+            }
+            mainDisabledWhileShown = mainDisabledWhileShown && !form->isEnabled();
+            title = progress->windowTitle();
+        });
+        timer.start(20);
+    }
+    QTimer timer;
+    QStringList inputs;
+    QStringList outputs;
+    QString title;
+    bool mainDisabledWhileShown = true;
+};
+
+void expectBatchOver(app::TMainForm* form) {
+    EXPECT_TRUE(form->isEnabled());
+    EXPECT_FALSE(form->mpgtimer->isActive());
+    EXPECT_FALSE(form->decodeBatch().DecodeActive());
+    EXPECT_EQ(form->decodeBatch().DecForm(), nullptr);
+}
+
+} // namespace
+
+TEST(Decoding, AQueueOfThreeDecodesInOrderIntoTheOutputDirectory) {
+    DecodingWorld world;
+    app::TMainForm* form = world.startOnMp3s();
+    world.queueAll(form);
+    ASSERT_EQ(rowTexts(*form->decodelist), QStringList({"a.mp3", "b.mp3", "clip.mpeg"}));
+    sharedDialogs().reset();
+
+    BatchWatcher watcher(form);
+    click(form->decstart);
+    EXPECT_TRUE(sharedDialogs().messages.empty())
+        << sharedDialogs().messageTexts().join("|").toStdString();
+    EXPECT_EQ(watcher.inputs, QStringList({"a.mp3", "b.mp3", "clip.mpeg"}));
+    EXPECT_EQ(watcher.outputs,
+              QStringList({world.out + "a.WAV", world.out + "b.WAV", world.out + "clip.mWAV"}));
+    EXPECT_EQ(watcher.title, "Decoding...");
+    EXPECT_TRUE(watcher.mainDisabledWhileShown);
+    EXPECT_EQ(form->decodelist->count(), 0);
+    EXPECT_TRUE(form->fullname.isEmpty());
+    expectBatchOver(form);
+
+    const struct {
+        const char* mpeg;
+        const char* wav;
+        int rate, channels;
+        double seconds;
+    } expected[] = {{"a.mp3", "a.WAV", 44100, 1, 1.0},
+                    {"b.mp3", "b.WAV", 48000, 2, 2.0},
+                    {"clip.mpeg", "clip.mWAV", 44100, 2, 1.5}};
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.wav);
+        const Probe wav = probe(world.out + e.wav);
+        EXPECT_EQ(wav.codec, "pcm_s16le");
+        EXPECT_EQ(wav.sampleRate, e.rate);
+        EXPECT_EQ(wav.channels, e.channels);
+        EXPECT_NEAR(wav.duration, e.seconds, 0.03);
+        const QString reference = world.root() + "/reference.wav";
+        mpg123ToWav(world.mp3s + "/" + e.mpeg, reference);
+        EXPECT_TRUE(contentOf(world.out + e.wav) == contentOf(reference))
+            << "differs from what mpg123 writes";
+    }
+}
+
+TEST(Decoding, TwoEntriesWithOneNameDecodeToOnePathTheLaterLast) {
+    DecodingWorld world;
+    const QString other = world.makeDirectory("other");
+    makeMp3(other + "/a.mp3", 2.5, 32000, 2, 128);
+    app::TMainForm* form = world.startOnMp3s();
+    selectRows(*form->decflist, {0});
+    click(form->decFileadd);
+    form->decdirlist->setDirectory(other);
+    selectRows(*form->decflist, {0});
+    click(form->decFileadd);
+    click(form->decstart);
+    const Probe wav = probe(world.out + "a.WAV");
+    EXPECT_EQ(wav.sampleRate, 32000);
+    EXPECT_NEAR(wav.duration, 2.5, 0.03);
+    expectBatchOver(form);
+}
+
+TEST(Decoding, AFileThatIsNotMpegAudioEndsTheBatchAndLeavesAUsableWindow) {
+    DecodingWorld world;
+    world.writeFile("mp3s/b.mp3", QByteArray(20000, 'x'));
+    app::TMainForm* form = world.startOnMp3s();
+    world.queueAll(form);
+    sharedDialogs().reset();
+    click(form->decstart);
+
+    ASSERT_EQ(sharedDialogs().messages.size(), 1u);
+    EXPECT_EQ(sharedDialogs().messages[0].caption, "Sonabox");
+    EXPECT_EQ(sharedDialogs().messages[0].text, "Input stream error.");
+    EXPECT_TRUE(QFileInfo::exists(world.out + "a.WAV"));
+    EXPECT_FALSE(QFileInfo::exists(world.out + "clip.mWAV"));
+    // The failed entry and those after it stay queued, their paths beside them.
+    EXPECT_EQ(rowTexts(*form->decodelist), QStringList({"b.mp3", "clip.mpeg"}));
+    EXPECT_EQ(form->fullname, QStringList({world.mp3s + "/b.mp3", world.mp3s + "/clip.mpeg"}));
+    expectBatchOver(form);
+
+    selectRows(*form->decodelist, {0});
+    click(form->DecFileRem);
+    sharedDialogs().reset();
+    click(form->decstart);
+    EXPECT_TRUE(sharedDialogs().messages.empty());
+    EXPECT_TRUE(QFileInfo::exists(world.out + "clip.mWAV"));
+    expectBatchOver(form);
+}
+
+TEST(Decoding, WithoutTheDecoderLibraryStartUpSaysSoOnceAndDecodeFailsCleanly) {
+    DecodingWorld world;
+    sharedDialogs().reset();
+    bool windowShownAtMessage = false;
+    sharedDialogs().onMessage = [&](const ShownMessage&) {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            windowShownAtMessage = windowShownAtMessage || window->isVisible();
+    };
+    app::TMainForm* form = world.startOnMp3s(world.programDir());
+    sharedDialogs().onMessage = nullptr;
+    ASSERT_EQ(sharedDialogs().messages.size(), 1u);
+    EXPECT_EQ(sharedDialogs().messages[0].text, "File libmpegdll.so not found. Decoding disabled");
+    EXPECT_EQ(sharedDialogs().messages[0].caption, "Error");
+    EXPECT_FALSE(windowShownAtMessage);
+
+    world.queueAll(form);
+    sharedDialogs().reset();
+    click(form->decstart);
+    EXPECT_EQ(sharedDialogs().messageTexts(), QStringList({"MPEG library not loaded."}));
+    EXPECT_EQ(form->decodelist->count(), 3);
+    expectBatchOver(form);
+
+    sharedDialogs().reset();
+    selectRows(*form->decflist, {0});
+    click(form->decplay);
+    EXPECT_EQ(sharedDialogs().messageTexts(), QStringList({"MPEG library not loaded."}));
+    EXPECT_EQ(form->decplay->tag(), 0);
+}
+
+TEST(Mp3Preview, PlayPauseAndStopActOnTheirOwnRowOnly) {
+    DecodingWorld world;
+    qputenv("SDL_AUDIODRIVER", "disk");
+    const QString sound = world.root() + "/sound.raw";
+    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(sound));
+    app::TMainForm* form = world.startOnMp3s();
+    world.queueAll(form);
+    sharedDialogs().reset();
+
+    // Queue row with an empty selection plays the current entry; the browser row needs its
+    // current entry selected.
+    click(form->decplay1);
+    EXPECT_EQ(form->decplay->tag(), 2);
+    EXPECT_EQ(form->decod->StreamName(), world.mp3s + "/a.mp3");
+    EXPECT_EQ(form->decod->OutputDevice(), TOutputDevice::wavemapper);
+    click(form->decpause); // the other row: nothing
+    EXPECT_FALSE(form->decod->Paused());
+    click(form->decpause1);
+    EXPECT_TRUE(form->decod->Paused());
+    click(form->decpause1); // pausing again keeps it paused
+    EXPECT_TRUE(form->decod->Paused());
+    click(form->decplay1); // continues
+    EXPECT_FALSE(form->decod->Paused());
+    EXPECT_EQ(form->decod->PlayerMode(), 3);
+    QTest::qWait(300);
+    click(form->decstop); // the other row: nothing
+    EXPECT_EQ(form->decplay->tag(), 2);
+    click(form->decstop1);
+    EXPECT_EQ(form->decplay->tag(), 0);
+    EXPECT_TRUE(sharedDialogs().messages.empty());
+
+    // Sound reached the (disk) sound card.
+    const QByteArray written = contentOf(sound);
+    EXPECT_GT(written.size(), 10000);
+    EXPECT_NE(written.count('\0'), written.size());
+
+    form->decflist->setCurrentRow(1, QItemSelectionModel::Clear);
+    click(form->decplay);
+    EXPECT_EQ(sharedDialogs().messageTexts(), QStringList({"Can't play non-specified stream."}));
+    EXPECT_EQ(form->decplay->tag(), 0);
+
+    sharedDialogs().reset();
+    selectRows(*form->decflist, {1});
+    click(form->decplay);
+    EXPECT_EQ(form->decplay->tag(), 1);
+    EXPECT_EQ(form->decod->StreamName(), world.mp3s + "/b.mp3");
+    click(form->decstop1);
+    EXPECT_EQ(form->decplay->tag(), 1);
+    click(form->decstop);
+    EXPECT_EQ(form->decplay->tag(), 0);
+
+    form->decodelist->clear();
+    form->fullname.clear();
+    click(form->decplay1); // empty queue: nothing
+    EXPECT_EQ(form->decplay->tag(), 0);
+    EXPECT_TRUE(sharedDialogs().messages.empty());
+}
+
+TEST(Mp3Preview, AfterAPreviewHasEndedDecodeStillWorksAndPreviewsGoToTheSoundCardAgain) {
+    DecodingWorld world;
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    app::TMainForm* form = world.startOnMp3s();
+    selectRows(*form->decflist, {0});
+    click(form->decplay);
+    // a.mp3 lasts one second.
+    QTRY_VERIFY_WITH_TIMEOUT(form->decod->PlayerMode() != 3, 5000);
+    sharedDialogs().reset();
+    click(form->decstop);
+    EXPECT_EQ(sharedDialogs().messageTexts(), QStringList({"Incorrect mode."}));
+    EXPECT_EQ(form->decplay->tag(), 1);
+
+    sharedDialogs().reset();
+    world.queueAll(form);
+    click(form->decstart);
+    EXPECT_TRUE(sharedDialogs().messages.empty())
+        << sharedDialogs().messageTexts().join("|").toStdString();
+    EXPECT_TRUE(QFileInfo::exists(world.out + "b.WAV"));
+    EXPECT_EQ(form->decod->OutputDevice(), TOutputDevice::pcmfile);
+    EXPECT_EQ(form->decplay->tag(), 1);
+
+    // A preview that is still playing is stopped by the batch, its state kept.
+    selectRows(*form->decflist, {1});
+    click(form->decplay);
+    EXPECT_EQ(form->decod->OutputDevice(), TOutputDevice::wavemapper);
+    EXPECT_EQ(form->decod->PlayerMode(), 3);
+    selectRows(*form->decflist, {2});
+    click(form->decFileadd);
+    click(form->decstart);
+    EXPECT_TRUE(sharedDialogs().messages.empty())
+        << sharedDialogs().messageTexts().join("|").toStdString();
+    EXPECT_TRUE(QFileInfo::exists(world.out + "clip.mWAV"));
+    EXPECT_EQ(form->decplay->tag(), 1);
+}

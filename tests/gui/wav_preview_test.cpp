@@ -1,0 +1,137 @@
+// WAV previews on the Encode page, through the real media player and SDL's disk driver.
+#include "app/main_form.h"
+#include "platform/media_player.h"
+#include "selection/directory_list.h"
+#include "selection/file_list.h"
+#include "tests/support/audio_tools.h"
+#include "tests/support/gui_actions.h"
+#include "tests/support/gui_environment.h"
+#include "widgets/flat_button.h"
+
+#include <QFile>
+#include <QListWidget>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+using Mode = platform::MediaPlayer::Mode;
+
+namespace {
+
+struct PreviewWorld : TestWorld {
+    PreviewWorld() {
+        qputenv("SDL_AUDIODRIVER", "disk");
+        sound = root() + "/sound.raw";
+        qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(sound));
+        wavs = makeDirectory("wavs");
+        makeWav(wavs + "/short.wav", 0.4, 22050, 1, "pcm_u8");
+        makeWav(wavs + "/long.wav", 5, 44100, 2);
+    }
+    app::TMainForm* startOnWavs() {
+        app::TMainForm* form = start();
+        form->showPage("Encode (wav 2 mp3)");
+        form->encdirlist->setDirectory(wavs);
+        return form;
+    }
+    QString wavs;
+    QString sound;
+};
+
+} // namespace
+
+TEST(WavPreview, EachRowPausesAndStopsOnlyItsOwnPreview) {
+    PreviewWorld world;
+    app::TMainForm* form = world.startOnWavs();
+    platform::MediaPlayer& player = *form->wavplayer;
+    sharedDialogs().reset();
+
+    click(form->encplay); // nothing selected: nothing happens
+    EXPECT_EQ(player.tag(), 0);
+    EXPECT_FALSE(player.isOpen());
+
+    selectRows(*form->encflist, {0}); // long.wav
+    click(form->encplay);
+    EXPECT_EQ(player.tag(), 1);
+    EXPECT_EQ(player.fileName(), world.wavs + "/long.wav");
+    EXPECT_EQ(player.mode(), Mode::Playing);
+    click(form->encpause);
+    EXPECT_EQ(player.mode(), Mode::Paused);
+    click(form->encpause2); // the other row: nothing
+    EXPECT_EQ(player.mode(), Mode::Paused);
+    click(form->encpause);
+    EXPECT_EQ(player.mode(), Mode::Playing);
+    QTest::qWait(300);
+    click(form->encstop2);
+    EXPECT_EQ(player.mode(), Mode::Playing);
+    click(form->encstop);
+    EXPECT_EQ(player.tag(), 0);
+    EXPECT_FALSE(player.isOpen());
+    const QByteArray written = [&] {
+        QFile file(world.sound);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    EXPECT_GT(written.size(), 10000);
+    EXPECT_NE(written.count('\0'), written.size()) << "the disk driver got only silence";
+
+    // The queue row plays its current entry, selected or not, and takes over from the browser.
+    selectRows(*form->encflist, {0, 1});
+    click(form->encFileadd);
+    click(form->encplay);
+    selectRows(*form->encodelist, {1});
+    form->encodelist->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    click(form->encplay2);
+    EXPECT_EQ(player.tag(), 2);
+    EXPECT_EQ(player.fileName(), world.wavs + "/long.wav");
+    EXPECT_EQ(player.mode(), Mode::Playing);
+    EXPECT_TRUE(sharedDialogs().messages.empty());
+
+    // Configure leaves the preview alone; going to Decode ends it.
+    form->showPage("Configure");
+    EXPECT_EQ(player.mode(), Mode::Playing);
+    form->showPage("Encode (wav 2 mp3)");
+    form->showPage("Decode (mp3 2 wav)");
+    EXPECT_EQ(player.tag(), 0);
+    EXPECT_FALSE(player.isOpen());
+}
+
+TEST(WavPreview, FailuresAndTheEndOfAFile) {
+    PreviewWorld world;
+    app::TMainForm* form = world.startOnWavs();
+    platform::MediaPlayer& player = *form->wavplayer;
+
+    selectRows(*form->encflist, {1}); // short.wav
+    click(form->encplay);
+    EXPECT_EQ(player.tag(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(player.mode(), Mode::Stopped, 5000);
+    sharedDialogs().reset();
+    click(form->encpause); // at the end: nothing
+    EXPECT_EQ(player.mode(), Mode::Stopped);
+    EXPECT_TRUE(sharedDialogs().messages.empty());
+    click(form->encstop);
+    EXPECT_EQ(player.tag(), 0);
+    EXPECT_FALSE(player.isOpen());
+
+    // The focused file is not among the selected ones: there is no file to open.
+    click(form->encplay2); // empty queue: nothing
+    selectRows(*form->encflist, {1});
+    click(form->encplay);
+    form->encflist->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    click(form->encplay);
+    ASSERT_EQ(sharedDialogs().messages.size(), 1u);
+    EXPECT_EQ(sharedDialogs().messages[0].caption, "Sonabox");
+    EXPECT_FALSE(player.isOpen());
+    EXPECT_EQ(player.tag(), 1);
+    click(form->encpause);
+    click(form->encstop);
+    ASSERT_EQ(sharedDialogs().messages.size(), 3u);
+    EXPECT_EQ(sharedDialogs().messages[1].text, "No MCI device open.");
+    EXPECT_EQ(sharedDialogs().messages[2].text, "No MCI device open.");
+    EXPECT_EQ(player.tag(), 1);
+
+    // A page change after such a failure only forgets the preview.
+    form->showPage("Decode (mp3 2 wav)");
+    EXPECT_EQ(player.tag(), 0);
+    EXPECT_EQ(sharedDialogs().messages.size(), 3u);
+}
