@@ -1,0 +1,98 @@
+// One session as a user has it, on the program's real windows: configure, encode a queue,
+// decode the results, close; the next start finds the choices again.
+#include "app/main_form.h"
+#include "app/option_sets.h"
+#include "selection/directory_list.h"
+#include "selection/dirs.h"
+#include "selection/file_list.h"
+#include "tests/support/audio_tools.h"
+#include "tests/support/gui_actions.h"
+#include "tests/support/gui_environment.h"
+#include "widgets/flat_button.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+// Picks a directory in the real chooser that the button opens.
+void chooseDirectory(widgets::FlatButton* button, const QString& directory) {
+    whenModal([directory](QWidget* modal) {
+        auto* chooser = qobject_cast<selection::Tchoosedirform*>(modal);
+        ASSERT_NE(chooser, nullptr);
+        chooser->cdirlist->setDirectory(directory);
+        click(chooser->btnOK);
+    });
+    click(button);
+}
+
+} // namespace
+
+TEST(Scenario, ConfigureEncodeDecodeAndCloseThenStartAgain) {
+    TestWorld world;
+    world.installFromBuild({"mp3.dll", "bladeenc/bladeenc", "encoder/plugger"});
+    const QString wavs = world.makeDirectory("session/wavs");
+    const QString mp3s = world.makeDirectory("session/mp3s");
+    const QString decoded = world.makeDirectory("session/decoded");
+    makeWav(wavs + "/one.wav", 1.2, 44100, 2);
+    makeWav(wavs + "/two.wav", 2.0, 48000, 1);
+
+    app::TMainForm* form = world.start();
+    ASSERT_EQ(form->activePageCaption(), "Configure");
+    form->Codec->setCurrentIndex(app::kPlugger);
+    emit form->Codec->activated(app::kPlugger);
+    form->Bitrate->setCurrentIndex(form->Bitrate->findText("160 Kbit/s"));
+    form->deletesource->setChecked(true);
+    chooseDirectory(form->encgetdir, mp3s);
+    chooseDirectory(form->decgetdir, decoded);
+
+    form->showPage("Encode (wav 2 mp3)");
+    form->encdirlist->setDirectory(wavs);
+    form->encflist->selectAll();
+    click(form->encFileadd);
+    sharedDialogs().reset();
+    click(form->encstart);
+    EXPECT_TRUE(sharedDialogs().messages.empty())
+        << sharedDialogs().messageTexts().join("|").toStdString();
+    EXPECT_EQ(form->encflist->count(), 0) << "the sources were not deleted";
+
+    form->showPage("Decode (mp3 2 wav)");
+    form->decdirlist->setDirectory(mp3s);
+    ASSERT_EQ(rowTexts(*form->decflist), QStringList({"one.mp3", "two.mp3"}));
+    form->decflist->selectAll();
+    click(form->decFileadd);
+    click(form->decstart);
+    EXPECT_TRUE(sharedDialogs().messages.empty())
+        << sharedDialogs().messageTexts().join("|").toStdString();
+    EXPECT_NEAR(probe(decoded + "/one.WAV").duration, 1.2, 0.03);
+    EXPECT_NEAR(probe(decoded + "/two.WAV").duration, 2.0, 0.03);
+    EXPECT_EQ(probe(decoded + "/two.WAV").channels, 1);
+
+    world.close();
+    QFile settings(world.settingsFile());
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    const QByteArray saved = settings.readAll();
+    EXPECT_TRUE(saved.contains("Codec=" + app::codecEntries()[app::kPlugger].toUtf8() + "\n"));
+    EXPECT_TRUE(saved.contains("Bitrate=160 Kbit/s\n"));
+    EXPECT_TRUE(saved.contains("Delsource=1\n"));
+    EXPECT_TRUE(saved.contains("[ENCODER]\n") && saved.contains("Output=" + mp3s.toUtf8() + "/\n"));
+    EXPECT_TRUE(saved.contains("[DECODER]\nOutput=" + decoded.toUtf8() + "/\n"));
+    EXPECT_TRUE(saved.contains("Encoder=" + wavs.toUtf8() + "\n"));
+    EXPECT_TRUE(saved.contains("Decoder=" + mp3s.toUtf8() + "\n"));
+
+    form = world.start();
+    EXPECT_EQ(form->activePageCaption(), "Encode (wav 2 mp3)");
+    EXPECT_EQ(form->Codec->currentText(), app::codecEntries()[app::kPlugger]);
+    EXPECT_EQ(form->Bitrate->currentText(), "160 Kbit/s");
+    EXPECT_EQ(form->encout->text(), mp3s + "/");
+    EXPECT_EQ(form->decdirlist->directory(), mp3s);
+    EXPECT_EQ(rowTexts(*form->decflist), QStringList({"one.mp3", "two.mp3"}));
+}
