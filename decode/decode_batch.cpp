@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QTimer>
+#include <QWindow>
 
 #include <memory>
 
@@ -34,7 +35,12 @@ DecodeBatch::DecodeBatch(DecodeBatchWidgets widgets) : w_(widgets) {}
 DecodeBatch::~DecodeBatch() = default;
 
 void DecodeBatch::decstartClick() {
-    DecForm_ = std::make_unique<TDecForm>(&w_.mainWindow);
+    // Not a child of the main window: that is disabled while a file decodes, and a child window
+    // would be disabled and greyed with it. It stays on top of the main window all the same.
+    DecForm_ = std::make_unique<TDecForm>();
+    DecForm_->winId();
+    if (QWindow* handle = DecForm_->windowHandle())
+        handle->setTransientParent(w_.mainWindow.windowHandle());
     const int count = w_.decodelist.count();
     int index = 0;
     try {

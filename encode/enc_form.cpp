@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace encode {
 
 namespace {
@@ -34,6 +36,8 @@ TEncForm::TEncForm(QWidget* owner)
 
     Label2 = label(this, "Label2", QStringLiteral("Please wait, this will not take long..:-)"), 24,
                    8, 173, false);
+    // A wide desktop font would push the text past the window's edge: move it left instead.
+    Label2->move(std::max(0, std::min(24, width() - Label2->width())), 8);
     auto* GroupBox1 = new QGroupBox(QStringLiteral("Source : "), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(0, 32, 225, 33);

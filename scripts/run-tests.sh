@@ -7,6 +7,4 @@ jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$jobs"
-if [ -x scripts/sanitize-decoder.sh ]; then
-    scripts/sanitize-decoder.sh
-fi
+scripts/sanitize-decoder.sh

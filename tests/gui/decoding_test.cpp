@@ -66,6 +66,10 @@ struct BatchWatcher {
             if (!progress || !progress->isVisible())
                 return;
             const QString shown = progress->decinfile->text();
+            if (inputs.isEmpty()) {
+                QDir().mkpath(SONABOX_SCREENSHOT_DIR);
+                progress->grab().save(SONABOX_SCREENSHOT_DIR "/decoding-progress.png");
+            }
             if (inputs.isEmpty() || inputs.back() != shown) {
                 inputs.append(shown);
                 outputs.append(progress->decoutfile->text());

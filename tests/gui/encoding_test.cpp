@@ -272,6 +272,8 @@ TEST(Encoding, TheProgressWindowShowsAndRepaintsWhileTheEncoderWorks) {
             seen.target = progress->encoutfile->text();
             seen.title = progress->windowTitle();
             seen.mainBlocked = QApplication::activeModalWidget() != form;
+            QDir().mkpath(SONABOX_SCREENSHOT_DIR);
+            progress->grab().save(SONABOX_SCREENSHOT_DIR "/encoding-progress.png");
         } else {
             progress->update();
         }
