@@ -4,6 +4,7 @@
 #include "decode/wav_file_name.h"
 #include "mpegplay/mpeg_player.h"
 #include "widgets/flat_button.h"
+#include "widgets/window_geometry.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -21,12 +22,6 @@ namespace {
 constexpr int kPollInterval = 400;
 constexpr int kPlayingMode = 3;
 constexpr std::uint8_t kIncorrectMode = 2;
-
-QSize outerSize(const QWidget& reference, const QSize& client) {
-    const QRect outer = reference.frameGeometry();
-    const QRect inner = reference.geometry();
-    return client + QSize(outer.width() - inner.width(), outer.height() - inner.height());
-}
 
 } // namespace
 
@@ -71,8 +66,8 @@ void DecodeBatch::decstartClick() {
 bool DecodeBatch::decodeEntry(int index) {
     w_.mpgtimer.start(kPollInterval);
     w_.decod.setOutputDevice(TOutputDevice::pcmfile);
-    DecForm_->move(
-        centredOverMain(w_.mainWindow.frameGeometry(), outerSize(w_.mainWindow, DecForm_->size())));
+    DecForm_->move(centredOverMain(w_.mainWindow.frameGeometry(),
+                                   widgets::outerSizeLike(w_.mainWindow, DecForm_->size())));
     DecForm_->show();
     w_.mainWindow.setEnabled(false);
     DecForm_->decinfile->setText(w_.decodelist.item(index)->text());

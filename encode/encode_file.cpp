@@ -2,6 +2,7 @@
 
 #include "encode/enc_form.h"
 #include "platform/file_system.h"
+#include "widgets/window_geometry.h"
 
 #include <QLabel>
 
@@ -13,13 +14,6 @@ namespace {
 
 // Some file systems keep modification times to two seconds only.
 constexpr auto kTimeSlack = std::chrono::seconds(2);
-
-// A window's outer size for a client size, with the frame that the reference window has.
-QSize outerSize(const QWidget& reference, const QSize& client) {
-    const QRect outer = reference.frameGeometry();
-    const QRect inner = reference.geometry();
-    return client + QSize(outer.width() - inner.width(), outer.height() - inner.height());
-}
 
 // The output counts as this run's when it is there now, differs from what was there before the
 // run, and was written after the run began.
@@ -50,7 +44,7 @@ bool EncodeFile(QWidget* owner, const EncodeContext& context, const QString& enc
     progress.encinfile->setText(input);
     progress.encoutfile->setText(output);
     if (context.mainWindow) {
-        const QSize outer = outerSize(*context.mainWindow, progress.size());
+        const QSize outer = widgets::outerSizeLike(*context.mainWindow, progress.size());
         progress.move(centredOver(context.mainWindow->frameGeometry(), outer));
     }
     progress.exec();
