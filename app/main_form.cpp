@@ -124,9 +124,9 @@ void TMainForm::FormCreate(const QString& pathToDll) {
         showPage(QStringLiteral("Configure"));
     }
     CodecChange();
-    activePage_ = MainBoard->currentIndex();
-    if (activePage_ == kEncodePage || activePage_ == kDecodePage)
-        lastWorkPage_ = activePage_;
+    const int shown = MainBoard->currentIndex();
+    if (shown == kEncodePage || shown == kDecodePage)
+        lastWorkPage_ = shown;
 }
 
 void TMainForm::wire() {
@@ -183,7 +183,6 @@ QString TMainForm::activePageCaption() const {
 }
 
 void TMainForm::MainBoardChange(int entering) {
-    activePage_ = entering;
     if (entering != kEncodePage && entering != kDecodePage)
         return;
     // Going between the two work pages, directly or by way of Configure or About, starts the

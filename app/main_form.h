@@ -189,7 +189,6 @@ private:
     QString ProgramDir_;
     QString settingsDirectory_;
     int lastWorkPage_ = -1;
-    int activePage_ = 0;
     bool centred_ = false;
 };
 
