@@ -17,28 +17,6 @@ extern char** environ;
 
 namespace encoders::testing {
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "sonabox-enc-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code error;
-    std::filesystem::remove_all(path_, error);
-}
-
-std::vector<std::string> TempDir::entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 long writeWav(const std::filesystem::path& path, const ToneWav& tone) {
     SF_INFO info{};
     info.channels = tone.channels;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/plain/temp_dir.h"
+
 #include <filesystem>
 #include <map>
 #include <string>
@@ -9,21 +11,7 @@
 // independent tools (ffprobe, ffmpeg, mpg123) about the files our programs write.
 namespace encoders::testing {
 
-// A fresh directory under the system's temporary directory, removed with its contents.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-    // The names of the directory's entries, sorted.
-    std::vector<std::string> entries() const;
-
-private:
-    std::filesystem::path path_;
-};
+using testsupport::TempDir;
 
 // A test WAV file: its layout and the sines it holds.
 struct ToneWav {

@@ -11,18 +11,6 @@
 
 namespace testsupport {
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "sonabox-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("cannot create a temporary directory");
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 Pcm Pcm::slice(std::int64_t first, std::int64_t count) const {
     Pcm part;
     part.rate = rate;

@@ -3,27 +3,14 @@
 // Test inputs made at run time by tools we did not write (lame, ffmpeg, mpg123), and a
 // reader for the WAV files that come out.
 
+#include "tests/plain/temp_dir.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace testsupport {
-
-// A fresh directory below the system's temporary directory, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
 
 // Decoded audio as a WAV file holds it.
 struct Pcm {
