@@ -31,3 +31,22 @@ function(sonabox_test target)
     add_test(NAME ${target} COMMAND ${target})
     set_tests_properties(${target} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
 endfunction()
+
+# Fuzzing build (clang only): every target is instrumented for coverage and checked by ASan and
+# UBSan. Each subsystem adds its targets from its own fuzz/ folder when this is on.
+option(SONABOX_FUZZ "Build the libFuzzer targets (configure with CC=clang CXX=clang++)" OFF)
+if(SONABOX_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+# A libFuzzer target named fuzz_<name>. scripts/fuzz.sh runs every such target, starting from
+# the seed corpus in the folder fuzz/corpus/<name> beside its source.
+#   sonabox_fuzzer(fuzz_<name> SOURCES file.cpp... LIBS target...)
+function(sonabox_fuzzer target)
+    cmake_parse_arguments(FUZZ "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${target} ${FUZZ_SOURCES})
+    target_link_libraries(${target} PRIVATE ${FUZZ_LIBS})
+    target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+    sonabox_defaults(${target})
+endfunction()
