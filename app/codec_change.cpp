@@ -22,20 +22,21 @@ void refill(QComboBox& box, const QStringList& entries, const QString& text) {
 
 void CodecChange(OptionWidgets& widgets) {
     const QString rememberedBitrate = widgets.Bitrate.currentText();
-    const auto position = recognisedCodec(widgets.Codec.currentText(), entryTexts(widgets.Codec));
-    if (!position)
+    const encode::EncoderDescription* encoder =
+        recognisedCodec(widgets.Codec.currentText(), entryTexts(widgets.Codec));
+    if (!encoder)
         return;
-    const OptionSet& set = optionSet(*position);
+    const encode::OptionSet& set = encoder->options;
 
     refill(widgets.Mode, set.modes, QStringLiteral("Stereo"));
 
-    refill(widgets.Layer, set.houseEncoder ? allLayers() : QStringList(),
+    refill(widgets.Layer, set.layerChoice ? allLayers() : QStringList(),
            QStringLiteral("Layer III"));
-    widgets.Layer.setEnabled(set.houseEncoder);
+    widgets.Layer.setEnabled(set.layerChoice);
 
-    if (set.houseEncoder)
+    if (!set.showEncoderChoice)
         widgets.showenc.setChecked(false);
-    widgets.showenc.setEnabled(!set.houseEncoder);
+    widgets.showenc.setEnabled(set.showEncoderChoice);
 
     const bool keep = BitrateInList(rememberedBitrate, set.bitrates);
     refill(widgets.Bitrate, set.bitrates, keep ? rememberedBitrate : set.bitrates.front());

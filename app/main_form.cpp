@@ -3,9 +3,8 @@
 #include "app/codec_change.h"
 #include "app/option_sets.h"
 #include "app/settings_file.h"
-#include "decode/decode_batch.h"
+#include "decode/decode_driver.h"
 #include "decode/mp3_preview.h"
-#include "encode/encode_batch.h"
 #include "encode/wav_preview.h"
 #include "mpegplay/mpeg_player.h"
 #include "platform/dialogs.h"
@@ -20,6 +19,7 @@
 #include "selection/drive_box.h"
 #include "selection/file_list.h"
 #include "selection/filemod.h"
+#include "widgets/error_report.h"
 #include "widgets/flat_button.h"
 #include "widgets/hyperlink_label.h"
 
@@ -89,8 +89,7 @@ TMainForm::TMainForm(platform::Dialogs& dialogs, const QString& pathToDll, QWidg
     decod->OnPlayEnd = [this](QObject*) {
         decodPlayEnd();
     };
-    decodeBatch_ = std::make_unique<decode::DecodeBatch>(decode::DecodeBatchWidgets{
-        *this, *decodelist, fullname, *decout, *decod, *mpgtimer, *decplay});
+    decodeBatch_ = std::make_unique<decode::DecodeBatch>(*decod, *mpgtimer);
     mp3Preview_ =
         std::make_unique<decode::Mp3Preview>(*decod, *decplay, *decflist, *decodelist, fullname);
 
@@ -130,43 +129,47 @@ void TMainForm::FormCreate(const QString& pathToDll) {
 }
 
 void TMainForm::wire() {
-    connect(MainBoard, &QTabWidget::currentChanged, this, &TMainForm::MainBoardChange);
-    connect(Exitprog, &QAction::triggered, this, &TMainForm::ExitprogClick);
-    connect(nfofile1, &QAction::triggered, this, &TMainForm::nfofile1Click);
-    connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
-    connect(eegg, &widgets::DoubleClickLabel::doubleClicked, this, &TMainForm::eeggDblClick);
+    // Every handler runs inside the guard that reports what it throws.
+    const auto on = [this](auto handler) {
+        return widgets::guardedSlot(dialogs_, this, handler);
+    };
+    connect(MainBoard, &QTabWidget::currentChanged, this, on(&TMainForm::MainBoardChange));
+    connect(Exitprog, &QAction::triggered, this, on(&TMainForm::ExitprogClick));
+    connect(nfofile1, &QAction::triggered, this, on(&TMainForm::nfofile1Click));
+    connect(About1, &QAction::triggered, this, on(&TMainForm::About1Click));
+    connect(eegg, &widgets::DoubleClickLabel::doubleClicked, this, on(&TMainForm::eeggDblClick));
 
     // Only the user's choices and typing run CodecChange; start-up runs it once by itself.
-    connect(Codec, &QComboBox::activated, this, &TMainForm::CodecChange);
-    connect(Codec->lineEdit(), &QLineEdit::textEdited, this, &TMainForm::CodecChange);
+    connect(Codec, &QComboBox::activated, this, on(&TMainForm::CodecChange));
+    connect(Codec->lineEdit(), &QLineEdit::textEdited, this, on(&TMainForm::CodecChange));
 
-    connect(encdrive, &selection::DriveBox::driveChanged, this, &TMainForm::encdriveChange);
-    connect(decDrive, &selection::DriveBox::driveChanged, this, &TMainForm::decDriveChange);
+    connect(encdrive, &selection::DriveBox::driveChanged, this, on(&TMainForm::encdriveChange));
+    connect(decDrive, &selection::DriveBox::driveChanged, this, on(&TMainForm::decDriveChange));
     connect(encdirlist, &selection::DirectoryList::directoryChanged, this,
-            &TMainForm::encdirlistChange);
+            on(&TMainForm::encdirlistChange));
     connect(decdirlist, &selection::DirectoryList::directoryChanged, this,
-            &TMainForm::decdirlistChange);
-    connect(encFileadd, &QAbstractButton::clicked, this, &TMainForm::encFileaddClick);
-    connect(decFileadd, &QAbstractButton::clicked, this, &TMainForm::decFileaddClick);
-    connect(EncFileRem, &QAbstractButton::clicked, this, &TMainForm::EncFileRemClick);
-    connect(DecFileRem, &QAbstractButton::clicked, this, &TMainForm::DecFileRemClick);
-    connect(encgetdir, &QAbstractButton::clicked, this, &TMainForm::encgetdirClick);
-    connect(encstart, &QAbstractButton::clicked, this, &TMainForm::encstartClick);
-    connect(encplay, &QAbstractButton::clicked, this, &TMainForm::encplayClick);
-    connect(encpause, &QAbstractButton::clicked, this, &TMainForm::encpauseClick);
-    connect(encstop, &QAbstractButton::clicked, this, &TMainForm::encstopClick);
-    connect(encplay2, &QAbstractButton::clicked, this, &TMainForm::encplay2Click);
-    connect(encpause2, &QAbstractButton::clicked, this, &TMainForm::encpause2Click);
-    connect(encstop2, &QAbstractButton::clicked, this, &TMainForm::encstop2Click);
-    connect(decstart, &QAbstractButton::clicked, this, &TMainForm::decstartClick);
-    connect(mpgtimer, &QTimer::timeout, this, &TMainForm::mpgtimerTimer);
-    connect(decplay, &QAbstractButton::clicked, this, &TMainForm::decplayClick);
-    connect(decpause, &QAbstractButton::clicked, this, &TMainForm::decpauseClick);
-    connect(decstop, &QAbstractButton::clicked, this, &TMainForm::decstopClick);
-    connect(decplay1, &QAbstractButton::clicked, this, &TMainForm::decplay1Click);
-    connect(decpause1, &QAbstractButton::clicked, this, &TMainForm::decpause1Click);
-    connect(decstop1, &QAbstractButton::clicked, this, &TMainForm::decstop1Click);
-    connect(decgetdir, &QAbstractButton::clicked, this, &TMainForm::decgetdirClick);
+            on(&TMainForm::decdirlistChange));
+    connect(encFileadd, &QAbstractButton::clicked, this, on(&TMainForm::encFileaddClick));
+    connect(decFileadd, &QAbstractButton::clicked, this, on(&TMainForm::decFileaddClick));
+    connect(EncFileRem, &QAbstractButton::clicked, this, on(&TMainForm::EncFileRemClick));
+    connect(DecFileRem, &QAbstractButton::clicked, this, on(&TMainForm::DecFileRemClick));
+    connect(encgetdir, &QAbstractButton::clicked, this, on(&TMainForm::encgetdirClick));
+    connect(encstart, &QAbstractButton::clicked, this, on(&TMainForm::encstartClick));
+    connect(encplay, &QAbstractButton::clicked, this, on(&TMainForm::encplayClick));
+    connect(encpause, &QAbstractButton::clicked, this, on(&TMainForm::encpauseClick));
+    connect(encstop, &QAbstractButton::clicked, this, on(&TMainForm::encstopClick));
+    connect(encplay2, &QAbstractButton::clicked, this, on(&TMainForm::encplay2Click));
+    connect(encpause2, &QAbstractButton::clicked, this, on(&TMainForm::encpause2Click));
+    connect(encstop2, &QAbstractButton::clicked, this, on(&TMainForm::encstop2Click));
+    connect(decstart, &QAbstractButton::clicked, this, on(&TMainForm::decstartClick));
+    connect(mpgtimer, &QTimer::timeout, this, on(&TMainForm::mpgtimerTimer));
+    connect(decplay, &QAbstractButton::clicked, this, on(&TMainForm::decplayClick));
+    connect(decpause, &QAbstractButton::clicked, this, on(&TMainForm::decpauseClick));
+    connect(decstop, &QAbstractButton::clicked, this, on(&TMainForm::decstopClick));
+    connect(decplay1, &QAbstractButton::clicked, this, on(&TMainForm::decplay1Click));
+    connect(decpause1, &QAbstractButton::clicked, this, on(&TMainForm::decpause1Click));
+    connect(decstop1, &QAbstractButton::clicked, this, on(&TMainForm::decstop1Click));
+    connect(decgetdir, &QAbstractButton::clicked, this, on(&TMainForm::decgetdirClick));
 }
 
 void TMainForm::showPage(const QString& caption) {
@@ -226,7 +229,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     // The window closes even when the settings can't be written: the program must stay able to
     // end. The error still reaches the default error report.
     event->accept();
-    FormClose();
+    widgets::guarded(dialogs_, [this] { FormClose(); });
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -301,13 +304,6 @@ void TMainForm::decgetdirClick() {
     chooseOutputDirectory(*decout);
 }
 
-void TMainForm::encstartClick() {
-    encode::EncodeBatchWidgets widgets{*this,         *encodelist, fullname, *encflist,
-                                       *Codec,        *Mode,       *Bitrate, *Layer,
-                                       *deletesource, *showenc,    *encout};
-    encode::encstartClick(widgets, dialogs_, encFormOwner_, ProgramDir_);
-}
-
 void TMainForm::encplayClick() {
     wavPreview_->encplayClick();
 }
@@ -330,22 +326,6 @@ void TMainForm::encpause2Click() {
 
 void TMainForm::encstop2Click() {
     wavPreview_->encstop2Click();
-}
-
-void TMainForm::decstartClick() {
-    decodeBatch_->decstartClick();
-}
-
-void TMainForm::mpgtimerTimer() {
-    decodeBatch_->mpgtimerTimer();
-}
-
-void TMainForm::decodPosUpdate(int Pos, int Len) {
-    decodeBatch_->decodPosUpdate(Pos, Len);
-}
-
-void TMainForm::decodPlayEnd() {
-    decodeBatch_->decodPlayEnd();
 }
 
 void TMainForm::decplayClick() {

@@ -17,6 +17,7 @@ class TMPEGPlayer;
 
 namespace decode {
 class DecodeBatch;
+class DecodeProgressWindow;
 class Mp3Preview;
 } // namespace decode
 namespace encode {
@@ -84,6 +85,7 @@ public:
     void encgetdirClick();
     void decgetdirClick();
     void encstartClick();
+    bool ValidateEncodeSettings();
     void encplayClick();
     void encpauseClick();
     void encstopClick();
@@ -106,7 +108,20 @@ public:
     void setChooserOwner(QWidget& owner) { chooserOwner_ = &owner; }
     void setEncFormOwner(QWidget& owner) { encFormOwner_ = &owner; }
 
-    // Widgets, by the names the handlers use.
+    // Entry i is the full path of entry i of the queue in use.
+    QStringList fullname;
+    QTimer* mpgtimer = nullptr;
+    // The MPEG player of the decode batch and the MP3 previews.
+    TMPEGPlayer* decod = nullptr;
+    // The hidden player of the WAV previews; its tag says which row started the preview.
+    std::unique_ptr<platform::MediaPlayer> wavplayer;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Widgets, by the names the handlers use; others find them by these object names.
     QTabWidget* MainBoard = nullptr;
 
     selection::DriveBox* encdrive = nullptr;
@@ -155,19 +170,6 @@ public:
     QAction* nfofile1 = nullptr;
     QAction* About1 = nullptr;
 
-    // Entry i is the full path of entry i of the queue in use.
-    QStringList fullname;
-    QTimer* mpgtimer = nullptr;
-    // The MPEG player of the decode batch and the MP3 previews.
-    TMPEGPlayer* decod = nullptr;
-    // The hidden player of the WAV previews; its tag says which row started the preview.
-    std::unique_ptr<platform::MediaPlayer> wavplayer;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
-private:
     void buildMenu();
     QWidget* buildEncodePage();
     QWidget* buildDecodePage();
@@ -185,6 +187,7 @@ private:
     QWidget* encFormOwner_ = nullptr;
     std::unique_ptr<encode::WavPreview> wavPreview_;
     std::unique_ptr<decode::DecodeBatch> decodeBatch_;
+    decode::DecodeProgressWindow* decodeProgress_ = nullptr; // while a decode batch runs
     std::unique_ptr<decode::Mp3Preview> mp3Preview_;
     QString ProgramDir_;
     QString settingsDirectory_;

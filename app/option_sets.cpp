@@ -4,13 +4,6 @@ namespace app {
 
 namespace {
 
-QStringList bitrateTexts(std::initializer_list<int> rates) {
-    QStringList texts;
-    for (int rate : rates)
-        texts.append(bitrateText(rate));
-    return texts;
-}
-
 QString trimmedOfControls(const QString& text) {
     qsizetype first = 0;
     qsizetype last = text.size();
@@ -29,12 +22,6 @@ QStringList codecEntries() {
             QStringLiteral("Plugger +   built on LAME")};
 }
 
-QString bitrateText(int kbps) {
-    // Two blanks stand in for the missing digit so that the rates line up in the list.
-    const QString padding = kbps < 100 ? QStringLiteral("  ") : QString();
-    return padding + QString::number(kbps) + QStringLiteral(" Kbit/s");
-}
-
 QStringList allModes() {
     return {QStringLiteral("Stereo"), QStringLiteral("Joint Stereo"), QStringLiteral("Mono"),
             QStringLiteral("Dual Mono")};
@@ -45,25 +32,19 @@ QStringList allLayers() {
 }
 
 QStringList initialBitrates() {
-    return bitrateTexts({32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320});
+    QStringList texts;
+    for (int rate : {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320})
+        texts.append(encode::bitrateText(rate));
+    return texts;
 }
 
-const OptionSet& optionSet(CodecPosition position) {
-    static const OptionSet house{
-        allModes(), true, bitrateTexts({48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320})};
-    static const OptionSet layerThree{
-        {QStringLiteral("Stereo"), QStringLiteral("Mono")},
-        false,
-        bitrateTexts({32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320})};
-    return position == kHouseEncoder ? house : layerThree;
-}
-
-std::optional<CodecPosition> recognisedCodec(const QString& codecText, const QStringList& entries) {
-    for (int position : {kHouseEncoder, kBladeEnc, kPlugger}) {
-        if (position < entries.size() && codecText == entries[position])
-            return static_cast<CodecPosition>(position);
+const encode::EncoderDescription* recognisedCodec(const QString& codecText,
+                                                  const QStringList& entries) {
+    for (const encode::EncoderDescription& encoder : encode::encoders()) {
+        if (encoder.codecPosition < entries.size() && codecText == entries[encoder.codecPosition])
+            return &encoder;
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 bool BitrateInList(const QString& remembered, const QStringList& entries) {

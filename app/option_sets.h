@@ -1,5 +1,7 @@
 #pragma once
 
+#include "encode/encoders.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,30 +15,16 @@ inline const QString kModePrompt = QStringLiteral("Output mode");
 inline const QString kBitratePrompt = QStringLiteral("Output bitrate");
 inline const QString kLayerPrompt = QStringLiteral("MPEG Layer");
 
-// Positions of the encoders in the Codec box.
-enum CodecPosition { kHouseEncoder = 0, kBladeEnc = 1, kPlugger = 2 };
-
 // The Codec box's three entries: each encoder's name, three blanks and a credit.
 QStringList codecEntries();
-
-// "  32 Kbit/s", "128 Kbit/s": two-digit rates get two leading blanks.
-QString bitrateText(int kbps);
 
 QStringList allModes();
 QStringList allLayers();
 QStringList initialBitrates();
 
-// What the Configure page offers once an encoder has been chosen.
-struct OptionSet {
-    QStringList modes;
-    bool houseEncoder = false; // Layer box enabled with its entries; Show encoder disabled
-    QStringList bitrates;
-};
-
-const OptionSet& optionSet(CodecPosition position);
-
-// The position whose entry text equals the Codec text exactly, if any.
-std::optional<CodecPosition> recognisedCodec(const QString& codecText, const QStringList& entries);
+// The encoder whose Codec entry text equals the Codec text exactly, if any.
+const encode::EncoderDescription* recognisedCodec(const QString& codecText,
+                                                  const QStringList& entries);
 
 // True when some entry, blanks and control characters trimmed, equals the remembered text
 // trimmed the same way.

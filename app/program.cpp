@@ -8,7 +8,7 @@ namespace app {
 
 int runSonabox(int argc, char** argv) {
     platform::QtDialogs dialogs;
-    SonaboxApplication application(argc, argv, dialogs);
+    SonaboxApplication application(argc, argv);
     ProgramWindows windows(dialogs);
     windows.MainForm.show();
     return application.exec();

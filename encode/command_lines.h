@@ -1,6 +1,6 @@
 #pragma once
 
-#include "encode/encoder_job.h"
+#include "encode/encoders.h"
 
 #include <QString>
 
@@ -9,8 +9,6 @@
 
 // The command lines of the three encoder programs and the names of their output files.
 namespace encode {
-
-enum class Encoder { House, BladeEnc, Plugger };
 
 // Where each encoder's program lies below the program directory (which ends in a separator).
 QString encoderProgramPath(Encoder encoder, const QString& programDir);
@@ -39,15 +37,6 @@ public:
 // The run of digits the bitrate text begins with once its leading blanks are skipped ("  32
 // Kbit/s" gives 32); throws ConversionError when there is none.
 int bitrateNumber(const QString& bitrate);
-
-// What EncodeFile passes to an encoder besides the input.
-struct EncodeOptions {
-    QString mode;
-    QString bitrate;
-    QString layer;
-    QString outputDirectory;
-    bool showEncoder = false;
-};
 
 // Sets the job's pieces for one file. Pieces that the encoder's row leaves alone keep their
 // value. Throws ConversionError before any piece changes when the bitrate has no number.

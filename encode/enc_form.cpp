@@ -65,7 +65,7 @@ void TEncForm::Timer1Timer() {
         EncoderJob.CmdShow = QStringLiteral("0");
     const int show = EncoderJob.CmdShow.toInt();
     running_ = true;
-    exitCode_ = platform::RunEncoder(EncoderJob.commandLine(), show, this);
+    outcome_.exitCode = platform::RunEncoder(EncoderJob.commandLine(), show, this);
     running_ = false;
     close();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "encode/encode_driver.h"
+
 #include <QDialog>
 #include <QPoint>
 #include <QRect>
@@ -20,9 +22,10 @@ public:
     void FormCreate();
     void Timer1Timer();
 
-    // What the encoder's process ended with: its exit code, or -1 when it did not start or has
-    // not run yet.
-    int exitCode() const { return exitCode_; }
+    // The encoder program that the job's command line starts.
+    void setProgram(const QString& program) { program_ = program; }
+    // How the encoder's run ended; exit code -1 when it did not start or has not run yet.
+    const EncoderRun& outcome() const { return outcome_; }
 
     QLabel* Label2 = nullptr;
     QLabel* Label1 = nullptr;
@@ -37,8 +40,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    QString program_;
     bool running_ = false;
-    int exitCode_ = -1;
+    EncoderRun outcome_;
 };
 
 // Where the progress window goes over the main window: each half width and height truncated

@@ -36,6 +36,14 @@ void QtDialogs::message(QWidget* parent, MessageIcon icon, const QString& captio
     box.exec();
 }
 
+void QtDialogs::message(QWidget* parent, MessageIcon icon, const QString& caption,
+                        const QString& text, const QString& details) {
+    QMessageBox box(boxIcon(icon), caption, displayed(text), QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDetailedText(details);
+    box.exec();
+}
+
 std::optional<QString> QtDialogs::textInput(QWidget* parent, const QString& caption,
                                             const QString& prompt) {
     bool accepted = false;

@@ -22,6 +22,10 @@ public:
     virtual void message(QWidget* parent, MessageIcon icon, const QString& caption,
                          const QString& text) = 0;
 
+    // The same box with a longer text that the user can unfold under the message.
+    virtual void message(QWidget* parent, MessageIcon icon, const QString& caption,
+                         const QString& text, const QString& details) = 0;
+
     // A modal text-input dialog with an empty field; nothing when the user cancels.
     virtual std::optional<QString> textInput(QWidget* parent, const QString& caption,
                                              const QString& prompt) = 0;
@@ -36,6 +40,8 @@ class QtDialogs final : public Dialogs {
 public:
     void message(QWidget* parent, MessageIcon icon, const QString& caption,
                  const QString& text) override;
+    void message(QWidget* parent, MessageIcon icon, const QString& caption, const QString& text,
+                 const QString& details) override;
     std::optional<QString> textInput(QWidget* parent, const QString& caption,
                                      const QString& prompt) override;
     void openUrl(const QUrl& target) override;

@@ -35,4 +35,19 @@ void removeSelectedEntries(QListWidget& queue, QStringList& fullname) {
     keepCurrentEntry(queue);
 }
 
+std::vector<QueuedFile> queuedFiles(const QListWidget& queue, const QStringList& fullname) {
+    std::vector<QueuedFile> files;
+    for (int row = 0; row < queue.count(); ++row)
+        files.push_back({queue.item(row)->text(), fullname.value(row)});
+    return files;
+}
+
+void dropFirstEntries(QListWidget& queue, QStringList& fullname, int count) {
+    for (int i = 0; i < count && queue.count() > 0; ++i) {
+        std::unique_ptr<QListWidgetItem> done(queue.takeItem(0));
+        if (!fullname.isEmpty())
+            fullname.removeFirst();
+    }
+}
+
 } // namespace selection

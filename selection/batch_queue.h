@@ -1,6 +1,10 @@
 #pragma once
 
+#include "selection/queued_file.h"
+
 #include <QStringList>
+
+#include <vector>
 
 class QListWidget;
 
@@ -18,5 +22,11 @@ void addSelectedFiles(const DirectoryList& directories, FileList& files, QListWi
 // Takes the selected entries out of the queue and the same positions out of `fullname`; the
 // entries that stay keep their order.
 void removeSelectedEntries(QListWidget& queue, QStringList& fullname);
+
+// The queue's entries with their full paths, top to bottom.
+std::vector<QueuedFile> queuedFiles(const QListWidget& queue, const QStringList& fullname);
+
+// Takes the first `count` entries out of the queue and out of `fullname`.
+void dropFirstEntries(QListWidget& queue, QStringList& fullname, int count);
 
 } // namespace selection

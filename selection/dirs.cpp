@@ -8,6 +8,7 @@
 #include "selection/directory_list.h"
 #include "selection/drive_box.h"
 #include "selection/filemod.h"
+#include "widgets/error_report.h"
 #include "widgets/flat_button.h"
 
 #include <QSignalBlocker>
@@ -37,10 +38,15 @@ Tchoosedirform::Tchoosedirform(platform::Dialogs& dialogs, QWidget* owner)
     btnMakeDir->setObjectName(QStringLiteral("btnMakeDir"));
     btnMakeDir->setGeometry(112, 192, 45, 17);
 
-    connect(cdrive, &DriveBox::driveChanged, this, &Tchoosedirform::cdriveChange);
-    connect(btnOK, &QAbstractButton::clicked, this, &Tchoosedirform::btnOKClick);
-    connect(btnCancel, &QAbstractButton::clicked, this, &Tchoosedirform::btnCancelClick);
-    connect(btnMakeDir, &QAbstractButton::clicked, this, &Tchoosedirform::btnMakeDirClick);
+    using widgets::guardedSlot;
+    connect(cdrive, &DriveBox::driveChanged, this,
+            guardedSlot(dialogs_, this, &Tchoosedirform::cdriveChange));
+    connect(btnOK, &QAbstractButton::clicked, this,
+            guardedSlot(dialogs_, this, &Tchoosedirform::btnOKClick));
+    connect(btnCancel, &QAbstractButton::clicked, this,
+            guardedSlot(dialogs_, this, &Tchoosedirform::btnCancelClick));
+    connect(btnMakeDir, &QAbstractButton::clicked, this,
+            guardedSlot(dialogs_, this, &Tchoosedirform::btnMakeDirClick));
 }
 
 void Tchoosedirform::btnOKClick() {

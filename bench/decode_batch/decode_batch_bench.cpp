@@ -29,6 +29,10 @@ public:
                  const QString& text) override {
         std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
     }
+    void message(QWidget* parent, platform::MessageIcon icon, const QString& caption,
+                 const QString& text, const QString&) override {
+        message(parent, icon, caption, text);
+    }
     std::optional<QString> textInput(QWidget*, const QString&, const QString&) override {
         return std::nullopt;
     }
@@ -50,7 +54,7 @@ double cpu(int who) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     PrintingDialogs dialogs;
-    app::SonaboxApplication application(argc, argv, dialogs);
+    app::SonaboxApplication application(argc, argv);
     const QStringList inputs = application.arguments().mid(1);
     if (inputs.isEmpty()) {
         std::fprintf(stderr, "usage: decode_batch_bench file.mp3...\n");
@@ -62,10 +66,10 @@ int main(int argc, char** argv) {
     platform::setCurrentDirectory(QStringLiteral(SONABOX_PROGRAM_DIR));
     app::ProgramWindows windows(dialogs, QStringLiteral(SONABOX_PROGRAM_DIR));
     app::TMainForm& form = windows.MainForm;
-    form.decout->setText(out);
+    form.findChild<QLabel*>("decout")->setText(out);
     for (const QString& input : inputs) {
         const QFileInfo file(input);
-        form.decodelist->addItem(file.fileName());
+        form.findChild<QListWidget*>("decodelist")->addItem(file.fileName());
         form.fullname.append(file.absoluteFilePath());
     }
     form.show();

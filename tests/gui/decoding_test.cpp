@@ -2,13 +2,14 @@
 // library; WAV files are checked with ffprobe and against mpg123.
 #include "app/main_form.h"
 #include "decode/dec_form.h"
-#include "decode/decode_batch.h"
+#include "decode/decode_driver.h"
 #include "mpegplay/mpeg_player.h"
 #include "selection/directory_list.h"
 #include "selection/file_list.h"
 #include "tests/support/audio_tools.h"
 #include "tests/support/gui_actions.h"
 #include "tests/support/gui_environment.h"
+#include "tests/support/main_widgets.h"
 #include "widgets/flat_button.h"
 
 #include <QApplication>
@@ -43,15 +44,15 @@ struct DecodingWorld : TestWorld {
 
     app::TMainForm* startOnMp3s(const QString& pathToDll = QStringLiteral(SONABOX_PROGRAM_DIR)) {
         app::TMainForm* form = start(pathToDll);
-        form->decout->setText(out);
+        ui(form).decout->setText(out);
         form->showPage("Decode (mp3 2 wav)");
-        form->decdirlist->setDirectory(mp3s);
+        ui(form).decdirlist->setDirectory(mp3s);
         return form;
     }
 
     void queueAll(app::TMainForm* form) {
-        form->decflist->selectAll();
-        click(form->decFileadd);
+        ui(form).decflist->selectAll();
+        click(ui(form).decFileadd);
     }
 
     QString mp3s;
@@ -62,7 +63,7 @@ struct DecodingWorld : TestWorld {
 struct BatchWatcher {
     explicit BatchWatcher(app::TMainForm* form) {
         QObject::connect(&timer, &QTimer::timeout, [this, form] {
-            decode::TDecForm* progress = form->decodeBatch().DecForm();
+            decode::TDecForm* progress = topLevelWindow<decode::TDecForm>("DecForm");
             if (!progress || !progress->isVisible())
                 return;
             const QString shown = progress->decinfile->text();
@@ -90,7 +91,7 @@ void expectBatchOver(app::TMainForm* form) {
     EXPECT_TRUE(form->isEnabled());
     EXPECT_FALSE(form->mpgtimer->isActive());
     EXPECT_FALSE(form->decodeBatch().DecodeActive());
-    EXPECT_EQ(form->decodeBatch().DecForm(), nullptr);
+    EXPECT_EQ(topLevelWindow<decode::TDecForm>("DecForm"), nullptr);
 }
 
 } // namespace
@@ -99,19 +100,19 @@ TEST(Decoding, AQueueOfThreeDecodesInOrderIntoTheOutputDirectory) {
     DecodingWorld world;
     app::TMainForm* form = world.startOnMp3s();
     world.queueAll(form);
-    ASSERT_EQ(rowTexts(*form->decodelist), QStringList({"a.mp3", "b.mp3", "clip.mpeg"}));
+    ASSERT_EQ(rowTexts(*ui(form).decodelist), QStringList({"a.mp3", "b.mp3", "clip.mpeg"}));
     sharedDialogs().reset();
 
     BatchWatcher watcher(form);
-    click(form->decstart);
+    click(ui(form).decstart);
     EXPECT_TRUE(sharedDialogs().messages.empty())
         << sharedDialogs().messageTexts().join("|").toStdString();
     EXPECT_EQ(watcher.inputs, QStringList({"a.mp3", "b.mp3", "clip.mpeg"}));
     EXPECT_EQ(watcher.outputs,
               QStringList({world.out + "a.WAV", world.out + "b.WAV", world.out + "clip.mWAV"}));
-    EXPECT_EQ(watcher.title, "Decoding...");
+    EXPECT_EQ(watcher.title, "Decoding... (3 of 3)");
     EXPECT_TRUE(watcher.mainDisabledWhileShown);
-    EXPECT_EQ(form->decodelist->count(), 0);
+    EXPECT_EQ(ui(form).decodelist->count(), 0);
     EXPECT_TRUE(form->fullname.isEmpty());
     expectBatchOver(form);
 
@@ -137,20 +138,26 @@ TEST(Decoding, AQueueOfThreeDecodesInOrderIntoTheOutputDirectory) {
     }
 }
 
-TEST(Decoding, TwoEntriesWithOneNameDecodeToOnePathTheLaterLast) {
+// The second file would overwrite what the first wrote: it is not run, and that is reported.
+TEST(Decoding, ASecondEntryWithTheSameOutputIsNotRunAndIsReported) {
     DecodingWorld world;
     const QString other = world.makeDirectory("other");
     makeMp3(other + "/a.mp3", 2.5, 32000, 2, 128);
     app::TMainForm* form = world.startOnMp3s();
-    selectRows(*form->decflist, {0});
-    click(form->decFileadd);
-    form->decdirlist->setDirectory(other);
-    selectRows(*form->decflist, {0});
-    click(form->decFileadd);
-    click(form->decstart);
+    selectRows(*ui(form).decflist, {0});
+    click(ui(form).decFileadd);
+    ui(form).decdirlist->setDirectory(other);
+    selectRows(*ui(form).decflist, {0});
+    click(ui(form).decFileadd);
+    sharedDialogs().reset();
+    click(ui(form).decstart);
     const Probe wav = probe(world.out + "a.WAV");
-    EXPECT_EQ(wav.sampleRate, 32000);
-    EXPECT_NEAR(wav.duration, 2.5, 0.03);
+    EXPECT_EQ(wav.sampleRate, 44100);
+    EXPECT_NEAR(wav.duration, 1.0, 0.03);
+    EXPECT_EQ(sharedDialogs().messageTexts(),
+              QStringList({"1 of 2 files failed:\ra.mp3: not run: its output was written by an "
+                           "earlier file"}));
+    EXPECT_EQ(ui(form).decodelist->count(), 0);
     expectBatchOver(form);
 }
 
@@ -160,7 +167,7 @@ TEST(Decoding, AFileThatIsNotMpegAudioEndsTheBatchAndLeavesAUsableWindow) {
     app::TMainForm* form = world.startOnMp3s();
     world.queueAll(form);
     sharedDialogs().reset();
-    click(form->decstart);
+    click(ui(form).decstart);
 
     ASSERT_EQ(sharedDialogs().messages.size(), 1u);
     EXPECT_EQ(sharedDialogs().messages[0].caption, "Sonabox");
@@ -168,14 +175,14 @@ TEST(Decoding, AFileThatIsNotMpegAudioEndsTheBatchAndLeavesAUsableWindow) {
     EXPECT_TRUE(QFileInfo::exists(world.out + "a.WAV"));
     EXPECT_FALSE(QFileInfo::exists(world.out + "clip.mWAV"));
     // The failed entry and those after it stay queued, their paths beside them.
-    EXPECT_EQ(rowTexts(*form->decodelist), QStringList({"b.mp3", "clip.mpeg"}));
+    EXPECT_EQ(rowTexts(*ui(form).decodelist), QStringList({"b.mp3", "clip.mpeg"}));
     EXPECT_EQ(form->fullname, QStringList({world.mp3s + "/b.mp3", world.mp3s + "/clip.mpeg"}));
     expectBatchOver(form);
 
-    selectRows(*form->decodelist, {0});
-    click(form->DecFileRem);
+    selectRows(*ui(form).decodelist, {0});
+    click(ui(form).DecFileRem);
     sharedDialogs().reset();
-    click(form->decstart);
+    click(ui(form).decstart);
     EXPECT_TRUE(sharedDialogs().messages.empty());
     EXPECT_TRUE(QFileInfo::exists(world.out + "clip.mWAV"));
     expectBatchOver(form);
@@ -198,16 +205,16 @@ TEST(Decoding, WithoutTheDecoderLibraryStartUpSaysSoOnceAndDecodeFailsCleanly) {
 
     world.queueAll(form);
     sharedDialogs().reset();
-    click(form->decstart);
+    click(ui(form).decstart);
     EXPECT_EQ(sharedDialogs().messageTexts(), QStringList({"MPEG library not loaded."}));
-    EXPECT_EQ(form->decodelist->count(), 3);
+    EXPECT_EQ(ui(form).decodelist->count(), 3);
     expectBatchOver(form);
 
     sharedDialogs().reset();
-    selectRows(*form->decflist, {0});
-    click(form->decplay);
+    selectRows(*ui(form).decflist, {0});
+    click(ui(form).decplay);
     EXPECT_EQ(sharedDialogs().messageTexts(), QStringList({"MPEG library not loaded."}));
-    EXPECT_EQ(form->decplay->tag(), 0);
+    EXPECT_EQ(ui(form).decplay->tag(), 0);
 }
 
 TEST(Mp3Preview, PlayPauseAndStopActOnTheirOwnRowOnly) {
@@ -221,24 +228,24 @@ TEST(Mp3Preview, PlayPauseAndStopActOnTheirOwnRowOnly) {
 
     // Queue row with an empty selection plays the current entry; the browser row needs its
     // current entry selected.
-    click(form->decplay1);
-    EXPECT_EQ(form->decplay->tag(), 2);
+    click(ui(form).decplay1);
+    EXPECT_EQ(ui(form).decplay->tag(), 2);
     EXPECT_EQ(form->decod->StreamName(), world.mp3s + "/a.mp3");
     EXPECT_EQ(form->decod->OutputDevice(), TOutputDevice::wavemapper);
-    click(form->decpause); // the other row: nothing
+    click(ui(form).decpause); // the other row: nothing
     EXPECT_FALSE(form->decod->Paused());
-    click(form->decpause1);
+    click(ui(form).decpause1);
     EXPECT_TRUE(form->decod->Paused());
-    click(form->decpause1); // pausing again keeps it paused
+    click(ui(form).decpause1); // pausing again keeps it paused
     EXPECT_TRUE(form->decod->Paused());
-    click(form->decplay1); // continues
+    click(ui(form).decplay1); // continues
     EXPECT_FALSE(form->decod->Paused());
     EXPECT_EQ(form->decod->PlayerMode(), 3);
     QTest::qWait(300);
-    click(form->decstop); // the other row: nothing
-    EXPECT_EQ(form->decplay->tag(), 2);
-    click(form->decstop1);
-    EXPECT_EQ(form->decplay->tag(), 0);
+    click(ui(form).decstop); // the other row: nothing
+    EXPECT_EQ(ui(form).decplay->tag(), 2);
+    click(ui(form).decstop1);
+    EXPECT_EQ(ui(form).decplay->tag(), 0);
     EXPECT_TRUE(sharedDialogs().messages.empty());
 
     // Sound reached the (disk) sound card.
@@ -246,25 +253,25 @@ TEST(Mp3Preview, PlayPauseAndStopActOnTheirOwnRowOnly) {
     EXPECT_GT(written.size(), 10000);
     EXPECT_NE(written.count('\0'), written.size());
 
-    form->decflist->setCurrentRow(1, QItemSelectionModel::Clear);
-    click(form->decplay);
+    ui(form).decflist->setCurrentRow(1, QItemSelectionModel::Clear);
+    click(ui(form).decplay);
     EXPECT_EQ(sharedDialogs().messageTexts(), QStringList({"Can't play non-specified stream."}));
-    EXPECT_EQ(form->decplay->tag(), 0);
+    EXPECT_EQ(ui(form).decplay->tag(), 0);
 
     sharedDialogs().reset();
-    selectRows(*form->decflist, {1});
-    click(form->decplay);
-    EXPECT_EQ(form->decplay->tag(), 1);
+    selectRows(*ui(form).decflist, {1});
+    click(ui(form).decplay);
+    EXPECT_EQ(ui(form).decplay->tag(), 1);
     EXPECT_EQ(form->decod->StreamName(), world.mp3s + "/b.mp3");
-    click(form->decstop1);
-    EXPECT_EQ(form->decplay->tag(), 1);
-    click(form->decstop);
-    EXPECT_EQ(form->decplay->tag(), 0);
+    click(ui(form).decstop1);
+    EXPECT_EQ(ui(form).decplay->tag(), 1);
+    click(ui(form).decstop);
+    EXPECT_EQ(ui(form).decplay->tag(), 0);
 
-    form->decodelist->clear();
+    ui(form).decodelist->clear();
     form->fullname.clear();
-    click(form->decplay1); // empty queue: nothing
-    EXPECT_EQ(form->decplay->tag(), 0);
+    click(ui(form).decplay1); // empty queue: nothing
+    EXPECT_EQ(ui(form).decplay->tag(), 0);
     EXPECT_TRUE(sharedDialogs().messages.empty());
 }
 
@@ -272,34 +279,34 @@ TEST(Mp3Preview, AfterAPreviewHasEndedDecodeStillWorksAndPreviewsGoToTheSoundCar
     DecodingWorld world;
     qputenv("SDL_AUDIODRIVER", "dummy");
     app::TMainForm* form = world.startOnMp3s();
-    selectRows(*form->decflist, {0});
-    click(form->decplay);
+    selectRows(*ui(form).decflist, {0});
+    click(ui(form).decplay);
     // a.mp3 lasts one second.
     QTRY_VERIFY_WITH_TIMEOUT(form->decod->PlayerMode() != 3, 5000);
     sharedDialogs().reset();
-    click(form->decstop);
+    click(ui(form).decstop);
     EXPECT_EQ(sharedDialogs().messageTexts(), QStringList({"Incorrect mode."}));
-    EXPECT_EQ(form->decplay->tag(), 1);
+    EXPECT_EQ(ui(form).decplay->tag(), 1);
 
     sharedDialogs().reset();
     world.queueAll(form);
-    click(form->decstart);
+    click(ui(form).decstart);
     EXPECT_TRUE(sharedDialogs().messages.empty())
         << sharedDialogs().messageTexts().join("|").toStdString();
     EXPECT_TRUE(QFileInfo::exists(world.out + "b.WAV"));
     EXPECT_EQ(form->decod->OutputDevice(), TOutputDevice::pcmfile);
-    EXPECT_EQ(form->decplay->tag(), 1);
+    EXPECT_EQ(ui(form).decplay->tag(), 1);
 
     // A preview that is still playing is stopped by the batch, its state kept.
-    selectRows(*form->decflist, {1});
-    click(form->decplay);
+    selectRows(*ui(form).decflist, {1});
+    click(ui(form).decplay);
     EXPECT_EQ(form->decod->OutputDevice(), TOutputDevice::wavemapper);
     EXPECT_EQ(form->decod->PlayerMode(), 3);
-    selectRows(*form->decflist, {2});
-    click(form->decFileadd);
-    click(form->decstart);
+    selectRows(*ui(form).decflist, {2});
+    click(ui(form).decFileadd);
+    click(ui(form).decstart);
     EXPECT_TRUE(sharedDialogs().messages.empty())
         << sharedDialogs().messageTexts().join("|").toStdString();
     EXPECT_TRUE(QFileInfo::exists(world.out + "clip.mWAV"));
-    EXPECT_EQ(form->decplay->tag(), 1);
+    EXPECT_EQ(ui(form).decplay->tag(), 1);
 }

@@ -10,6 +10,7 @@
 #include "tests/support/audio_tools.h"
 #include "tests/support/gui_actions.h"
 #include "tests/support/gui_environment.h"
+#include "tests/support/main_widgets.h"
 #include "widgets/flat_button.h"
 
 #include <QApplication>
@@ -56,25 +57,25 @@ struct EncodingWorld : TestWorld {
 
     app::TMainForm* startOnWavs() {
         app::TMainForm* form = start();
-        form->encout->setText(out);
+        ui(form).encout->setText(out);
         form->showPage("Encode (wav 2 mp3)");
-        form->encdirlist->setDirectory(wavs);
+        ui(form).encdirlist->setDirectory(wavs);
         return form;
     }
 
     // Queues every WAV file that the file list shows.
     void queueAll(app::TMainForm* form) {
-        form->encflist->selectAll();
-        click(form->encFileadd);
+        ui(form).encflist->selectAll();
+        click(ui(form).encFileadd);
     }
 
     void choose(app::TMainForm* form, int codec, const QString& mode, const QString& bitrate,
                 const QString& layer = "Layer III") {
-        form->Codec->setCurrentIndex(codec);
-        emit form->Codec->activated(codec);
-        form->Mode->setEditText(mode);
-        form->Bitrate->setEditText(bitrate);
-        form->Layer->setEditText(layer);
+        ui(form).Codec->setCurrentIndex(codec);
+        emit ui(form).Codec->activated(codec);
+        ui(form).Mode->setEditText(mode);
+        ui(form).Bitrate->setEditText(bitrate);
+        ui(form).Layer->setEditText(layer);
     }
 
     QString wavs;
@@ -114,37 +115,38 @@ TEST(Encoding, ChecksComeInOrderAndARefusedBatchEmptiesTheQueue) {
     app::TMainForm* form = world.startOnWavs();
     sharedDialogs().reset();
 
-    click(form->encstart); // empty queue: nothing to say
+    click(ui(form).encstart); // empty queue: nothing to say
     EXPECT_TRUE(sharedDialogs().messages.empty());
 
     world.queueAll(form);
-    click(form->encstart);
+    click(ui(form).encstart);
     EXPECT_EQ(sharedDialogs().messageTexts(), QStringList({"No codec selected"}));
-    EXPECT_EQ(form->encodelist->count(), 3);
+    EXPECT_EQ(ui(form).encodelist->count(), 3);
 
     sharedDialogs().reset();
-    world.choose(form, app::kBladeEnc, "Output mode", "  64 Kbit/s", "MPEG Layer");
-    click(form->encstart);
+    world.choose(form, encode::codecPosition(encode::Encoder::BladeEnc), "Output mode",
+                 "  64 Kbit/s", "MPEG Layer");
+    click(ui(form).encstart);
     ASSERT_EQ(sharedDialogs().messages.size(), 1u);
     EXPECT_EQ(sharedDialogs().messages[0].caption, "Error");
     EXPECT_EQ(sharedDialogs().messages[0].text,
               "No mode selected\rNo layer selected\r\rGo to the Config -tab and change it");
-    EXPECT_EQ(form->encodelist->count(), 0);
+    EXPECT_EQ(ui(form).encodelist->count(), 0);
     EXPECT_TRUE(form->fullname.isEmpty());
 
     // Every queued file meets the missing encoder once.
     sharedDialogs().reset();
     world.queueAll(form);
-    world.choose(form, app::kBladeEnc, "Stereo", "  64 Kbit/s");
-    click(form->encstart);
+    world.choose(form, encode::codecPosition(encode::Encoder::BladeEnc), "Stereo", "  64 Kbit/s");
+    click(ui(form).encstart);
     const QString missing = "File " + world.programDir() + "/bladeenc/bladeenc not found";
     EXPECT_EQ(sharedDialogs().messageTexts(), QStringList({missing, missing, missing}));
-    EXPECT_EQ(form->encodelist->count(), 0);
+    EXPECT_EQ(ui(form).encodelist->count(), 0);
 
     sharedDialogs().reset();
     world.queueAll(form);
-    world.choose(form, app::kHouseEncoder, "Stereo", "128 Kbit/s");
-    click(form->encstart);
+    world.choose(form, encode::codecPosition(encode::Encoder::House), "Stereo", "128 Kbit/s");
+    click(ui(form).encstart);
     ASSERT_EQ(sharedDialogs().messages.size(), 3u);
     EXPECT_EQ(sharedDialogs().messages[0].text,
               "File " + world.programDir() + "/mp3.dll not found");
@@ -159,17 +161,41 @@ TEST(Encoding, EveryEncoderTurnsTheQueueIntoMpegAudio) {
         QString mode, bitrate, layer;
         Expected expected;
     } cases[] = {
-        {app::kHouseEncoder,
+        {encode::codecPosition(encode::Encoder::House),
          "Joint Stereo",
          "128 Kbit/s",
          "Layer III",
          {"mp3", 128000, false, 1152}},
-        {app::kHouseEncoder, "Stereo", "192 Kbit/s", "Layer II", {"mp2", 192000, false, 1152}},
-        {app::kHouseEncoder, "Mono", "  64 Kbit/s", "Layer I", {"mp1", 64000, true, 384}},
-        {app::kBladeEnc, "Mono", "  64 Kbit/s", "Layer III", {"mp3", 64000, true, 1152}},
-        {app::kBladeEnc, "Stereo", "160 Kbit/s", "Layer III", {"mp3", 160000, false, 1152}},
-        {app::kPlugger, "Stereo", "128 Kbit/s", "Layer III", {"mp3", 128000, false, 1152}},
-        {app::kPlugger, "Mono", "  96 Kbit/s", "Layer III", {"mp3", 96000, true, 1152}},
+        {encode::codecPosition(encode::Encoder::House),
+         "Stereo",
+         "192 Kbit/s",
+         "Layer II",
+         {"mp2", 192000, false, 1152}},
+        {encode::codecPosition(encode::Encoder::House),
+         "Mono",
+         "  64 Kbit/s",
+         "Layer I",
+         {"mp1", 64000, true, 384}},
+        {encode::codecPosition(encode::Encoder::BladeEnc),
+         "Mono",
+         "  64 Kbit/s",
+         "Layer III",
+         {"mp3", 64000, true, 1152}},
+        {encode::codecPosition(encode::Encoder::BladeEnc),
+         "Stereo",
+         "160 Kbit/s",
+         "Layer III",
+         {"mp3", 160000, false, 1152}},
+        {encode::codecPosition(encode::Encoder::Plugger),
+         "Stereo",
+         "128 Kbit/s",
+         "Layer III",
+         {"mp3", 128000, false, 1152}},
+        {encode::codecPosition(encode::Encoder::Plugger),
+         "Mono",
+         "  96 Kbit/s",
+         "Layer III",
+         {"mp3", 96000, true, 1152}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE((c.mode + " " + c.bitrate + " " + c.layer).toStdString() + " codec " +
@@ -179,10 +205,10 @@ TEST(Encoding, EveryEncoderTurnsTheQueueIntoMpegAudio) {
         sharedDialogs().reset();
         world.queueAll(form);
         world.choose(form, c.codec, c.mode, c.bitrate, c.layer);
-        click(form->encstart);
+        click(ui(form).encstart);
         EXPECT_TRUE(sharedDialogs().messages.empty())
             << sharedDialogs().messageTexts().join("|").toStdString();
-        EXPECT_EQ(form->encodelist->count(), 0);
+        EXPECT_EQ(ui(form).encodelist->count(), 0);
         checkOutputs(world.out, c.expected);
         // BladeEnc's files are moved into the output directory; nothing stays beside the source.
         EXPECT_TRUE(QDir(world.wavs).entryList({"*.MP3", "*.mp3"}, QDir::Files).isEmpty());
@@ -195,16 +221,24 @@ TEST(Encoding, DeleteSourceRemovesOnlyTheSourcesOfRunsThatProducedTheirOutput) {
     EncodingWorld world;
     world.writeFile("wavs/broken.wav", "this is not a wave file");
     app::TMainForm* form = world.startOnWavs();
-    form->deletesource->setChecked(true);
-    world.choose(form, app::kHouseEncoder, "Stereo", "128 Kbit/s");
+    ui(form).deletesource->setChecked(true);
+    world.choose(form, encode::codecPosition(encode::Encoder::House), "Stereo", "128 Kbit/s");
     world.queueAll(form); // broken, eightbit, mono44, stereo48
-    selectRows(*form->encflist, {2});
-    click(form->encFileadd); // mono44 a second time: its source is gone by then
-    ASSERT_EQ(form->encodelist->count(), 5);
+    selectRows(*ui(form).encflist, {2});
+    click(ui(form).encFileadd); // mono44 a second time: its source is gone by then
+    ASSERT_EQ(ui(form).encodelist->count(), 5);
     sharedDialogs().reset();
-    click(form->encstart);
+    click(ui(form).encstart);
 
-    EXPECT_TRUE(sharedDialogs().messages.empty());
+    // One box lists the two failures: the broken file, and the second run of mono44, whose
+    // output the first run wrote.
+    ASSERT_EQ(sharedDialogs().messages.size(), 1u);
+    const QStringList lines = sharedDialogs().messages[0].text.split('\r');
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], "2 of 5 files failed:");
+    EXPECT_TRUE(lines[1].startsWith("broken.wav: the encoder ended with exit code"))
+        << lines[1].toStdString();
+    EXPECT_EQ(lines[2], "mono44.wav: not run: its output was written by an earlier file");
     EXPECT_TRUE(QFileInfo::exists(world.wavs + "/broken.wav"));
     EXPECT_FALSE(QFileInfo::exists(world.out + "broken.mp3"));
     for (const Source& source : kSources) {
@@ -212,17 +246,17 @@ TEST(Encoding, DeleteSourceRemovesOnlyTheSourcesOfRunsThatProducedTheirOutput) {
             << source.name.toStdString();
         EXPECT_TRUE(QFileInfo::exists(world.out + QString(source.name).chopped(3) + "mp3"));
     }
-    EXPECT_EQ(form->encflist->count(), 1); // the file list shows what is left
+    EXPECT_EQ(ui(form).encflist->count(), 1); // the file list shows what is left
     EXPECT_TRUE(QFileInfo::exists(world.programDir() + "/mp3.dll"));
     EXPECT_FALSE(QFileInfo::exists(world.programDir() + "/codec"));
 
     // BladeEnc's move never replaces a file: an old output stays, and so does the source.
     makeWav(world.wavs + "/again.wav", 0.5, 44100, 1);
     world.writeFile("out/again.mp3", "an older file");
-    form->encflist->reread();
+    ui(form).encflist->reread();
     world.queueAll(form);
-    world.choose(form, app::kBladeEnc, "Mono", "  64 Kbit/s");
-    click(form->encstart);
+    world.choose(form, encode::codecPosition(encode::Encoder::BladeEnc), "Mono", "  64 Kbit/s");
+    click(ui(form).encstart);
     EXPECT_TRUE(QFileInfo::exists(world.wavs + "/again.wav"));
     EXPECT_TRUE(QFileInfo::exists(world.wavs + "/again.MP3"));
     QFile old(world.out + "again.mp3");
@@ -237,10 +271,10 @@ TEST(Encoding, TheProgressWindowShowsAndRepaintsWhileTheEncoderWorks) {
                                              "/" + QString(90, 'c'));
     makeWav(deep + "/long.wav", 30, 44100, 2);
     app::TMainForm* form = world.startOnWavs();
-    form->encout->setText(deep + "/");
-    form->encdirlist->setDirectory(deep);
+    ui(form).encout->setText(deep + "/");
+    ui(form).encdirlist->setDirectory(deep);
     world.queueAll(form);
-    world.choose(form, app::kHouseEncoder, "Stereo", "128 Kbit/s");
+    world.choose(form, encode::codecPosition(encode::Encoder::House), "Stereo", "128 Kbit/s");
 
     struct Seen {
         int ticks = 0;
@@ -279,11 +313,11 @@ TEST(Encoding, TheProgressWindowShowsAndRepaintsWhileTheEncoderWorks) {
         }
     });
     watcher.start(5);
-    click(form->encstart);
+    click(ui(form).encstart);
     watcher.stop();
 
     EXPECT_TRUE(seen.progressWindow);
-    EXPECT_EQ(seen.title, "Encoding...");
+    EXPECT_EQ(seen.title, "Encoding... (1 of 1)");
     EXPECT_EQ(seen.source, deep + "/long.wav");
     EXPECT_EQ(seen.target, deep + "/long.mp3");
     EXPECT_TRUE(seen.mainBlocked);
@@ -298,7 +332,7 @@ TEST(Encoding, ShowEncoderOpensAConsoleWithTheEncodersOutputAndTheHouseEncoderRu
     EncodingWorld world;
     makeWav(world.wavs + "/long.wav", 20, 44100, 2);
     app::TMainForm* form = world.startOnWavs();
-    form->showenc->setChecked(true);
+    ui(form).showenc->setChecked(true);
 
     auto encodeWatchingConsoles = [&](int codec) {
         QStringList seen;
@@ -311,21 +345,22 @@ TEST(Encoding, ShowEncoderOpensAConsoleWithTheEncodersOutputAndTheHouseEncoderRu
             }
         });
         watcher.start(10);
-        const auto found = form->encflist->findItems("long.wav", Qt::MatchExactly);
-        selectRows(*form->encflist, {form->encflist->row(found.value(0))});
-        click(form->encFileadd);
+        const auto found = ui(form).encflist->findItems("long.wav", Qt::MatchExactly);
+        selectRows(*ui(form).encflist, {ui(form).encflist->row(found.value(0))});
+        click(ui(form).encFileadd);
         world.choose(form, codec, "Stereo", "128 Kbit/s");
-        click(form->encstart);
+        click(ui(form).encstart);
         return seen;
     };
 
-    const QStringList shown = encodeWatchingConsoles(app::kBladeEnc);
+    const QStringList shown =
+        encodeWatchingConsoles(encode::codecPosition(encode::Encoder::BladeEnc));
     ASSERT_FALSE(shown.isEmpty()) << "no console window while BladeEnc ran";
     EXPECT_TRUE(shown.back().contains("long.wav")) << shown.back().toStdString();
-    EXPECT_TRUE(form->showenc->isChecked());
+    EXPECT_TRUE(ui(form).showenc->isChecked());
     EXPECT_TRUE(QFileInfo::exists(world.out + "long.mp3"));
 
     QFile::remove(world.out + "long.mp3");
-    EXPECT_TRUE(encodeWatchingConsoles(app::kHouseEncoder).isEmpty());
+    EXPECT_TRUE(encodeWatchingConsoles(encode::codecPosition(encode::Encoder::House)).isEmpty());
     EXPECT_TRUE(QFileInfo::exists(world.out + "long.mp3"));
 }

@@ -9,6 +9,7 @@
 #include "selection/file_list.h"
 #include "tests/support/gui_actions.h"
 #include "tests/support/gui_environment.h"
+#include "tests/support/main_widgets.h"
 #include "widgets/flat_button.h"
 
 #include <QApplication>
@@ -50,95 +51,96 @@ TEST(FileSelection, QueueAndFullnameStayInStepThroughAddsAndRemoves) {
     BrowsingWorld world;
     app::TMainForm* form = world.start();
     form->showPage("Encode (wav 2 mp3)");
-    ASSERT_TRUE(form->encdirlist->setDirectory(world.music));
+    ASSERT_TRUE(ui(form).encdirlist->setDirectory(world.music));
     EXPECT_EQ(platform::currentDirectory(), world.music);
-    EXPECT_EQ(form->encflist->directory(), world.music);
-    EXPECT_EQ(rowTexts(*form->encflist), QStringList({"a.wav", "b.wav", "c.wav", "d.wav"}));
+    EXPECT_EQ(ui(form).encflist->directory(), world.music);
+    EXPECT_EQ(rowTexts(*ui(form).encflist), QStringList({"a.wav", "b.wav", "c.wav", "d.wav"}));
 
-    selectRows(*form->encflist, {1, 3});
-    click(form->encFileadd);
-    EXPECT_EQ(rowTexts(*form->encodelist), QStringList({"b.wav", "d.wav"}));
+    selectRows(*ui(form).encflist, {1, 3});
+    click(ui(form).encFileadd);
+    EXPECT_EQ(rowTexts(*ui(form).encodelist), QStringList({"b.wav", "d.wav"}));
     EXPECT_EQ(form->fullname, QStringList({world.music + "/b.wav", world.music + "/d.wav"}));
-    EXPECT_TRUE(form->encflist->selectedItems().isEmpty());
+    EXPECT_TRUE(ui(form).encflist->selectedItems().isEmpty());
 
     // A second press without a new selection adds nothing; the same files again are welcome.
-    click(form->encFileadd);
-    EXPECT_EQ(form->encodelist->count(), 2);
-    selectRows(*form->encflist, {1, 3});
-    click(form->encFileadd);
-    EXPECT_EQ(rowTexts(*form->encodelist), QStringList({"b.wav", "d.wav", "b.wav", "d.wav"}));
+    click(ui(form).encFileadd);
+    EXPECT_EQ(ui(form).encodelist->count(), 2);
+    selectRows(*ui(form).encflist, {1, 3});
+    click(ui(form).encFileadd);
+    EXPECT_EQ(rowTexts(*ui(form).encodelist), QStringList({"b.wav", "d.wav", "b.wav", "d.wav"}));
     EXPECT_EQ(form->fullname.size(), 4);
 
-    selectRows(*form->encodelist, {0, 1, 2, 3});
-    click(form->EncFileRem);
-    EXPECT_EQ(form->encodelist->count(), 0);
+    selectRows(*ui(form).encodelist, {0, 1, 2, 3});
+    click(ui(form).EncFileRem);
+    EXPECT_EQ(ui(form).encodelist->count(), 0);
     EXPECT_TRUE(form->fullname.isEmpty());
-    click(form->EncFileRem); // empty queue: nothing happens
+    click(ui(form).EncFileRem); // empty queue: nothing happens
 
-    selectRows(*form->encflist, {0, 1, 2, 3});
-    click(form->encFileadd);
-    selectRows(*form->encodelist, {1, 3});
-    click(form->EncFileRem);
-    EXPECT_EQ(rowTexts(*form->encodelist), QStringList({"a.wav", "c.wav"}));
+    selectRows(*ui(form).encflist, {0, 1, 2, 3});
+    click(ui(form).encFileadd);
+    selectRows(*ui(form).encodelist, {1, 3});
+    click(ui(form).EncFileRem);
+    EXPECT_EQ(rowTexts(*ui(form).encodelist), QStringList({"a.wav", "c.wav"}));
     EXPECT_EQ(form->fullname, QStringList({world.music + "/a.wav", world.music + "/c.wav"}));
 
-    form->encodelist->clearSelection();
-    click(form->EncFileRem);
-    EXPECT_EQ(form->encodelist->count(), 2);
+    ui(form).encodelist->clearSelection();
+    click(ui(form).EncFileRem);
+    EXPECT_EQ(ui(form).encodelist->count(), 2);
 }
 
 TEST(FileSelection, DirectoryListOpensEntriesAndTheDecodeMaskTakesEveryMpExtension) {
     BrowsingWorld world;
     app::TMainForm* form = world.start();
     form->showPage("Decode (mp3 2 wav)");
-    ASSERT_TRUE(form->decdirlist->setDirectory(world.music));
-    EXPECT_EQ(rowTexts(*form->decflist), QStringList({"v.MP3", "x.mp3", "y.mp2", "z.mpg"}));
+    ASSERT_TRUE(ui(form).decdirlist->setDirectory(world.music));
+    EXPECT_EQ(rowTexts(*ui(form).decflist), QStringList({"v.MP3", "x.mp3", "y.mp2", "z.mpg"}));
 
     // The list shows the path down to the directory, then its sub-directories.
-    const QStringList shown = rowTexts(*form->decdirlist);
+    const QStringList shown = rowTexts(*ui(form).decdirlist);
     ASSERT_GE(shown.size(), 2);
     EXPECT_EQ(shown.front(), "/");
     EXPECT_EQ(shown.back().trimmed(), "live");
 
     const QPoint live =
-        form->decdirlist->visualItemRect(form->decdirlist->item(form->decdirlist->count() - 1))
+        ui(form)
+            .decdirlist->visualItemRect(ui(form).decdirlist->item(ui(form).decdirlist->count() - 1))
             .center();
-    QTest::mouseClick(form->decdirlist->viewport(), Qt::LeftButton, Qt::NoModifier, live);
-    QTest::mouseDClick(form->decdirlist->viewport(), Qt::LeftButton, Qt::NoModifier, live);
-    EXPECT_EQ(form->decdirlist->directory(), world.music + "/live");
+    QTest::mouseClick(ui(form).decdirlist->viewport(), Qt::LeftButton, Qt::NoModifier, live);
+    QTest::mouseDClick(ui(form).decdirlist->viewport(), Qt::LeftButton, Qt::NoModifier, live);
+    EXPECT_EQ(ui(form).decdirlist->directory(), world.music + "/live");
     EXPECT_EQ(platform::currentDirectory(), world.music + "/live");
-    EXPECT_EQ(form->decflist->count(), 0);
+    EXPECT_EQ(ui(form).decflist->count(), 0);
 
     // Enter on the entry above goes back up.
-    form->decdirlist->setFocus();
-    form->decdirlist->setCurrentRow(form->decdirlist->count() - 2);
-    QTest::keyClick(form->decdirlist, Qt::Key_Return);
-    EXPECT_EQ(form->decdirlist->directory(), world.music);
-    EXPECT_EQ(form->decflist->count(), 4);
+    ui(form).decdirlist->setFocus();
+    ui(form).decdirlist->setCurrentRow(ui(form).decdirlist->count() - 2);
+    QTest::keyClick(ui(form).decdirlist, Qt::Key_Return);
+    EXPECT_EQ(ui(form).decdirlist->directory(), world.music);
+    EXPECT_EQ(ui(form).decflist->count(), 4);
 }
 
 TEST(FileSelection, ADriveThatIsNotReadyIsReportedOnceAndChangesNothing) {
     BrowsingWorld world;
     app::TMainForm* form = world.start();
-    ASSERT_TRUE(form->encdirlist->setDirectory(world.music));
-    const QString workingDrive = form->encdrive->drive();
-    const QStringList before = rowTexts(*form->encflist);
+    ASSERT_TRUE(ui(form).encdirlist->setDirectory(world.music));
+    const QString workingDrive = ui(form).encdrive->drive();
+    const QStringList before = rowTexts(*ui(form).encflist);
     const QString missing = world.root() + "/not-mounted";
-    form->encdrive->setDrives(QStringList(form->encdrive->drives()) << missing);
+    ui(form).encdrive->setDrives(QStringList(ui(form).encdrive->drives()) << missing);
     sharedDialogs().reset();
 
-    form->encdrive->setCurrentIndex(form->encdrive->count() - 1);
+    ui(form).encdrive->setCurrentIndex(ui(form).encdrive->count() - 1);
     ASSERT_EQ(sharedDialogs().messages.size(), 1u);
     EXPECT_EQ(sharedDialogs().messages[0].caption, "Error");
     EXPECT_EQ(sharedDialogs().messages[0].icon, platform::MessageIcon::Error);
     EXPECT_EQ(sharedDialogs().messages[0].text, "Drive " + missing + " is not ready");
-    EXPECT_EQ(form->encdrive->drive(), workingDrive);
-    EXPECT_EQ(form->encdirlist->directory(), world.music);
-    EXPECT_EQ(rowTexts(*form->encflist), before);
+    EXPECT_EQ(ui(form).encdrive->drive(), workingDrive);
+    EXPECT_EQ(ui(form).encdirlist->directory(), world.music);
+    EXPECT_EQ(rowTexts(*ui(form).encflist), before);
     EXPECT_EQ(platform::currentDirectory(), world.music);
 
     // The working drive itself passes untested.
-    form->encdrive->setCurrentIndex(0);
+    ui(form).encdrive->setCurrentIndex(0);
     EXPECT_EQ(sharedDialogs().messages.size(), 1u);
 }
 
@@ -147,10 +149,10 @@ TEST(FileSelection, StoredDirectoriesThatAreGoneLeaveBothBrowsersAtTheProgramDir
     world.writeFile("config/sonabox/SBOX.INI", "[DIRECTORIES]\nEncoder=" + world.root().toUtf8() +
                                                    "/gone\nDecoder=/no/such/dir\n");
     app::TMainForm* form = world.start();
-    EXPECT_EQ(form->encdirlist->directory(), world.programDir());
-    EXPECT_EQ(form->decdirlist->directory(), world.programDir());
-    EXPECT_EQ(form->encflist->directory(), world.programDir());
-    EXPECT_EQ(form->encdrive->drive(), form->encdirlist->drive());
+    EXPECT_EQ(ui(form).encdirlist->directory(), world.programDir());
+    EXPECT_EQ(ui(form).decdirlist->directory(), world.programDir());
+    EXPECT_EQ(ui(form).encflist->directory(), world.programDir());
+    EXPECT_EQ(ui(form).encdrive->drive(), ui(form).encdirlist->drive());
     EXPECT_TRUE(sharedDialogs().messages.empty() ||
                 sharedDialogs().messages.front().text.contains("Decoding disabled"));
 }
@@ -168,16 +170,16 @@ TEST(DirectoryChooser, OkGivesTheDirectoryWithOneSeparatorAndCancelKeepsTheCapti
         EXPECT_TRUE(dialog->cdirlist->setDirectory("/"));
         click(dialog->btnOK);
     });
-    click(form->encgetdir);
-    EXPECT_EQ(form->encout->text(), "/");
+    click(ui(form).encgetdir);
+    EXPECT_EQ(ui(form).encout->text(), "/");
 
     whenModal([&](QWidget* modal) {
         chooser(modal)->cdirlist->setDirectory(world.music);
         click(chooser(modal)->btnOK);
     });
-    click(form->decgetdir);
-    EXPECT_EQ(form->decout->text(), world.music + "/");
-    EXPECT_EQ(form->encout->text(), "/");
+    click(ui(form).decgetdir);
+    EXPECT_EQ(ui(form).decout->text(), world.music + "/");
+    EXPECT_EQ(ui(form).encout->text(), "/");
 
     // Cancel leaves the caption, but the working directory has followed the chooser's list.
     whenModal([&](QWidget* modal) {
@@ -186,14 +188,14 @@ TEST(DirectoryChooser, OkGivesTheDirectoryWithOneSeparatorAndCancelKeepsTheCapti
         dialog->cdirlist->setDirectory(world.music + "/live");
         click(dialog->btnCancel);
     });
-    click(form->decgetdir);
-    EXPECT_EQ(form->decout->text(), world.music + "/");
+    click(ui(form).decgetdir);
+    EXPECT_EQ(ui(form).decout->text(), world.music + "/");
     EXPECT_EQ(platform::currentDirectory(), world.music + "/live");
     EXPECT_FALSE(selection::DirChosen);
 
     whenModal([&](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
-    click(form->encgetdir);
-    EXPECT_EQ(form->encout->text(), "/");
+    click(ui(form).encgetdir);
+    EXPECT_EQ(ui(form).encout->text(), "/");
 }
 
 TEST(DirectoryChooser, MakedirCreatesAndShowsTheDirectoryOrReportsWhyNot) {
@@ -214,9 +216,9 @@ TEST(DirectoryChooser, MakedirCreatesAndShowsTheDirectoryOrReportsWhyNot) {
         EXPECT_EQ(dialog->cdirlist->directory(), world.music + "/new");
         click(dialog->btnOK);
     });
-    click(form->encgetdir);
+    click(ui(form).encgetdir);
     EXPECT_TRUE(QFileInfo(world.music + "/new").isDir());
-    EXPECT_EQ(form->encout->text(), world.music + "/new/");
+    EXPECT_EQ(ui(form).encout->text(), world.music + "/new/");
     ASSERT_EQ(sharedDialogs().textPrompts.size(), 3u);
     EXPECT_EQ(sharedDialogs().textPrompts[0].first, "Make new directory");
     EXPECT_EQ(sharedDialogs().textPrompts[0].second, "Enter directory name:");
@@ -241,24 +243,24 @@ TEST(DirectoryChooser, MakedirCreatesAndShowsTheDirectoryOrReportsWhyNot) {
         EXPECT_EQ(dialog->cdirlist->directory(), world.music);
         click(dialog->btnCancel);
     });
-    click(form->encgetdir);
+    click(ui(form).encgetdir);
     EXPECT_EQ(sharedDialogs().messageTexts(),
               QStringList({"I/O error 17.", "Invalid filename.", "File access denied."}));
     for (const ShownMessage& shown : sharedDialogs().messages) {
         EXPECT_EQ(shown.caption, "Sonabox");
         EXPECT_EQ(shown.icon, platform::MessageIcon::Stop);
     }
-    EXPECT_EQ(form->encout->text(), world.music + "/new/");
+    EXPECT_EQ(ui(form).encout->text(), world.music + "/new/");
 }
 
 TEST(FileSelection, ScreenshotsOfAPopulatedEncodePageAndTheChooser) {
     BrowsingWorld world;
     app::TMainForm* form = world.start();
     form->showPage("Encode (wav 2 mp3)");
-    form->encdirlist->setDirectory(world.music);
-    selectRows(*form->encflist, {0, 2});
-    click(form->encFileadd);
-    selectRows(*form->encflist, {1});
+    ui(form).encdirlist->setDirectory(world.music);
+    selectRows(*ui(form).encflist, {0, 2});
+    click(ui(form).encFileadd);
+    selectRows(*ui(form).encflist, {1});
     QDir().mkpath(SONABOX_SCREENSHOT_DIR);
     EXPECT_TRUE(form->grab().save(SONABOX_SCREENSHOT_DIR "/encode-queue.png"));
 
@@ -268,5 +270,5 @@ TEST(FileSelection, ScreenshotsOfAPopulatedEncodePageAndTheChooser) {
         click(chooser(modal)->btnCancel);
     });
     form->showPage("Configure");
-    click(form->encgetdir);
+    click(ui(form).encgetdir);
 }

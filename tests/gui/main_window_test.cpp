@@ -6,6 +6,8 @@
 #include "platform/paths.h"
 #include "selection/directory_list.h"
 #include "tests/support/gui_environment.h"
+#include "tests/support/main_widgets.h"
+#include "widgets/error_report.h"
 #include "widgets/hyperlink_label.h"
 
 #include <QCheckBox>
@@ -23,6 +25,7 @@
 using app::TMainForm;
 using testsupport::sharedDialogs;
 using testsupport::TestWorld;
+using testsupport::ui;
 
 namespace {
 
@@ -67,19 +70,20 @@ TEST(MainWindow, FirstStartOpensOnConfigureWithPromptsAndWritesThemOnClose) {
     EXPECT_EQ(form->centralWidget()->size(), QSize(504, 260));
     EXPECT_EQ(form->minimumSize(), form->maximumSize());
     EXPECT_EQ(form->activePageCaption(), "Configure");
-    EXPECT_EQ(form->Label5->text(), "Velara's Sonabox 1.1(RC 1)");
-    EXPECT_EQ(form->Codec->currentText(), "Choose your codec");
-    EXPECT_EQ(form->Mode->currentText(), "Output mode");
-    EXPECT_EQ(form->Bitrate->currentText(), "Output bitrate");
-    EXPECT_EQ(form->Layer->currentText(), "MPEG Layer");
-    EXPECT_EQ(entries(*form->Mode), QStringList({"Stereo", "Joint Stereo", "Mono", "Dual Mono"}));
-    EXPECT_EQ(entries(*form->Bitrate), kInitialBitrates);
-    EXPECT_EQ(entries(*form->Layer), QStringList({"Layer I", "Layer II", "Layer III"}));
-    EXPECT_TRUE(form->Layer->isEnabled());
-    EXPECT_TRUE(form->showenc->isEnabled());
-    EXPECT_FALSE(form->deletesource->isChecked());
-    EXPECT_FALSE(form->showenc->isChecked());
-    EXPECT_EQ(form->encout->text(), "c:\\");
+    EXPECT_EQ(ui(form).Label5->text(), "Velara's Sonabox 1.1(RC 1)");
+    EXPECT_EQ(ui(form).Codec->currentText(), "Choose your codec");
+    EXPECT_EQ(ui(form).Mode->currentText(), "Output mode");
+    EXPECT_EQ(ui(form).Bitrate->currentText(), "Output bitrate");
+    EXPECT_EQ(ui(form).Layer->currentText(), "MPEG Layer");
+    EXPECT_EQ(entries(*ui(form).Mode),
+              QStringList({"Stereo", "Joint Stereo", "Mono", "Dual Mono"}));
+    EXPECT_EQ(entries(*ui(form).Bitrate), kInitialBitrates);
+    EXPECT_EQ(entries(*ui(form).Layer), QStringList({"Layer I", "Layer II", "Layer III"}));
+    EXPECT_TRUE(ui(form).Layer->isEnabled());
+    EXPECT_TRUE(ui(form).showenc->isEnabled());
+    EXPECT_FALSE(ui(form).deletesource->isChecked());
+    EXPECT_FALSE(ui(form).showenc->isChecked());
+    EXPECT_EQ(ui(form).encout->text(), "c:\\");
     EXPECT_EQ(form->ProgramDir(), world.programDir() + "/");
     EXPECT_TRUE(sharedDialogs().messages.empty() ||
                 sharedDialogs().messages.front().text.contains("Decoding disabled"));
@@ -102,19 +106,19 @@ TEST(MainWindow, FirstStartOpensOnConfigureWithPromptsAndWritesThemOnClose) {
 TEST(MainWindow, HouseEncoderChoicesSurviveARestartAsTheOptionSetsAllow) {
     TestWorld world;
     auto form = world.start();
-    choose(*form->Codec, app::kHouseEncoder);
-    form->Mode->setEditText("Joint Stereo");
-    form->Bitrate->setEditText("  64 Kbit/s");
+    choose(*ui(form).Codec, encode::codecPosition(encode::Encoder::House));
+    ui(form).Mode->setEditText("Joint Stereo");
+    ui(form).Bitrate->setEditText("  64 Kbit/s");
     world.close();
     const QByteArray saved = fileContent(world.settingsFile());
     EXPECT_TRUE(saved.contains("Mode=Joint Stereo\n"));
     EXPECT_TRUE(saved.contains("Bitrate=  64 Kbit/s\n"));
 
     form = world.start();
-    EXPECT_EQ(form->Codec->currentText(), form->Codec->itemText(0));
-    EXPECT_EQ(form->Mode->currentText(), "Stereo");
-    EXPECT_EQ(form->Bitrate->currentText(), "64 Kbit/s");
-    EXPECT_EQ(form->Layer->currentText(), "Layer III");
+    EXPECT_EQ(ui(form).Codec->currentText(), ui(form).Codec->itemText(0));
+    EXPECT_EQ(ui(form).Mode->currentText(), "Stereo");
+    EXPECT_EQ(ui(form).Bitrate->currentText(), "64 Kbit/s");
+    EXPECT_EQ(ui(form).Layer->currentText(), "Layer III");
     world.close();
     EXPECT_TRUE(fileContent(world.settingsFile()).contains("Bitrate=64 Kbit/s\n"));
 }
@@ -126,23 +130,24 @@ TEST(MainWindow, PartialBrokenAndStaleSettingsFilesStillStart) {
                                                    "\r\nDecoder=" + world.root().toUtf8() +
                                                    "/gone\r\n");
     auto form = world.start();
-    EXPECT_EQ(form->Codec->currentText(), "");
-    EXPECT_EQ(form->Mode->currentText(), "");
-    EXPECT_EQ(form->encout->text(), "");
-    EXPECT_EQ(form->decout->text(), "");
-    EXPECT_FALSE(form->deletesource->isChecked());
-    EXPECT_EQ(form->encdirlist->directory(), wavs);
-    EXPECT_EQ(form->decdirlist->directory(), world.programDir());
+    EXPECT_EQ(ui(form).Codec->currentText(), "");
+    EXPECT_EQ(ui(form).Mode->currentText(), "");
+    EXPECT_EQ(ui(form).encout->text(), "");
+    EXPECT_EQ(ui(form).decout->text(), "");
+    EXPECT_FALSE(ui(form).deletesource->isChecked());
+    EXPECT_EQ(ui(form).encdirlist->directory(), wavs);
+    EXPECT_EQ(ui(form).decdirlist->directory(), world.programDir());
     world.discard();
 
-    world.writeFile("config/sonabox/SBOX.INI",
-                    "[ENCODER]\nDelsource=2\nShowEnc=yes\nBitrate=  48 Kbit/s\nCodec=" +
-                        app::codecEntries()[app::kBladeEnc].toUtf8() + "\n");
+    world.writeFile(
+        "config/sonabox/SBOX.INI",
+        "[ENCODER]\nDelsource=2\nShowEnc=yes\nBitrate=  48 Kbit/s\nCodec=" +
+            app::codecEntries()[encode::codecPosition(encode::Encoder::BladeEnc)].toUtf8() + "\n");
     form = world.start();
-    EXPECT_TRUE(form->deletesource->isChecked());
-    EXPECT_FALSE(form->showenc->isChecked());
-    EXPECT_EQ(form->Bitrate->currentText(), "48 Kbit/s");
-    EXPECT_EQ(form->encdirlist->directory(), world.programDir());
+    EXPECT_TRUE(ui(form).deletesource->isChecked());
+    EXPECT_FALSE(ui(form).showenc->isChecked());
+    EXPECT_EQ(ui(form).Bitrate->currentText(), "48 Kbit/s");
+    EXPECT_EQ(ui(form).encdirlist->directory(), world.programDir());
     world.discard();
 
     QByteArray binary;
@@ -150,91 +155,91 @@ TEST(MainWindow, PartialBrokenAndStaleSettingsFilesStillStart) {
         binary.append(char((i * 37) % 256));
     world.writeFile("config/sonabox/SBOX.INI", binary + "\n[ENCODER\nMode=\"Mono\"");
     form = world.start();
-    EXPECT_EQ(form->Mode->currentText(), "Mono");
+    EXPECT_EQ(ui(form).Mode->currentText(), "Mono");
 }
 
 TEST(MainWindow, OptionSetsFollowTheChosenEncoder) {
     TestWorld world;
     auto form = world.start();
-    const QStringList codecs = entries(*form->Codec);
+    const QStringList codecs = entries(*ui(form).Codec);
     ASSERT_EQ(codecs.size(), 3);
     EXPECT_TRUE(codecs[0].startsWith("Korvo   "));
     EXPECT_TRUE(codecs[1].startsWith("BladeEnc   "));
     EXPECT_TRUE(codecs[2].startsWith("Plugger +   "));
 
     // A prompt in Bitrate gives the first entry of the new list.
-    form->showenc->setChecked(true);
-    choose(*form->Codec, app::kBladeEnc);
-    EXPECT_EQ(entries(*form->Mode), QStringList({"Stereo", "Mono"}));
-    EXPECT_EQ(form->Mode->currentText(), "Stereo");
-    EXPECT_EQ(form->Bitrate->currentText(), "  32 Kbit/s");
-    EXPECT_EQ(form->Bitrate->count(), 14);
-    EXPECT_EQ(form->Bitrate->itemText(1), "  40 Kbit/s");
-    EXPECT_FALSE(form->Layer->isEnabled());
-    EXPECT_EQ(form->Layer->count(), 0);
-    EXPECT_EQ(form->Layer->currentText(), "Layer III");
-    EXPECT_TRUE(form->showenc->isChecked());
+    ui(form).showenc->setChecked(true);
+    choose(*ui(form).Codec, encode::codecPosition(encode::Encoder::BladeEnc));
+    EXPECT_EQ(entries(*ui(form).Mode), QStringList({"Stereo", "Mono"}));
+    EXPECT_EQ(ui(form).Mode->currentText(), "Stereo");
+    EXPECT_EQ(ui(form).Bitrate->currentText(), "  32 Kbit/s");
+    EXPECT_EQ(ui(form).Bitrate->count(), 14);
+    EXPECT_EQ(ui(form).Bitrate->itemText(1), "  40 Kbit/s");
+    EXPECT_FALSE(ui(form).Layer->isEnabled());
+    EXPECT_EQ(ui(form).Layer->count(), 0);
+    EXPECT_EQ(ui(form).Layer->currentText(), "Layer III");
+    EXPECT_TRUE(ui(form).showenc->isChecked());
 
     // 32 is not in the house list; Show encoder can't be set for it.
-    choose(*form->Codec, app::kHouseEncoder);
-    EXPECT_EQ(form->Bitrate->currentText(), "  48 Kbit/s");
-    EXPECT_EQ(form->Bitrate->count(), 12);
-    EXPECT_FALSE(form->showenc->isEnabled());
-    EXPECT_FALSE(form->showenc->isChecked());
-    EXPECT_TRUE(form->Layer->isEnabled());
-    EXPECT_EQ(form->Layer->currentText(), "Layer III");
+    choose(*ui(form).Codec, encode::codecPosition(encode::Encoder::House));
+    EXPECT_EQ(ui(form).Bitrate->currentText(), "  48 Kbit/s");
+    EXPECT_EQ(ui(form).Bitrate->count(), 12);
+    EXPECT_FALSE(ui(form).showenc->isEnabled());
+    EXPECT_FALSE(ui(form).showenc->isChecked());
+    EXPECT_TRUE(ui(form).Layer->isEnabled());
+    EXPECT_EQ(ui(form).Layer->currentText(), "Layer III");
 
-    form->Bitrate->setEditText("128 Kbit/s");
-    form->Mode->setEditText("Joint Stereo");
-    form->Layer->setEditText("Layer I");
-    choose(*form->Codec, app::kPlugger);
-    EXPECT_EQ(form->Bitrate->currentText(), "128 Kbit/s");
-    EXPECT_EQ(form->Mode->currentText(), "Stereo");
-    EXPECT_TRUE(form->showenc->isEnabled());
+    ui(form).Bitrate->setEditText("128 Kbit/s");
+    ui(form).Mode->setEditText("Joint Stereo");
+    ui(form).Layer->setEditText("Layer I");
+    choose(*ui(form).Codec, encode::codecPosition(encode::Encoder::Plugger));
+    EXPECT_EQ(ui(form).Bitrate->currentText(), "128 Kbit/s");
+    EXPECT_EQ(ui(form).Mode->currentText(), "Stereo");
+    EXPECT_TRUE(ui(form).showenc->isEnabled());
 
     // Choosing the same encoder again re-applies its set.
-    form->Mode->setEditText("Mono");
-    choose(*form->Codec, app::kPlugger);
-    EXPECT_EQ(form->Mode->currentText(), "Stereo");
-    EXPECT_EQ(form->Bitrate->currentText(), "128 Kbit/s");
+    ui(form).Mode->setEditText("Mono");
+    choose(*ui(form).Codec, encode::codecPosition(encode::Encoder::Plugger));
+    EXPECT_EQ(ui(form).Mode->currentText(), "Stereo");
+    EXPECT_EQ(ui(form).Bitrate->currentText(), "128 Kbit/s");
 
     // Typing: partial texts change nothing; the whole text of an entry applies its set.
-    form->Mode->setEditText("Mono");
-    typeInto(*form->Codec, codecs[0].left(5));
-    EXPECT_EQ(form->Mode->currentText(), "Mono");
-    typeInto(*form->Codec, codecs[0]);
-    EXPECT_EQ(form->Mode->currentText(), "Stereo");
-    EXPECT_EQ(form->Layer->count(), 3);
+    ui(form).Mode->setEditText("Mono");
+    typeInto(*ui(form).Codec, codecs[0].left(5));
+    EXPECT_EQ(ui(form).Mode->currentText(), "Mono");
+    typeInto(*ui(form).Codec, codecs[0]);
+    EXPECT_EQ(ui(form).Mode->currentText(), "Stereo");
+    EXPECT_EQ(ui(form).Layer->count(), 3);
 }
 
 TEST(MainWindow, GoingBetweenTheWorkPagesEmptiesTheQueuesEvenByWayOfConfigure) {
     TestWorld world;
     world.writeFile("config/sonabox/SBOX.INI", "[ENCODER]\n");
     auto form = world.start();
-    ASSERT_EQ(form->MainBoard->currentIndex(), TMainForm::kEncodePage);
+    ASSERT_EQ(ui(form).MainBoard->currentIndex(), TMainForm::kEncodePage);
     auto queueTwo = [&] {
-        form->encodelist->addItems({"a.wav", "b.wav"});
+        ui(form).encodelist->addItems({"a.wav", "b.wav"});
         form->fullname = QStringList{"/x/a.wav", "/x/b.wav"};
     };
 
     queueTwo();
-    form->MainBoard->setCurrentIndex(TMainForm::kConfigurePage);
-    form->MainBoard->setCurrentIndex(TMainForm::kEncodePage);
-    EXPECT_EQ(form->encodelist->count(), 2);
+    ui(form).MainBoard->setCurrentIndex(TMainForm::kConfigurePage);
+    ui(form).MainBoard->setCurrentIndex(TMainForm::kEncodePage);
+    EXPECT_EQ(ui(form).encodelist->count(), 2);
     EXPECT_EQ(form->fullname.size(), 2);
 
-    form->About1->trigger();
+    ui(form).About1->trigger();
     EXPECT_EQ(form->activePageCaption(), "About");
-    EXPECT_EQ(form->encodelist->count(), 2);
+    EXPECT_EQ(ui(form).encodelist->count(), 2);
 
-    form->MainBoard->setCurrentIndex(TMainForm::kDecodePage);
-    EXPECT_EQ(form->encodelist->count(), 0);
+    ui(form).MainBoard->setCurrentIndex(TMainForm::kDecodePage);
+    EXPECT_EQ(ui(form).encodelist->count(), 0);
     EXPECT_TRUE(form->fullname.isEmpty());
 
-    form->MainBoard->setCurrentIndex(TMainForm::kEncodePage);
+    ui(form).MainBoard->setCurrentIndex(TMainForm::kEncodePage);
     queueTwo();
-    form->MainBoard->setCurrentIndex(TMainForm::kDecodePage);
-    EXPECT_EQ(form->encodelist->count(), 0);
+    ui(form).MainBoard->setCurrentIndex(TMainForm::kDecodePage);
+    EXPECT_EQ(ui(form).encodelist->count(), 0);
     EXPECT_TRUE(form->fullname.isEmpty());
 }
 
@@ -243,20 +248,20 @@ TEST(MainWindow, MenuCommandsAndTheHiddenMessage) {
     auto form = world.start();
     sharedDialogs().reset();
 
-    EXPECT_EQ(form->nfofile1->shortcut(), QKeySequence(Qt::Key_F1));
-    EXPECT_EQ(form->Exitprog->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
-    EXPECT_EQ(form->Exitprog->text(), "E&xit");
+    EXPECT_EQ(ui(form).nfofile1->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_EQ(ui(form).Exitprog->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
+    EXPECT_EQ(ui(form).Exitprog->text(), "E&xit");
     QTest::keyClick(form, Qt::Key_F1);
     ASSERT_EQ(sharedDialogs().opened.size(), 1u);
     EXPECT_EQ(sharedDialogs().opened[0], QUrl::fromLocalFile(world.programDir() + "/velara.nfo"));
 
-    QTest::mouseDClick(form->eegg, Qt::LeftButton);
+    QTest::mouseDClick(ui(form).eegg, Qt::LeftButton);
     ASSERT_EQ(sharedDialogs().messages.size(), 1u);
     EXPECT_EQ(sharedDialogs().messages[0].caption, "Information");
     EXPECT_EQ(sharedDialogs().messages[0].icon, platform::MessageIcon::Information);
     EXPECT_EQ(sharedDialogs().messages[0].text, "Mess with the best\rDie like the rest");
 
-    form->Exitprog->trigger();
+    ui(form).Exitprog->trigger();
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(QFile::exists(world.settingsFile()));
 }
@@ -276,12 +281,12 @@ TEST(MainWindow, FailedSettingsWriteIsReportedAndTheWindowStillCloses) {
 }
 
 TEST(DefaultErrorReport, AppendsAFullStopOnlyAfterCharactersThatSortAfterIt) {
-    EXPECT_EQ(app::withClosingFullStop("I/O error 17"), "I/O error 17.");
-    EXPECT_EQ(app::withClosingFullStop("Incorrect mode"), "Incorrect mode.");
-    EXPECT_EQ(app::withClosingFullStop("Done."), "Done.");
-    EXPECT_EQ(app::withClosingFullStop("Really!"), "Really!");
-    EXPECT_EQ(app::withClosingFullStop("path/"), "path/.");
-    EXPECT_EQ(app::withClosingFullStop(""), "");
+    EXPECT_EQ(widgets::withClosingFullStop("I/O error 17"), "I/O error 17.");
+    EXPECT_EQ(widgets::withClosingFullStop("Incorrect mode"), "Incorrect mode.");
+    EXPECT_EQ(widgets::withClosingFullStop("Done."), "Done.");
+    EXPECT_EQ(widgets::withClosingFullStop("Really!"), "Really!");
+    EXPECT_EQ(widgets::withClosingFullStop("path/"), "path/.");
+    EXPECT_EQ(widgets::withClosingFullStop(""), "");
 }
 
 TEST(MainWindow, ScreenshotsOfThePages) {
@@ -290,7 +295,7 @@ TEST(MainWindow, ScreenshotsOfThePages) {
     QDir().mkpath(SONABOX_SCREENSHOT_DIR);
     const char* names[] = {"encode", "decode", "configure", "about"};
     for (int page = 0; page < 4; ++page) {
-        form->MainBoard->setCurrentIndex(page);
+        ui(form).MainBoard->setCurrentIndex(page);
         QTest::qWait(20);
         const QString file = QStringLiteral(SONABOX_SCREENSHOT_DIR "/page-%1.png").arg(names[page]);
         EXPECT_TRUE(form->grab().save(file)) << file.toStdString();

@@ -8,6 +8,7 @@
 #include "tests/support/audio_tools.h"
 #include "tests/support/gui_actions.h"
 #include "tests/support/gui_environment.h"
+#include "tests/support/main_widgets.h"
 #include "widgets/flat_button.h"
 
 #include <QCheckBox>
@@ -47,29 +48,29 @@ TEST(Scenario, ConfigureEncodeDecodeAndCloseThenStartAgain) {
 
     app::TMainForm* form = world.start();
     ASSERT_EQ(form->activePageCaption(), "Configure");
-    form->Codec->setCurrentIndex(app::kPlugger);
-    emit form->Codec->activated(app::kPlugger);
-    form->Bitrate->setCurrentIndex(form->Bitrate->findText("160 Kbit/s"));
-    form->deletesource->setChecked(true);
-    chooseDirectory(form->encgetdir, mp3s);
-    chooseDirectory(form->decgetdir, decoded);
+    ui(form).Codec->setCurrentIndex(encode::codecPosition(encode::Encoder::Plugger));
+    emit ui(form).Codec->activated(encode::codecPosition(encode::Encoder::Plugger));
+    ui(form).Bitrate->setCurrentIndex(ui(form).Bitrate->findText("160 Kbit/s"));
+    ui(form).deletesource->setChecked(true);
+    chooseDirectory(ui(form).encgetdir, mp3s);
+    chooseDirectory(ui(form).decgetdir, decoded);
 
     form->showPage("Encode (wav 2 mp3)");
-    form->encdirlist->setDirectory(wavs);
-    form->encflist->selectAll();
-    click(form->encFileadd);
+    ui(form).encdirlist->setDirectory(wavs);
+    ui(form).encflist->selectAll();
+    click(ui(form).encFileadd);
     sharedDialogs().reset();
-    click(form->encstart);
+    click(ui(form).encstart);
     EXPECT_TRUE(sharedDialogs().messages.empty())
         << sharedDialogs().messageTexts().join("|").toStdString();
-    EXPECT_EQ(form->encflist->count(), 0) << "the sources were not deleted";
+    EXPECT_EQ(ui(form).encflist->count(), 0) << "the sources were not deleted";
 
     form->showPage("Decode (mp3 2 wav)");
-    form->decdirlist->setDirectory(mp3s);
-    ASSERT_EQ(rowTexts(*form->decflist), QStringList({"one.mp3", "two.mp3"}));
-    form->decflist->selectAll();
-    click(form->decFileadd);
-    click(form->decstart);
+    ui(form).decdirlist->setDirectory(mp3s);
+    ASSERT_EQ(rowTexts(*ui(form).decflist), QStringList({"one.mp3", "two.mp3"}));
+    ui(form).decflist->selectAll();
+    click(ui(form).decFileadd);
+    click(ui(form).decstart);
     EXPECT_TRUE(sharedDialogs().messages.empty())
         << sharedDialogs().messageTexts().join("|").toStdString();
     EXPECT_NEAR(probe(decoded + "/one.WAV").duration, 1.2, 0.03);
@@ -80,7 +81,9 @@ TEST(Scenario, ConfigureEncodeDecodeAndCloseThenStartAgain) {
     QFile settings(world.settingsFile());
     ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
     const QByteArray saved = settings.readAll();
-    EXPECT_TRUE(saved.contains("Codec=" + app::codecEntries()[app::kPlugger].toUtf8() + "\n"));
+    EXPECT_TRUE(saved.contains(
+        "Codec=" + app::codecEntries()[encode::codecPosition(encode::Encoder::Plugger)].toUtf8() +
+        "\n"));
     EXPECT_TRUE(saved.contains("Bitrate=160 Kbit/s\n"));
     EXPECT_TRUE(saved.contains("Delsource=1\n"));
     EXPECT_TRUE(saved.contains("[ENCODER]\n") && saved.contains("Output=" + mp3s.toUtf8() + "/\n"));
@@ -90,9 +93,10 @@ TEST(Scenario, ConfigureEncodeDecodeAndCloseThenStartAgain) {
 
     form = world.start();
     EXPECT_EQ(form->activePageCaption(), "Encode (wav 2 mp3)");
-    EXPECT_EQ(form->Codec->currentText(), app::codecEntries()[app::kPlugger]);
-    EXPECT_EQ(form->Bitrate->currentText(), "160 Kbit/s");
-    EXPECT_EQ(form->encout->text(), mp3s + "/");
-    EXPECT_EQ(form->decdirlist->directory(), mp3s);
-    EXPECT_EQ(rowTexts(*form->decflist), QStringList({"one.mp3", "two.mp3"}));
+    EXPECT_EQ(ui(form).Codec->currentText(),
+              app::codecEntries()[encode::codecPosition(encode::Encoder::Plugger)]);
+    EXPECT_EQ(ui(form).Bitrate->currentText(), "160 Kbit/s");
+    EXPECT_EQ(ui(form).encout->text(), mp3s + "/");
+    EXPECT_EQ(ui(form).decdirlist->directory(), mp3s);
+    EXPECT_EQ(rowTexts(*ui(form).decflist), QStringList({"one.mp3", "two.mp3"}));
 }

@@ -6,6 +6,7 @@
 #include "tests/support/audio_tools.h"
 #include "tests/support/gui_actions.h"
 #include "tests/support/gui_environment.h"
+#include "tests/support/main_widgets.h"
 #include "widgets/flat_button.h"
 
 #include <QFile>
@@ -32,7 +33,7 @@ struct PreviewWorld : TestWorld {
     app::TMainForm* startOnWavs() {
         app::TMainForm* form = start();
         form->showPage("Encode (wav 2 mp3)");
-        form->encdirlist->setDirectory(wavs);
+        ui(form).encdirlist->setDirectory(wavs);
         return form;
     }
     QString wavs;
@@ -47,25 +48,25 @@ TEST(WavPreview, EachRowPausesAndStopsOnlyItsOwnPreview) {
     platform::MediaPlayer& player = *form->wavplayer;
     sharedDialogs().reset();
 
-    click(form->encplay); // nothing selected: nothing happens
+    click(ui(form).encplay); // nothing selected: nothing happens
     EXPECT_EQ(player.tag(), 0);
     EXPECT_FALSE(player.isOpen());
 
-    selectRows(*form->encflist, {0}); // long.wav
-    click(form->encplay);
+    selectRows(*ui(form).encflist, {0}); // long.wav
+    click(ui(form).encplay);
     EXPECT_EQ(player.tag(), 1);
     EXPECT_EQ(player.fileName(), world.wavs + "/long.wav");
     EXPECT_EQ(player.mode(), Mode::Playing);
-    click(form->encpause);
+    click(ui(form).encpause);
     EXPECT_EQ(player.mode(), Mode::Paused);
-    click(form->encpause2); // the other row: nothing
+    click(ui(form).encpause2); // the other row: nothing
     EXPECT_EQ(player.mode(), Mode::Paused);
-    click(form->encpause);
+    click(ui(form).encpause);
     EXPECT_EQ(player.mode(), Mode::Playing);
     QTest::qWait(300);
-    click(form->encstop2);
+    click(ui(form).encstop2);
     EXPECT_EQ(player.mode(), Mode::Playing);
-    click(form->encstop);
+    click(ui(form).encstop);
     EXPECT_EQ(player.tag(), 0);
     EXPECT_FALSE(player.isOpen());
     const QByteArray written = [&] {
@@ -76,12 +77,12 @@ TEST(WavPreview, EachRowPausesAndStopsOnlyItsOwnPreview) {
     EXPECT_NE(written.count('\0'), written.size()) << "the disk driver got only silence";
 
     // The queue row plays its current entry, selected or not, and takes over from the browser.
-    selectRows(*form->encflist, {0, 1});
-    click(form->encFileadd);
-    click(form->encplay);
-    selectRows(*form->encodelist, {1});
-    form->encodelist->setCurrentRow(0, QItemSelectionModel::NoUpdate);
-    click(form->encplay2);
+    selectRows(*ui(form).encflist, {0, 1});
+    click(ui(form).encFileadd);
+    click(ui(form).encplay);
+    selectRows(*ui(form).encodelist, {1});
+    ui(form).encodelist->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    click(ui(form).encplay2);
     EXPECT_EQ(player.tag(), 2);
     EXPECT_EQ(player.fileName(), world.wavs + "/long.wav");
     EXPECT_EQ(player.mode(), Mode::Playing);
@@ -101,30 +102,30 @@ TEST(WavPreview, FailuresAndTheEndOfAFile) {
     app::TMainForm* form = world.startOnWavs();
     platform::MediaPlayer& player = *form->wavplayer;
 
-    selectRows(*form->encflist, {1}); // short.wav
-    click(form->encplay);
+    selectRows(*ui(form).encflist, {1}); // short.wav
+    click(ui(form).encplay);
     EXPECT_EQ(player.tag(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(player.mode(), Mode::Stopped, 5000);
     sharedDialogs().reset();
-    click(form->encpause); // at the end: nothing
+    click(ui(form).encpause); // at the end: nothing
     EXPECT_EQ(player.mode(), Mode::Stopped);
     EXPECT_TRUE(sharedDialogs().messages.empty());
-    click(form->encstop);
+    click(ui(form).encstop);
     EXPECT_EQ(player.tag(), 0);
     EXPECT_FALSE(player.isOpen());
 
     // The focused file is not among the selected ones: there is no file to open.
-    click(form->encplay2); // empty queue: nothing
-    selectRows(*form->encflist, {1});
-    click(form->encplay);
-    form->encflist->setCurrentRow(0, QItemSelectionModel::NoUpdate);
-    click(form->encplay);
+    click(ui(form).encplay2); // empty queue: nothing
+    selectRows(*ui(form).encflist, {1});
+    click(ui(form).encplay);
+    ui(form).encflist->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    click(ui(form).encplay);
     ASSERT_EQ(sharedDialogs().messages.size(), 1u);
     EXPECT_EQ(sharedDialogs().messages[0].caption, "Sonabox");
     EXPECT_FALSE(player.isOpen());
     EXPECT_EQ(player.tag(), 1);
-    click(form->encpause);
-    click(form->encstop);
+    click(ui(form).encpause);
+    click(ui(form).encstop);
     ASSERT_EQ(sharedDialogs().messages.size(), 3u);
     EXPECT_EQ(sharedDialogs().messages[1].text, "No MCI device open.");
     EXPECT_EQ(sharedDialogs().messages[2].text, "No MCI device open.");

@@ -8,7 +8,7 @@
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     testsupport::ScriptedDialogs dialogs;
-    app::SonaboxApplication application(argc, argv, dialogs);
+    app::SonaboxApplication application(argc, argv);
     testsupport::setSharedDialogs(dialogs);
     return RUN_ALL_TESTS();
 }

@@ -4,9 +4,14 @@
 
 namespace testsupport {
 
-void ScriptedDialogs::message(QWidget*, platform::MessageIcon icon, const QString& caption,
+void ScriptedDialogs::message(QWidget* parent, platform::MessageIcon icon, const QString& caption,
                               const QString& text) {
-    messages.push_back({icon, caption, text});
+    message(parent, icon, caption, text, QString());
+}
+
+void ScriptedDialogs::message(QWidget*, platform::MessageIcon icon, const QString& caption,
+                              const QString& text, const QString& details) {
+    messages.push_back({icon, caption, text, details});
     if (onMessage)
         onMessage(messages.back());
 }

@@ -16,6 +16,7 @@ struct ShownMessage {
     platform::MessageIcon icon;
     QString caption;
     QString text;
+    QString details;
 };
 
 // Answers the program's dialogs in tests: records every message box (OK is the only answer),
@@ -25,6 +26,8 @@ class ScriptedDialogs final : public platform::Dialogs {
 public:
     void message(QWidget* parent, platform::MessageIcon icon, const QString& caption,
                  const QString& text) override;
+    void message(QWidget* parent, platform::MessageIcon icon, const QString& caption,
+                 const QString& text, const QString& details) override;
     std::optional<QString> textInput(QWidget* parent, const QString& caption,
                                      const QString& prompt) override;
     void openUrl(const QUrl& target) override;

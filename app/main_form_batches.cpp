@@ -1,0 +1,145 @@
+// The main window's Encode and Decode handlers: they turn the widgets into a batch request, run
+// the batch, and turn its results into the queue's new state and one report of the failures.
+#include "app/batch_summary.h"
+#include "app/main_form.h"
+#include "app/option_sets.h"
+#include "decode/dec_progress.h"
+#include "decode/decode_driver.h"
+#include "encode/enc_progress.h"
+#include "encode/encode_driver.h"
+#include "mpegplay/mpeg_player.h"
+#include "platform/dialogs.h"
+#include "selection/batch_queue.h"
+#include "selection/file_list.h"
+#include "widgets/flat_button.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QTimer>
+
+#include <stdexcept>
+
+namespace app {
+
+namespace {
+
+bool toldAlready(const encode::EncodeFileResult& file) {
+    return file.toldAlready;
+}
+
+bool toldAlready(const decode::DecodeFileResult&) {
+    return false;
+}
+
+// A cancelled file is not a failure: the user stopped it.
+template <class Result> QStringList failureLines(const std::vector<Result>& files) {
+    QStringList lines;
+    for (const Result& file : files) {
+        if (!file.failure.isEmpty() && file.failure != QStringLiteral("cancelled") &&
+            !toldAlready(file))
+            lines.append(QFileInfo(file.source).fileName() + QStringLiteral(": ") + file.failure);
+    }
+    return lines;
+}
+
+// Entries the batch did not finish stay queued; a cancelled file counts as not finished.
+template <class Result> int finishedEntries(const std::vector<Result>& files, bool cancelled) {
+    return int(files.size()) - (cancelled && !files.empty() ? 1 : 0);
+}
+
+} // namespace
+
+bool TMainForm::ValidateEncodeSettings() {
+    QString message;
+    if (Mode->currentText() == kModePrompt)
+        message += "No mode selected\r";
+    if (Bitrate->currentText() == kBitratePrompt)
+        message += "No bitrate selected\r";
+    if (Layer->currentText() == kLayerPrompt)
+        message += "No layer selected\r";
+    if (message.isEmpty())
+        return true;
+    message += "\rGo to the Config -tab and change it";
+    platform::showError(dialogs_, this, message);
+    return false;
+}
+
+void TMainForm::encstartClick() {
+    const int count = encodelist->count();
+    if (count > 0) {
+        QStringList entries;
+        for (int i = 0; i < Codec->count(); ++i)
+            entries.append(Codec->itemText(i));
+        const encode::EncoderDescription* encoder = recognisedCodec(Codec->currentText(), entries);
+        if (!encoder) {
+            platform::showError(dialogs_, this, QStringLiteral("No codec selected"));
+            encflist->reread();
+            return;
+        }
+        int finished = count;
+        QStringList failures;
+        if (ValidateEncodeSettings()) {
+            const encode::EncodeBatchRequest request{selection::queuedFiles(*encodelist, fullname),
+                                                     encoder,
+                                                     {Mode->currentText(), Bitrate->currentText(),
+                                                      Layer->currentText(), encout->text(),
+                                                      showenc->isChecked()},
+                                                     ProgramDir_,
+                                                     deletesource->isChecked()};
+            encode::EncodeProgressWindows progress(*this, encFormOwner_, dialogs_);
+            const encode::EncodeBatchResult result = encode::runEncodeBatch(request, progress);
+            if (result.cancelled)
+                finished = finishedEntries(result.files, true);
+            failures = failureLines(result.files);
+        }
+        selection::dropFirstEntries(*encodelist, fullname, finished);
+        if (const auto summary = summariseFailures(failures, count))
+            dialogs_.message(this, platform::MessageIcon::Error, QStringLiteral("Error"),
+                             summary->text, summary->details);
+    }
+    encflist->reread();
+}
+
+void TMainForm::decstartClick() {
+    decode::DecodeProgressWindow progress(*this);
+    decodeProgress_ = &progress;
+    decode::DecodeBatchResult result;
+    const int count = decodelist->count();
+    try {
+        result = decodeBatch_->run(
+            {selection::queuedFiles(*decodelist, fullname), decout->text(), decplay->tag() != 0},
+            progress);
+    } catch (...) {
+        decodeProgress_ = nullptr;
+        throw;
+    }
+    decodeProgress_ = nullptr;
+    const bool stopped = result.cancelled || !result.startError.isEmpty();
+    selection::dropFirstEntries(*decodelist, fullname,
+                                stopped ? finishedEntries(result.files, result.cancelled) : count);
+    if (const auto summary = summariseFailures(failureLines(result.files), count))
+        dialogs_.message(this, platform::MessageIcon::Error, QStringLiteral("Error"), summary->text,
+                         summary->details);
+    // A file that could not be started ends the batch with the player's own error.
+    if (!result.startError.isEmpty())
+        throw std::runtime_error(result.startError.toStdString());
+}
+
+void TMainForm::mpgtimerTimer() {
+    decodeBatch_->mpgtimerTimer();
+}
+
+void TMainForm::decodPosUpdate(int, int) {
+    if (decodeProgress_)
+        decodeProgress_->setPosition(decod->Position());
+}
+
+void TMainForm::decodPlayEnd() {
+    if (decodeProgress_)
+        decodeProgress_->end();
+}
+
+} // namespace app

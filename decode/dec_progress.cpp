@@ -1,0 +1,54 @@
+#include "decode/dec_progress.h"
+
+#include "decode/dec_form.h"
+#include "widgets/window_geometry.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QWindow>
+
+namespace decode {
+
+DecodeProgressWindow::DecodeProgressWindow(QWidget& mainWindow)
+    : mainWindow_(mainWindow), form_(std::make_unique<TDecForm>()) {
+    // Not a child of the main window: that is disabled while a file decodes, and a child window
+    // would be disabled and greyed with it. It stays on top of the main window all the same.
+    form_->winId();
+    if (QWindow* handle = form_->windowHandle())
+        handle->setTransientParent(mainWindow_.windowHandle());
+}
+
+DecodeProgressWindow::~DecodeProgressWindow() = default;
+
+void DecodeProgressWindow::begin(const QString& name, const QString& output, int position,
+                                 int count) {
+    form_->setWindowTitle(QStringLiteral("Decoding... (%1 of %2)").arg(position).arg(count));
+    form_->move(centredOverMain(mainWindow_.frameGeometry(),
+                                widgets::outerSizeLike(mainWindow_, form_->size())));
+    form_->show();
+    mainWindow_.setEnabled(false);
+    form_->decinfile->setText(name);
+    form_->decoutfile->setText(output);
+}
+
+void DecodeProgressWindow::setLength(int length) {
+    form_->decprogress->setRange(0, length);
+    form_->decprogress->setValue(0);
+}
+
+void DecodeProgressWindow::setPosition(int position) {
+    form_->decprogress->setValue(std::min(position, form_->decprogress->maximum()));
+}
+
+void DecodeProgressWindow::end() {
+    form_->hide();
+    mainWindow_.setEnabled(true);
+    mainWindow_.activateWindow();
+    mainWindow_.setFocus();
+}
+
+bool DecodeProgressWindow::cancelRequested() const {
+    return false;
+}
+
+} // namespace decode

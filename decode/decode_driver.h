@@ -1,0 +1,77 @@
+#pragma once
+
+#include "selection/queued_file.h"
+
+#include <QString>
+
+#include <vector>
+
+class QTimer;
+class TMPEGPlayer;
+
+// The decode batch over plain values: the queued files and the output directory in, one result
+// per file out. Its progress window is behind DecodeProgress.
+namespace decode {
+
+struct DecodeBatchRequest {
+    std::vector<selection::QueuedFile> files;
+    QString outputDirectory;     // ends in a separator
+    bool previewStarted = false; // the MP3 preview state is not 0: stop it first
+};
+
+struct DecodeFileResult {
+    QString source;
+    QString output;
+    bool produced = false; // the whole stream was decoded into the output
+    QString failure;       // empty when the file went well
+};
+
+struct DecodeBatchResult {
+    std::vector<DecodeFileResult> files; // one per file that the batch finished
+    bool cancelled = false;
+    // The player's error that stopped the batch while it started the next file; that file and
+    // those after it were not decoded.
+    QString startError;
+};
+
+// The progress window of the batch, and the main window that it keeps from input.
+class DecodeProgress {
+public:
+    virtual ~DecodeProgress() = default;
+    // Shows the window for file `position` (from 1) of `count` and disables the main window.
+    virtual void begin(const QString& name, const QString& output, int position, int count) = 0;
+    virtual void setLength(int length) = 0;
+    virtual void setPosition(int position) = 0;
+    // Hides the window and gives the main window back, enabled and focused.
+    virtual void end() = 0;
+    // The user asked to stop the batch.
+    virtual bool cancelRequested() const = 0;
+};
+
+// Decodes queued files with the player into WAV files, one after another. The main window's
+// timer polls the player while a file decodes and ends it.
+class DecodeBatch {
+public:
+    DecodeBatch(TMPEGPlayer& decod, QTimer& mpgtimer) : decod_(decod), mpgtimer_(mpgtimer) {}
+
+    DecodeBatchResult run(const DecodeBatchRequest& request, DecodeProgress& progress);
+    // The tick of the main window's timer.
+    void mpgtimerTimer();
+
+    // True from just before a file's start until the batch has seen it finish.
+    bool DecodeActive() const { return DecodeActive_; }
+
+private:
+    DecodeFileResult decodeFile(const selection::QueuedFile& file, const QString& output,
+                                int position, int count);
+    void stopPreview();
+    void endFile();
+
+    TMPEGPlayer& decod_;
+    QTimer& mpgtimer_;
+    DecodeProgress* progress_ = nullptr;
+    bool DecodeActive_ = false;
+    QString fileFailure_;
+};
+
+} // namespace decode

@@ -1,0 +1,28 @@
+#include "encode/enc_progress.h"
+
+#include "encode/enc_form.h"
+#include "platform/dialogs.h"
+#include "widgets/window_geometry.h"
+
+#include <QLabel>
+
+namespace encode {
+
+void EncodeProgressWindows::showError(const QString& text) {
+    platform::showError(dialogs_, &mainWindow_, text);
+}
+
+EncoderRun EncodeProgressWindows::runJob(const QString& program, const QString& input,
+                                         const QString& output, int position, int count) {
+    TEncForm progress(owner_);
+    progress.setProgram(program);
+    progress.setWindowTitle(QStringLiteral("Encoding... (%1 of %2)").arg(position).arg(count));
+    progress.encinfile->setText(input);
+    progress.encoutfile->setText(output);
+    const QSize outer = widgets::outerSizeLike(mainWindow_, progress.size());
+    progress.move(centredOver(mainWindow_.frameGeometry(), outer));
+    progress.exec();
+    return progress.outcome();
+}
+
+} // namespace encode

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "encode/encode_driver.h"
+
+class QWidget;
+
+namespace platform {
+class Dialogs;
+}
+
+namespace encode {
+
+// The encode batch's windows: the error box and, for each file, a modal progress window owned
+// by `owner` and centred on the main window, that runs the job record's command line.
+class EncodeProgressWindows final : public EncodeProgress {
+public:
+    EncodeProgressWindows(QWidget& mainWindow, QWidget* owner, platform::Dialogs& dialogs)
+        : mainWindow_(mainWindow), owner_(owner), dialogs_(dialogs) {}
+
+    void showError(const QString& text) override;
+    EncoderRun runJob(const QString& program, const QString& input, const QString& output,
+                      int position, int count) override;
+
+private:
+    QWidget& mainWindow_;
+    QWidget* owner_;
+    platform::Dialogs& dialogs_;
+};
+
+} // namespace encode

@@ -1,0 +1,140 @@
+#include "encode/encode_driver.h"
+
+#include "encode/encode_file.h"
+#include "encode/output_check.h"
+#include "platform/file_system.h"
+
+#include <QFileInfo>
+#include <QSet>
+
+#include <chrono>
+#include <optional>
+
+namespace encode {
+
+namespace {
+
+// Some file systems keep modification times to two seconds only.
+constexpr auto kTimeSlack = std::chrono::seconds(2);
+
+// The output counts as this run's when it is there now, differs from what was there before the
+// run, and was written after the run began.
+bool writtenByThisRun(const QString& path, std::optional<platform::FileTime> before,
+                      platform::FileTime start) {
+    const auto written = platform::modificationTime(path);
+    return written && written != before && *written >= start - kTimeSlack;
+}
+
+// One name for one file, however the path is spelled.
+QString identity(const QString& path) {
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? QFileInfo(path).absoluteFilePath() : canonical;
+}
+
+QString runFailure(const EncoderRun& run) {
+    QString reason = run.exitCode < 0
+                         ? QStringLiteral("the encoder did not start or was stopped")
+                         : QStringLiteral("the encoder ended with exit code %1").arg(run.exitCode);
+    if (!run.lastLine.isEmpty())
+        reason += QStringLiteral(": ") + run.lastLine;
+    return reason;
+}
+
+class Batch {
+public:
+    Batch(const EncodeBatchRequest& request, EncodeProgress& progress)
+        : request_(request), progress_(progress),
+          program_(request.programDir + request.encoder->program),
+          presence_(request.programDir + request.encoder->presenceFile) {}
+
+    EncodeBatchResult run() {
+        const int count = int(request_.files.size());
+        for (int i = 0; i < count && !result_.cancelled; ++i) {
+            if (!platform::fileExists(presence_)) {
+                progress_.showError("File " + presence_ + " not found");
+                result_.files.push_back({request_.files[i].path, QString(), false, false, false,
+                                         QStringLiteral("not run: the encoder is missing"), true});
+                continue;
+            }
+            EncodeFileResult file = encodeOne(request_.files[i].path, i + 1, count);
+            if (request_.deleteSource && !file.failure.isEmpty() && file.ran)
+                file.failure += QStringLiteral("; source kept");
+            result_.files.push_back(file);
+        }
+        return result_;
+    }
+
+private:
+    EncodeFileResult encodeOne(const QString& source, int position, int count) {
+        EncodeFileResult file;
+        file.source = source;
+        file.output = OutputFileName(source, request_.options.outputDirectory);
+        if (producedOutputs_.contains(identity(file.output))) {
+            file.failure = QStringLiteral("not run: its output was written by an earlier file");
+            return file;
+        }
+        const auto before = platform::modificationTime(file.output);
+        const auto start = std::chrono::system_clock::now();
+        if (request_.encoder->programCopiedForEachRun)
+            platform::copyFileReplacing(presence_, program_);
+        const EncodeContext context{request_.programDir, request_.options.outputDirectory,
+                                    request_.options.showEncoder, position, count};
+        EncodeFileRun encoded;
+        try {
+            encoded = EncodeFile(progress_, context, program_, source, request_.options.mode,
+                                 request_.options.bitrate, request_.options.layer);
+        } catch (...) {
+            removeProgramCopy();
+            throw;
+        }
+        removeProgramCopy();
+        file.ran = true;
+        const bool written = writtenByThisRun(file.output, before, start);
+        if (written)
+            producedOutputs_.insert(identity(file.output));
+        if (encoded.run.cancelled) {
+            result_.cancelled = true;
+            if (written)
+                platform::deleteFile(file.output);
+            file.failure = QStringLiteral("cancelled");
+            return file;
+        }
+        if (encoded.run.exitCode != 0) {
+            file.failure = runFailure(encoded.run);
+            return file;
+        }
+        if (!written) {
+            file.failure = QStringLiteral("the encoder wrote no output file");
+            return file;
+        }
+        const QString shortfall = confirmEncoded(source, file.output);
+        file.produced = shortfall.isEmpty();
+        if (!file.produced) {
+            file.failure = shortfall;
+            return file;
+        }
+        if (request_.deleteSource)
+            file.sourceDeleted = platform::deleteFile(source);
+        return file;
+    }
+
+    void removeProgramCopy() {
+        if (request_.encoder->programCopiedForEachRun)
+            platform::deleteFile(program_);
+    }
+
+    const EncodeBatchRequest& request_;
+    EncodeProgress& progress_;
+    const QString program_;
+    const QString presence_;
+    QSet<QString> producedOutputs_;
+    EncodeBatchResult result_;
+};
+
+} // namespace
+
+EncodeBatchResult runEncodeBatch(const EncodeBatchRequest& request, EncodeProgress& progress) {
+    return Batch(request, progress).run();
+}
+
+} // namespace encode

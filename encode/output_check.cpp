@@ -1,0 +1,121 @@
+#include "encode/output_check.h"
+
+#include <mpg123.h>
+#include <sndfile.h>
+
+#include <QFile>
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+
+namespace encode {
+
+namespace {
+
+std::uint32_t littleEndian32(const char* bytes) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes);
+    return b[0] | (b[1] << 8) | (b[2] << 16) | (std::uint32_t(b[3]) << 24);
+}
+
+bool looksLikeChunkId(const char* id) {
+    for (int i = 0; i < 4; ++i) {
+        if (id[i] < ' ' || id[i] > '~')
+            return false;
+    }
+    return true;
+}
+
+// Bytes after the data chunk that are not well-formed chunks: audio the header leaves out.
+qint64 undeclaredBytesAfterData(QFile& file) {
+    char header[12];
+    if (file.read(header, 12) != 12 || QByteArray(header, 4) != "RIFF" ||
+        QByteArray(header + 8, 4) != "WAVE")
+        return 0;
+    const qint64 size = file.size();
+    qint64 position = 12;
+    bool dataSeen = false;
+    while (position + 8 <= size) {
+        char chunk[8];
+        if (!file.seek(position) || file.read(chunk, 8) != 8)
+            break;
+        if (dataSeen && !looksLikeChunkId(chunk))
+            return size - position;
+        const qint64 length = littleEndian32(chunk + 4);
+        if (dataSeen && position + 8 + length > size)
+            return size - position;
+        dataSeen = dataSeen || QByteArray(chunk, 4) == "data";
+        position += 8 + length + (length & 1);
+    }
+    return 0;
+}
+
+struct SndfileCloser {
+    void operator()(SNDFILE* file) const { sf_close(file); }
+};
+
+struct Mpg123Deleter {
+    void operator()(mpg123_handle* handle) const {
+        mpg123_close(handle);
+        mpg123_delete(handle);
+    }
+};
+
+} // namespace
+
+std::optional<WavFacts> readWavFacts(const QString& path) {
+    SF_INFO info{};
+    std::unique_ptr<SNDFILE, SndfileCloser> sound(
+        sf_open(QFile::encodeName(path).constData(), SFM_READ, &info));
+    if (!sound || info.samplerate <= 0 || info.channels <= 0)
+        return std::nullopt;
+    WavFacts facts;
+    facts.seconds = double(info.frames) / info.samplerate;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        const qint64 bytesPerSecond = qint64(info.samplerate) * info.channels;
+        // More than a tenth of a second of stray bytes is audio, not a trailing scrap.
+        facts.truncatedHeader = undeclaredBytesAfterData(file) > bytesPerSecond / 10;
+    }
+    return facts;
+}
+
+std::optional<MpegFacts> readMpegFacts(const QString& path) {
+    int error = MPG123_OK;
+    std::unique_ptr<mpg123_handle, Mpg123Deleter> handle(mpg123_new(nullptr, &error));
+    if (!handle)
+        return std::nullopt;
+    mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
+    if (mpg123_open(handle.get(), QFile::encodeName(path).constData()) != MPG123_OK)
+        return std::nullopt;
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    if (mpg123_getformat(handle.get(), &rate, &channels, &encoding) != MPG123_OK || rate <= 0)
+        return std::nullopt;
+    if (mpg123_scan(handle.get()) != MPG123_OK)
+        return std::nullopt;
+    const off_t samples = mpg123_length(handle.get());
+    if (samples <= 0)
+        return std::nullopt;
+    return MpegFacts{double(samples) / rate, double(mpg123_spf(handle.get())) / rate};
+}
+
+QString confirmEncoded(const QString& source, const QString& output) {
+    const auto wav = readWavFacts(source);
+    if (!wav)
+        return QStringLiteral("the source cannot be read as a WAV file");
+    if (wav->truncatedHeader)
+        return QStringLiteral("the source's header declares less audio than the file holds");
+    const auto mpeg = readMpegFacts(output);
+    if (!mpeg)
+        return QStringLiteral("the output holds no MPEG audio");
+    if (std::abs(mpeg->seconds - wav->seconds) > mpeg->frameSeconds) {
+        return QStringLiteral("the output lasts %1 s, the source %2 s")
+            .arg(mpeg->seconds, 0, 'f', 2)
+            .arg(wav->seconds, 0, 'f', 2);
+    }
+    return QString();
+}
+
+} // namespace encode

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// Checks that an encoder's output really holds its source's audio, before the source may go.
+namespace encode {
+
+struct WavFacts {
+    double seconds = 0;
+    // The data chunk declares much less audio than the file holds after it: a recording whose
+    // header was never finished. Only what it declares gets encoded.
+    bool truncatedHeader = false;
+};
+
+// What the WAV file declares, or nothing when it cannot be read as one.
+std::optional<WavFacts> readWavFacts(const QString& path);
+
+struct MpegFacts {
+    double seconds = 0;      // gapless: encoder delay and padding removed where the file says
+    double frameSeconds = 0; // the length of one frame
+};
+
+// The decoded length of an MPEG audio file, or nothing when it holds no MPEG audio.
+std::optional<MpegFacts> readMpegFacts(const QString& path);
+
+// Empty when the output holds the whole source; otherwise why it doesn't, for the user.
+QString confirmEncoded(const QString& source, const QString& output);
+
+} // namespace encode
