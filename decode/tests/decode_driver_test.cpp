@@ -1,0 +1,109 @@
+// The decode batch without windows: the real player and decoder library decode each file, and
+// the results and the files left on disk are checked.
+#include "decode/decode_driver.h"
+#include "mpegplay/mpeg_player.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace decode;
+
+namespace {
+
+class SilentProgress final : public DecodeProgress {
+public:
+    void begin(const QString& name, const QString&, int position, int count) override {
+        shown.append(QStringLiteral("%1 %2 of %3").arg(name).arg(position).arg(count));
+    }
+    void setLength(int) override {}
+    void setPosition(int) override {}
+    void end() override {}
+    bool cancelRequested() const override { return false; }
+
+    QStringList shown;
+};
+
+QString makeMp3(const QString& dir, const QString& name, const QString& seconds) {
+    const QString wav = dir + "/tone.wav";
+    const QString mp3 = dir + "/" + name;
+    EXPECT_EQ(QProcess::execute("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth",
+                                        seconds, "sine", "440"}),
+              0);
+    EXPECT_EQ(QProcess::execute("lame", {"--quiet", "-b", "128", wav, mp3}), 0);
+    return mp3;
+}
+
+struct Fixture {
+    Fixture() {
+        player.setPathToDLL(QStringLiteral(SONABOX_PROGRAM_DIR));
+        player.LoadDecoder();
+        QObject::connect(&mpgtimer, &QTimer::timeout, [this] { batch.mpgtimerTimer(); });
+        QDir(dir.path()).mkpath("other");
+        QDir(dir.path()).mkpath("out");
+    }
+    DecodeBatchResult run(const QStringList& paths) {
+        DecodeBatchRequest request;
+        for (const QString& path : paths)
+            request.files.push_back({path.section('/', -1), path});
+        request.outputDirectory = dir.path() + "/out/";
+        return batch.run(request, progress);
+    }
+
+    QTemporaryDir dir;
+    TMPEGPlayer player;
+    QTimer mpgtimer;
+    DecodeBatch batch{player, mpgtimer};
+    SilentProgress progress;
+};
+
+} // namespace
+
+TEST(DecodeDriver, DecodesEachFileOnceAndReportsWhatFailed) {
+    Fixture f;
+    const QString first = makeMp3(f.dir.path(), "song.mp3", "1");
+    const QString second = makeMp3(f.dir.path() + "/other", "song.mp3", "2");
+    const QString other = makeMp3(f.dir.path(), "other.mp3", "1.5");
+
+    const DecodeBatchResult result = f.run({first, second, other});
+
+    ASSERT_EQ(result.files.size(), 3u);
+    EXPECT_TRUE(result.files[0].produced);
+    EXPECT_FALSE(result.files[1].produced);
+    EXPECT_EQ(result.files[1].failure, "not run: its output was written by an earlier file");
+    EXPECT_TRUE(result.files[2].produced);
+    EXPECT_TRUE(result.startError.isEmpty());
+    EXPECT_EQ(f.progress.shown, QStringList({"song.mp3 1 of 3", "other.mp3 3 of 3"}));
+    // The first file's output was kept: it lasts one second, not two.
+    EXPECT_NEAR(QFile(f.dir.path() + "/out/song.WAV").size(), 44100 * 4, 44100 * 4 / 10);
+    EXPECT_FALSE(f.batch.DecodeActive());
+    EXPECT_FALSE(f.mpgtimer.isActive());
+}
+
+TEST(DecodeDriver, AFileThatCannotStartEndsTheBatchWithThePlayersError) {
+    Fixture f;
+    const QString good = makeMp3(f.dir.path(), "good.mp3", "1");
+    QFile bad(f.dir.path() + "/bad.mp3");
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write(QByteArray(20000, 'x'));
+    bad.close();
+
+    const DecodeBatchResult result = f.run({good, bad.fileName(), good});
+
+    ASSERT_EQ(result.files.size(), 1u);
+    EXPECT_TRUE(result.files[0].produced);
+    EXPECT_FALSE(result.startError.isEmpty());
+    EXPECT_FALSE(QFile::exists(f.dir.path() + "/out/bad.WAV"));
+    EXPECT_FALSE(f.mpgtimer.isActive());
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
