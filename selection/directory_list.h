@@ -24,8 +24,6 @@ public:
     // Moves to a drive: to the working directory when that lies on the drive, else its root.
     void setDrive(const QString& drive);
 
-    void setDrives(const QStringList& drives) { drives_ = drives; }
-
 signals:
     void directoryChanged();
 

@@ -16,8 +16,6 @@ public:
     HyperlinkLabel(const QString& caption, const QUrl& target, platform::Dialogs& dialogs,
                    QWidget* parent = nullptr);
 
-    const QUrl& target() const { return target_; }
-
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 

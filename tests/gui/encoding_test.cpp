@@ -124,8 +124,7 @@ TEST(Encoding, ChecksComeInOrderAndARefusedBatchEmptiesTheQueue) {
     EXPECT_EQ(ui(form).encodelist->count(), 3);
 
     sharedDialogs().reset();
-    world.choose(form, encode::codecPosition(encode::Encoder::BladeEnc), "Output mode",
-                 "  64 Kbit/s", "MPEG Layer");
+    world.choose(form, kBladeEncRow, "Output mode", "  64 Kbit/s", "MPEG Layer");
     click(ui(form).encstart);
     ASSERT_EQ(sharedDialogs().messages.size(), 1u);
     EXPECT_EQ(sharedDialogs().messages[0].caption, "Error");
@@ -137,7 +136,7 @@ TEST(Encoding, ChecksComeInOrderAndARefusedBatchEmptiesTheQueue) {
     // Every queued file meets the missing encoder once.
     sharedDialogs().reset();
     world.queueAll(form);
-    world.choose(form, encode::codecPosition(encode::Encoder::BladeEnc), "Stereo", "  64 Kbit/s");
+    world.choose(form, kBladeEncRow, "Stereo", "  64 Kbit/s");
     click(ui(form).encstart);
     const QString missing = "File " + world.programDir() + "/bladeenc/bladeenc not found";
     EXPECT_EQ(sharedDialogs().messageTexts(), QStringList({missing, missing, missing}));
@@ -145,7 +144,7 @@ TEST(Encoding, ChecksComeInOrderAndARefusedBatchEmptiesTheQueue) {
 
     sharedDialogs().reset();
     world.queueAll(form);
-    world.choose(form, encode::codecPosition(encode::Encoder::House), "Stereo", "128 Kbit/s");
+    world.choose(form, kHouseRow, "Stereo", "128 Kbit/s");
     click(ui(form).encstart);
     ASSERT_EQ(sharedDialogs().messages.size(), 3u);
     EXPECT_EQ(sharedDialogs().messages[0].text,
@@ -161,41 +160,13 @@ TEST(Encoding, EveryEncoderTurnsTheQueueIntoMpegAudio) {
         QString mode, bitrate, layer;
         Expected expected;
     } cases[] = {
-        {encode::codecPosition(encode::Encoder::House),
-         "Joint Stereo",
-         "128 Kbit/s",
-         "Layer III",
-         {"mp3", 128000, false, 1152}},
-        {encode::codecPosition(encode::Encoder::House),
-         "Stereo",
-         "192 Kbit/s",
-         "Layer II",
-         {"mp2", 192000, false, 1152}},
-        {encode::codecPosition(encode::Encoder::House),
-         "Mono",
-         "  64 Kbit/s",
-         "Layer I",
-         {"mp1", 64000, true, 384}},
-        {encode::codecPosition(encode::Encoder::BladeEnc),
-         "Mono",
-         "  64 Kbit/s",
-         "Layer III",
-         {"mp3", 64000, true, 1152}},
-        {encode::codecPosition(encode::Encoder::BladeEnc),
-         "Stereo",
-         "160 Kbit/s",
-         "Layer III",
-         {"mp3", 160000, false, 1152}},
-        {encode::codecPosition(encode::Encoder::Plugger),
-         "Stereo",
-         "128 Kbit/s",
-         "Layer III",
-         {"mp3", 128000, false, 1152}},
-        {encode::codecPosition(encode::Encoder::Plugger),
-         "Mono",
-         "  96 Kbit/s",
-         "Layer III",
-         {"mp3", 96000, true, 1152}},
+        {kHouseRow, "Joint Stereo", "128 Kbit/s", "Layer III", {"mp3", 128000, false, 1152}},
+        {kHouseRow, "Stereo", "192 Kbit/s", "Layer II", {"mp2", 192000, false, 1152}},
+        {kHouseRow, "Mono", "  64 Kbit/s", "Layer I", {"mp1", 64000, true, 384}},
+        {kBladeEncRow, "Mono", "  64 Kbit/s", "Layer III", {"mp3", 64000, true, 1152}},
+        {kBladeEncRow, "Stereo", "160 Kbit/s", "Layer III", {"mp3", 160000, false, 1152}},
+        {kPluggerRow, "Stereo", "128 Kbit/s", "Layer III", {"mp3", 128000, false, 1152}},
+        {kPluggerRow, "Mono", "  96 Kbit/s", "Layer III", {"mp3", 96000, true, 1152}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE((c.mode + " " + c.bitrate + " " + c.layer).toStdString() + " codec " +
@@ -222,7 +193,7 @@ TEST(Encoding, DeleteSourceRemovesOnlyTheSourcesOfRunsThatProducedTheirOutput) {
     world.writeFile("wavs/broken.wav", "this is not a wave file");
     app::TMainForm* form = world.startOnWavs();
     ui(form).deletesource->setChecked(true);
-    world.choose(form, encode::codecPosition(encode::Encoder::House), "Stereo", "128 Kbit/s");
+    world.choose(form, kHouseRow, "Stereo", "128 Kbit/s");
     world.queueAll(form); // broken, eightbit, mono44, stereo48
     selectRows(*ui(form).encflist, {2});
     click(ui(form).encFileadd); // mono44 a second time: its source is gone by then
@@ -255,7 +226,7 @@ TEST(Encoding, DeleteSourceRemovesOnlyTheSourcesOfRunsThatProducedTheirOutput) {
     world.writeFile("out/again.mp3", "an older file");
     ui(form).encflist->reread();
     world.queueAll(form);
-    world.choose(form, encode::codecPosition(encode::Encoder::BladeEnc), "Mono", "  64 Kbit/s");
+    world.choose(form, kBladeEncRow, "Mono", "  64 Kbit/s");
     click(ui(form).encstart);
     EXPECT_TRUE(QFileInfo::exists(world.wavs + "/again.wav"));
     EXPECT_TRUE(QFileInfo::exists(world.wavs + "/again.MP3"));
@@ -274,7 +245,7 @@ TEST(Encoding, TheProgressWindowShowsAndRepaintsWhileTheEncoderWorks) {
     ui(form).encout->setText(deep + "/");
     ui(form).encdirlist->setDirectory(deep);
     world.queueAll(form);
-    world.choose(form, encode::codecPosition(encode::Encoder::House), "Stereo", "128 Kbit/s");
+    world.choose(form, kHouseRow, "Stereo", "128 Kbit/s");
 
     struct Seen {
         int ticks = 0;
@@ -353,14 +324,13 @@ TEST(Encoding, ShowEncoderOpensAConsoleWithTheEncodersOutputAndTheHouseEncoderRu
         return seen;
     };
 
-    const QStringList shown =
-        encodeWatchingConsoles(encode::codecPosition(encode::Encoder::BladeEnc));
+    const QStringList shown = encodeWatchingConsoles(kBladeEncRow);
     ASSERT_FALSE(shown.isEmpty()) << "no console window while BladeEnc ran";
     EXPECT_TRUE(shown.back().contains("long.wav")) << shown.back().toStdString();
     EXPECT_TRUE(ui(form).showenc->isChecked());
     EXPECT_TRUE(QFileInfo::exists(world.out + "long.mp3"));
 
     QFile::remove(world.out + "long.mp3");
-    EXPECT_TRUE(encodeWatchingConsoles(encode::codecPosition(encode::Encoder::House)).isEmpty());
+    EXPECT_TRUE(encodeWatchingConsoles(kHouseRow).isEmpty());
     EXPECT_TRUE(QFileInfo::exists(world.out + "long.mp3"));
 }

@@ -23,6 +23,9 @@
 #include <gtest/gtest.h>
 
 using app::TMainForm;
+using testsupport::kBladeEncRow;
+using testsupport::kHouseRow;
+using testsupport::kPluggerRow;
 using testsupport::sharedDialogs;
 using testsupport::TestWorld;
 using testsupport::ui;
@@ -106,7 +109,7 @@ TEST(MainWindow, FirstStartOpensOnConfigureWithPromptsAndWritesThemOnClose) {
 TEST(MainWindow, HouseEncoderChoicesSurviveARestartAsTheOptionSetsAllow) {
     TestWorld world;
     auto form = world.start();
-    choose(*ui(form).Codec, encode::codecPosition(encode::Encoder::House));
+    choose(*ui(form).Codec, kHouseRow);
     ui(form).Mode->setEditText("Joint Stereo");
     ui(form).Bitrate->setEditText("  64 Kbit/s");
     world.close();
@@ -139,10 +142,9 @@ TEST(MainWindow, PartialBrokenAndStaleSettingsFilesStillStart) {
     EXPECT_EQ(ui(form).decdirlist->directory(), world.programDir());
     world.discard();
 
-    world.writeFile(
-        "config/sonabox/SBOX.INI",
-        "[ENCODER]\nDelsource=2\nShowEnc=yes\nBitrate=  48 Kbit/s\nCodec=" +
-            app::codecEntries()[encode::codecPosition(encode::Encoder::BladeEnc)].toUtf8() + "\n");
+    world.writeFile("config/sonabox/SBOX.INI",
+                    "[ENCODER]\nDelsource=2\nShowEnc=yes\nBitrate=  48 Kbit/s\nCodec=" +
+                        app::codecEntries()[kBladeEncRow].toUtf8() + "\n");
     form = world.start();
     EXPECT_TRUE(ui(form).deletesource->isChecked());
     EXPECT_FALSE(ui(form).showenc->isChecked());
@@ -169,7 +171,7 @@ TEST(MainWindow, OptionSetsFollowTheChosenEncoder) {
 
     // A prompt in Bitrate gives the first entry of the new list.
     ui(form).showenc->setChecked(true);
-    choose(*ui(form).Codec, encode::codecPosition(encode::Encoder::BladeEnc));
+    choose(*ui(form).Codec, kBladeEncRow);
     EXPECT_EQ(entries(*ui(form).Mode), QStringList({"Stereo", "Mono"}));
     EXPECT_EQ(ui(form).Mode->currentText(), "Stereo");
     EXPECT_EQ(ui(form).Bitrate->currentText(), "  32 Kbit/s");
@@ -181,7 +183,7 @@ TEST(MainWindow, OptionSetsFollowTheChosenEncoder) {
     EXPECT_TRUE(ui(form).showenc->isChecked());
 
     // 32 is not in the house list; Show encoder can't be set for it.
-    choose(*ui(form).Codec, encode::codecPosition(encode::Encoder::House));
+    choose(*ui(form).Codec, kHouseRow);
     EXPECT_EQ(ui(form).Bitrate->currentText(), "  48 Kbit/s");
     EXPECT_EQ(ui(form).Bitrate->count(), 12);
     EXPECT_FALSE(ui(form).showenc->isEnabled());
@@ -192,14 +194,14 @@ TEST(MainWindow, OptionSetsFollowTheChosenEncoder) {
     ui(form).Bitrate->setEditText("128 Kbit/s");
     ui(form).Mode->setEditText("Joint Stereo");
     ui(form).Layer->setEditText("Layer I");
-    choose(*ui(form).Codec, encode::codecPosition(encode::Encoder::Plugger));
+    choose(*ui(form).Codec, kPluggerRow);
     EXPECT_EQ(ui(form).Bitrate->currentText(), "128 Kbit/s");
     EXPECT_EQ(ui(form).Mode->currentText(), "Stereo");
     EXPECT_TRUE(ui(form).showenc->isEnabled());
 
     // Choosing the same encoder again re-applies its set.
     ui(form).Mode->setEditText("Mono");
-    choose(*ui(form).Codec, encode::codecPosition(encode::Encoder::Plugger));
+    choose(*ui(form).Codec, kPluggerRow);
     EXPECT_EQ(ui(form).Mode->currentText(), "Stereo");
     EXPECT_EQ(ui(form).Bitrate->currentText(), "128 Kbit/s");
 

@@ -48,8 +48,8 @@ TEST(Scenario, ConfigureEncodeDecodeAndCloseThenStartAgain) {
 
     app::TMainForm* form = world.start();
     ASSERT_EQ(form->activePageCaption(), "Configure");
-    ui(form).Codec->setCurrentIndex(encode::codecPosition(encode::Encoder::Plugger));
-    emit ui(form).Codec->activated(encode::codecPosition(encode::Encoder::Plugger));
+    ui(form).Codec->setCurrentIndex(kPluggerRow);
+    emit ui(form).Codec->activated(kPluggerRow);
     ui(form).Bitrate->setCurrentIndex(ui(form).Bitrate->findText("160 Kbit/s"));
     ui(form).deletesource->setChecked(true);
     chooseDirectory(ui(form).encgetdir, mp3s);
@@ -81,9 +81,7 @@ TEST(Scenario, ConfigureEncodeDecodeAndCloseThenStartAgain) {
     QFile settings(world.settingsFile());
     ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
     const QByteArray saved = settings.readAll();
-    EXPECT_TRUE(saved.contains(
-        "Codec=" + app::codecEntries()[encode::codecPosition(encode::Encoder::Plugger)].toUtf8() +
-        "\n"));
+    EXPECT_TRUE(saved.contains("Codec=" + app::codecEntries()[kPluggerRow].toUtf8() + "\n"));
     EXPECT_TRUE(saved.contains("Bitrate=160 Kbit/s\n"));
     EXPECT_TRUE(saved.contains("Delsource=1\n"));
     EXPECT_TRUE(saved.contains("[ENCODER]\n") && saved.contains("Output=" + mp3s.toUtf8() + "/\n"));
@@ -93,8 +91,7 @@ TEST(Scenario, ConfigureEncodeDecodeAndCloseThenStartAgain) {
 
     form = world.start();
     EXPECT_EQ(form->activePageCaption(), "Encode (wav 2 mp3)");
-    EXPECT_EQ(ui(form).Codec->currentText(),
-              app::codecEntries()[encode::codecPosition(encode::Encoder::Plugger)]);
+    EXPECT_EQ(ui(form).Codec->currentText(), app::codecEntries()[kPluggerRow]);
     EXPECT_EQ(ui(form).Bitrate->currentText(), "160 Kbit/s");
     EXPECT_EQ(ui(form).encout->text(), mp3s + "/");
     EXPECT_EQ(ui(form).decdirlist->directory(), mp3s);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "encode/encoders.h"
+
 #include <QApplication>
 #include <QWidget>
 
@@ -24,6 +26,11 @@ class FlatButton;
 } // namespace widgets
 
 namespace testsupport {
+
+// The encoders' rows in the Codec box.
+inline const int kHouseRow = encode::codecPosition(encode::Encoder::House);
+inline const int kBladeEncRow = encode::codecPosition(encode::Encoder::BladeEnc);
+inline const int kPluggerRow = encode::codecPosition(encode::Encoder::Plugger);
 
 // The main window's widgets, found by their object names as a user's tools would find them.
 struct MainWidgets {
