@@ -191,33 +191,44 @@ TEST(Encoding, EveryEncoderTurnsTheQueueIntoMpegAudio) {
 TEST(Encoding, DeleteSourceRemovesOnlyTheSourcesOfRunsThatProducedTheirOutput) {
     EncodingWorld world;
     world.writeFile("wavs/broken.wav", "this is not a wave file");
+    // A header that claims 7 samples a second: the file would pass for hours of audio.
+    makeWav(world.wavs + "/damaged.wav", 1.0, 44100, 2);
+    QFile damaged(world.wavs + "/damaged.wav");
+    ASSERT_TRUE(damaged.open(QIODevice::ReadWrite) && damaged.seek(24));
+    damaged.write(QByteArray("\x07\0\0\0", 4));
+    damaged.close();
+    const QString other = world.makeDirectory("other");
+    makeWav(other + "/stereo48.wav", 1.0, 48000, 2);
     app::TMainForm* form = world.startOnWavs();
     ui(form).deletesource->setChecked(true);
     world.choose(form, kHouseRow, "Stereo", "128 Kbit/s");
-    world.queueAll(form); // broken, eightbit, mono44, stereo48
-    selectRows(*ui(form).encflist, {2});
-    click(ui(form).encFileadd); // mono44 a second time: its source is gone by then
-    ASSERT_EQ(ui(form).encodelist->count(), 5);
+    world.queueAll(form); // broken, damaged, eightbit, mono44, stereo48
+    ui(form).encdirlist->setDirectory(other);
+    world.queueAll(form); // a second stereo48, from another folder
+    ASSERT_EQ(ui(form).encodelist->count(), 6);
     sharedDialogs().reset();
     click(ui(form).encstart);
 
-    // One box lists the two failures: the broken file, and the second run of mono44, whose
-    // output the first run wrote.
+    // One box lists the three failures; their sources stay.
     ASSERT_EQ(sharedDialogs().messages.size(), 1u);
     const QStringList lines = sharedDialogs().messages[0].text.split('\r');
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0], "2 of 5 files failed:");
-    EXPECT_TRUE(lines[1].startsWith("broken.wav: the encoder ended with exit code"))
-        << lines[1].toStdString();
-    EXPECT_EQ(lines[2], "mono44.wav: not run: its output was written by an earlier file");
-    EXPECT_TRUE(QFileInfo::exists(world.wavs + "/broken.wav"));
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[0], "3 of 6 files failed:");
+    EXPECT_TRUE(lines[1].startsWith("broken.wav: ")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].startsWith("damaged.wav: ")) << lines[2].toStdString();
+    EXPECT_EQ(lines[3], "stereo48.wav: not run: its output was written by an earlier file");
+    for (const QString& kept : {world.wavs + "/broken.wav", world.wavs + "/damaged.wav",
+                                other + "/stereo48.wav"})
+        EXPECT_TRUE(QFileInfo::exists(kept)) << kept.toStdString();
     EXPECT_FALSE(QFileInfo::exists(world.out + "broken.mp3"));
     for (const Source& source : kSources) {
         EXPECT_FALSE(QFileInfo::exists(world.wavs + "/" + source.name))
             << source.name.toStdString();
         EXPECT_TRUE(QFileInfo::exists(world.out + QString(source.name).chopped(3) + "mp3"));
     }
-    EXPECT_EQ(ui(form).encflist->count(), 1); // the file list shows what is left
+    EXPECT_EQ(probe(world.out + "stereo48.mp3").sampleRate, 48000);
+    ui(form).encdirlist->setDirectory(world.wavs);
+    EXPECT_EQ(ui(form).encflist->count(), 2); // the file list shows what is left
     EXPECT_TRUE(QFileInfo::exists(world.programDir() + "/mp3.dll"));
     EXPECT_FALSE(QFileInfo::exists(world.programDir() + "/codec"));
 
