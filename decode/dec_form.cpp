@@ -1,5 +1,7 @@
 #include "decode/dec_form.h"
 
+#include "widgets/flat_button.h"
+
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -23,7 +25,8 @@ TDecForm::TDecForm(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("DecForm"));
     setWindowTitle(QStringLiteral("Decoding..."));
-    setFixedSize(225, 73);
+    // The Cancel button adds a row below the designed 225 x 73 client area.
+    setFixedSize(225, 73 + 28);
     Label1 = label(this, "Label1", QStringLiteral("Decoding "), 8, 8, 0);
     decinfile = label(this, "decinfile", QString(), 64, 8, 161);
     Label2 = label(this, "Label2", QStringLiteral("to "), 8, 24, 0);
@@ -33,6 +36,15 @@ TDecForm::TDecForm(QWidget* owner)
     decprogress->setGeometry(8, 48, 209, 17);
     decprogress->setRange(0, 100);
     decprogress->setTextVisible(false);
+    cancel = new widgets::FlatButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    cancel->setGeometry(75, 76, 75, 21);
+    connect(cancel, &QAbstractButton::clicked, this, &TDecForm::reject);
+}
+
+void TDecForm::reject() {
+    cancelRequested_ = true;
+    cancel->setEnabled(false);
 }
 
 void TDecForm::closeEvent(QCloseEvent* event) {

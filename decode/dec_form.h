@@ -7,10 +7,14 @@
 class QLabel;
 class QProgressBar;
 
+namespace widgets {
+class FlatButton;
+}
+
 namespace decode {
 
 // The decoding progress window: which file goes to which WAV file, and how far it has got.
-// It has no behaviour of its own and offers no way to close it.
+// It cannot be closed; its Cancel button, or Escape, asks the batch to stop.
 class TDecForm : public QDialog {
     Q_OBJECT
 public:
@@ -21,11 +25,16 @@ public:
     QLabel* Label2 = nullptr;
     QLabel* decoutfile = nullptr;
     QProgressBar* decprogress = nullptr;
+    widgets::FlatButton* cancel = nullptr;
 
-    void reject() override {}
+    bool cancelRequested() const { return cancelRequested_; }
+    void reject() override; // Escape counts as Cancel
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool cancelRequested_ = false;
 };
 
 // Where the progress window goes over the main window: half the difference of the outer

@@ -48,7 +48,7 @@ void DecodeProgressWindow::end() {
 }
 
 bool DecodeProgressWindow::cancelRequested() const {
-    return false;
+    return form_->cancelRequested();
 }
 
 } // namespace decode
