@@ -65,7 +65,11 @@ void TEncForm::Timer1Timer() {
         EncoderJob.CmdShow = QStringLiteral("0");
     const int show = EncoderJob.CmdShow.toInt();
     running_ = true;
-    exitCode_ = platform::RunEncoder(EncoderJob.commandLine(), show, this);
+    // The first piece is the encoder's path and a blank.
+    QString program = EncoderJob.CmdPiece1;
+    if (program.endsWith(u' '))
+        program.chop(1);
+    exitCode_ = platform::RunEncoder(program, EncoderJob.commandLine(), show, this);
     running_ = false;
     close();
 }

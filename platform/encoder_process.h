@@ -6,12 +6,13 @@ class QWidget;
 
 namespace platform {
 
-// Starts one command line as a process and waits until it has ended.
+// Starts the program at its path with one command line and waits until it has ended.
 //
-// The line is split into the program and its arguments as a Windows process start reads it
-// (see command_line.h); it is not shortened. The process starts in the current directory with
-// this program's environment and in a session of its own, so signals meant for our terminal or
-// process group do not reach it. Its standard input is empty.
+// The line starts with the program's path; the rest of it is split into the arguments as a
+// Windows program's C runtime reads it (see command_line.h). The program is never looked for
+// among the line's blank-delimited prefixes. The process starts as prepareProgramStart sets it
+// up: in the current directory, with this program's environment, in a session of its own and
+// with an empty standard input.
 //
 // show == 1: a console window, a top-level window owned by consoleParent, shows the process's
 // standard output and error as they come, and goes away when the process has ended. Any other
@@ -19,8 +20,9 @@ namespace platform {
 //
 // While waiting, events keep being processed, so windows repaint; keeping input away from other
 // windows is the job of the caller's modal window. Returns the exit code, or -1 when nothing
-// was started (an empty line, a program that does not exist or cannot be run) or the process
-// was ended by a signal.
-int RunEncoder(const QString& commandLine, int show, QWidget* consoleParent);
+// was started (a program that does not exist or cannot be run, a line that does not start with
+// it) or the process was ended by a signal.
+int RunEncoder(const QString& program, const QString& commandLine, int show,
+               QWidget* consoleParent);
 
 } // namespace platform
