@@ -1,7 +1,7 @@
 #include "encode/enc_form.h"
 
 #include "encode/encoder_job.h"
-#include "platform/encoder_process.h"
+#include "encode/encoder_process.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -69,7 +69,7 @@ void TEncForm::Timer1Timer() {
     QString program = EncoderJob.CmdPiece1;
     if (program.endsWith(u' '))
         program.chop(1);
-    exitCode_ = platform::RunEncoder(program, EncoderJob.commandLine(), show, this);
+    exitCode_ = RunEncoder(program, EncoderJob.commandLine(), show, this);
     running_ = false;
     close();
 }

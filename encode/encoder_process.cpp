@@ -1,6 +1,6 @@
-#include "platform/encoder_process.h"
+#include "encode/encoder_process.h"
 
-#include "platform/console_window.h"
+#include "encode/console_window.h"
 #include "platform/process_start.h"
 
 #include <QEventLoop>
@@ -8,7 +8,7 @@
 #include <QProcess>
 #include <QStringDecoder>
 
-namespace platform {
+namespace encode {
 
 namespace {
 
@@ -36,7 +36,7 @@ int RunEncoder(const QString& program, const QString& commandLine, int show,
     ConsoleOwner console;
     QStringDecoder decoder(QStringDecoder::System);
     QProcess process;
-    if (!prepareProgramStart(process, program, commandLine))
+    if (!platform::prepareProgramStart(process, program, commandLine))
         return -1;
 
     if (show == 1) {
@@ -73,4 +73,4 @@ int RunEncoder(const QString& program, const QString& commandLine, int show,
     return process.exitCode();
 }
 
-} // namespace platform
+} // namespace encode

@@ -4,15 +4,15 @@
 
 class QWidget;
 
-namespace platform {
+namespace encode {
 
 // Starts the program at its path with one command line and waits until it has ended.
 //
 // The line starts with the program's path; the rest of it is split into the arguments as a
-// Windows program's C runtime reads it (see command_line.h). The program is never looked for
-// among the line's blank-delimited prefixes. The process starts as prepareProgramStart sets it
-// up: in the current directory, with this program's environment, in a session of its own and
-// with an empty standard input.
+// Windows program's C runtime reads it (see platform/command_line.h). The program is never looked
+// for among the line's blank-delimited prefixes. The process starts as
+// platform::prepareProgramStart sets it up: in the current directory, with this program's
+// environment, in a session of its own and with an empty standard input.
 //
 // show == 1: a console window, a top-level window owned by consoleParent, shows the process's
 // standard output and error as they come, and goes away when the process has ended. Any other
@@ -25,4 +25,4 @@ namespace platform {
 int RunEncoder(const QString& program, const QString& commandLine, int show,
                QWidget* consoleParent);
 
-} // namespace platform
+} // namespace encode

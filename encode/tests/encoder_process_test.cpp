@@ -1,5 +1,5 @@
-#include "platform/console_window.h"
-#include "platform/encoder_process.h"
+#include "encode/console_window.h"
+#include "encode/encoder_process.h"
 
 #include <QApplication>
 #include <QDir>
@@ -12,8 +12,8 @@
 
 #include <unistd.h>
 
-using platform::ConsoleWindow;
-using platform::RunEncoder;
+using encode::ConsoleWindow;
+using encode::RunEncoder;
 
 namespace {
 
