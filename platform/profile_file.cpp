@@ -21,16 +21,21 @@ struct ParsedFile {
     bool crlf = false;
 };
 
+// The first line end decides. In an LF file a carriage return before a line feed stays part of
+// its line, so that a rewrite gives back every byte and never turns a file CRLF half-way.
 ParsedFile parse(const QByteArray& content) {
     ParsedFile file;
-    file.crlf = content.contains("\r\n");
+    const qsizetype firstEnd = content.indexOf('\n');
+    // A single line that ends in a carriage return has begun a CRLF line end.
+    file.crlf =
+        firstEnd < 0 ? content.endsWith('\r') : firstEnd > 0 && content[firstEnd - 1] == '\r';
     if (content.isEmpty())
         return file;
     file.lines = content.split('\n');
     if (content.endsWith('\n'))
         file.lines.removeLast();
     for (QByteArray& line : file.lines) {
-        if (line.endsWith('\r'))
+        if (file.crlf && line.endsWith('\r'))
             line.chop(1);
     }
     return file;

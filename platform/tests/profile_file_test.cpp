@@ -94,6 +94,9 @@ TEST_F(ProfileFile, WritesReplaceKeysInPlaceAndKeepEverythingElse) {
          {{"ENCODER", "Mode", "Stereo"}},
          "[ENCODER]\r\nMode=Stereo\r\nCodec=a\r\n"},
         {binary, {{"B", "k", "v"}}, binary + "[B]\nk=v\n"},
+        // Carriage returns in an LF file are bytes of their lines, not line ends.
+        {"[A]\nk=1\n\r\r", {{"A", "k", "2"}}, "[A]\nk=2\n\r\r\n"},
+        {"; x\r", {{"A", "k", "2"}}, "; x\r\n[A]\r\nk=2\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.after.toStdString());
