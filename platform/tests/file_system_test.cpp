@@ -1,20 +1,14 @@
 // Moving a file without replacing anything, within one file system and across two.
 #include "platform/file_system.h"
+#include "platform/tests/test_files.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
-#include <csignal>
-
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
+
+using namespace test_files;
 
 dev_t deviceOf(const QString& path) {
     struct stat info {};
@@ -32,22 +26,6 @@ QString otherFileSystem() {
             return candidate;
     }
     return {};
-}
-
-void put(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(content), content.size());
-}
-
-QByteArray content(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-QStringList entries(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                                  QDir::Name);
 }
 
 TEST(MoveFileNoReplace, MovesWithinAndAcrossFileSystemsAndNeverReplaces) {
@@ -90,21 +68,12 @@ TEST(MoveFileNoReplace, MovesWithinAndAcrossFileSystemsAndNeverReplaces) {
     }
     EXPECT_EQ(entries(there.path()), (QStringList{"across.mp3", "across.mp3.part", "taken.mp3"}));
 
-    // A copy that fails part-way (a full disk, here a file-size limit) leaves the source, no
-    // target and no temporary file, and says so.
+    // A copy that fails part-way on a full disk leaves the source, no target and no temporary
+    // file, and says so.
     const QString source = here.filePath("big.wav");
     put(source, sound);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{65536, 65536};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(platform::moveFileNoReplace(source, there.filePath("big.mp3")) ? 1 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a failed move reported success";
+    EXPECT_FALSE(succeedsOnAFullDisk(
+        [&] { return platform::moveFileNoReplace(source, there.filePath("big.mp3")); }, 65536));
     EXPECT_EQ(content(source), sound);
     EXPECT_EQ(entries(there.path()), (QStringList{"across.mp3", "across.mp3.part", "taken.mp3"}));
 }

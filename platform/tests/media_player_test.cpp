@@ -1,4 +1,5 @@
 #include "platform/media_player.h"
+#include "platform/tests/test_files.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,14 +11,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 using platform::MediaError;
 using platform::MediaPlayer;
@@ -34,27 +33,12 @@ struct Format {
     int rate;
 };
 
-// Runs ffmpeg with a plain fork and exec. QProcess would do, but it starts children in a way
-// the thread sanitizer does not follow, which makes it report races in the player that are not
-// there.
+// Runs ffmpeg through the shell (QProcess would do, but the thread sanitizer does not follow
+// the way it starts children and reports races in the player that are not there).
 void runFfmpeg(const QStringList& arguments) {
-    std::vector<std::string> words{ffmpeg.toStdString(), "-nostdin", "-loglevel", "error", "-y"};
-    for (const QString& argument : arguments)
-        words.push_back(argument.toStdString());
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        << "ffmpeg failed: " << arguments.join(' ').toStdString();
+    const QString command =
+        "'" + ffmpeg + "' -nostdin -loglevel error -y '" + arguments.join("' '") + "'";
+    ASSERT_EQ(std::system(command.toLocal8Bit().constData()), 0) << command.toStdString();
 }
 
 std::vector<std::int16_t> readSamples(const QString& path) {
@@ -259,10 +243,7 @@ TEST_F(MediaPlayerTest, StopEndsThePlayingAndNothingOpenReportsNoDevice) {
 
 TEST_F(MediaPlayerTest, FailedOpenLeavesNothingOpen) {
     const QString wav = makeTone("good", {1, 16, 22050}, 0.1);
-    QFile text(path("notes.wav"));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("This is plain text, not sound.\n");
-    text.close();
+    test_files::put(path("notes.wav"), "This is plain text, not sound.\n");
     ASSERT_TRUE(QDir(dir_.path()).mkpath("folder.wav"));
     const struct {
         QString file;

@@ -1,37 +1,23 @@
 // INI files as the settings use them, checked against files written by hand.
 #include "platform/profile_file.h"
+#include "platform/tests/test_files.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
-#include <csignal>
 #include <optional>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using platform::ProfileWrite;
 using platform::readProfileString;
 using platform::writeProfileStrings;
+using test_files::content;
 
 namespace {
 
 class ProfileFile : public ::testing::Test {
 protected:
-    void put(const QByteArray& content) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_EQ(file.write(content), content.size());
-    }
-    QByteArray content() const {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    void put(const QByteArray& bytes) { test_files::put(path, bytes); }
     std::string read(const QString& section, const QString& key, const QString& fallback = "-") {
         return readProfileString(path, section, key, fallback).toStdString();
     }
@@ -104,7 +90,7 @@ TEST_F(ProfileFile, WritesReplaceKeysInPlaceAndKeepEverythingElse) {
         if (c.before)
             put(*c.before);
         ASSERT_TRUE(writeProfileStrings(path, c.writes));
-        EXPECT_EQ(content(), c.after);
+        EXPECT_EQ(content(path), c.after);
         EXPECT_EQ(read(c.writes.back().section, c.writes.back().key),
                   c.writes.back().value.trimmed().toStdString());
     }
@@ -120,27 +106,17 @@ TEST_F(ProfileFile, WritesReplaceKeysInPlaceAndKeepEverythingElse) {
     EXPECT_EQ(info.st_mode & 07777, 0604u);
 }
 
-// A write that fails part-way, here on a full disk (a file-size limit stands in for it, so the
-// test needs no privileges), reports false and leaves the old file and nothing else.
+// A write that fails part-way, here on a full disk, reports false and leaves the old file and
+// nothing else.
 TEST_F(ProfileFile, AFailedWriteLeavesTheOldFileAlone) {
     const QByteArray old = "[ENCODER]\nCodec=keep me\nMode=Mono\n";
     put(old);
     const QList<ProfileWrite> writes{{"ENCODER", "Codec", "new"},
                                      {"DIRECTORIES", "Encoder", QString(4000, u'x')}};
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{1024, 1024};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(writeProfileStrings(path, writes) ? 1 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the write reported success";
-    EXPECT_EQ(content(), old);
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList{"SBOX.INI"});
+    EXPECT_FALSE(
+        test_files::succeedsOnAFullDisk([&] { return writeProfileStrings(path, writes); }, 1024));
+    EXPECT_EQ(content(path), old);
+    EXPECT_EQ(test_files::entries(folder.path()), QStringList{"SBOX.INI"});
 
     const QString inMissingFolder = folder.filePath("missing/SBOX.INI");
     EXPECT_FALSE(writeProfileStrings(inMissingFolder, writes));
