@@ -59,23 +59,23 @@ void loadSettings(const QString& file, SettingsWidgets& w, const QString& progra
 }
 
 void saveSettings(const QString& file, const SettingsWidgets& w) {
-    auto write = [&](const QString& section, const QString& key, const QString& value) {
-        if (!platform::writeProfileString(file, section, key, value))
-            throw SettingsWriteError();
-    };
     auto flag = [](const QCheckBox& box) {
-        return box.isChecked() ? "1" : "0";
+        return QString::fromLatin1(box.isChecked() ? "1" : "0");
     };
-    write(kEncoder, "Codec", w.Codec.currentText());
-    write(kEncoder, "Mode", w.Mode.currentText());
-    write(kEncoder, "Bitrate", w.Bitrate.currentText());
-    write(kEncoder, "Layer", w.Layer.currentText());
-    write(kEncoder, "Delsource", flag(w.deletesource));
-    write(kEncoder, "ShowEnc", flag(w.showenc));
-    write(kEncoder, "Output", w.encout.text());
-    write(kDecoder, "Output", w.decout.text());
-    write(kDirectories, "Encoder", w.encdirlist.directory());
-    write(kDirectories, "Decoder", w.decdirlist.directory());
+    const QList<platform::ProfileWrite> writes{
+        {kEncoder, "Codec", w.Codec.currentText()},
+        {kEncoder, "Mode", w.Mode.currentText()},
+        {kEncoder, "Bitrate", w.Bitrate.currentText()},
+        {kEncoder, "Layer", w.Layer.currentText()},
+        {kEncoder, "Delsource", flag(w.deletesource)},
+        {kEncoder, "ShowEnc", flag(w.showenc)},
+        {kEncoder, "Output", w.encout.text()},
+        {kDecoder, "Output", w.decout.text()},
+        {kDirectories, "Encoder", w.encdirlist.directory()},
+        {kDirectories, "Decoder", w.decdirlist.directory()},
+    };
+    if (!platform::writeProfileStrings(file, writes))
+        throw SettingsWriteError();
 }
 
 } // namespace app

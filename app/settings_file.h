@@ -44,8 +44,8 @@ public:
 // the program directory.
 void loadSettings(const QString& file, SettingsWidgets& widgets, const QString& programDir);
 
-// Writes the ten settings, one key at a time; throws SettingsWriteError at the first write
-// that fails, leaving the keys after it unwritten.
+// Writes the ten settings in one replacement of the file; throws SettingsWriteError when it
+// failed, leaving the file as it was.
 void saveSettings(const QString& file, const SettingsWidgets& widgets);
 
 } // namespace app

@@ -1,7 +1,7 @@
 #include "encode/enc_form.h"
 
 #include "encode/encoder_job.h"
-#include "platform/encoder_process.h"
+#include "encode/encoder_process.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -65,7 +65,7 @@ void TEncForm::Timer1Timer() {
         EncoderJob.CmdShow = QStringLiteral("0");
     const int show = EncoderJob.CmdShow.toInt();
     running_ = true;
-    outcome_.exitCode = platform::RunEncoder(EncoderJob.commandLine(), show, this);
+    outcome_.exitCode = RunEncoder(program_, EncoderJob.commandLine(), show, this);
     running_ = false;
     close();
 }

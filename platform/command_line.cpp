@@ -1,15 +1,5 @@
 #include "platform/command_line.h"
 
-#include "platform/paths.h"
-
-#include <QDir>
-#include <QFile>
-
-#include <filesystem>
-#include <system_error>
-
-#include <unistd.h>
-
 namespace platform {
 
 namespace {
@@ -22,13 +12,6 @@ bool isBlank(QChar c) {
 QString untilNul(const QString& text) {
     const qsizetype nul = text.indexOf(QChar(u'\0'));
     return nul < 0 ? text : text.left(nul);
-}
-
-bool isExecutableFile(const QString& path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(toFsPath(path), error))
-        return false;
-    return ::access(QFile::encodeName(path).constData(), X_OK) == 0;
 }
 
 } // namespace
@@ -75,73 +58,38 @@ QStringList splitArguments(const QString& line) {
     return arguments;
 }
 
-QString findExecutable(const QString& program) {
-    if (program.isEmpty())
-        return {};
-    if (program.contains(u'/'))
-        return isExecutableFile(program) ? program : QString();
-
-    // A bare name: the current directory first, as a Windows process start does, then PATH.
-    const QString inCurrent = QDir::current().absoluteFilePath(program);
-    if (isExecutableFile(inCurrent))
-        return inCurrent;
-    const QStringList directories = qEnvironmentVariable("PATH").split(u':', Qt::KeepEmptyParts);
-    for (const QString& directory : directories) {
-        // An empty PATH entry stands for the current directory, which was tried already.
-        if (directory.isEmpty())
-            continue;
-        const QString candidate = joinPath(directory, program);
-        if (isExecutableFile(candidate))
-            return candidate;
+QString quoteArgument(const QString& argument) {
+    QString quoted = QStringLiteral("\"");
+    qsizetype backslashes = 0;
+    for (const QChar c : argument) {
+        if (c == u'\\') {
+            ++backslashes;
+        } else if (c == u'"') {
+            quoted += QString(backslashes + 1, u'\\');
+            backslashes = 0;
+        } else {
+            backslashes = 0;
+        }
+        quoted += c;
     }
-    return {};
+    quoted += QString(backslashes, u'\\');
+    quoted += u'"';
+    return quoted;
 }
 
-ResolvedCommand resolveCommandLine(const QString& commandLine) {
-    const QString line = untilNul(commandLine);
-    const qsizetype size = line.size();
+std::optional<QStringList> argumentsAfterProgram(const QString& program, const QString& line) {
+    const QString text = untilNul(line);
     qsizetype start = 0;
-    while (start < size && isBlank(line[start]))
+    while (start < text.size() && isBlank(text[start]))
         ++start;
-    if (start >= size)
-        return {};
-
-    if (line[start] == u'"') {
-        const qsizetype close = line.indexOf(u'"', start + 1);
-        if (close < 0) {
-            const QString program = line.mid(start + 1);
-            const QString path = findExecutable(program);
-            return {path.isEmpty() ? program : path, !path.isEmpty(), {}};
-        }
-        const QString program = line.mid(start + 1, close - start - 1);
-        // The program's own token runs on to the next blank outside quotes, as the C runtime
-        // reads it; whatever follows the closing quote up to there is not an argument.
-        qsizetype end = close + 1;
-        bool inQuote = false;
-        while (end < size && (inQuote || !isBlank(line[end]))) {
-            if (line[end] == u'"')
-                inQuote = !inQuote;
-            ++end;
-        }
-        const QString path = findExecutable(program);
-        return {path.isEmpty() ? program : path, !path.isEmpty(), splitArguments(line.mid(end))};
+    if (program.isEmpty())
+        return std::nullopt;
+    for (const QString& form : {program, u'"' + program + u'"'}) {
+        const qsizetype end = start + form.size();
+        if (text.mid(start, form.size()) == form && (end == text.size() || isBlank(text[end])))
+            return splitArguments(text.mid(end));
     }
-
-    // Every place where a blank follows a non-blank ends one candidate; the end of the line
-    // ends the last one.
-    qsizetype firstEnd = -1;
-    for (qsizetype end = start + 1; end <= size; ++end) {
-        const bool endsToken =
-            end == size ? !isBlank(line[end - 1]) : isBlank(line[end]) && !isBlank(line[end - 1]);
-        if (!endsToken)
-            continue;
-        if (firstEnd < 0)
-            firstEnd = end;
-        const QString path = findExecutable(line.mid(start, end - start));
-        if (!path.isEmpty())
-            return {path, true, splitArguments(line.mid(end))};
-    }
-    return {line.mid(start, firstEnd - start), false, splitArguments(line.mid(firstEnd))};
+    return std::nullopt;
 }
 
 } // namespace platform

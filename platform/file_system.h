@@ -20,8 +20,10 @@ bool fileExists(const QString& path);
 // Copies a file with its permissions, replacing the target; false on failure.
 bool copyFileReplacing(const QString& from, const QString& to);
 
-// Moves a file, also to another file system; never replaces an existing target. False when
-// nothing was moved.
+// Moves a file, also to another file system; never replaces an existing target. Across file
+// systems the file is copied to a uniquely named temporary file beside the target, flushed to
+// the disk and put in place without replacing anything; only then is the source removed. False
+// when the file was not moved: the source is then untouched and nothing is left at the target.
 bool moveFileNoReplace(const QString& from, const QString& to);
 
 // Deletes a file; false on failure.

@@ -1,10 +1,15 @@
 #include "platform/profile_file.h"
 
-#include <QFile>
-#include <QList>
-#include <QSaveFile>
+#include "platform/paths.h"
+#include "platform/temporary_file.h"
 
+#include <QFile>
+
+#include <filesystem>
 #include <optional>
+#include <system_error>
+
+#include <sys/stat.h>
 
 namespace platform {
 
@@ -16,16 +21,21 @@ struct ParsedFile {
     bool crlf = false;
 };
 
+// The first line end decides. In an LF file a carriage return before a line feed stays part of
+// its line, so that a rewrite gives back every byte and never turns a file CRLF half-way.
 ParsedFile parse(const QByteArray& content) {
     ParsedFile file;
-    file.crlf = content.contains("\r\n");
+    const qsizetype firstEnd = content.indexOf('\n');
+    // A single line that ends in a carriage return has begun a CRLF line end.
+    file.crlf =
+        firstEnd < 0 ? content.endsWith('\r') : firstEnd > 0 && content[firstEnd - 1] == '\r';
     if (content.isEmpty())
         return file;
     file.lines = content.split('\n');
     if (content.endsWith('\n'))
         file.lines.removeLast();
     for (QByteArray& line : file.lines) {
-        if (line.endsWith('\r'))
+        if (file.crlf && line.endsWith('\r'))
             line.chop(1);
     }
     return file;
@@ -102,14 +112,43 @@ QString unquoted(QString value) {
     return value;
 }
 
+void apply(ParsedFile& parsed, const ProfileWrite& write) {
+    const QByteArray entry = write.key.toUtf8() + '=' + write.value.toUtf8();
+    if (const auto span = findSection(parsed.lines, write.section)) {
+        if (const auto line = findKey(parsed.lines, *span, write.key)) {
+            parsed.lines[*line] = entry;
+        } else {
+            // New keys go after the section's last non-blank line, before any blank lines
+            // that separate it from the next section.
+            qsizetype at = span->end;
+            while (at > span->header + 1 && parsed.lines[at - 1].trimmed().isEmpty())
+                --at;
+            parsed.lines.insert(at, entry);
+        }
+    } else {
+        parsed.lines.append('[' + write.section.toUtf8() + ']');
+        parsed.lines.append(entry);
+    }
+}
+
+// The file's content, or nothing when it exists but cannot be read whole.
+std::optional<QByteArray> currentContent(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.exists())
+        return QByteArray();
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return content;
+}
+
 } // namespace
 
-QString readProfileString(const QString& fileName, const QString& section, const QString& key,
-                          const QString& defaultValue) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return defaultValue;
-    const ParsedFile parsed = parse(file.readAll());
+QString profileValue(const QByteArray& content, const QString& section, const QString& key,
+                     const QString& defaultValue) {
+    const ParsedFile parsed = parse(content);
     const auto span = findSection(parsed.lines, section);
     if (!span)
         return defaultValue;
@@ -121,49 +160,46 @@ QString readProfileString(const QString& fileName, const QString& section, const
     return value.left(kProfileValueLimit);
 }
 
-bool writeProfileString(const QString& fileName, const QString& section, const QString& key,
-                        const QString& value) {
-    QByteArray content;
-    {
-        QFile existing(fileName);
-        if (existing.exists()) {
-            if (!existing.open(QIODevice::ReadOnly))
-                return false;
-            content = existing.readAll();
-        }
-    }
+QByteArray withProfileWrites(const QByteArray& content, const QList<ProfileWrite>& writes) {
     ParsedFile parsed = parse(content);
-    const QByteArray entry = key.toUtf8() + '=' + value.toUtf8();
-
-    if (const auto span = findSection(parsed.lines, section)) {
-        if (const auto line = findKey(parsed.lines, *span, key)) {
-            parsed.lines[*line] = entry;
-        } else {
-            // New keys go after the section's last non-blank line, before any blank lines
-            // that separate it from the next section.
-            qsizetype at = span->end;
-            while (at > span->header + 1 && parsed.lines[at - 1].trimmed().isEmpty())
-                --at;
-            parsed.lines.insert(at, entry);
-        }
-    } else {
-        parsed.lines.append('[' + section.toUtf8() + ']');
-        parsed.lines.append(entry);
-    }
-
+    for (const ProfileWrite& write : writes)
+        apply(parsed, write);
     const QByteArray newline = parsed.crlf ? "\r\n" : "\n";
     QByteArray output;
     for (const QByteArray& line : parsed.lines)
         output += line + newline;
+    return output;
+}
 
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+QString readProfileString(const QString& fileName, const QString& section, const QString& key,
+                          const QString& defaultValue) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return defaultValue;
+    return profileValue(file.readAll(), section, key, defaultValue);
+}
+
+bool writeProfileStrings(const QString& fileName, const QList<ProfileWrite>& writes) {
+    const std::optional<QByteArray> content = currentContent(fileName);
+    if (!content)
         return false;
-    if (file.write(output) != output.size()) {
-        file.cancelWriting();
+    const QByteArray output = withProfileWrites(*content, writes);
+    try {
+        std::filesystem::path target = toFsPath(fileName);
+        // A link stays a link: the file it points to is the one replaced.
+        if (std::filesystem::is_symlink(target))
+            target = std::filesystem::canonical(target);
+        TemporaryFile file(target.parent_path().empty() ? "." : target.parent_path());
+        struct stat info {};
+        if (::stat(target.c_str(), &info) == 0)
+            file.setMode(info.st_mode & 07777);
+        file.write(output.constData(), static_cast<std::size_t>(output.size()));
+        file.sync();
+        file.replace(target);
+        return true;
+    } catch (const std::exception&) {
         return false;
     }
-    return file.commit();
 }
 
 } // namespace platform

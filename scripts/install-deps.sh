@@ -6,6 +6,7 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update
 apt-get install -y --no-install-recommends \
     cmake make g++ pkg-config \
+    clang libclang-rt-14-dev llvm \
     qt6-base-dev libgl-dev \
     libmpg123-dev libsndfile1-dev libmp3lame-dev libtwolame-dev libsamplerate0-dev libsdl2-dev \
     libgtest-dev googletest \

@@ -26,6 +26,8 @@ using AnswerFunction = int (*)();
 
 } // namespace
 
+// Loads by path and by bare name (through the system's search), finds exported symbols only,
+// and unloads when the last owner goes, also after moves.
 TEST(SharedLibrary, LoadsFindsSymbolsAndUnloads) {
     ASSERT_FALSE(isLoaded(fixture));
     {
@@ -36,41 +38,32 @@ TEST(SharedLibrary, LoadsFindsSymbolsAndUnloads) {
         EXPECT_EQ(answer(), 42);
         EXPECT_EQ(library.symbol("fixture_missing"), nullptr);
         EXPECT_EQ(library.symbol("fixture_hidden"), nullptr);
+
+        SharedLibrary moved(std::move(library));
+        EXPECT_EQ(library.symbol("fixture_answer"), nullptr);
+        SharedLibrary math("libm.so.6");
+        auto cosine = reinterpret_cast<double (*)(double)>(math.symbol("cos"));
+        ASSERT_NE(cosine, nullptr);
+        EXPECT_DOUBLE_EQ(cosine(0.0), 1.0);
+        math = std::move(moved); // releases libm's reference, takes the fixture's
+        EXPECT_NE(math.symbol("fixture_answer"), nullptr);
+        EXPECT_EQ(math.symbol("cos"), nullptr);
+        EXPECT_TRUE(isLoaded(fixture));
+        math = SharedLibrary("libm.so.6");
+        EXPECT_FALSE(isLoaded(fixture));
     }
     EXPECT_FALSE(isLoaded(fixture));
-}
-
-TEST(SharedLibrary, BareNamesGoThroughTheSystemSearch) {
-    SharedLibrary math("libm.so.6");
-    auto cosine = reinterpret_cast<double (*)(double)>(math.symbol("cos"));
-    ASSERT_NE(cosine, nullptr);
-    EXPECT_DOUBLE_EQ(cosine(0.0), 1.0);
 }
 
 TEST(SharedLibrary, FailuresCarryTheLoadersMessage) {
-    try {
-        SharedLibrary missing("/nonexistent/libnothing.so");
-        FAIL() << "loaded a missing library";
-    } catch (const platform::SharedLibraryError& error) {
-        EXPECT_NE(std::string(error.what()).find("/nonexistent/libnothing.so"), std::string::npos)
-            << error.what();
+    // A missing path, a missing bare name and a file that is not a library.
+    for (const char* file :
+         {"/nonexistent/libnothing.so", "libnothing-at-all.so", SHARED_LIBRARY_TEST_SOURCE}) {
+        try {
+            SharedLibrary library(file);
+            ADD_FAILURE() << "loaded " << file;
+        } catch (const platform::SharedLibraryError& error) {
+            EXPECT_NE(std::string(error.what()).find(file), std::string::npos) << error.what();
+        }
     }
-    EXPECT_THROW(SharedLibrary("libnothing-at-all.so"), platform::SharedLibraryError);
-    // A file that is not a library.
-    EXPECT_THROW(SharedLibrary(SHARED_LIBRARY_TEST_SOURCE), platform::SharedLibraryError);
-}
-
-TEST(SharedLibrary, MovingHandsOverTheLibrary) {
-    SharedLibrary first(fixture);
-    SharedLibrary second(std::move(first));
-    EXPECT_EQ(first.symbol("fixture_answer"), nullptr);
-    EXPECT_NE(second.symbol("fixture_answer"), nullptr);
-
-    SharedLibrary third("libm.so.6");
-    third = std::move(second); // releases libm's reference, takes the fixture's
-    EXPECT_NE(third.symbol("fixture_answer"), nullptr);
-    EXPECT_EQ(third.symbol("cos"), nullptr);
-    EXPECT_TRUE(isLoaded(fixture));
-    third = SharedLibrary("libm.so.6");
-    EXPECT_FALSE(isLoaded(fixture));
 }

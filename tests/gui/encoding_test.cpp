@@ -3,8 +3,8 @@
 #include "app/main_form.h"
 #include "app/option_sets.h"
 #include "app/program_windows.h"
+#include "encode/console_window.h"
 #include "encode/enc_form.h"
-#include "platform/console_window.h"
 #include "selection/directory_list.h"
 #include "selection/file_list.h"
 #include "tests/support/audio_tools.h"
@@ -321,7 +321,7 @@ TEST(Encoding, ShowEncoderOpensAConsoleWithTheEncodersOutputAndTheHouseEncoderRu
         QTimer watcher;
         QObject::connect(&watcher, &QTimer::timeout, [&] {
             for (QWidget* window : QApplication::topLevelWidgets()) {
-                if (auto* console = qobject_cast<platform::ConsoleWindow*>(window);
+                if (auto* console = qobject_cast<encode::ConsoleWindow*>(window);
                     console && console->isVisible())
                     seen.append(console->text());
             }

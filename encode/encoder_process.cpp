@@ -1,16 +1,14 @@
-#include "platform/encoder_process.h"
+#include "encode/encoder_process.h"
 
-#include "platform/command_line.h"
-#include "platform/console_window.h"
+#include "encode/console_window.h"
+#include "platform/process_start.h"
 
 #include <QEventLoop>
 #include <QPointer>
 #include <QProcess>
 #include <QStringDecoder>
 
-#include <unistd.h>
-
-namespace platform {
+namespace encode {
 
 namespace {
 
@@ -18,12 +16,13 @@ namespace {
 // notices when the parent has gone first.
 class ConsoleOwner {
 public:
-    explicit ConsoleOwner(ConsoleWindow* window) : window_(window) {}
+    ConsoleOwner() = default;
     ~ConsoleOwner() { delete window_.data(); }
     ConsoleOwner(const ConsoleOwner&) = delete;
     ConsoleOwner& operator=(const ConsoleOwner&) = delete;
 
     ConsoleWindow* get() const { return window_.data(); }
+    void open(const QString& title, QWidget* parent) { window_ = new ConsoleWindow(title, parent); }
 
 private:
     QPointer<ConsoleWindow> window_;
@@ -31,22 +30,17 @@ private:
 
 } // namespace
 
-int RunEncoder(const QString& commandLine, int show, QWidget* consoleParent) {
-    const ResolvedCommand command = resolveCommandLine(commandLine);
-    if (!command.found)
+int RunEncoder(const QString& program, const QString& commandLine, int show,
+               QWidget* consoleParent) {
+    // Declared before the process, whose output handler uses them.
+    ConsoleOwner console;
+    QStringDecoder decoder(QStringDecoder::System);
+    QProcess process;
+    if (!platform::prepareProgramStart(process, program, commandLine))
         return -1;
 
-    // Declared before the process, whose output handler uses them.
-    const bool showConsole = show == 1;
-    ConsoleOwner console(showConsole ? new ConsoleWindow(command.program, consoleParent) : nullptr);
-    QStringDecoder decoder(QStringDecoder::System);
-
-    QProcess process;
-    process.setProgram(command.program);
-    process.setArguments(command.arguments);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setChildProcessModifier([] { ::setsid(); });
-    if (showConsole) {
+    if (show == 1) {
+        console.open(process.program(), consoleParent);
         process.setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, [&] {
             const QString text = decoder(process.readAllStandardOutput());
@@ -79,4 +73,4 @@ int RunEncoder(const QString& commandLine, int show, QWidget* consoleParent) {
     return process.exitCode();
 }
 
-} // namespace platform
+} // namespace encode

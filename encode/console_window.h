@@ -5,7 +5,7 @@
 
 class QPlainTextEdit;
 
-namespace platform {
+namespace encode {
 
 // The window that shows a started program's console output while it runs. It cannot be closed
 // by the user: the program it belongs to cannot be cancelled either, and the window goes away
@@ -33,4 +33,4 @@ private:
     bool pendingReturn_ = false;
 };
 
-} // namespace platform
+} // namespace encode

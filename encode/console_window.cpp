@@ -1,4 +1,4 @@
-#include "platform/console_window.h"
+#include "encode/console_window.h"
 
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -8,7 +8,7 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
-namespace platform {
+namespace encode {
 
 namespace {
 
@@ -76,4 +76,4 @@ void ConsoleWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
 }
 
-} // namespace platform
+} // namespace encode

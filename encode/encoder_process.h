@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace encode {
+
+// Starts the program at its path with one command line and waits until it has ended.
+//
+// The line starts with the program's path; the rest of it is split into the arguments as a
+// Windows program's C runtime reads it (see platform/command_line.h). The program is never looked
+// for among the line's blank-delimited prefixes. The process starts as
+// platform::prepareProgramStart sets it up: in the current directory, with this program's
+// environment, in a session of its own and with an empty standard input.
+//
+// show == 1: a console window, a top-level window owned by consoleParent, shows the process's
+// standard output and error as they come, and goes away when the process has ended. Any other
+// value: no window, and the output is discarded.
+//
+// While waiting, events keep being processed, so windows repaint; keeping input away from other
+// windows is the job of the caller's modal window. Returns the exit code, or -1 when nothing
+// was started (a program that does not exist or cannot be run, a line that does not start with
+// it) or the process was ended by a signal.
+int RunEncoder(const QString& program, const QString& commandLine, int show,
+               QWidget* consoleParent);
+
+} // namespace encode

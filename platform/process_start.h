@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+class QProcess;
+
+namespace platform {
+
+// Sets a process up to start the program at its path with the arguments of a command line that
+// starts with that path (see argumentsAfterProgram): a relative path is taken from the current
+// directory and never looked for elsewhere. The process gets an empty standard input and a
+// session of its own, so signals meant for our terminal or process group do not reach it; it
+// starts in the current directory with this program's environment.
+// False, with the process left as it was, when the program is not an executable regular file
+// or the line does not start with its path.
+bool prepareProgramStart(QProcess& process, const QString& program, const QString& commandLine);
+
+} // namespace platform

@@ -1,0 +1,76 @@
+#!/bin/sh
+# Builds every libFuzzer target (fuzz_*) with clang in build-fuzz/ and runs each for SECONDS,
+# starting from a temporary copy of its seed corpus (fuzz/corpus/<name> beside its source).
+# Prints each target's executions and time; fails when any target finds a crash, and keeps
+# the crashing input in build-fuzz/crashes/<target>/.
+#   scripts/fuzz.sh SECONDS
+set -eu
+if [ $# -ne 1 ] || ! [ "$1" -gt 0 ] 2>/dev/null; then
+    echo "usage: $0 SECONDS" >&2
+    exit 2
+fi
+seconds=$1
+cd "$(dirname "$0")/.."
+jobs=$(nproc 2>/dev/null || echo 2)
+
+# The platform targets need Qt, so the GUI parts are configured; only fuzz targets are built.
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DSONABOX_FUZZ=ON -DSONABOX_WITH_GUI=ON >/dev/null
+# Makefiles list targets as "... name", Ninja as "name: phony"; Qt's code generators add
+# helper targets named <target>_autogen.
+targets=$(cmake --build build-fuzz --target help |
+    sed -n -E 's/^(\.\.\. )?(fuzz_[A-Za-z0-9_]+)(: .*)?$/\2/p' | grep -v '_autogen' | sort -u)
+if [ -z "$targets" ]; then
+    echo "fuzz: no fuzz_* targets" >&2
+    exit 1
+fi
+# shellcheck disable=SC2086 # one word per target
+cmake --build build-fuzz -j"$jobs" --target $targets
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT INT TERM
+failed=""
+summary=""
+for target in $targets; do
+    name=${target#fuzz_}
+    binary=$(find build-fuzz -type f -name "$target" -perm -u+x | head -n 1)
+    if [ -z "$binary" ]; then
+        echo "fuzz: $target was not built" >&2
+        failed="$failed $target"
+        continue
+    fi
+    seeds=$(find . -path ./build-fuzz -prune -o -path "*/fuzz/corpus/$name" -type d -print |
+        head -n 1)
+    corpus="$work/$name"
+    mkdir -p "$corpus"
+    if [ -n "$seeds" ]; then
+        cp -R "$seeds"/. "$corpus"/
+    else
+        echo "fuzz: $target has no seed corpus, starting empty" >&2
+    fi
+    log="$work/$name.log"
+    echo "fuzz: running $target for $seconds s"
+    start=$(date +%s)
+    status=0
+    "$binary" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+        -artifact_prefix="$work/$name-" "$corpus" >"$log" 2>&1 || status=$?
+    elapsed=$(($(date +%s) - start))
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+    rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)
+    line="$target: ${runs:-?} executions in $elapsed s (${rate:-?}/s)"
+    if [ "$status" -ne 0 ]; then
+        mkdir -p "build-fuzz/crashes/$target"
+        find "$work" -maxdepth 1 -type f -name "$name-*" -exec cp {} "build-fuzz/crashes/$target/" \;
+        tail -n 60 "$log" >&2
+        line="$line FAILED (exit $status, inputs in build-fuzz/crashes/$target/)"
+        failed="$failed $target"
+    fi
+    echo "$line"
+    summary="$summary$line
+"
+done
+printf '\nfuzz summary:\n%s' "$summary"
+if [ -n "$failed" ]; then
+    echo "fuzz: crashes in:$failed" >&2
+    exit 1
+fi
