@@ -2,6 +2,7 @@
 
 #include "encode/encoder_job.h"
 #include "encode/encoder_process.h"
+#include "widgets/flat_button.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -31,7 +32,8 @@ TEncForm::TEncForm(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("EncForm"));
     setWindowTitle(QStringLiteral("Encoding..."));
-    setFixedSize(225, 97);
+    // The Cancel button adds a row below the designed 225 x 97 client area.
+    setFixedSize(225, 97 + 28);
     setModal(true);
 
     Label2 = label(this, "Label2", QStringLiteral("Please wait, this will not take long..:-)"), 24,
@@ -49,6 +51,11 @@ TEncForm::TEncForm(QWidget* owner)
     Label3 = label(GroupBox2, "Label3", QStringLiteral("Target:"), 8, 14, 34, false);
     encoutfile = label(GroupBox2, "encoutfile", QString(), 48, 14, 169, true);
 
+    cancel = new widgets::FlatButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    cancel->setGeometry(75, 100, 75, 21);
+    connect(cancel, &QAbstractButton::clicked, this, &TEncForm::reject);
+
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     connect(Timer1, &QTimer::timeout, this, &TEncForm::Timer1Timer);
@@ -65,14 +72,21 @@ void TEncForm::Timer1Timer() {
         EncoderJob.CmdShow = QStringLiteral("0");
     const int show = EncoderJob.CmdShow.toInt();
     running_ = true;
-    outcome_.exitCode = RunEncoder(program_, EncoderJob.commandLine(), show, this);
+    outcome_.exitCode = RunEncoder(program_, EncoderJob.commandLine(), show, this, &control_);
+    outcome_.cancelled = control_.cancelled();
+    outcome_.lastLine = control_.lastLine();
     running_ = false;
     close();
 }
 
 void TEncForm::reject() {
-    if (!running_)
+    // While the encoder runs, the window closes by itself once the encoder has ended.
+    if (!running_) {
         QDialog::reject();
+        return;
+    }
+    control_.cancel();
+    cancel->setEnabled(false);
 }
 
 void TEncForm::closeEvent(QCloseEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "encode/encode_driver.h"
+#include "encode/encoder_process.h"
 
 #include <QDialog>
 #include <QPoint>
@@ -9,11 +10,15 @@
 class QLabel;
 class QTimer;
 
+namespace widgets {
+class FlatButton;
+}
+
 namespace encode {
 
 // The encoding progress window. Its first timer tick runs the job record's command line and
 // waits until the encoder has ended, repainting meanwhile; then the window closes itself. It
-// offers no way to close it before that.
+// cannot be closed before that; its Cancel button, or Escape, ends the encoder.
 class TEncForm : public QDialog {
     Q_OBJECT
 public:
@@ -33,6 +38,7 @@ public:
     QLabel* Label3 = nullptr;
     QLabel* encoutfile = nullptr;
     QTimer* Timer1 = nullptr;
+    widgets::FlatButton* cancel = nullptr;
 
     void reject() override;
 
@@ -42,6 +48,7 @@ protected:
 private:
     QString program_;
     bool running_ = false;
+    EncoderRunControl control_;
     EncoderRun outcome_;
 };
 

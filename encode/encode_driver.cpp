@@ -75,8 +75,11 @@ private:
         }
         const auto before = platform::modificationTime(file.output);
         const auto start = std::chrono::system_clock::now();
-        if (request_.encoder->programCopiedForEachRun)
-            platform::copyFileReplacing(presence_, program_);
+        // An installed program folder may be read-only: then the program that lies there runs.
+        // A program that was there before the batch stays there.
+        const bool copied = request_.encoder->programCopiedForEachRun &&
+                            !platform::fileExists(program_) &&
+                            platform::copyFileReplacing(presence_, program_);
         const EncodeContext context{request_.programDir, request_.options.outputDirectory,
                                     request_.options.showEncoder, position, count};
         EncodeFileRun encoded;
@@ -84,10 +87,12 @@ private:
             encoded = EncodeFile(progress_, context, program_, source, request_.options.mode,
                                  request_.options.bitrate, request_.options.layer);
         } catch (...) {
-            removeProgramCopy();
+            if (copied)
+                platform::deleteFile(program_);
             throw;
         }
-        removeProgramCopy();
+        if (copied)
+            platform::deleteFile(program_);
         file.ran = true;
         const bool written = writtenByThisRun(file.output, before, start);
         if (written)
@@ -116,11 +121,6 @@ private:
         if (request_.deleteSource)
             file.sourceDeleted = platform::deleteFile(source);
         return file;
-    }
-
-    void removeProgramCopy() {
-        if (request_.encoder->programCopiedForEachRun)
-            platform::deleteFile(program_);
     }
 
     const EncodeBatchRequest& request_;

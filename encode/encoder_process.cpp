@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QStringDecoder>
+#include <QTimer>
 
 namespace encode {
 
@@ -28,13 +29,47 @@ private:
     QPointer<ConsoleWindow> window_;
 };
 
+// Keeps the end of what the encoder writes, enough for its last line.
+class OutputTail {
+public:
+    void append(const QString& text) {
+        tail_ += text;
+        if (tail_.size() > kKept)
+            tail_ = tail_.right(kKept);
+    }
+    QString lastLine() const {
+        const QStringList lines = tail_.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
+            if (!line->trimmed().isEmpty())
+                return line->trimmed();
+        }
+        return QString();
+    }
+
+private:
+    static constexpr qsizetype kKept = 4096;
+    QString tail_;
+};
+
+constexpr int kKillDelayMs = 2000;
+
 } // namespace
 
-int RunEncoder(const QString& program, const QString& commandLine, int show,
-               QWidget* consoleParent) {
+void EncoderRunControl::cancel() {
+    if (!process_ || process_->state() == QProcess::NotRunning)
+        return;
+    cancelled_ = true;
+    process_->terminate();
+    QProcess* process = process_;
+    QTimer::singleShot(kKillDelayMs, process, [process] { process->kill(); });
+}
+
+int RunEncoder(const QString& program, const QString& commandLine, int show, QWidget* consoleParent,
+               EncoderRunControl* control) {
     // Declared before the process, whose output handler uses them.
     ConsoleOwner console;
     QStringDecoder decoder(QStringDecoder::System);
+    OutputTail tail;
     QProcess process;
     if (!platform::prepareProgramStart(process, program, commandLine))
         return -1;
@@ -44,14 +79,20 @@ int RunEncoder(const QString& program, const QString& commandLine, int show,
         process.setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, [&] {
             const QString text = decoder(process.readAllStandardOutput());
+            tail.append(text);
             if (ConsoleWindow* window = console.get())
                 window->appendOutput(text);
         });
     } else {
         process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(QProcess::nullDevice());
+        QObject::connect(&process, &QProcess::readyReadStandardError, &process,
+                         [&] { tail.append(decoder(process.readAllStandardError())); });
     }
 
+    if (control) {
+        control->process_ = &process;
+        control->cancelled_ = false;
+    }
     QEventLoop loop;
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     process.start();
@@ -68,6 +109,10 @@ int RunEncoder(const QString& program, const QString& commandLine, int show,
     if (process.state() != QProcess::NotRunning)
         process.waitForFinished(-1);
 
+    if (show != 1)
+        tail.append(decoder(process.readAllStandardError()));
+    if (control)
+        control->lastLine_ = tail.lastLine();
     if (process.exitStatus() == QProcess::CrashExit)
         return -1;
     return process.exitCode();

@@ -1,10 +1,28 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 
+class QProcess;
 class QWidget;
 
 namespace encode {
+
+// What a caller can do with a run while it waits, and learns of it afterwards.
+class EncoderRunControl {
+public:
+    // Ends the running encoder: SIGTERM at once, SIGKILL when it is still there 2 s later.
+    void cancel();
+    bool cancelled() const { return cancelled_; }
+    // The last non-empty line the encoder wrote (its error output when it runs hidden).
+    const QString& lastLine() const { return lastLine_; }
+
+private:
+    friend int RunEncoder(const QString&, const QString&, int, QWidget*, EncoderRunControl*);
+    QPointer<QProcess> process_;
+    bool cancelled_ = false;
+    QString lastLine_;
+};
 
 // Starts the program at its path with one command line and waits until it has ended.
 //
@@ -22,7 +40,7 @@ namespace encode {
 // windows is the job of the caller's modal window. Returns the exit code, or -1 when nothing
 // was started (a program that does not exist or cannot be run, a line that does not start with
 // it) or the process was ended by a signal.
-int RunEncoder(const QString& program, const QString& commandLine, int show,
-               QWidget* consoleParent);
+int RunEncoder(const QString& program, const QString& commandLine, int show, QWidget* consoleParent,
+               EncoderRunControl* control = nullptr);
 
 } // namespace encode

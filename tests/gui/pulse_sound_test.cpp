@@ -115,12 +115,11 @@ QString timeline(const Pcm& pcm, double loudDbfs) {
     return kinds;
 }
 
-using Button = widgets::FlatButton* app::TMainForm::*;
 struct PreviewCase {
     const char *name, *file, *page;
-    selection::DirectoryList* app::TMainForm::*dirlist;
-    selection::FileList* app::TMainForm::*flist;
-    Button play, pause, goOn, stop; // goOn: what continues a paused preview
+    // Object names of the browser, its file list and the row's buttons; goOn continues a paused
+    // preview.
+    const char *dirlist, *flist, *play, *pause, *goOn, *stop;
 };
 
 } // namespace
@@ -136,12 +135,11 @@ TEST(PulseSound, PreviewsPlayPauseAndStopATone) {
     makeWav(sounds + "/tone.wav", 4, kRate, 2);
     makeMp3(sounds + "/tone.mp3", 4, kRate, 2, 192);
     app::TMainForm* form = world.start();
-    using F = app::TMainForm;
     const PreviewCase cases[] = {
-        {"WAV preview", "tone.wav", "Encode (wav 2 mp3)", &F::encdirlist, &F::encflist, &F::encplay,
-         &F::encpause, &F::encpause, &F::encstop},
-        {"MP3 preview", "tone.mp3", "Decode (mp3 2 wav)", &F::decdirlist, &F::decflist, &F::decplay,
-         &F::decpause, &F::decplay, &F::decstop},
+        {"WAV preview", "tone.wav", "Encode (wav 2 mp3)", "encdirlist", "encflist", "encplay",
+         "encpause", "encpause", "encstop"},
+        {"MP3 preview", "tone.mp3", "Decode (mp3 2 wav)", "decdirlist", "decflist", "decplay",
+         "decpause", "decplay", "decstop"},
     };
     for (const PreviewCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -152,8 +150,8 @@ TEST(PulseSound, PreviewsPlayPauseAndStopATone) {
         const Tone source = measure(readPcm(reference), kRate / 2, kRate * 2);
         ASSERT_NEAR(source.hz, kToneHz, 0.5) << "the measurement itself is off";
         form->showPage(c.page);
-        (form->*c.dirlist)->setDirectory(sounds);
-        selectRows(*(form->*c.flist), {0});
+        form->findChild<selection::DirectoryList*>(c.dirlist)->setDirectory(sounds);
+        selectRows(*form->findChild<selection::FileList*>(c.flist), {0});
         sharedDialogs().reset();
         // Silence before Play; sound, silence while paused, sound again, silence after Stop to the
         // end, each for most of its second; edges under 40 ms. A dropout (the sound starved on an
@@ -173,7 +171,7 @@ TEST(PulseSound, PreviewsPlayPauseAndStopATone) {
             QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(recording).size() > 0, 5000);
             for (const auto& [button, ms] :
                  {std::pair{c.play, 1000}, {c.pause, 1000}, {c.goOn, 1000}, {c.stop, 800}}) {
-                click(form->*button);
+                click(form->findChild<QWidget*>(button));
                 QTest::qWait(ms);
             }
             recorder.process.terminate();
