@@ -3,6 +3,7 @@
 #include "app/codec_change.h"
 #include "app/option_sets.h"
 #include "app/settings_file.h"
+#include "app/shortcut_priority.h"
 #include "decode/decode_batch.h"
 #include "decode/mp3_preview.h"
 #include "encode/encode_batch.h"
@@ -20,6 +21,7 @@
 #include "selection/drive_box.h"
 #include "selection/file_list.h"
 #include "selection/filemod.h"
+#include "selection/queue_drop.h"
 #include "widgets/flat_button.h"
 #include "widgets/hyperlink_label.h"
 
@@ -132,13 +134,16 @@ void TMainForm::FormCreate(const QString& pathToDll) {
 void TMainForm::wire() {
     connect(MainBoard, &QTabWidget::currentChanged, this, &TMainForm::MainBoardChange);
     connect(Exitprog, &QAction::triggered, this, &TMainForm::ExitprogClick);
+    giveShortcutPriority(*Exitprog, {Codec, Mode, Bitrate, Layer});
     connect(nfofile1, &QAction::triggered, this, &TMainForm::nfofile1Click);
     connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
     connect(eegg, &widgets::DoubleClickLabel::doubleClicked, this, &TMainForm::eeggDblClick);
 
-    // Only the user's choices and typing run CodecChange; start-up runs it once by itself.
+    // Every change of the Codec text runs CodecChange, completions included, so the boxes
+    // always hold the options of the encoder the text names; choosing the shown entry again
+    // re-applies its set.
     connect(Codec, &QComboBox::activated, this, &TMainForm::CodecChange);
-    connect(Codec->lineEdit(), &QLineEdit::textEdited, this, &TMainForm::CodecChange);
+    connect(Codec, &QComboBox::editTextChanged, this, &TMainForm::CodecChange);
 
     connect(encdrive, &selection::DriveBox::driveChanged, this, &TMainForm::encdriveChange);
     connect(decDrive, &selection::DriveBox::driveChanged, this, &TMainForm::decDriveChange);
@@ -167,6 +172,11 @@ void TMainForm::wire() {
     connect(decpause1, &QAbstractButton::clicked, this, &TMainForm::decpause1Click);
     connect(decstop1, &QAbstractButton::clicked, this, &TMainForm::decstop1Click);
     connect(decgetdir, &QAbstractButton::clicked, this, &TMainForm::decgetdirClick);
+
+    selection::acceptFileDrops(*encodelist, *encflist, fullname, dialogs_,
+                               QStringLiteral("No WAV files among the dropped files"));
+    selection::acceptFileDrops(*decodelist, *decflist, fullname, dialogs_,
+                               QStringLiteral("No MP3 files among the dropped files"));
 }
 
 void TMainForm::showPage(const QString& caption) {

@@ -19,6 +19,10 @@ enum CodecPosition { kHouseEncoder = 0, kBladeEnc = 1, kPlugger = 2 };
 // The Codec box's three entries: each encoder's name, three blanks and a credit.
 QStringList codecEntries();
 
+// A stored Codec text as the program applies it: an entry text of an earlier version becomes
+// the same encoder's entry text now; any other text stays as it is.
+QString currentCodecText(const QString& stored);
+
 // "  32 Kbit/s", "128 Kbit/s": two-digit rates get two leading blanks.
 QString bitrateText(int kbps);
 
