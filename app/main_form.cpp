@@ -139,9 +139,8 @@ void TMainForm::wire() {
     connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
     connect(eegg, &widgets::DoubleClickLabel::doubleClicked, this, &TMainForm::eeggDblClick);
 
-    // Every change of the Codec text runs CodecChange, completions included, so the boxes
-    // always hold the options of the encoder the text names; choosing the shown entry again
-    // re-applies its set.
+    // Every change of the Codec text runs CodecChange, the completer's included, so an entry
+    // text applies its set the moment it shows; choosing the shown entry again re-applies it.
     connect(Codec, &QComboBox::activated, this, &TMainForm::CodecChange);
     connect(Codec, &QComboBox::editTextChanged, this, &TMainForm::CodecChange);
 

@@ -11,16 +11,48 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QHash>
+#include <QList>
 #include <QListWidget>
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
+#include <utility>
 
 namespace selection {
 
 namespace {
+
+// What a drop of these URLs queues, as directory and name pairs, in drop order: a local file
+// when its folder's file list would show it under the mask, and a local folder's files that the
+// mask matches (not those of its sub-folders), in the file list's name order. Anything else is
+// skipped.
+QList<std::pair<QString, QString>> droppedFilesMatching(const QList<QUrl>& urls,
+                                                        const QString& mask) {
+    QHash<QString, QStringList> listed;
+    auto listing = [&](const QString& folder) -> const QStringList& {
+        auto known = listed.find(folder);
+        if (known == listed.end())
+            known = listed.insert(folder, platform::filesMatching(folder, mask));
+        return *known;
+    };
+    QList<std::pair<QString, QString>> found;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile())
+            continue;
+        const QString path = QDir::cleanPath(url.toLocalFile());
+        if (platform::isReadableDirectory(path)) {
+            for (const QString& name : listing(path))
+                found.append({path, name});
+            continue;
+        }
+        const QFileInfo file(path);
+        if (listing(file.absolutePath()).contains(file.fileName()))
+            found.append({file.absolutePath(), file.fileName()});
+    }
+    return found;
+}
 
 bool offersLocalFiles(const QMimeData* data) {
     if (!data || !data->hasUrls())
@@ -96,32 +128,6 @@ private:
 };
 
 } // namespace
-
-QList<std::pair<QString, QString>> droppedFilesMatching(const QList<QUrl>& urls,
-                                                        const QString& mask) {
-    QHash<QString, QStringList> listed;
-    auto listing = [&](const QString& folder) -> const QStringList& {
-        auto known = listed.find(folder);
-        if (known == listed.end())
-            known = listed.insert(folder, platform::filesMatching(folder, mask));
-        return *known;
-    };
-    QList<std::pair<QString, QString>> found;
-    for (const QUrl& url : urls) {
-        if (!url.isLocalFile())
-            continue;
-        const QString path = QDir::cleanPath(url.toLocalFile());
-        if (platform::isReadableDirectory(path)) {
-            for (const QString& name : listing(path))
-                found.append({path, name});
-            continue;
-        }
-        const QFileInfo file(path);
-        if (listing(file.absolutePath()).contains(file.fileName()))
-            found.append({file.absolutePath(), file.fileName()});
-    }
-    return found;
-}
 
 void acceptFileDrops(QListWidget& queue, const FileList& files, QStringList& fullname,
                      platform::Dialogs& dialogs, const QString& nothingMatches) {
