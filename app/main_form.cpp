@@ -30,7 +30,6 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
 #include <QSignalBlocker>
