@@ -3,6 +3,7 @@
 #include "app/codec_change.h"
 #include "app/option_sets.h"
 #include "app/settings_file.h"
+#include "app/shortcut_priority.h"
 #include "decode/decode_driver.h"
 #include "decode/mp3_preview.h"
 #include "encode/wav_preview.h"
@@ -19,6 +20,7 @@
 #include "selection/drive_box.h"
 #include "selection/file_list.h"
 #include "selection/filemod.h"
+#include "selection/queue_drop.h"
 #include "widgets/error_report.h"
 #include "widgets/flat_button.h"
 #include "widgets/hyperlink_label.h"
@@ -28,7 +30,6 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -135,13 +136,15 @@ void TMainForm::wire() {
     };
     connect(MainBoard, &QTabWidget::currentChanged, this, on(&TMainForm::MainBoardChange));
     connect(Exitprog, &QAction::triggered, this, on(&TMainForm::ExitprogClick));
+    giveShortcutPriority(*Exitprog, {Codec, Mode, Bitrate, Layer});
     connect(nfofile1, &QAction::triggered, this, on(&TMainForm::nfofile1Click));
     connect(About1, &QAction::triggered, this, on(&TMainForm::About1Click));
     connect(eegg, &widgets::DoubleClickLabel::doubleClicked, this, on(&TMainForm::eeggDblClick));
 
-    // Only the user's choices and typing run CodecChange; start-up runs it once by itself.
+    // Every change of the Codec text runs CodecChange, the completer's included, so an entry
+    // text applies its set the moment it shows; choosing the shown entry again re-applies it.
     connect(Codec, &QComboBox::activated, this, on(&TMainForm::CodecChange));
-    connect(Codec->lineEdit(), &QLineEdit::textEdited, this, on(&TMainForm::CodecChange));
+    connect(Codec, &QComboBox::editTextChanged, this, on(&TMainForm::CodecChange));
 
     connect(encdrive, &selection::DriveBox::driveChanged, this, on(&TMainForm::encdriveChange));
     connect(decDrive, &selection::DriveBox::driveChanged, this, on(&TMainForm::decDriveChange));
@@ -170,6 +173,11 @@ void TMainForm::wire() {
     connect(decpause1, &QAbstractButton::clicked, this, on(&TMainForm::decpause1Click));
     connect(decstop1, &QAbstractButton::clicked, this, on(&TMainForm::decstop1Click));
     connect(decgetdir, &QAbstractButton::clicked, this, on(&TMainForm::decgetdirClick));
+
+    selection::acceptFileDrops(*encodelist, *encflist, fullname, dialogs_,
+                               QStringLiteral("No WAV files among the dropped files"));
+    selection::acceptFileDrops(*decodelist, *decflist, fullname, dialogs_,
+                               QStringLiteral("No MP3 files among the dropped files"));
 }
 
 void TMainForm::showPage(const QString& caption) {

@@ -3,6 +3,7 @@
 #include "app/main_form.h"
 
 #include "app/option_sets.h"
+#include "app/output_directory.h"
 #include "platform/paths.h"
 #include "selection/directory_list.h"
 #include "selection/drive_box.h"
@@ -54,7 +55,7 @@ QComboBox* optionBox(QWidget* parent, const char* name, int y, const QStringList
 }
 
 QLabel* outputDirectory(QWidget* parent, const char* name) {
-    auto* label = new QLabel(QStringLiteral("c:\\"), parent);
+    auto* label = new QLabel(initialOutputDirectory(), parent);
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setTextFormat(Qt::PlainText);
     return place(label, name, 8, 16, 145, 17);
@@ -104,6 +105,8 @@ WorkPage buildWorkPage(const WorkPageNames& n) {
     w.directories = place(new selection::DirectoryList(w.page), n.directories, 8, 32, 145, 193);
     w.files = place(new selection::FileList(QString::fromLatin1(n.mask), w.page), n.files, 160, 8,
                     145, 193);
+    QObject::connect(w.files, &selection::FileList::upRequested, w.directories,
+                     &selection::DirectoryList::goUp);
     w.add = button(w.page, n.add, ">>", 312, 160, 23);
     w.remove = button(w.page, n.remove, "<<", 312, 184, 25);
     w.queue = place(new QListWidget(w.page), n.queue, 344, 8, 145, 193);

@@ -17,9 +17,15 @@ QString trimmedOfControls(const QString& text) {
 } // namespace
 
 QStringList codecEntries() {
-    return {QStringLiteral("Korvo   built on LAME and TwoLAME"),
-            QStringLiteral("BladeEnc   built on LAME"),
+    return {QStringLiteral("Korvo   LAME, TwoLAME"), QStringLiteral("BladeEnc   built on LAME"),
             QStringLiteral("Plugger +   built on LAME")};
+}
+
+QString currentCodecText(const QString& stored) {
+    // Earlier versions credited the house encoder at a length the box could not show.
+    if (stored == QStringLiteral("Korvo   built on LAME and TwoLAME"))
+        return codecEntries()[encode::codecPosition(encode::Encoder::House)];
+    return stored;
 }
 
 QStringList allModes() {

@@ -18,6 +18,10 @@ inline const QString kLayerPrompt = QStringLiteral("MPEG Layer");
 // The Codec box's three entries: each encoder's name, three blanks and a credit.
 QStringList codecEntries();
 
+// A stored Codec text as the program applies it: an entry text of an earlier version becomes
+// the same encoder's entry text now; any other text stays as it is.
+QString currentCodecText(const QString& stored);
+
 QStringList allModes();
 QStringList allLayers();
 QStringList initialBitrates();

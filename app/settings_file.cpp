@@ -1,5 +1,7 @@
 #include "app/settings_file.h"
 
+#include "app/option_sets.h"
+#include "app/output_directory.h"
 #include "platform/profile_file.h"
 #include "platform/volumes.h"
 #include "selection/directory_list.h"
@@ -46,14 +48,14 @@ void loadSettings(const QString& file, SettingsWidgets& w, const QString& progra
     auto read = [&](const QString& section, const QString& key) {
         return platform::readProfileString(file, section, key, QString());
     };
-    w.Codec.setEditText(read(kEncoder, "Codec"));
+    w.Codec.setEditText(currentCodecText(read(kEncoder, "Codec")));
     w.Mode.setEditText(read(kEncoder, "Mode"));
     w.Bitrate.setEditText(read(kEncoder, "Bitrate"));
     w.Layer.setEditText(read(kEncoder, "Layer"));
     w.deletesource.setChecked(checkedValue(read(kEncoder, "Delsource")));
     w.showenc.setChecked(checkedValue(read(kEncoder, "ShowEnc")));
-    w.encout.setText(read(kEncoder, "Output"));
-    w.decout.setText(read(kDecoder, "Output"));
+    w.encout.setText(storedOutputDirectory(read(kEncoder, "Output")));
+    w.decout.setText(storedOutputDirectory(read(kDecoder, "Output")));
     loadBrowser(file, "Encoder", w.encdrive, w.encdirlist, programDir);
     loadBrowser(file, "Decoder", w.decDrive, w.decdirlist, programDir);
 }

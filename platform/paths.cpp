@@ -1,5 +1,6 @@
 #include "platform/paths.h"
 
+#include <QDir>
 #include <QFile>
 
 namespace platform {
@@ -12,6 +13,10 @@ QString withSeparator(const QString& directory) {
     if (directory.endsWith(separator()))
         return directory;
     return directory + separator();
+}
+
+QString homeDirectory() {
+    return withSeparator(QDir::homePath());
 }
 
 QString joinPath(const QString& directory, const QString& name) {

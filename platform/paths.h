@@ -13,6 +13,9 @@ QString separator();
 // Appends the separator unless the text already ends in one (a root such as "/" does).
 QString withSeparator(const QString& directory);
 
+// The user's home directory, ending in the separator.
+QString homeDirectory();
+
 // The directory with the separator where needed, then the name.
 QString joinPath(const QString& directory, const QString& name);
 

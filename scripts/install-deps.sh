@@ -1,7 +1,14 @@
 #!/bin/sh
 # Installs every Debian 12 package that building, running and testing Sonabox needs.
-# Run as root.
+# Runs as root; started by another user, it runs itself again through sudo.
 set -eu
+if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null 2>&1; then
+        echo "$0: run this as root (sudo is not installed)" >&2
+        exit 1
+    fi
+    exec sudo sh "$0" "$@"
+fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update
 apt-get install -y --no-install-recommends \

@@ -14,11 +14,16 @@ void addSelectedFiles(const DirectoryList& directories, FileList& files, QListWi
         const QListWidgetItem* entry = files.item(row);
         if (!entry->isSelected())
             continue;
-        fullname.append(platform::joinPath(directories.directory(), entry->text()));
-        queue.addItem(entry->text());
+        appendToQueue(queue, fullname, directories.directory(), entry->text());
     }
     keepCurrentEntry(queue);
     files.reread();
+}
+
+void appendToQueue(QListWidget& queue, QStringList& fullname, const QString& directory,
+                   const QString& name) {
+    fullname.append(platform::joinPath(directory, name));
+    queue.addItem(name);
 }
 
 void removeSelectedEntries(QListWidget& queue, QStringList& fullname) {

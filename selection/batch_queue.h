@@ -19,6 +19,11 @@ class FileList;
 void addSelectedFiles(const DirectoryList& directories, FileList& files, QListWidget& queue,
                       QStringList& fullname);
 
+// Appends one file to the queue (its bare name) and to `fullname` (its full path, directory and
+// name joined as ">>" joins them).
+void appendToQueue(QListWidget& queue, QStringList& fullname, const QString& directory,
+                   const QString& name);
+
 // Takes the selected entries out of the queue and the same positions out of `fullname`; the
 // entries that stay keep their order.
 void removeSelectedEntries(QListWidget& queue, QStringList& fullname);

@@ -7,13 +7,40 @@
 #include "platform/working_directory.h"
 
 #include <QKeyEvent>
+#include <QStyledItemDelegate>
 
 namespace selection {
 
 namespace {
 
 constexpr int kPathRole = Qt::UserRole;
+constexpr int kDepthRole = Qt::UserRole + 1;
+// Each level is indented by the width of this many blanks.
 constexpr int kIndentStep = 2;
+
+// Draws each entry indented by its depth. The indent is not part of the entry's text, so typing
+// a name's first letters finds it.
+class IndentDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem indented = option;
+        indented.rect.setLeft(option.rect.left() + indent(option, index));
+        QStyledItemDelegate::paint(painter, indented, index);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(indent(option, index), 0);
+    }
+
+private:
+    static int indent(const QStyleOptionViewItem& option, const QModelIndex& index) {
+        return index.data(kDepthRole).toInt() *
+               option.fontMetrics.horizontalAdvance(QString(kIndentStep, QLatin1Char(' ')));
+    }
+};
 
 QString normalised(QString directory) {
     while (directory.size() > 1 && directory.endsWith(platform::separator()))
@@ -23,9 +50,10 @@ QString normalised(QString directory) {
 
 QListWidgetItem* addEntry(QListWidget& list, const QString& caption, const QString& path,
                           int depth) {
-    list.addItem(QString(depth * kIndentStep, QLatin1Char(' ')) + caption);
+    list.addItem(caption);
     QListWidgetItem* item = list.item(list.count() - 1);
     item->setData(kPathRole, path);
+    item->setData(kDepthRole, depth);
     return item;
 }
 
@@ -33,6 +61,7 @@ QListWidgetItem* addEntry(QListWidget& list, const QString& caption, const QStri
 
 DirectoryList::DirectoryList(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setItemDelegate(new IndentDelegate(this));
     drives_ = platform::mountedVolumes();
     directory_ = normalised(platform::currentDirectory());
     fill();
@@ -66,9 +95,21 @@ void DirectoryList::setDrive(const QString& drive) {
     setDirectory(drive);
 }
 
+bool DirectoryList::goUp() {
+    const QString root = drive();
+    if (directory_ == root)
+        return false;
+    const qsizetype cut = directory_.lastIndexOf(platform::separator());
+    return setDirectory(cut <= root.size() ? root : directory_.left(cut));
+}
+
 void DirectoryList::keyPressEvent(QKeyEvent* event) {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentItem()) {
         openEntry(currentItem());
+        return;
+    }
+    if (event->key() == Qt::Key_Backspace && event->modifiers() == Qt::NoModifier) {
+        goUp();
         return;
     }
     QListWidget::keyPressEvent(event);

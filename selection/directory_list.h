@@ -7,7 +7,8 @@ namespace selection {
 
 // The directory tree of one drive, shown as a classic directory list: the current directory's
 // path from the drive's root down, then its sub-directories. A double-click or Enter opens an
-// entry. The list keeps the working directory at the directory it shows, and a new list starts
+// entry, Backspace goes up one directory, and typing a name's first letters moves to it. The
+// list keeps the working directory at the directory it shows, and a new list starts
 // at the working directory. `directoryChanged` follows every change, by the user or the program.
 class DirectoryList : public QListWidget {
     Q_OBJECT
@@ -23,6 +24,10 @@ public:
     QString drive() const;
     // Moves to a drive: to the working directory when that lies on the drive, else its root.
     void setDrive(const QString& drive);
+
+    // Moves to the parent directory, as Backspace does; not above the drive's root. False when
+    // nothing changed.
+    bool goUp();
 
 signals:
     void directoryChanged();

@@ -4,6 +4,8 @@
 #include "platform/paths.h"
 #include "platform/working_directory.h"
 
+#include <QKeyEvent>
+
 namespace selection {
 
 FileList::FileList(const QString& mask, QWidget* parent) : QListWidget(parent), mask_(mask) {
@@ -29,6 +31,14 @@ QString FileList::fileName() const {
     if (!current || !current->isSelected())
         return QString();
     return platform::joinPath(directory_, current->text());
+}
+
+void FileList::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Backspace && event->modifiers() == Qt::NoModifier) {
+        emit upRequested();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 void keepCurrentEntry(QListWidget& list) {

@@ -6,7 +6,8 @@ namespace selection {
 
 // The files of one directory that match a mask, by name, several selectable at once. The
 // current entry (the focus mark) is kept apart from the selection. Every reread makes the
-// list's directory the working directory and empties the selection.
+// list's directory the working directory and empties the selection. Typing a name's first
+// letters moves to it; Backspace asks for the parent directory (`upRequested`).
 class FileList : public QListWidget {
     Q_OBJECT
 public:
@@ -21,6 +22,12 @@ public:
 
     // The path of the current entry when it is also selected; empty otherwise.
     QString fileName() const;
+
+signals:
+    void upRequested();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString mask_;

@@ -86,7 +86,7 @@ TEST(MainWindow, FirstStartOpensOnConfigureWithPromptsAndWritesThemOnClose) {
     EXPECT_TRUE(ui(form).showenc->isEnabled());
     EXPECT_FALSE(ui(form).deletesource->isChecked());
     EXPECT_FALSE(ui(form).showenc->isChecked());
-    EXPECT_EQ(ui(form).encout->text(), "c:\\");
+    EXPECT_EQ(ui(form).encout->text(), platform::homeDirectory());
     EXPECT_EQ(form->ProgramDir(), world.programDir() + "/");
     EXPECT_TRUE(sharedDialogs().messages.empty() ||
                 sharedDialogs().messages.front().text.contains("Decoding disabled"));

@@ -1,0 +1,17 @@
+#include "app/output_directory.h"
+
+#include "platform/paths.h"
+
+namespace app {
+
+QString initialOutputDirectory() {
+    return platform::homeDirectory();
+}
+
+QString storedOutputDirectory(const QString& stored) {
+    if (stored.compare(QStringLiteral("c:\\"), Qt::CaseInsensitive) == 0)
+        return initialOutputDirectory();
+    return stored;
+}
+
+} // namespace app

@@ -1,0 +1,139 @@
+#include "selection/queue_drop.h"
+
+#include "platform/dialogs.h"
+#include "platform/directory_listing.h"
+#include "platform/file_system.h"
+#include "selection/batch_queue.h"
+#include "selection/file_list.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QHash>
+#include <QList>
+#include <QListWidget>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <utility>
+
+namespace selection {
+
+namespace {
+
+// What a drop of these URLs queues, as directory and name pairs, in drop order: a local file
+// when its folder's file list would show it under the mask, and a local folder's files that the
+// mask matches (not those of its sub-folders), in the file list's name order. Anything else is
+// skipped.
+QList<std::pair<QString, QString>> droppedFilesMatching(const QList<QUrl>& urls,
+                                                        const QString& mask) {
+    QHash<QString, QStringList> listed;
+    auto listing = [&](const QString& folder) -> const QStringList& {
+        auto known = listed.find(folder);
+        if (known == listed.end())
+            known = listed.insert(folder, platform::filesMatching(folder, mask));
+        return *known;
+    };
+    QList<std::pair<QString, QString>> found;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile())
+            continue;
+        const QString path = QDir::cleanPath(url.toLocalFile());
+        if (platform::isReadableDirectory(path)) {
+            for (const QString& name : listing(path))
+                found.append({path, name});
+            continue;
+        }
+        const QFileInfo file(path);
+        if (listing(file.absolutePath()).contains(file.fileName()))
+            found.append({file.absolutePath(), file.fileName()});
+    }
+    return found;
+}
+
+bool offersLocalFiles(const QMimeData* data) {
+    if (!data || !data->hasUrls())
+        return false;
+    const QList<QUrl> urls = data->urls();
+    return std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+}
+
+// The drop's files are copied into the queue, never moved: a file manager that is told "move"
+// deletes its originals.
+bool takeAsCopy(QDropEvent& event) {
+    if (!(event.possibleActions() & Qt::CopyAction))
+        return false;
+    event.setDropAction(Qt::CopyAction);
+    event.accept();
+    return true;
+}
+
+class QueueDrop : public QObject {
+public:
+    QueueDrop(QListWidget& queue, const FileList& files, QStringList& fullname,
+              platform::Dialogs& dialogs, const QString& nothingMatches)
+        : QObject(&queue), queue_(queue), files_(files), fullname_(fullname), dialogs_(dialogs),
+          nothingMatches_(nothingMatches) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto& drag = static_cast<QDropEvent&>(*event);
+            if (!(takesInput() && offersLocalFiles(drag.mimeData()) && takeAsCopy(drag)))
+                drag.ignore();
+            return true;
+        }
+        case QEvent::Drop:
+            drop(static_cast<QDropEvent&>(*event));
+            return true;
+        default:
+            return QObject::eventFilter(watched, event);
+        }
+    }
+
+private:
+    bool takesInput() const { return queue_.isEnabled() && !QApplication::activeModalWidget(); }
+
+    void drop(QDropEvent& event) {
+        if (!takesInput() || !offersLocalFiles(event.mimeData()) ||
+            !(event.possibleActions() & Qt::CopyAction)) {
+            event.ignore();
+            return;
+        }
+        const auto found = droppedFilesMatching(event.mimeData()->urls(), files_.mask());
+        if (found.isEmpty()) {
+            event.ignore();
+            // The box waits until the drop has ended: the file manager must not wait for it.
+            QTimer::singleShot(0, this, [this] {
+                platform::showError(dialogs_, queue_.window(), nothingMatches_);
+            });
+            return;
+        }
+        takeAsCopy(event);
+        for (const auto& [directory, name] : found)
+            appendToQueue(queue_, fullname_, directory, name);
+        keepCurrentEntry(queue_);
+    }
+
+    QListWidget& queue_;
+    const FileList& files_;
+    QStringList& fullname_;
+    platform::Dialogs& dialogs_;
+    QString nothingMatches_;
+};
+
+} // namespace
+
+void acceptFileDrops(QListWidget& queue, const FileList& files, QStringList& fullname,
+                     platform::Dialogs& dialogs, const QString& nothingMatches) {
+    queue.viewport()->setAcceptDrops(true);
+    queue.viewport()->installEventFilter(
+        new QueueDrop(queue, files, fullname, dialogs, nothingMatches));
+}
+
+} // namespace selection

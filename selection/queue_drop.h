@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QListWidget;
+
+namespace platform {
+class Dialogs;
+}
+
+namespace selection {
+
+class FileList;
+
+// Lets files dropped from a file manager onto the queue join it as ">>" adds them, matched under
+// the file list's mask. When nothing dropped matches, an error box says `nothingMatches`. While
+// the queue takes no input (a batch runs), drops are refused.
+void acceptFileDrops(QListWidget& queue, const FileList& files, QStringList& fullname,
+                     platform::Dialogs& dialogs, const QString& nothingMatches);
+
+} // namespace selection

@@ -1,0 +1,234 @@
+// A new user's first minutes on the real window: home-folder defaults, typed Codec text, Ctrl+X,
+// drag and drop onto the queues, the progress windows' title bars and type-ahead in the lists.
+#include "app/main_form.h"
+#include "app/option_sets.h"
+#include "selection/directory_list.h"
+#include "tests/support/audio_tools.h"
+#include "tests/support/gui_actions.h"
+#include "tests/support/gui_environment.h"
+#include "tests/support/main_widgets.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace testsupport;
+
+namespace {
+
+template <typename Widget> Widget& find(QWidget* form, const char* name) {
+    Widget* widget = form->findChild<Widget*>(QString::fromLatin1(name));
+    return widget ? *widget : throw std::logic_error(std::string("no widget ") + name);
+}
+
+// Drags the folder's files or sub-folders (names apart by blanks) over the queue and drops them,
+// as a file manager does.
+void drop(QListWidget& queue, const QString& folder, const char* names) {
+    QMimeData data;
+    for (const QString& name : QString(names).split(' '))
+        data.setUrls(data.urls() << QUrl::fromLocalFile(folder + "/" + name));
+    const QPoint at = queue.viewport()->rect().center();
+    const auto offered = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(queue.viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent dropped(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(queue.viewport(), &dropped);
+    // Never a move: the file manager would delete the originals.
+    EXPECT_NE(dropped.dropAction(), Qt::MoveAction);
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+TEST(FirstMinutes, FirstStartAtHomeWithCodecEntriesThatFitAndAStoredOldDefaultReadsAsHome) {
+    TestWorld world;
+    const QByteArray savedHome = qgetenv("HOME");
+    const QString home = world.makeDirectory("home") + "/";
+    qputenv("HOME", QFile::encodeName(home));
+    QWidget* form = world.start();
+    ASSERT_EQ(form->logicalDpiY(), 96);
+    EXPECT_EQ(find<QLabel>(form, "encout").text(), home);
+    EXPECT_EQ(find<QLabel>(form, "decout").text(), home);
+    // A line edit keeps two pixels on either side of its text.
+    auto& codec = find<QComboBox>(form, "Codec");
+    for (int entry = 0; entry < codec.count(); ++entry)
+        EXPECT_LE(codec.fontMetrics().horizontalAdvance(codec.itemText(entry)),
+                  codec.lineEdit()->contentsRect().width() - 4);
+    codec.setCurrentIndex(kHouseRow);
+    QDir().mkpath(SONABOX_SCREENSHOT_DIR);
+    EXPECT_TRUE(form->grab().save(SONABOX_SCREENSHOT_DIR "/page-configure-house-encoder.png"));
+    world.discard();
+
+    // The old default in either letter case, and the house encoder under its old entry text.
+    world.writeFile("config/sonabox/SBOX.INI",
+                    "[ENCODER]\nCodec=Korvo   built on LAME and TwoLAME\nBitrate=  32 Kbit/s\n"
+                    "Output=c:\\\n[DECODER]\nOutput=C:\\\n");
+    form = world.start();
+    EXPECT_EQ(find<QLabel>(form, "encout").text(), home);
+    EXPECT_EQ(find<QLabel>(form, "decout").text(), home);
+    EXPECT_EQ(find<QComboBox>(form, "Codec").currentText(), app::codecEntries()[0]);
+    EXPECT_EQ(find<QComboBox>(form, "Bitrate").currentText(), "  48 Kbit/s");
+    qputenv("HOME", savedHome);
+}
+
+TEST(FirstMinutes, EveryChangeOfTheCodecTextKeepsTheOptionBoxesInStep) {
+    TestWorld world;
+    QWidget* form = world.start();
+    auto& codec = find<QComboBox>(form, "Codec");
+    auto& mode = find<QComboBox>(form, "Mode");
+    auto& bitrate = find<QComboBox>(form, "Bitrate");
+    find<QTabWidget>(form, "MainBoard").setCurrentIndex(0);
+    world.writeFile("a.wav", "RIFF");
+    drop(find<QListWidget>(form, "encodelist"), world.root(), "a.wav");
+    find<QTabWidget>(form, "MainBoard").setCurrentIndex(2);
+    codec.setFocus();
+    // Typed keys, Backspace to take back what completion added, the entry whose set applies
+    // (-1 none), then what Bitrate, Mode and Layer's enabled state show.
+    const struct {
+        const char* typed;
+        bool backspace;
+        int entry;
+        const char *bitrate, *mode;
+        bool layer;
+    } cases[] = {
+        {"K", false, kHouseRow, "  48 Kbit/s", "Stereo", true},
+        {"B", false, kBladeEncRow, "  32 Kbit/s", "Stereo", false},
+        {"P", false, kPluggerRow, "  32 Kbit/s", "Stereo", false},
+        // Completion applied the house set; the text left names no encoder.
+        {"K", true, -1, "  48 Kbit/s", "Stereo", true},
+        {"Xyz", false, -1, "  32 Kbit/s", "Mono", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        codec.setEditText(app::codecEntries()[kBladeEncRow]);
+        bitrate.setEditText("  32 Kbit/s");
+        mode.setEditText("Mono");
+        codec.lineEdit()->selectAll();
+        QTest::keyClicks(codec.lineEdit(), c.typed);
+        if (c.backspace)
+            QTest::keyClick(codec.lineEdit(), Qt::Key_Backspace);
+        EXPECT_EQ(codec.currentText(),
+                  c.entry < 0 ? QString(c.typed) : app::codecEntries()[c.entry]);
+        EXPECT_EQ(bitrate.currentText(), QString(c.bitrate));
+        EXPECT_EQ(mode.currentText(), QString(c.mode));
+        EXPECT_EQ(find<QComboBox>(form, "Layer").isEnabled(), c.layer);
+        if (c.entry >= 0)
+            continue;
+        // The batch refuses a text that names no encoder, whatever the other boxes hold.
+        sharedDialogs().reset();
+        click(&find<QAbstractButton>(form, "encstart"));
+        EXPECT_EQ(sharedDialogs().messageTexts(), QStringList({"No codec selected"}));
+    }
+}
+
+TEST(FirstMinutes, CtrlXExitsFromEveryOptionBox) {
+    TestWorld world;
+    for (const char* name : {"Codec", "Mode", "Bitrate", "Layer"}) {
+        SCOPED_TRACE(name);
+        QWidget* form = world.start();
+        auto& box = find<QComboBox>(form, name);
+        box.setFocus();
+        box.lineEdit()->selectAll();
+        const QString text = box.currentText();
+        QTest::keyClick(&box, Qt::Key_X, Qt::ControlModifier);
+        EXPECT_FALSE(form->isVisible());
+        EXPECT_EQ(box.currentText(), text); // not cut
+    }
+}
+
+TEST(FirstMinutes, DroppedFilesAndFoldersJoinTheQueuesAsTheyDoByButton) {
+    TestWorld world;
+    world.installFromBuild({"encoder/plugger"});
+    world.makeDirectory("loose");
+    world.makeDirectory("album/sub");
+    for (const char* wav : {"loose/x.wav", "album/2.wav", "album/1.WAV", "album/sub/9.wav"})
+        makeWav(world.root() + "/" + wav, 0.2, 44100, 1);
+    for (const char* mp3 :
+         {"loose/c.mp3", "loose/y.mp2", "album/3.mp3", "album/1.mp2", "album/sub/9.mp3"})
+        makeMp3(world.root() + "/" + mp3, 0.3, 44100, 1, 64);
+    world.writeFile("loose/notes.txt", "x");
+
+    QWidget* form = world.start();
+    find<QComboBox>(form, "Codec").setCurrentIndex(kPluggerRow);
+    const struct {
+        int page;
+        const char *queue, *start, *out, *first, *nothing, *queued, *outputs, *error;
+    } cases[] = {
+        {0, "encodelist", "encstart", "encout", "x.wav notes.txt c.mp3", "notes.txt c.mp3",
+         "x.wav 1.WAV 2.wav", "1.mp3 2.mp3 x.mp3", "No WAV files among the dropped files"},
+        {1, "decodelist", "decstart", "decout", "c.mp3 x.wav y.mp2", "x.wav",
+         "c.mp3 y.mp2 1.mp2 3.mp3", "1.WAV 3.WAV c.WAV y.WAV",
+         "No MP3 files among the dropped files"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.queue);
+        find<QTabWidget>(form, "MainBoard").setCurrentIndex(c.page);
+        auto& queue = find<QListWidget>(form, c.queue);
+        const QString out = world.makeDirectory(c.out) + "/";
+        find<QLabel>(form, c.out).setText(out);
+        sharedDialogs().reset();
+        drop(queue, world.root() + "/loose", c.first);
+        drop(queue, world.root(), "album"); // not its sub-folder's files
+        EXPECT_EQ(rowTexts(queue).join(' '), c.queued);
+        drop(queue, world.root() + "/loose", c.nothing);
+        EXPECT_EQ(rowTexts(queue).join(' '), c.queued);
+        EXPECT_EQ(sharedDialogs().messageTexts(), QStringList({c.error}));
+
+        // The batch finds every queued file by its full path.
+        std::set<int> flags;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (window->isVisible() && window->objectName().endsWith("Form") && window != form)
+                    flags.insert(int(window->windowFlags()));
+        });
+        watch.start(5);
+        click(&find<QAbstractButton>(form, c.start));
+        EXPECT_EQ(QDir(out).entryList(QDir::Files).join(' '), c.outputs);
+        // Title bar only: no minimise, maximise or close button.
+        EXPECT_EQ(flags,
+                  std::set({int(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)}));
+    }
+}
+
+TEST(FirstMinutes, TypeAheadReturnAndBackspaceInTheBrowsers) {
+    TestWorld world;
+    const QString browse = world.makeDirectory("browse");
+    for (const QString name : {"alpha", "beta", "bravo", "one.wav", "three.wav", "two.wav"})
+        name.endsWith(".wav") ? (void)world.writeFile("browse/" + name, "RIFF")
+                              : (void)world.makeDirectory("browse/" + name);
+    QWidget* form = world.start();
+    find<QTabWidget>(form, "MainBoard").setCurrentIndex(0);
+    auto& directories = find<selection::DirectoryList>(form, "encdirlist");
+    auto& files = find<QListWidget>(form, "encflist");
+    ASSERT_TRUE(directories.setDirectory(browse));
+
+    directories.setFocus();
+    QTest::keyClicks(&directories, "br");
+    EXPECT_EQ(directories.currentIndex().data().toString(), "bravo");
+    QTest::keyClick(&directories, Qt::Key_Return);
+    EXPECT_EQ(directories.directory(), browse + "/bravo");
+    QTest::keyClick(&directories, Qt::Key_Backspace);
+    EXPECT_EQ(directories.directory(), browse);
+    EXPECT_EQ(files.count(), 3);
+
+    files.setFocus();
+    QTest::keyClicks(&files, "th");
+    EXPECT_EQ(files.currentIndex().data().toString(), "three.wav");
+    QTest::keyClick(&files, Qt::Key_Backspace);
+    EXPECT_EQ(directories.directory(), world.root());
+    EXPECT_EQ(files.count(), 0);
+}
