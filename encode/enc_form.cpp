@@ -80,13 +80,18 @@ void TEncForm::Timer1Timer() {
 }
 
 void TEncForm::reject() {
-    // While the encoder runs, the window closes by itself once the encoder has ended.
-    if (!running_) {
-        QDialog::reject();
+    if (running_) {
+        // The window closes by itself once the encoder has ended.
+        control_.cancel();
+        cancel->setEnabled(false);
         return;
     }
-    control_.cancel();
-    cancel->setEnabled(false);
+    if (Timer1->isActive()) {
+        // Cancelled before the encoder started: it never runs.
+        Timer1->stop();
+        outcome_.cancelled = true;
+    }
+    QDialog::reject();
 }
 
 void TEncForm::closeEvent(QCloseEvent* event) {

@@ -57,7 +57,8 @@ public:
                 continue;
             }
             EncodeFileResult file = encodeOne(request_.files[i].path, i + 1, count);
-            if (request_.deleteSource && !file.failure.isEmpty() && file.ran)
+            if (request_.deleteSource && !file.failure.isEmpty() && file.ran &&
+                !result_.cancelled)
                 file.failure += QStringLiteral("; source kept");
             result_.files.push_back(file);
         }

@@ -1,0 +1,116 @@
+// Cancel in the progress windows: the running file leaves no partial output and keeps its
+// source, and the files not yet converted stay queued with their full paths.
+#include "app/main_form.h"
+#include "decode/dec_form.h"
+#include "selection/directory_list.h"
+#include "selection/file_list.h"
+#include "tests/support/audio_tools.h"
+#include "tests/support/gui_actions.h"
+#include "tests/support/gui_environment.h"
+#include "tests/support/main_widgets.h"
+#include "widgets/flat_button.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+QStringList filesIn(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden);
+}
+
+} // namespace
+
+TEST(Cancel, StopsTheEncoderKeepsTheSourceAndTheRestOfTheQueue) {
+    TestWorld world;
+    world.installFromBuild({"mp3.dll"});
+    const QString wavs = world.makeDirectory("wavs");
+    const QString out = world.makeDirectory("out") + "/";
+    makeWav(wavs + "/a-long.wav", 240, 44100, 2);
+    makeWav(wavs + "/b.wav", 1, 44100, 2);
+    makeWav(wavs + "/c.wav", 1, 44100, 2);
+    app::TMainForm* form = world.start();
+    const MainWidgets w = ui(form);
+    w.encout->setText(out);
+    w.Codec->setCurrentIndex(kHouseRow);
+    emit w.Codec->activated(kHouseRow);
+    w.deletesource->setChecked(true);
+    form->showPage("Encode (wav 2 mp3)");
+    w.encdirlist->setDirectory(wavs);
+    w.encflist->selectAll();
+    click(w.encFileadd);
+    sharedDialogs().reset();
+
+    whenModal([](QWidget* progress) {
+        QTimer::singleShot(300, progress, [progress] {
+            click(progress->findChild<widgets::FlatButton*>("cancel"));
+        });
+    });
+    click(w.encstart);
+
+    EXPECT_TRUE(sharedDialogs().messages.empty())
+        << sharedDialogs().messageTexts().join("|").toStdString();
+    EXPECT_TRUE(filesIn(out).isEmpty()) << filesIn(out).join(",").toStdString();
+    EXPECT_EQ(filesIn(wavs), QStringList({"a-long.wav", "b.wav", "c.wav"}));
+    EXPECT_EQ(rowTexts(*w.encodelist), QStringList({"a-long.wav", "b.wav", "c.wav"}));
+    EXPECT_EQ(form->fullname,
+              QStringList({wavs + "/a-long.wav", wavs + "/b.wav", wavs + "/c.wav"}));
+    EXPECT_FALSE(QFile::exists(world.programDir() + "/codec"));
+}
+
+TEST(Cancel, StopsTheDecodeRemovesItsWavAndKeepsTheRestOfTheQueue) {
+    TestWorld world;
+    const QString mp3s = world.makeDirectory("mp3s");
+    const QString out = world.makeDirectory("out") + "/";
+    makeMp3(mp3s + "/a.mp3", 1, 44100, 2, 128);
+    // A long stream, made quickly: the same frames many times over.
+    makeMp3(mp3s + "/part.mp3", 20, 44100, 2, 320);
+    QFile part(mp3s + "/part.mp3");
+    ASSERT_TRUE(part.open(QIODevice::ReadOnly));
+    const QByteArray frames = part.readAll();
+    part.close();
+    part.remove();
+    QFile whole(mp3s + "/b-long.mp3");
+    ASSERT_TRUE(whole.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 90; ++i)
+        whole.write(frames);
+    whole.close();
+    makeMp3(mp3s + "/c.mp3", 1, 44100, 2, 128);
+    app::TMainForm* form = world.start();
+    const MainWidgets w = ui(form);
+    w.decout->setText(out);
+    form->showPage("Decode (mp3 2 wav)");
+    w.decdirlist->setDirectory(mp3s);
+    w.decflist->selectAll();
+    click(w.decFileadd);
+    sharedDialogs().reset();
+
+    // The first file is done before the window is first looked at; the long one is cancelled.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* progress = topLevelWindow<decode::TDecForm>("DecForm");
+        if (progress && progress->isVisible() && progress->decinfile->text() == "b-long.mp3") {
+            watch.stop();
+            click(progress->cancel);
+        }
+    });
+    watch.start(2);
+    click(w.decstart);
+
+    EXPECT_TRUE(sharedDialogs().messages.empty())
+        << sharedDialogs().messageTexts().join("|").toStdString();
+    EXPECT_EQ(filesIn(out), QStringList({"a.WAV"}));
+    EXPECT_EQ(rowTexts(*w.decodelist), QStringList({"b-long.mp3", "c.mp3"}));
+    EXPECT_EQ(form->fullname, QStringList({mp3s + "/b-long.mp3", mp3s + "/c.mp3"}));
+    EXPECT_TRUE(form->isEnabled());
+}
