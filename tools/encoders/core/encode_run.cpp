@@ -102,7 +102,7 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
         throw EncoderError("'" + request.input.string() + "' holds no audio samples");
     }
     const Plan p = plan(request, source, notes);
-    OutputFile out(request.output);
+    OutputFile out(request.output, source.identity());
     auto encoder = makeEncoder(request, p);
     // LAME resamples by itself; the other layers get their rate from us.
     std::optional<RateConverter> converter;
