@@ -316,5 +316,105 @@ TEST_F(EncoderPrograms, LayerIIIResamplesRatesItCannotCode) {
     expectStream(out, {"mp3", 96, 44100, 2, "stereo"}, frames, 37800, work);
 }
 
+// Tags travel from the WAV's INFO or ID3 chunk into the MP3; damaged ones are skipped with a
+// warning and the audio is still encoded whole.
+TEST_F(EncoderPrograms, TagsSurviveAndDamageIsToldButNotFatal) {
+    using Tags = std::map<std::string, std::string>;
+    const Tags all = {{"title", "Café Ünïcode 日本語"},
+                      {"artist", "Sigur Rós"},
+                      {"album", "Ágætis byrjun"},
+                      {"track", "7"},
+                      {"date", "1999"},
+                      {"genre", "Post-Rock"},
+                      {"comment", "東京 → Reykjavík"}};
+    const std::string allInfo = infoChunk({{"INAM", all.at("title")},
+                                           {"IART", all.at("artist")},
+                                           {"IPRD", all.at("album")},
+                                           {"IPRT", "7"},
+                                           {"ICRD", "1999"},
+                                           {"IGNR", "Post-Rock"},
+                                           {"ICMT", all.at("comment")}});
+    // Latin-1 text that fits an ID3v1 tag too; the empty comment is no field.
+    const std::string latin1Info = infoChunk({{"INAM", "Ca va \xe0 la plage"},
+                                              {"IART", "Bj\xf6rk"},
+                                              {"IPRD", "Post"},
+                                              {"ITRK", "3"},
+                                              {"ICRD", "1995"},
+                                              {"IGNR", "Rock"},
+                                              {"ICMT", ""}});
+    const Tags latin1 = {{"title", "Ca va à la plage"},
+                         {"artist", "Björk"},
+                         {"album", "Post"},
+                         {"track", "3"},
+                         {"date", "1995"},
+                         {"genre", "Rock"}};
+    // ID3v2.3 with a UTF-16 title, Latin-1 texts and a comment; an INFO album beside it.
+    auto frame = [](const std::string& id, const std::string& data) {
+        return id + std::string{0, 0, 0, static_cast<char>(data.size())} + std::string(2, 0) + data;
+    };
+    const std::string frames = frame("TIT2", std::string("\x01\xff\xfe\xe5\x65\x2c\x67", 7)) +
+                               frame("TPE1", std::string("\0M\xfam", 4)) +
+                               frame("TYER", std::string("\0002003", 5)) +
+                               frame("COMM", std::string("\0eng\0hi", 7));
+    const std::string id3 = riffChunk(
+        "id3 ", "ID3" + std::string{3, 0, 0, 0, 0, 0, static_cast<char>(frames.size())} + frames);
+    const Tags fromId3 = {{"title", "日本"},
+                          {"artist", "Múm"},
+                          {"album", "Finally"},
+                          {"date", "2003"},
+                          {"comment", "hi"}};
+    std::string badInfo = infoChunk({{"INAM", "lost"}});
+    badInfo[16] = '\x7f'; // INAM's size runs past the list
+    const std::string truncatedId3 = "id3 " + std::string{'\xff', '\xff', 0, 0} + "ID3";
+
+    struct Case {
+        std::string program; // codec switches, or the program path
+        RawWav wav;
+        Tags tags;
+        std::string warning;
+        bool id3v1 = false;
+    };
+    const Case cases[] = {
+        {"-L1", {.frames = 22050, .chunksBefore = allInfo}, all, ""},
+        {"-L2", {.frames = 22050, .chunksAfter = allInfo}, all, ""},
+        {"-L3", {.frames = 22050, .chunksBefore = allInfo}, all, ""},
+        {kBladeenc, {.frames = 22050, .chunksBefore = latin1Info}, latin1, "", true},
+        {kPlugger,
+         {.frames = 22050, .chunksBefore = infoChunk({{"IPRD", "Finally"}}) + id3},
+         fromId3,
+         ""},
+        {"-L3", {.frames = 22050, .chunksBefore = badInfo}, {}, "LIST/INFO chunk is malformed"},
+        {kPlugger, {.frames = 22050, .chunksAfter = truncatedId3}, {}, "'id3 ' chunk is trunc"},
+        {"-L2", {.frames = 44100, .declaredFrames = 22050}, {}, "declares 88200 bytes"},
+        {"-L1", {.frames = 22050}, {}, ""},
+    };
+    for (const Case& c : cases) {
+        const auto wav = work / "tagged.wav";
+        writeRawWav(wav, c.wav);
+        const bool house = c.program.starts_with("-L");
+        const auto out = work / (house || c.program == kPlugger ? "tagged.mp3" : "tagged.MP3");
+        SCOPED_TRACE(c.program + " " + c.warning);
+        const ProcessResult result =
+            c.program == kBladeenc ? run({kBladeenc, wav.string(), "-128"})
+            : house ? run({codec, wav.string(), out.string(), "-M0", "-B64", c.program})
+                    : run({kPlugger, wav.string(), out.string(), "-b", "128"});
+        expectSuccess(result, c.warning.empty() ? 0 : 1);
+        EXPECT_NE(result.err.find(c.warning), std::string::npos) << result.err;
+        const std::string codecName = c.program == "-L1"   ? "mp1"
+                                      : c.program == "-L2" ? "mp2"
+                                                           : "mp3";
+        expectStream(out, {codecName, 128, 44100, 2, "stereo"}, 22050, 44100, work);
+        EXPECT_EQ(probeTags(out), c.tags);
+        if (codecName == "mp3") { // a tag before the Info frame keeps decoding gapless
+            EXPECT_EQ(mpg123Decode(out, work / "decoded.wav").frames(), 22050);
+        }
+        std::ifstream in(out, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_EQ(bytes.starts_with("ID3"), !c.tags.empty());
+        EXPECT_EQ(bytes.substr(bytes.size() - 128, 3) == "TAG", c.id3v1);
+        std::filesystem::remove(out);
+    }
+}
+
 } // namespace
 } // namespace encoders::testing
