@@ -1,5 +1,6 @@
 #include "tools/encoders/core/audio_source.h"
 
+#include "tools/encoders/core/audio_file_view.h"
 #include "tools/encoders/core/encoder_error.h"
 
 #include <algorithm>
@@ -28,7 +29,8 @@ AudioSource::AudioSource(const std::filesystem::path& path) {
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     identity_ = {status.st_dev, status.st_ino};
-    file_ = sf_open_fd(fd, SFM_READ, &info_, SF_TRUE);
+    view_ = std::make_unique<AudioFileView>(fd);
+    file_ = view_->open(info_);
     if (file_ == nullptr) {
         throw EncoderError("cannot read " + name + " as audio: " + sf_strerror(nullptr));
     }

@@ -6,9 +6,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 
 namespace encoders {
+
+class AudioFileView;
 
 // The input rates the encoders accept: every layer codes them, resampled where need be.
 inline constexpr int kMinInputRate = 4000;
@@ -35,6 +38,7 @@ public:
 
 private:
     FileIdentity identity_;
+    std::unique_ptr<AudioFileView> view_;
     SF_INFO info_{};
     SNDFILE* file_ = nullptr;
 };

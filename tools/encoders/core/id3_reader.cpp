@@ -142,7 +142,7 @@ void readId3v2(std::string_view bytes, Tags& tags) {
                                         : version == 3 ? bigEndian(frame, 4, 4, 8)
                                                        : bigEndian(frame, 4, 4, 7);
         if (frameSize > frame.size() - headerLength) {
-            throw EncoderError("frame " + std::string(id) + " runs past the end of the tag");
+            throw EncoderError("a frame runs past the end of the tag");
         }
         std::string data(frame.substr(headerLength, frameSize));
         const auto format = version == 2 ? 0 : static_cast<unsigned char>(frame[9]);

@@ -30,15 +30,18 @@ std::string readBytes(std::istream& in, std::uint64_t offset, std::size_t size) 
 }
 
 RiffLayout walkRiff(std::istream& in) {
-    RiffLayout layout;
     in.clear();
     in.seekg(0, std::ios::end);
     const std::streamoff end = in.tellg();
-    if (end < 12) {
-        return layout;
-    }
-    layout.fileSize = static_cast<std::uint64_t>(end);
-    const std::string header = readBytes(in, 0, 12);
+    return walkRiff(
+        [&](std::uint64_t offset, std::size_t size) { return readBytes(in, offset, size); },
+        end > 0 ? static_cast<std::uint64_t>(end) : 0);
+}
+
+RiffLayout walkRiff(const ReadAt& readAt, std::uint64_t fileSize) {
+    RiffLayout layout;
+    layout.fileSize = fileSize;
+    const std::string header = readAt(0, 12);
     if (header.size() < 12 || header.compare(0, 4, "RIFF") != 0 ||
         header.compare(8, 4, "WAVE") != 0) {
         return layout;
@@ -46,7 +49,7 @@ RiffLayout walkRiff(std::istream& in) {
     layout.isWave = true;
     std::uint64_t at = 12;
     while (at + 8 <= layout.fileSize) {
-        const std::string chunkHeader = readBytes(in, at, 8);
+        const std::string chunkHeader = readAt(at, 8);
         if (chunkHeader.size() < 8 || !isChunkId(chunkHeader.substr(0, 4))) {
             return layout;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <string>
 #include <vector>
@@ -27,6 +28,10 @@ struct RiffLayout {
     bool endsCleanly = false;
 };
 
+// Reads up to `size` bytes at `offset`; fewer at the end of the file.
+using ReadAt = std::function<std::string(std::uint64_t offset, std::size_t size)>;
+
+RiffLayout walkRiff(const ReadAt& readAt, std::uint64_t fileSize);
 RiffLayout walkRiff(std::istream& in);
 
 // Reads `size` bytes at `offset`; fewer when the stream ends first.

@@ -24,6 +24,15 @@ std::uint32_t littleEndian32(std::string_view bytes, std::size_t at) {
     return value;
 }
 
+// A chunk id fit to print: anything but printable ASCII shows as '?'.
+std::string printable(std::string_view id) {
+    std::string text(id);
+    for (char& c : text) {
+        c = c >= 0x20 && c <= 0x7e ? c : '?';
+    }
+    return text;
+}
+
 // INFO text ends at its first NUL; recorders pad with NULs or blanks.
 std::string infoText(std::string_view raw) {
     raw = raw.substr(0, raw.find('\0'));
@@ -43,7 +52,7 @@ void readInfoList(std::string_view list, Tags& tags) {
         const std::string_view id = list.substr(at, 4);
         const std::uint32_t size = littleEndian32(list, at + 4);
         if (size > list.size() - at - 8) {
-            throw EncoderError("entry " + std::string(id) + " runs past the end of the list");
+            throw EncoderError("entry " + printable(id) + " runs past the end of the list");
         }
         const std::string text = infoText(list.substr(at + 8, size));
         if (id == "INAM") {

@@ -32,7 +32,7 @@ long writeWav(const std::filesystem::path& path, const ToneWav& tone);
 struct RawWav {
     int channels = 2;
     int sampleRate = 44100;
-    long frames = 44100;
+    long frames = 22050;
     std::string chunksBefore{}; // whole chunks, as riffChunk() makes them
     std::string chunksAfter{};
     long declaredFrames = -1; // the data chunk's size in frames; -1 for the true size
