@@ -15,9 +15,7 @@ namespace {
 
 struct Expected {
     std::string codec; // mp1, mp2 or mp3
-    int kbps;
-    int sampleRate;
-    int channels;
+    int kbps, sampleRate, channels;
     std::string mode; // as mpg123 names it: stereo, j-s, dual, mono
 };
 
@@ -123,11 +121,8 @@ TEST_F(EncoderPrograms, HouseLayersIIAndIIIInEveryMode) {
 
 TEST_F(EncoderPrograms, HouseLayerIDecodesToItsInput) {
     struct Case {
-        std::string mode;
-        std::string half;
-        int rate;
-        int format;
-        int kbps;
+        std::string mode, half;
+        int rate, format, kbps;
         std::string mpg123Mode;
         double minSnrDb;
     };
@@ -161,9 +156,7 @@ TEST_F(EncoderPrograms, HouseLayerIDecodesToItsInput) {
 TEST_F(EncoderPrograms, HouseLayersIAndIIAtHalfRatesAndResampled) {
     struct Case {
         std::string layer;
-        int inputRate;
-        int format;
-        int outputRate;
+        int inputRate, format, outputRate;
         std::string half;
         int kbps;
     };
@@ -203,8 +196,7 @@ TEST_F(EncoderPrograms, HouseLayersIAndIIAtHalfRatesAndResampled) {
 TEST_F(EncoderPrograms, HouseSnapsBitratesTheFormatLacksAndSaysSo) {
     struct Case {
         std::vector<std::string> switches;
-        int rate;
-        int channels;
+        int rate, channels;
         std::string codec;
         int kbps;
         std::string mode;
@@ -295,16 +287,8 @@ TEST_F(EncoderPrograms, PluggerEncodesWithTheBestQualityMixesDownAndResamples) {
 // warning and the audio is still encoded whole.
 TEST_F(EncoderPrograms, TagsSurviveAndDamageIsToldButNotFatal) {
     using Tags = std::map<std::string, std::string>;
-    // Title, artist, album, track, year, genre and comment: as INFO entries, and as ffprobe
-    // must read them back (an empty entry is no field).
-    auto info = [](const std::vector<std::string>& values) {
-        const char* ids[] = {"INAM", "IART", "IPRD", "IPRT", "ICRD", "IGNR", "ICMT"};
-        std::vector<std::pair<std::string, std::string>> entries;
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            entries.emplace_back(ids[i], values[i]);
-        }
-        return infoChunk(entries);
-    };
+    // Title, artist, album, track, year, genre and comment as ffprobe must read them back
+    // from an INFO chunk of these values (an empty entry is no field).
     auto fields = [](const std::vector<std::string>& values) {
         const char* names[] = {"title", "artist", "album", "track", "date", "genre", "comment"};
         Tags tags;
@@ -320,19 +304,15 @@ TEST_F(EncoderPrograms, TagsSurviveAndDamageIsToldButNotFatal) {
         "Post-Rock",           "東京 → Reykjavík"};
     // Latin-1 that also fits an ID3v1 tag.
     const std::vector<std::string> latin1 = {"Post", "Bj\xf6rk", "Post", "3", "1995", "Rock", ""};
-    Tags latin1Tags = fields(latin1);
-    latin1Tags["artist"] = "Björk";
     // ID3v2.3 with a UTF-16 title, Latin-1 texts and a comment; an INFO album beside it.
-    auto frame = [](const std::string& id, const std::string& data) {
-        return id + std::string{0, 0, 0, static_cast<char>(data.size()), 0, 0} + data;
-    };
-    const std::string frames = frame("TIT2", std::string("\x01\xff\xfe\xe5\x65\x2c\x67", 7)) +
-                               frame("TPE1", std::string("\0M\xfam", 4)) +
-                               frame("TYER", std::string("\0002003", 5)) +
-                               frame("COMM", std::string("\0eng\0hi", 7));
-    const std::string id3 = riffChunk(
-        "id3 ", "ID3" + std::string{3, 0, 0, 0, 0, 0, static_cast<char>(frames.size())} + frames);
-    std::string badInfo = info({"lost"});
+    const std::string id3 =
+        riffChunk("id3 ", std::string("ID3\3\0\0\0\0\0\x3f"
+                                      "TIT2\0\0\0\7\0\0\1\xff\xfe\xe5\x65\x2c\x67"
+                                      "TPE1\0\0\0\4\0\0\0M\xfam"
+                                      "TYER\0\0\0\5\0\0\0002003"
+                                      "COMM\0\0\0\7\0\0\0eng\0hi",
+                                      73));
+    std::string badInfo = infoChunk({"lost"});
     // An entry that is no name and a size of -8, on which libsndfile loops forever.
     badInfo.replace(12, 8, std::string("IP\0\0\xf8\xff\xff\xff", 8));
     const std::string truncatedId3 = "id3 " + std::string{'\xff', '\xff', 0, 0} + "ID3";
@@ -345,12 +325,16 @@ TEST_F(EncoderPrograms, TagsSurviveAndDamageIsToldButNotFatal) {
         bool id3v1 = false;
     };
     const Case cases[] = {
-        {"-L1", {.chunksBefore = info(all)}, fields(all), ""},
-        {"-L2", {.chunksAfter = info(all)}, fields(all), ""},
-        {"-L3", {.chunksBefore = info(all)}, fields(all), ""},
-        {kBladeenc, {.chunksBefore = info(latin1)}, latin1Tags, "", true},
+        {"-L1", {.chunksBefore = infoChunk(all)}, fields(all), ""},
+        {"-L2", {.chunksAfter = infoChunk(all)}, fields(all), ""},
+        {"-L3", {.chunksBefore = infoChunk(all)}, fields(all), ""},
+        {kBladeenc,
+         {.chunksBefore = infoChunk(latin1)},
+         fields({"Post", "Björk", "Post", "3", "1995", "Rock"}),
+         "",
+         true},
         {kPlugger,
-         {.chunksBefore = info({"", "", "Finally"}) + id3},
+         {.chunksBefore = infoChunk({"", "", "Finally"}) + id3},
          {{"title", "日本"},
           {"artist", "Múm"},
           {"album", "Finally"},

@@ -57,10 +57,11 @@ std::string riffChunk(const std::string& id, const std::string& contents) {
            (contents.size() % 2 != 0 ? std::string(1, '\0') : "");
 }
 
-std::string infoChunk(const std::vector<std::pair<std::string, std::string>>& entries) {
+std::string infoChunk(const std::vector<std::string>& values) {
+    const char* ids[] = {"INAM", "IART", "IPRD", "IPRT", "ICRD", "IGNR", "ICMT"};
     std::string list = "INFO";
-    for (const auto& [id, text] : entries) {
-        list += riffChunk(id, text + '\0');
+    for (std::size_t i = 0; i < values.size() && i < 7; ++i) {
+        list += riffChunk(ids[i], values[i] + '\0');
     }
     return riffChunk("LIST", list);
 }

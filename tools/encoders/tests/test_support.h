@@ -26,9 +26,8 @@ struct ToneWav {
 // Writes a WAV file of one sine per channel; returns the number of frames.
 long writeWav(const std::filesystem::path& path, const ToneWav& tone);
 
-// A 16-bit PCM WAV file of a 440 Hz sine built byte by byte, for headers and chunks that
-// libsndfile would not write: any declared rate or channel count, extra chunks before or
-// after the audio, a data chunk that declares fewer bytes than it holds.
+// A 16-bit PCM WAV of a 440 Hz sine built byte by byte, for what libsndfile would not write:
+// any rate or channel count, extra chunks, a data chunk that declares less than it holds.
 struct RawWav {
     int channels = 2;
     int sampleRate = 44100;
@@ -40,8 +39,8 @@ struct RawWav {
 void writeRawWav(const std::filesystem::path& path, const RawWav& wav);
 // A RIFF chunk: id, little-endian size, contents and the pad byte to an even size.
 std::string riffChunk(const std::string& id, const std::string& contents);
-// A LIST/INFO chunk holding the entries (id, text) with their NUL terminators.
-std::string infoChunk(const std::vector<std::pair<std::string, std::string>>& entries);
+// A LIST/INFO chunk of NUL-terminated INAM, IART, IPRD, IPRT, ICRD, IGNR and ICMT entries.
+std::string infoChunk(const std::vector<std::string>& values);
 
 // The tags ffprobe reads from a file: "title", "artist", ... as it names them.
 std::map<std::string, std::string> probeTags(const std::filesystem::path& file);
