@@ -74,6 +74,7 @@ void OutputFile::createTemporary(const std::filesystem::path& directory) {
             name += kLetters[pick(random)];
         }
         const std::filesystem::path candidate = directory / (name + ".tmp");
+        const CleanupSignalsHeld held;
         fd_ = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
             temporary_ = candidate;

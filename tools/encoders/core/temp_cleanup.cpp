@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits.h>
 #include <mutex>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace encoders {
@@ -65,6 +66,19 @@ int registerTemporary(const std::filesystem::path& path) {
         }
     }
     throw EncoderError("too many temporary files at once");
+}
+
+CleanupSignalsHeld::CleanupSignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : kSignals) {
+        sigaddset(&held, signal);
+    }
+    ::pthread_sigmask(SIG_BLOCK, &held, &previous_);
+}
+
+CleanupSignalsHeld::~CleanupSignalsHeld() {
+    ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
 }
 
 void releaseTemporary(int slot) noexcept {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <signal.h>
 
 namespace encoders {
 
@@ -10,5 +11,18 @@ namespace encoders {
 int registerTemporary(const std::filesystem::path& path);
 // Forgets the file in the slot (after it was renamed or removed).
 void releaseTemporary(int slot) noexcept;
+
+// Holds those signals back in the calling thread while it lives, so that creating a file and
+// registering it is one step: a signal that comes in between is handled after it.
+class CleanupSignalsHeld {
+public:
+    CleanupSignalsHeld();
+    ~CleanupSignalsHeld();
+    CleanupSignalsHeld(const CleanupSignalsHeld&) = delete;
+    CleanupSignalsHeld& operator=(const CleanupSignalsHeld&) = delete;
+
+private:
+    sigset_t previous_;
+};
 
 } // namespace encoders
