@@ -1,32 +1,51 @@
 #include "tools/encoders/core/audio_source.h"
 
+#include "tools/encoders/core/audio_file_view.h"
 #include "tools/encoders/core/encoder_error.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace encoders {
 
 AudioSource::AudioSource(const std::filesystem::path& path) {
-    std::error_code error;
-    if (!std::filesystem::exists(path, error)) {
-        throw EncoderError("input file '" + path.string() + "' does not exist");
+    const std::string name = "'" + path.string() + "'";
+    // Without blocking: a fifo must be refused, not waited on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) {
+            throw EncoderError("input file " + name + " does not exist");
+        }
+        throw EncoderError("cannot open " + name + ": " + std::strerror(errno));
     }
-    if (std::filesystem::is_directory(path, error)) {
-        throw EncoderError("input '" + path.string() + "' is a directory, not an audio file");
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        throw EncoderError("input " + name + " is not a regular file");
     }
-    file_ = sf_open(path.c_str(), SFM_READ, &info_);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    identity_ = {status.st_dev, status.st_ino};
+    view_ = std::make_unique<AudioFileView>(fd);
+    file_ = view_->open(info_);
     if (file_ == nullptr) {
-        throw EncoderError("cannot read '" + path.string() + "' as audio: " + sf_strerror(nullptr));
+        throw EncoderError("cannot read " + name + " as audio: " + sf_strerror(nullptr));
     }
     if (info_.channels < 1 || info_.channels > 2) {
-        std::string count = std::to_string(info_.channels);
+        const std::string count = std::to_string(info_.channels);
         sf_close(file_);
-        throw EncoderError("'" + path.string() + "' has " + count +
+        throw EncoderError(name + " has " + count +
                            " channels; only mono and stereo can be encoded");
     }
-    if (info_.samplerate <= 0) {
+    if (info_.samplerate < kMinInputRate || info_.samplerate > kMaxInputRate) {
+        const std::string rate = std::to_string(info_.samplerate);
         sf_close(file_);
-        throw EncoderError("'" + path.string() + "' has no valid sample rate");
+        throw EncoderError(name + " declares a sample rate of " + rate + " Hz; only " +
+                           std::to_string(kMinInputRate) + " to " + std::to_string(kMaxInputRate) +
+                           " Hz can be encoded");
     }
 }
 

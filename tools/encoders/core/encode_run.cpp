@@ -2,12 +2,15 @@
 
 #include "tools/encoders/core/audio_source.h"
 #include "tools/encoders/core/encoder_error.h"
+#include "tools/encoders/core/id3_writer.h"
 #include "tools/encoders/core/lame_encoder.h"
 #include "tools/encoders/core/output_file.h"
 #include "tools/encoders/core/rate_converter.h"
 #include "tools/encoders/core/twolame_encoder.h"
+#include "tools/encoders/core/wav_tags.h"
 #include "tools/encoders/layer1/layer1_encoder.h"
 
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -94,6 +97,20 @@ void downmix(std::vector<float>& block, std::size_t frames) {
     }
 }
 
+// The input's tags; damaged tags and a header that declares too little audio become notes.
+Tags inspectInput(const std::filesystem::path& input, std::ostream& notes) {
+    std::ifstream in(input, std::ios::binary);
+    std::vector<std::string> warnings;
+    Tags tags = readWavTags(in, warnings);
+    if (std::string shortData = shortDataChunkWarning(in); !shortData.empty()) {
+        warnings.push_back(shortData);
+    }
+    for (const std::string& warning : warnings) {
+        notes << "'" << input.string() << "': " << warning << "\n";
+    }
+    return tags;
+}
+
 } // namespace
 
 void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostream& notes) {
@@ -101,8 +118,10 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     if (source.frames() == 0) {
         throw EncoderError("'" + request.input.string() + "' holds no audio samples");
     }
+    const Tags tags = inspectInput(request.input, notes);
     const Plan p = plan(request, source, notes);
-    OutputFile out(request.output);
+    OutputFile out(request.output, source.identity());
+    out.write(id3v2Tag(tags));
     auto encoder = makeEncoder(request, p);
     // LAME resamples by itself; the other layers get their rate from us.
     std::optional<RateConverter> converter;
@@ -135,6 +154,7 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
         lines.advance(static_cast<std::int64_t>(frames));
     }
     encoder->finish(out);
+    out.write(id3v1Tag(tags));
     out.commit();
     progress << "Written " << request.output.string() << std::endl;
 }

@@ -55,6 +55,9 @@ LameEncoder::~LameEncoder() {
 }
 
 void LameEncoder::encode(std::span<const float> interleaved, OutputFile& out) {
+    if (!start_) {
+        start_ = out.size();
+    }
     const int frames = static_cast<int>(interleaved.size() / channels_);
     // LAME's documented worst case for a block of input.
     buffer_.resize(frames + frames / 4 + 7200);
@@ -73,6 +76,9 @@ void LameEncoder::encode(std::span<const float> interleaved, OutputFile& out) {
 }
 
 void LameEncoder::finish(OutputFile& out) {
+    if (!start_) {
+        start_ = out.size();
+    }
     buffer_.resize(7200);
     int bytes = lame_encode_flush(lame_, buffer_.data(), static_cast<int>(buffer_.size()));
     if (bytes < 0) {
@@ -85,8 +91,8 @@ void LameEncoder::finish(OutputFile& out) {
         buffer_.resize(tagSize);
         tagSize = lame_get_lametag_frame(lame_, buffer_.data(), buffer_.size());
     }
-    if (tagSize > 0 && tagSize <= out.size()) {
-        out.overwrite(0, std::span(buffer_).first(tagSize));
+    if (tagSize > 0 && *start_ + tagSize <= out.size()) {
+        out.overwrite(*start_, std::span(buffer_).first(tagSize));
     }
 }
 

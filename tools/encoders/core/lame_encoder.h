@@ -3,6 +3,8 @@
 #include "tools/encoders/core/frame_encoder.h"
 #include "tools/encoders/core/mpeg_format.h"
 
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 struct lame_global_struct;
@@ -18,8 +20,9 @@ struct LameSettings {
     int quality = 3;                        // LAME's 0 (best) to 9
 };
 
-// Layer III through libmp3lame, constant bitrate. The file begins with an Info frame that
-// tells players the exact length (encoder delay and padding), completed by finish().
+// Layer III through libmp3lame, constant bitrate. The stream begins with an Info frame that
+// tells players the exact length (encoder delay and padding), completed by finish(); the
+// stream starts where the output stood at the first call (after a tag, say).
 class LameEncoder : public FrameEncoder {
 public:
     explicit LameEncoder(const LameSettings& settings);
@@ -33,6 +36,7 @@ public:
 private:
     lame_global_struct* lame_ = nullptr;
     int channels_;
+    std::optional<std::uint64_t> start_;
     std::vector<unsigned char> buffer_;
 };
 

@@ -1,10 +1,12 @@
 #include "tools/encoders/core/output_file.h"
 
 #include "tools/encoders/core/encoder_error.h"
+#include "tools/encoders/core/temp_cleanup.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,26 +40,58 @@ bool writeAllAt(int fd, const unsigned char* data, std::size_t size, off_t offse
 
 } // namespace
 
-OutputFile::OutputFile(std::filesystem::path target) : target_(std::move(target)) {
+OutputFile::OutputFile(std::filesystem::path target, std::optional<FileIdentity> input)
+    : target_(std::move(target)) {
     if (target_.empty() || !target_.has_filename()) {
         throw EncoderError("output file name '" + target_.string() + "' names no file");
+    }
+    struct stat existing {};
+    if (::stat(target_.c_str(), &existing) == 0) {
+        if (!S_ISREG(existing.st_mode)) {
+            throw EncoderError("output '" + target_.string() +
+                               "' exists and is not a regular file");
+        }
+        if (input && *input == FileIdentity{existing.st_dev, existing.st_ino}) {
+            throw EncoderError("output '" + target_.string() + "' is the input file");
+        }
     }
     std::filesystem::path directory = target_.parent_path();
     if (directory.empty()) {
         directory = ".";
     }
-    std::string pattern = (directory / ("." + target_.filename().string() + ".XXXXXX")).string();
-    fd_ = ::mkstemp(pattern.data());
-    if (fd_ < 0) {
-        throw EncoderError("cannot write to output directory '" + directory.string() +
-                           "': " + systemError());
-    }
-    temporary_ = pattern;
-    // mkstemp makes the file private; the finished file gets the usual permissions.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd_, 0666 & ~mask);
+    createTemporary(directory);
     buffer_.reserve(kBufferSize);
+}
+
+void OutputFile::createTemporary(const std::filesystem::path& directory) {
+    // Short, so that it fits wherever the target's own name fits.
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = ".sbx";
+        for (int i = 0; i < 8; ++i) {
+            name += kLetters[pick(random)];
+        }
+        const std::filesystem::path candidate = directory / (name + ".tmp");
+        const CleanupSignalsHeld held;
+        fd_ = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            temporary_ = candidate;
+            try {
+                cleanupSlot_ = registerTemporary(temporary_);
+            } catch (...) {
+                discard();
+                throw;
+            }
+            return;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    throw EncoderError("cannot write to output directory '" + directory.string() +
+                       "': " + systemError());
 }
 
 OutputFile::~OutputFile() {
@@ -114,6 +148,8 @@ void OutputFile::commit() {
         throw EncoderError("cannot create '" + target_.string() + "': " + reason);
     }
     temporary_.clear();
+    releaseTemporary(cleanupSlot_);
+    cleanupSlot_ = -1;
 }
 
 void OutputFile::discard() noexcept {
@@ -125,6 +161,8 @@ void OutputFile::discard() noexcept {
         ::unlink(temporary_.c_str());
         temporary_.clear();
     }
+    releaseTemporary(cleanupSlot_);
+    cleanupSlot_ = -1;
 }
 
 } // namespace encoders

@@ -1,5 +1,6 @@
 #include "tools/encoders/core/program_main.h"
 
+#include "tools/encoders/core/audio_source.h"
 #include "tools/encoders/core/encode_run.h"
 #include "tools/encoders/core/encoder_error.h"
 
@@ -58,7 +59,9 @@ int runProgram(const char* name, const char* usage, ArgumentParser parse, int ar
         notes.flush();
         return 0;
     } catch (const UsageError& error) {
-        std::cerr << name << ": " << oneLine(error.what()) << "; usage: " << usage << std::endl;
+        std::cerr << name << ": " << oneLine(error.what()) << "; usage: " << usage
+                  << " (in.wav: mono or stereo, " << kMinInputRate << " to " << kMaxInputRate
+                  << " Hz)" << std::endl;
         return 2;
     } catch (const std::exception& error) {
         noteBuffer.discard();

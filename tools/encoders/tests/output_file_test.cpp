@@ -74,13 +74,14 @@ TEST(OutputFile, AnUncommittedFileLeavesNothing) {
 TEST(OutputFile, FailuresThrowAndClearUp) {
     TempDir dir;
     EXPECT_THROW(OutputFile(dir / "missing" / "song.mp3"), EncoderError);
-    // A directory in the way is found at the rename.
     std::filesystem::create_directory(dir / "taken.mp3");
-    std::filesystem::create_directory(dir / "taken.mp3" / "inside");
-    OutputFile out(dir / "taken.mp3");
+    EXPECT_THROW(OutputFile(dir / "taken.mp3"), EncoderError);
+    // A directory that appears during the run is found at the rename.
+    OutputFile out(dir / "later.mp3");
     out.write(bytes("data"));
+    std::filesystem::create_directories(dir / "later.mp3" / "inside");
     EXPECT_THROW(out.commit(), EncoderError);
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"taken.mp3"});
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"later.mp3", "taken.mp3"}));
 }
 
 } // namespace

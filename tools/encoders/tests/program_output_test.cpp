@@ -15,9 +15,7 @@ namespace {
 
 struct Expected {
     std::string codec; // mp1, mp2 or mp3
-    int kbps;
-    int sampleRate;
-    int channels;
+    int kbps, sampleRate, channels;
     std::string mode; // as mpg123 names it: stereo, j-s, dual, mono
 };
 
@@ -92,39 +90,30 @@ protected:
     std::string codec = codecIn(programs);
 };
 
-TEST_F(EncoderPrograms, HouseLayerIIIInEveryMode) {
-    const auto wav = work / "song.wav";
-    const long frames = writeWav(wav, {.channels = 2, .sampleRate = 44100, .seconds = 1.0});
-    const std::pair<std::string, std::string> modes[] = {
-        {"-M0", "stereo"}, {"-M1", "j-s"}, {"-M2", "stereo"}, {"-M3", "mono"}};
-    for (const auto& [flag, mode] : modes) {
-        const auto out = work / ("song" + flag + ".mp3");
-        const ProcessResult result = run({codec, wav.string(), out.string(), flag, "-B64"});
-        // Dual channel does not exist in Layer III, which the run says.
-        expectSuccess(result, flag == "-M2" ? 1 : 0);
-        if (flag == "-M2") {
-            EXPECT_NE(result.err.find("dual channel"), std::string::npos) << result.err;
-        }
-        expectStream(out, {"mp3", 128, 44100, mode == "mono" ? 1 : 2, mode}, frames, 44100, work);
-    }
-}
-
-TEST_F(EncoderPrograms, HouseLayerIIInEveryMode) {
+TEST_F(EncoderPrograms, HouseLayersIIAndIIIInEveryMode) {
     const auto wav = work / "song.wav";
     const long frames = writeWav(
         wav, {.channels = 2, .sampleRate = 48000, .seconds = 1.0, .format = SF_FORMAT_PCM_24});
     const std::pair<std::string, std::string> modes[] = {
         {"-M0", "stereo"}, {"-M1", "j-s"}, {"-M2", "dual"}, {"-M3", "mono"}};
-    for (const auto& [flag, mode] : modes) {
-        const auto out = work / ("song" + flag + ".mp2");
-        expectSuccess(run({codec, wav.string(), out.string(), flag, "-B96", "-L2"}));
-        expectStream(out, {"mp2", 192, 48000, mode == "mono" ? 1 : 2, mode}, frames, 48000, work);
-        const Audio decoded = mpg123Decode(out, work / "decoded.wav");
-        for (int ch = 0; ch < decoded.channels; ++ch) {
-            // Mono mixes 440 and 660 Hz; each stereo channel holds one of them.
-            if (decoded.channels == 2) {
-                EXPECT_GT(sineFitSnrDb(decoded.channel(ch), 48000, ch == 0 ? 440 : 660), 25)
-                    << flag;
+    for (const std::string layer : {"-L2", "-L3"}) {
+        for (const auto& [flag, mode] : modes) {
+            SCOPED_TRACE(layer + flag);
+            const auto out = work / ("song" + flag + layer + ".mp3");
+            const ProcessResult result =
+                run({codec, wav.string(), out.string(), flag, "-B96", layer});
+            // Dual channel does not exist in Layer III, which the run says.
+            const bool dualInIII = layer == "-L3" && flag == "-M2";
+            expectSuccess(result, dualInIII ? 1 : 0);
+            EXPECT_EQ(result.err.find("dual channel") != std::string::npos, dualInIII);
+            expectStream(out,
+                         {layer == "-L2" ? "mp2" : "mp3", 192, 48000, mode == "mono" ? 1 : 2,
+                          dualInIII ? "stereo" : mode},
+                         frames, 48000, work);
+            // Each stereo channel holds one of the tones.
+            const Audio decoded = mpg123Decode(out, work / "decoded.wav");
+            for (int ch = 0; ch < decoded.channels && decoded.channels == 2; ++ch) {
+                EXPECT_GT(sineFitSnrDb(decoded.channel(ch), 48000, ch == 0 ? 440 : 660), 25);
             }
         }
     }
@@ -132,11 +121,8 @@ TEST_F(EncoderPrograms, HouseLayerIIInEveryMode) {
 
 TEST_F(EncoderPrograms, HouseLayerIDecodesToItsInput) {
     struct Case {
-        std::string mode;
-        std::string half;
-        int rate;
-        int format;
-        int kbps;
+        std::string mode, half;
+        int rate, format, kbps;
         std::string mpg123Mode;
         double minSnrDb;
     };
@@ -170,9 +156,7 @@ TEST_F(EncoderPrograms, HouseLayerIDecodesToItsInput) {
 TEST_F(EncoderPrograms, HouseLayersIAndIIAtHalfRatesAndResampled) {
     struct Case {
         std::string layer;
-        int inputRate;
-        int format;
-        int outputRate;
+        int inputRate, format, outputRate;
         std::string half;
         int kbps;
     };
@@ -212,8 +196,7 @@ TEST_F(EncoderPrograms, HouseLayersIAndIIAtHalfRatesAndResampled) {
 TEST_F(EncoderPrograms, HouseSnapsBitratesTheFormatLacksAndSaysSo) {
     struct Case {
         std::vector<std::string> switches;
-        int rate;
-        int channels;
+        int rate, channels;
         std::string codec;
         int kbps;
         std::string mode;
@@ -260,30 +243,19 @@ TEST_F(EncoderPrograms, BladeencWritesBesideItsInput) {
                  48000, work);
 }
 
-// LAME's Info frame records the quality the file was made with.
+// LAME's Info frame records the quality the file was made with, after the frame count, byte
+// count and seek table that a constant-bitrate file's Info frame always holds.
 int lameQualityField(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
-    std::string data((std::istreambuf_iterator<char>(in)), {});
+    const std::string data((std::istreambuf_iterator<char>(in)), {});
     const auto info = data.find("Info");
-    if (info == std::string::npos) {
+    if (info == std::string::npos || data.substr(info + 4, 4) != std::string("\0\0\0\x0f", 4)) {
         return -1;
     }
-    auto word = [&](std::size_t at) {
-        int value = 0;
-        for (std::size_t i = 0; i < 4; ++i) {
-            value = value * 256 + static_cast<unsigned char>(data[at + i]);
-        }
-        return value;
-    };
-    const int flags = word(info + 4);
-    std::size_t at = info + 8;
-    at += (flags & 1) ? 4 : 0;   // frame count
-    at += (flags & 2) ? 4 : 0;   // byte count
-    at += (flags & 4) ? 100 : 0; // seek table
-    return (flags & 8) ? word(at) : -1;
+    return static_cast<unsigned char>(data[info + 8 + 4 + 4 + 100 + 3]);
 }
 
-TEST_F(EncoderPrograms, PluggerEncodesWithTheBestQualityAndMixesDownToMono) {
+TEST_F(EncoderPrograms, PluggerEncodesWithTheBestQualityMixesDownAndResamples) {
     const auto wav = work / "song.wav";
     const long frames = writeWav(
         wav, {.channels = 2, .sampleRate = 48000, .seconds = 1.0, .format = SF_FORMAT_FLOAT});
@@ -292,7 +264,11 @@ TEST_F(EncoderPrograms, PluggerEncodesWithTheBestQualityAndMixesDownToMono) {
     const auto standard = work / "standard.mp3";
     expectSuccess(run({kPlugger, wav.string(), stereo.string(), "-b", "128", "-z"}));
     expectSuccess(run({kPlugger, wav.string(), mono.string(), "-b", "128", "-z", "-dm"}));
-    expectSuccess(run({kPlugger, wav.string(), standard.string(), "-b", "128"}));
+    // A rate Layer III cannot code is resampled, which the run says.
+    const auto odd = work / "odd.wav";
+    const long oddFrames = writeWav(odd, {.channels = 2, .sampleRate = 37800, .seconds = 1.0});
+    expectSuccess(run({kPlugger, odd.string(), standard.string(), "-b", "96"}), 1);
+    expectStream(standard, {"mp3", 96, 44100, 2, "stereo"}, oddFrames, 37800, work);
     expectStream(stereo, {"mp3", 128, 48000, 2, "stereo"}, frames, 48000, work);
     expectStream(mono, {"mp3", 128, 48000, 1, "mono"}, frames, 48000, work);
     // The mix holds both tones.
@@ -307,13 +283,95 @@ TEST_F(EncoderPrograms, PluggerEncodesWithTheBestQualityAndMixesDownToMono) {
     EXPECT_GT(lameQualityField(standard), 0);
 }
 
-TEST_F(EncoderPrograms, LayerIIIResamplesRatesItCannotCode) {
-    const auto wav = work / "odd.wav";
-    const long frames = writeWav(wav, {.channels = 2, .sampleRate = 37800, .seconds = 1.0});
-    const auto out = work / "odd.mp3";
-    const ProcessResult result = run({kPlugger, wav.string(), out.string(), "-b", "96"});
-    expectSuccess(result, 1);
-    expectStream(out, {"mp3", 96, 44100, 2, "stereo"}, frames, 37800, work);
+// Tags travel from the WAV's INFO or ID3 chunk into the MP3; damaged ones are skipped with a
+// warning and the audio is still encoded whole.
+TEST_F(EncoderPrograms, TagsSurviveAndDamageIsToldButNotFatal) {
+    using Tags = std::map<std::string, std::string>;
+    // Title, artist, album, track, year, genre and comment as ffprobe must read them back
+    // from an INFO chunk of these values (an empty entry is no field).
+    auto fields = [](const std::vector<std::string>& values) {
+        const char* names[] = {"title", "artist", "album", "track", "date", "genre", "comment"};
+        Tags tags;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (!values[i].empty()) {
+                tags[names[i]] = values[i];
+            }
+        }
+        return tags;
+    };
+    const std::vector<std::string> all = {
+        "Café Ünïcode 日本語", "Sigur Rós",       "Ágætis byrjun", "7", "1999",
+        "Post-Rock",           "東京 → Reykjavík"};
+    // Latin-1 that also fits an ID3v1 tag.
+    const std::vector<std::string> latin1 = {"Post", "Bj\xf6rk", "Post", "3", "1995", "Rock", ""};
+    // ID3v2.3 with a UTF-16 title, Latin-1 texts and a comment; an INFO album beside it.
+    const std::string id3 =
+        riffChunk("id3 ", std::string("ID3\3\0\0\0\0\0\x3f"
+                                      "TIT2\0\0\0\7\0\0\1\xff\xfe\xe5\x65\x2c\x67"
+                                      "TPE1\0\0\0\4\0\0\0M\xfam"
+                                      "TYER\0\0\0\5\0\0\0002003"
+                                      "COMM\0\0\0\7\0\0\0eng\0hi",
+                                      73));
+    std::string badInfo = infoChunk({"lost"});
+    // An entry that is no name and a size of -8, on which libsndfile loops forever.
+    badInfo.replace(12, 8, std::string("IP\0\0\xf8\xff\xff\xff", 8));
+    const std::string truncatedId3 = "id3 " + std::string{'\xff', '\xff', 0, 0} + "ID3";
+
+    struct Case {
+        std::string program; // codec switches, or the program path
+        RawWav wav;
+        Tags tags;
+        std::string warning;
+        bool id3v1 = false;
+    };
+    const Case cases[] = {
+        {"-L1", {.chunksBefore = infoChunk(all)}, fields(all), ""},
+        {"-L2", {.chunksAfter = infoChunk(all)}, fields(all), ""},
+        {"-L3", {.chunksBefore = infoChunk(all)}, fields(all), ""},
+        {kBladeenc,
+         {.chunksBefore = infoChunk(latin1)},
+         fields({"Post", "Björk", "Post", "3", "1995", "Rock"}),
+         "",
+         true},
+        {kPlugger,
+         {.chunksBefore = infoChunk({"", "", "Finally"}) + id3},
+         {{"title", "日本"},
+          {"artist", "Múm"},
+          {"album", "Finally"},
+          {"date", "2003"},
+          {"comment", "hi"}},
+         ""},
+        {"-L3", {.chunksBefore = badInfo}, {}, "LIST/INFO chunk is malformed"},
+        {kPlugger, {.chunksAfter = truncatedId3}, {}, "'id3 ' chunk is truncated"},
+        {"-L2", {.frames = 44100, .declaredFrames = 22050}, {}, "declares 88200 bytes"},
+        {"-L1", {}, {}, ""},
+    };
+    for (const Case& c : cases) {
+        const auto wav = work / "tagged.wav";
+        writeRawWav(wav, c.wav);
+        const bool house = c.program.starts_with("-L");
+        const auto out = work / (house || c.program == kPlugger ? "tagged.mp3" : "tagged.MP3");
+        SCOPED_TRACE(c.program + " " + c.warning);
+        const ProcessResult result =
+            c.program == kBladeenc ? run({kBladeenc, wav.string(), "-128"})
+            : house ? run({codec, wav.string(), out.string(), "-M0", "-B64", c.program})
+                    : run({kPlugger, wav.string(), out.string(), "-b", "128"});
+        expectSuccess(result, c.warning.empty() ? 0 : 1);
+        EXPECT_NE(result.err.find(c.warning), std::string::npos) << result.err;
+        const std::string codecName = c.program == "-L1"   ? "mp1"
+                                      : c.program == "-L2" ? "mp2"
+                                                           : "mp3";
+        expectStream(out, {codecName, 128, 44100, 2, "stereo"}, 22050, 44100, work);
+        EXPECT_EQ(probeTags(out), c.tags);
+        if (codecName == "mp3") { // a tag before the Info frame keeps decoding gapless
+            EXPECT_EQ(mpg123Decode(out, work / "decoded.wav").frames(), 22050);
+        }
+        std::ifstream in(out, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_EQ(bytes.starts_with("ID3"), !c.tags.empty());
+        EXPECT_EQ(bytes.substr(bytes.size() - 128, 3) == "TAG", c.id3v1);
+        std::filesystem::remove(out);
+    }
 }
 
 } // namespace

@@ -40,6 +40,54 @@ long writeWav(const std::filesystem::path& path, const ToneWav& tone) {
     return frames;
 }
 
+namespace {
+
+std::string littleEndian(std::uint32_t value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) {
+        out += static_cast<char>((value >> (8 * i)) & 0xff);
+    }
+    return out;
+}
+
+} // namespace
+
+std::string riffChunk(const std::string& id, const std::string& contents) {
+    return id + littleEndian(static_cast<std::uint32_t>(contents.size()), 4) + contents +
+           (contents.size() % 2 != 0 ? std::string(1, '\0') : "");
+}
+
+std::string infoChunk(const std::vector<std::string>& values) {
+    const char* ids[] = {"INAM", "IART", "IPRD", "IPRT", "ICRD", "IGNR", "ICMT"};
+    std::string list = "INFO";
+    for (std::size_t i = 0; i < values.size() && i < 7; ++i) {
+        list += riffChunk(ids[i], values[i] + '\0');
+    }
+    return riffChunk("LIST", list);
+}
+
+void writeRawWav(const std::filesystem::path& path, const RawWav& wav) {
+    const auto blockAlign = static_cast<std::uint32_t>(2 * wav.channels);
+    std::string format = littleEndian(1, 2) + littleEndian(wav.channels, 2) +
+                         littleEndian(wav.sampleRate, 4) +
+                         littleEndian(wav.sampleRate * blockAlign, 4) +
+                         littleEndian(blockAlign, 2) + littleEndian(16, 2);
+    std::string samples;
+    for (long n = 0; n < wav.frames; ++n) {
+        const double phase = 2 * std::numbers::pi * 440.0 * n / std::max(wav.sampleRate, 1);
+        const auto value = static_cast<std::uint32_t>(std::lround(8000 * std::sin(phase)));
+        for (int ch = 0; ch < wav.channels; ++ch) {
+            samples += littleEndian(value, 2);
+        }
+    }
+    const long declared = wav.declaredFrames < 0 ? wav.frames : wav.declaredFrames;
+    const std::string body = "WAVE" + riffChunk("fmt ", format) + wav.chunksBefore + "data" +
+                             littleEndian(static_cast<std::uint32_t>(declared * blockAlign), 4) +
+                             samples + wav.chunksAfter;
+    std::ofstream(path, std::ios::binary)
+        << "RIFF" << littleEndian(static_cast<std::uint32_t>(body.size()), 4) << body;
+}
+
 std::vector<float> Audio::channel(int index) const {
     std::vector<float> out;
     out.reserve(static_cast<std::size_t>(frames()));
@@ -128,6 +176,18 @@ std::map<std::string, std::string> probe(const std::filesystem::path& file) {
     values["exit"] = std::to_string(result.exitCode);
     values["stderr"] = result.err;
     return values;
+}
+
+std::map<std::string, std::string> probeTags(const std::filesystem::path& file) {
+    const ProcessResult result = run({"ffprobe", "-v", "error", "-show_entries", "format_tags",
+                                      "-of", "default=noprint_wrappers=1", file.string()});
+    std::map<std::string, std::string> tags;
+    for (const std::string& line : lines(result.out)) {
+        if (auto eq = line.find('='); line.starts_with("TAG:") && eq != std::string::npos) {
+            tags[line.substr(4, eq - 4)] = line.substr(eq + 1);
+        }
+    }
+    return tags;
 }
 
 Mpg123Report mpg123Check(const std::filesystem::path& file) {

@@ -26,6 +26,25 @@ struct ToneWav {
 // Writes a WAV file of one sine per channel; returns the number of frames.
 long writeWav(const std::filesystem::path& path, const ToneWav& tone);
 
+// A 16-bit PCM WAV of a 440 Hz sine built byte by byte, for what libsndfile would not write:
+// any rate or channel count, extra chunks, a data chunk that declares less than it holds.
+struct RawWav {
+    int channels = 2;
+    int sampleRate = 44100;
+    long frames = 22050;
+    std::string chunksBefore{}; // whole chunks, as riffChunk() makes them
+    std::string chunksAfter{};
+    long declaredFrames = -1; // the data chunk's size in frames; -1 for the true size
+};
+void writeRawWav(const std::filesystem::path& path, const RawWav& wav);
+// A RIFF chunk: id, little-endian size, contents and the pad byte to an even size.
+std::string riffChunk(const std::string& id, const std::string& contents);
+// A LIST/INFO chunk of NUL-terminated INAM, IART, IPRD, IPRT, ICRD, IGNR and ICMT entries.
+std::string infoChunk(const std::vector<std::string>& values);
+
+// The tags ffprobe reads from a file: "title", "artist", ... as it names them.
+std::map<std::string, std::string> probeTags(const std::filesystem::path& file);
+
 // Interleaved samples of an audio file and its layout, read with libsndfile.
 struct Audio {
     int channels = 0;
