@@ -60,26 +60,6 @@ TEST_F(PausedPlayback, PauseHoldsThePositionAndContinueRunsToTheEnd) {
     EXPECT_TRUE(samePcm(readWav(wav_), input().reference));
 }
 
-TEST_F(PausedPlayback, StopHalfWayLeavesAValidWavFile) {
-    const int position = GetCurrentPos();
-    Stop();
-    EXPECT_EQ(LastError(), 0);
-    EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_OPEN);
-    EXPECT_FALSE(ended());
-    EXPECT_FALSE(ResetPlayerMode());
-
-    // The header has the right size; the samples are the start of the whole decode.
-    const Pcm partial = readWav(wav_);
-    EXPECT_EQ(std::filesystem::file_size(wav_), 44 + partial.samples.size() * 2);
-    EXPECT_LT(partial.frames(), input().reference.frames());
-    EXPECT_EQ(toMs(partial.frames(), 44100), position);
-    EXPECT_TRUE(samePcm(partial, input().reference.slice(0, partial.frames())));
-    run("ffprobe -v error " + quoted(wav_));
-
-    Stop(); // nothing runs any more
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
-}
-
 TEST_F(PausedPlayback, RestartPlaysTheWholeStreamAgain) {
     Restart();
     EXPECT_EQ(LastError(), 0);

@@ -19,34 +19,22 @@ struct TagCase {
     Tags expected;
 };
 
-const Tags full = {{"title", "Café à la crème"},
-                   {"artist", "坂本 龍一"},
-                   {"album", "Ünïcödé 漢字"},
-                   {"track", "7"},
-                   {"date", "1999"},
-                   {"genre", "Ambient"},
-                   {"comment", "naïve 注释"}};
-Tags without(Tags tags, const std::string& key) {
-    tags.erase(key);
-    return tags;
-}
+// clang-format off
+// The album sorts first, so a row can leave it out.
+const Tags full = {{"album", "Ünïcödé 漢字"}, {"artist", "坂本 龍一"}, {"comment", "naïve 注释"},
+                   {"date", "1999"}, {"genre", "Ambient"}, {"title", "Café à la crème"},
+                   {"track", "7"}};
 
 const TagCase tagCases[] = {
     {"ID3v2 in UTF-16", "--id3v2-only --id3v2-utf16", false, full},
-    {"an empty album", "--id3v2-only --id3v2-utf16", false, without(full, "album")},
-    {"ID3v1 only",
-     "--id3v1-only",
-     false,
-     {{"title", "Plain"},
-      {"artist", "Someone"},
-      {"album", "Record"},
-      {"track", "3"},
-      {"date", "2001"},
-      {"genre", "Rock"},
-      {"comment", "Note"}}},
+    {"an empty album", "--id3v2-only --id3v2-utf16", false, {std::next(full.begin()), full.end()}},
+    {"ID3v1 only", "--id3v1-only", false,
+     {{"album", "Record"}, {"artist", "Someone"}, {"comment", "Note"}, {"date", "2001"},
+      {"genre", "Rock"}, {"title", "Plain"}, {"track", "3"}}},
     {"no tag", "", false, {}},
     {"a malformed tag", "", true, {}},
 };
+// clang-format on
 
 std::string lameTagOptions(const Tags& tags) {
     static const std::map<std::string, std::string> flags = {
