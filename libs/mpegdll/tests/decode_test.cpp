@@ -6,8 +6,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-
 using namespace testsupport;
 
 namespace {
