@@ -212,9 +212,9 @@ MPEGDLL_API void SetOutputDevice(int device, const char* file_name);
  * MPEGDLL_ERR_MODE when nothing is open, a playback runs, a position is negative, start_pos
  * lies beyond the stream's length, or end_pos is not after start_pos (an end_pos beyond the
  * length plays to the end); MPEGDLL_ERR_OUTPUT when the output file cannot be created (its
- * folder takes no new file, it exists but is not a regular file, or it is the open input file)
- * or no sound device can be opened; MPEGDLL_ERR_NONSEEKABLE when a non-seekable stream cannot reach
- * start_pos or its start.
+ * folder takes no new file, it exists but is not a regular file that the caller may write, or
+ * it is the open input file) or no sound device can be opened; MPEGDLL_ERR_NONSEEKABLE when a
+ * non-seekable stream cannot reach start_pos or its start.
  */
 MPEGDLL_API int Play(int start_pos, int end_pos, unsigned char* end_flag);
 

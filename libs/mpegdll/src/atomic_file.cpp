@@ -44,7 +44,8 @@ AtomicFile::AtomicFile(const std::filesystem::path& target) : target_(target) {
     }
     struct stat existing {};
     const bool exists = ::stat(target_.c_str(), &existing) == 0;
-    if (exists && !S_ISREG(existing.st_mode))
+    // Renaming would replace a file that its owner protected from writing.
+    if (exists && (!S_ISREG(existing.st_mode) || ::access(target_.c_str(), W_OK) != 0))
         throw LibraryError(MPEGDLL_ERR_OUTPUT);
     if (target_.filename().empty())
         throw LibraryError(MPEGDLL_ERR_OUTPUT);

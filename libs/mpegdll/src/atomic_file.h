@@ -23,7 +23,7 @@ std::optional<FileId> identify(const std::filesystem::path& path);
 class AtomicFile {
 public:
     // Creates the temporary file; throws LibraryError(MPEGDLL_ERR_OUTPUT) when the target
-    // exists but is not a regular file, or its folder cannot take a new file.
+    // exists but is not a writable regular file, or its folder cannot take a new file.
     explicit AtomicFile(const std::filesystem::path& target);
     // Removes the temporary file unless it has been committed.
     ~AtomicFile();
