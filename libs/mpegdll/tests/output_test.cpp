@@ -76,12 +76,12 @@ TEST_F(LibraryTest, OutputCases) {
         // Damage from a third on: zeros, or noise that can hold what looks like frames of
         // another format.
         const bool zeros = row.source == Source::Zeroed;
+        const bool garbled = row.source == Source::Garbled || row.source == Source::LongGarbled;
         std::uint32_t noise = 99;
-        if (zeros || row.source == Source::Garbled || row.source == Source::LongGarbled)
-            for (std::size_t i = bytes.size() / 3; i < bytes.size() / 3 + (zeros ? 500 : 3000); ++i)
-                bytes[i] = zeros ? 0
-                                 : static_cast<unsigned char>(
-                                       (noise = noise * 1664525u + 1013904223u) >> 24);
+        for (std::size_t i = 0; i < (zeros ? 500u : garbled ? 3000u : 0u); ++i) {
+            noise = noise * 1664525u + 1013904223u;
+            bytes[bytes.size() / 3 + i] = zeros ? 0 : static_cast<unsigned char>(noise >> 24);
+        }
         if (row.source == Source::Truncated)
             bytes.resize(bytes.size() / 2);
         writeBytes(in, bytes);
