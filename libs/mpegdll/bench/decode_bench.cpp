@@ -30,9 +30,15 @@ int main(int argc, char** argv) {
     }
     while (std::atomic_ref<unsigned char>(ended).load() == 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ResetPlayerMode();
+    // The end's confirmation tells whether the decode succeeded.
+    const bool confirmed = ResetPlayerMode() != 0;
+    const int failure = LastError();
     Close();
     deinit();
+    if (!confirmed || failure != 0) {
+        std::fprintf(stderr, "decoding failed: %d\n", failure);
+        return 1;
+    }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     std::printf("%.3f\n", took.count());
     return 0;

@@ -31,11 +31,37 @@
  *  Play hands the library the address of one byte owned by the caller. The library writes 0
  *  to it when a playback starts (Play and Restart) and a non-zero value once that playback has
  *  run to its end (the output file is then complete and closed, or the sound card has played
- *  the last sample), or once a failure has ended it (see GetPlayerMode). A stopped playback
+ *  the last sample), or once a failure has ended it (see below). A stopped playback
  *  leaves it at 0. The library writes it from its own thread with atomic operations
  *  (__atomic_store_n, release order), so the owner must read and write the byte atomically as
  *  well (for example through std::atomic_ref<unsigned char> on a suitably aligned byte), and
  *  keep it alive until Close, deinit, or a Play with another address.
+ *
+ * The PCM file
+ *  A playback into a PCM file writes a temporary file (".sbx" and six random characters) in
+ *  the output file's folder and renames it onto the output file when the playback ends or is
+ *  stopped, so an existing file of that name stays as it was until then. A symbolic link as the
+ *  output is followed: the file it names is replaced. When the playback fails the temporary
+ *  file is removed and an existing output file is left untouched. The stream's ID3v2 tag
+ *  (completed from its ID3v1 tag) goes into the file's LIST/INFO chunk as UTF-8: title INAM,
+ *  artist IART, album IPRD, track ITRK, year ICRD, genre IGNR, comment ICMT; a stream without
+ *  tags gives a file without that chunk, and a tag that cannot be read is left out.
+ *
+ * Failures after Play has returned
+ *  A failure of the running playback ends it: the mode goes to MPEGDLL_MODE_ENDED and the end
+ *  flag becomes non-zero, as at a normal end. GetPlayerMode and GetCurrentPos do not report
+ *  it; ResetPlayerMode (and Stop) report it through LastError, on every call until the next
+ *  playback starts or the stream is closed:
+ *  MPEGDLL_ERR_OUTPUT  the PCM file could not be written (cannot create, disk full, the final
+ *                      rename failed): no output file is left, an existing one is untouched.
+ *  MPEGDLL_ERR_INPUT   the input could not be read: no output file is left, as above. Also
+ *                      when a decode into a PCM file ended well short: on data that libmpg123
+ *                      could not decode with more than a tenth of the input left after it, or
+ *                      with less than 90 % of the audio that the length counted at Open (a
+ *                      scan or the encoder's Info frame) promises up to the end position. The
+ *                      output file is then kept: it holds all that could be decoded.
+ *  MPEGDLL_ERR_INTERNAL the decoder ran out of memory: no output file is left.
+ *  After the end GetCurrentPos gives the position the decode reached.
  */
 #ifndef MPEGDLL_H
 #define MPEGDLL_H
@@ -155,8 +181,9 @@ MPEGDLL_API void Restart(void);
 
 /*
  * Stop: stops the running or paused playback; the output file is completed (a valid WAV file
- * holding what was decoded so far) and the end flag stays 0. After a playback that has already
- * run to its end it only confirms that end. MPEGDLL_ERR_MODE when no playback was started.
+ * holding what was decoded so far, put in place) and the end flag stays 0. After a playback
+ * that has already run to its end it only confirms that end. MPEGDLL_ERR_MODE when no playback
+ * was started; reports a failure that ended the playback like ResetPlayerMode.
  */
 MPEGDLL_API void Stop(void);
 
@@ -171,8 +198,10 @@ MPEGDLL_API void SetPriority(int priority);
 /*
  * SetOutputDevice: where the next playback goes. MPEGDLL_OUTPUT_SOUNDCARD plays to the sound
  * card (file_name ignored); MPEGDLL_OUTPUT_PCMFILE decodes into the WAV file file_name (16-bit
- * PCM at the stream's rate and channels; created or overwritten by Play and Restart).
- * MPEGDLL_ERR_MODE for another device or a null name with MPEGDLL_OUTPUT_PCMFILE.
+ * PCM at the stream's rate and channels; created or replaced by Play and Restart, see "The PCM
+ * file"). MPEGDLL_ERR_MODE for another device or a null name with MPEGDLL_OUTPUT_PCMFILE;
+ * MPEGDLL_ERR_OUTPUT when file_name is the open input file (the same file by device and inode,
+ * also through another name or a link): the setting is kept, and Play refuses it as well.
  */
 MPEGDLL_API void SetOutputDevice(int device, const char* file_name);
 
@@ -182,9 +211,10 @@ MPEGDLL_API void SetOutputDevice(int device, const char* file_name);
  * be null). Returns 0 when the playback has started, else the error code:
  * MPEGDLL_ERR_MODE when nothing is open, a playback runs, a position is negative, start_pos
  * lies beyond the stream's length, or end_pos is not after start_pos (an end_pos beyond the
- * length plays to the end); MPEGDLL_ERR_OUTPUT when the output file cannot be created or no
- * sound device can be opened; MPEGDLL_ERR_NONSEEKABLE when a non-seekable stream cannot reach
- * start_pos or its start.
+ * length plays to the end); MPEGDLL_ERR_OUTPUT when the output file cannot be created (its
+ * folder takes no new file, it exists but is not a regular file that the caller may write, or
+ * it is the open input file) or no sound device can be opened; MPEGDLL_ERR_NONSEEKABLE when a
+ * non-seekable stream cannot reach start_pos or its start.
  */
 MPEGDLL_API int Play(int start_pos, int end_pos, unsigned char* end_flag);
 
@@ -212,18 +242,13 @@ MPEGDLL_API int GetStereoMode(void);
 /* GetLayer: the MPEG layer, 1, 2 or 3. MPEGDLL_ERR_MODE (and 0) when nothing is open. */
 MPEGDLL_API int GetLayer(void);
 
-/*
- * GetPlayerMode: one of the MPEGDLL_MODE_* values. When a playback ended because its output
- * failed or its input could not be read, the first of GetPlayerMode, GetCurrentPos and
- * ResetPlayerMode after that end reports the failure (MPEGDLL_ERR_OUTPUT or MPEGDLL_ERR_INPUT)
- * through LastError while still returning its value.
- */
+/* GetPlayerMode: one of the MPEGDLL_MODE_* values. */
 MPEGDLL_API int GetPlayerMode(void);
 
 /*
  * GetCurrentPos: the playback position in milliseconds: audio written to the file, or audio
- * the sound card has played. 0 when nothing is open. Reports a failed playback like
- * GetPlayerMode.
+ * the sound card has played; after the end of a playback, where it ended. 0 when nothing is
+ * open.
  */
 MPEGDLL_API int GetCurrentPos(void);
 
@@ -237,10 +262,10 @@ MPEGDLL_API int GetLength(void);
 
 /*
  * ResetPlayerMode: confirms the end of the last playback. Returns non-zero when the last
- * playback ended on its own (it ran to its end, or a failure ended it, which the polling calls
- * report as described under GetPlayerMode) and no playback runs (the mode then goes from
- * MPEGDLL_MODE_ENDED to MPEGDLL_MODE_OPEN; later calls keep answering non-zero until the next
- * playback), 0 otherwise. Reports a failed playback like GetPlayerMode.
+ * playback ended on its own (it ran to its end, or a failure ended it) and no playback runs
+ * (the mode then goes from MPEGDLL_MODE_ENDED to MPEGDLL_MODE_OPEN; later calls keep answering
+ * non-zero until the next playback), 0 otherwise. LastError then gives the failure that ended
+ * the playback, or 0 (see "Failures after Play has returned").
  */
 MPEGDLL_API unsigned char ResetPlayerMode(void);
 

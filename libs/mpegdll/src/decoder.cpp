@@ -3,6 +3,7 @@
 #include "libs/mpegdll/src/library_error.h"
 
 #include <climits>
+#include <filesystem>
 
 namespace mpegdll {
 
@@ -29,6 +30,8 @@ Decoder::Decoder() {
     if (!handle_)
         throw LibraryError(MPEGDLL_ERR_INTERNAL);
     mpg123_param(handle_.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    // Tags are carried into the output as text; pictures are not wanted.
+    mpg123_param(handle_.get(), MPG123_REMOVE_FLAGS, MPG123_PICTURE, 0.0);
 
     // Always 16-bit output, at whatever rate and channel count the stream has.
     mpg123_format_none(handle_.get());
@@ -49,6 +52,10 @@ std::unique_ptr<Decoder> Decoder::openFile(const std::string& path) {
     std::unique_ptr<Decoder> decoder(new Decoder());
     if (mpg123_open(decoder->handle_.get(), path.c_str()) != MPG123_OK)
         failInput(decoder->handle_.get());
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (!error)
+        decoder->inputSize_ = static_cast<std::int64_t>(size);
     decoder->readFormat();
     return decoder;
 }
@@ -76,12 +83,11 @@ void Decoder::openCallbackStream() {
     if (mpg123_open_handle(handle, this) != MPG123_OK)
         failInput(handle);
     // A non-seekable stream can still tell its size, which gives an estimate of its length.
-    if (nonseekable_) {
-        int size = -1;
-        callbacks_.size(callbacks_.user, context_, &size);
-        if (size >= 0)
-            mpg123_set_filesize(handle, size);
-    }
+    int size = -1;
+    callbacks_.size(callbacks_.user, context_, &size);
+    inputSize_ = size;
+    if (nonseekable_ && size >= 0)
+        mpg123_set_filesize(handle, size);
     readFormat();
 }
 
@@ -106,6 +112,11 @@ void Decoder::readFormat() {
         failInput(handle);
     const off_t length = mpg123_length(handle);
     length_ = length < 0 ? -1 : static_cast<std::int64_t>(length);
+    lengthCounted_ = length >= 0 && (!nonseekable_ || encoderDelay >= 0);
+}
+
+bool Decoder::stoppedWellShort() const {
+    return stoppedAt_ >= 0 && inputSize_ > 0 && inputSize_ - stoppedAt_ > inputSize_ / 10;
 }
 
 void Decoder::reopenStream() {
@@ -152,6 +163,8 @@ DecodedChunk Decoder::decode() {
         // The first frame after opening announces the format we already have.
         chunk.status = rate == rate_ && channels == channels_ ? DecodedChunk::Status::Audio
                                                               : DecodedChunk::Status::FormatChanged;
+        if (chunk.status == DecodedChunk::Status::FormatChanged)
+            stoppedAt_ = mpg123_tell_stream(handle_.get());
         return chunk;
     }
     case MPG123_DONE:
@@ -161,6 +174,7 @@ DecodedChunk Decoder::decode() {
         if (mpg123_errcode(handle_.get()) == MPG123_OUT_OF_MEM)
             throw LibraryError(MPEGDLL_ERR_INTERNAL);
         // Data that libmpg123 cannot resynchronise on ends the decodable part.
+        stoppedAt_ = mpg123_tell_stream(handle_.get());
         chunk.status = readFailed_ ? DecodedChunk::Status::ReadFailed : DecodedChunk::Status::End;
         return chunk;
     }
@@ -175,6 +189,7 @@ void Decoder::prepare(std::int64_t frame) {
         if (rewound != 0) {
             reopenStream();
             used_ = false;
+            stoppedAt_ = -1;
         } else if (nonseekable_) {
             throw LibraryError(MPEGDLL_ERR_NONSEEKABLE);
         }
@@ -186,6 +201,7 @@ void Decoder::prepare(std::int64_t frame) {
 
 std::int64_t Decoder::seek(std::int64_t frame) {
     used_ = true;
+    stoppedAt_ = -1;
     const off_t reached = mpg123_seek(handle_.get(), static_cast<off_t>(frame), SEEK_SET);
     if (reached < 0) {
         if (nonseekable_)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "libs/mpegdll/include/mpegdll.h"
+#include "libs/mpegdll/src/stream_tags.h"
 
 #include <mpg123.h>
 
@@ -55,7 +56,14 @@ public:
     bool seekable() const { return !nonseekable_; }
     // In samples per channel; -1 when unknown.
     std::int64_t length() const { return length_; }
+    // Whether the length is counted (a scan, or the encoder's Info frame), not estimated.
+    bool lengthCounted() const { return lengthCounted_; }
     FrameInfo frameInfo() const;
+    // The stream's ID3 tags as read so far (ID3v1 only when the stream can seek to its end).
+    StreamTags tags() const { return readStreamTags(handle_.get()); }
+    // Whether the last decode ended on data that libmpg123 could not decode, with more than a
+    // tenth of the input after it left unread.
+    bool stoppedWellShort() const;
 
     DecodedChunk decode();
 
@@ -87,6 +95,9 @@ private:
     bool readFailed_ = false;
 
     bool used_ = false;
+    std::int64_t inputSize_ = -1; // bytes; -1 when unknown
+    std::int64_t stoppedAt_ = -1; // input offset where undecodable data ended the decode
+    bool lengthCounted_ = false;
     int rate_ = 0;
     int channels_ = 0;
     std::int64_t length_ = -1;

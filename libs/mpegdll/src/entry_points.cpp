@@ -66,12 +66,12 @@ template <typename Body> int guardedVoid(Body body) {
     return code;
 }
 
-// The polling entry points also report, once, a failure that ended the last playback.
-template <typename Result, typename Body> Result guardedPoll(Result failed, Body body) {
+// The call that confirms an end also reports the failure that ended the playback.
+template <typename Result, typename Body> Result guardedConfirm(Result failed, Body body) {
     std::lock_guard lock(callLock);
     try {
         Result result = body();
-        lastError = thePlayer().takePendingError();
+        lastError = thePlayer().endFailure();
         return result;
     } catch (...) {
         lastError = codeOf(std::current_exception());
@@ -169,11 +169,11 @@ MPEGDLL_API int GetLayer(void) {
 }
 
 MPEGDLL_API int GetPlayerMode(void) {
-    return guardedPoll(MPEGDLL_MODE_CLOSED, [] { return thePlayer().mode(); });
+    return guarded(MPEGDLL_MODE_CLOSED, [] { return thePlayer().mode(); });
 }
 
 MPEGDLL_API int GetCurrentPos(void) {
-    return guardedPoll(0, [] { return thePlayer().positionMs(); });
+    return guarded(0, [] { return thePlayer().positionMs(); });
 }
 
 MPEGDLL_API int GetLength(void) {
@@ -181,7 +181,7 @@ MPEGDLL_API int GetLength(void) {
 }
 
 MPEGDLL_API unsigned char ResetPlayerMode(void) {
-    return guardedPoll<unsigned char>(
+    return guardedConfirm<unsigned char>(
         0, [] { return static_cast<unsigned char>(thePlayer().confirmEnd() ? 1 : 0); });
 }
 

@@ -13,6 +13,10 @@ namespace mpegdll {
 
 namespace {
 
+// A decode into a file that ends before this share of the expected audio (in tenths) has lost
+// data that the decoder had to skip.
+constexpr std::int64_t wellShortTenths = 9;
+
 // How far the decoder runs ahead of the sound card, in seconds divided by this.
 constexpr int soundAheadDivisor = 5;
 constexpr auto soundPollInterval = std::chrono::milliseconds(10);
@@ -23,6 +27,7 @@ constexpr auto soundPollInterval = std::chrono::milliseconds(10);
 struct Player::Playback {
     std::unique_ptr<WavFileOutput> file;
     std::unique_ptr<SoundCardOutput> sound;
+    std::int64_t first = 0;    // where the playback started
     std::int64_t position = 0; // next sample handed to the output
     std::int64_t endFrame = -1;
     int priority = 0;
@@ -46,6 +51,7 @@ void Player::requireOpen() const {
 void Player::openFile(const std::string& path) {
     close();
     opened(Decoder::openFile(path));
+    inputId_ = identify(path);
 }
 
 void Player::openStream(const StreamCallbacks& callbacks) {
@@ -64,6 +70,7 @@ void Player::opened(std::unique_ptr<Decoder> decoder) {
 void Player::close() {
     joinWorker();
     decoder_.reset();
+    inputId_.reset();
     played_ = false;
     endFlag_ = nullptr;
     position_ = 0;
@@ -73,7 +80,7 @@ void Player::close() {
     std::lock_guard lock(mutex_);
     mode_ = MPEGDLL_MODE_CLOSED;
     endedOnItsOwn_ = false;
-    pendingError_ = 0;
+    endFailure_ = 0;
 }
 
 void Player::setOutput(int device, const char* fileName) {
@@ -85,6 +92,15 @@ void Player::setOutput(int device, const char* fileName) {
         throw LibraryError(MPEGDLL_ERR_MODE);
     outputDevice_ = device;
     outputFile_ = fileName;
+    refuseOutputOverInput();
+}
+
+// Writing the output over the open input would destroy what is being decoded.
+void Player::refuseOutputOverInput() const {
+    if (outputDevice_ != MPEGDLL_OUTPUT_PCMFILE || !inputId_)
+        return;
+    if (identify(outputFile_) == inputId_)
+        throw LibraryError(MPEGDLL_ERR_OUTPUT);
 }
 
 void Player::setPriority(int priority) {
@@ -125,21 +141,23 @@ void Player::startPlayback() {
         std::lock_guard lock(mutex_);
         mode_ = MPEGDLL_MODE_OPEN;
         endedOnItsOwn_ = false;
-        pendingError_ = 0;
+        endFailure_ = 0;
     }
+    refuseOutputOverInput();
     decoder_->prepare(startFrame_);
     position_ = startFrame_;
 
     auto playback = std::make_unique<Playback>();
     if (outputDevice_ == MPEGDLL_OUTPUT_PCMFILE) {
-        playback->file =
-            std::make_unique<WavFileOutput>(outputFile_, decoder_->rate(), decoder_->channels());
+        playback->file = std::make_unique<WavFileOutput>(outputFile_, decoder_->rate(),
+                                                         decoder_->channels(), decoder_->tags());
     } else {
         soundSystem_.start();
         playback->sound =
             std::make_unique<SoundCardOutput>(soundDevice_, decoder_->rate(), decoder_->channels());
         playback->sound->setPaused(false);
     }
+    playback->first = startFrame_;
     playback->position = startFrame_;
     playback->endFrame = endFrame_;
     playback->priority = priority_;
@@ -190,13 +208,14 @@ void Player::stop() {
     std::lock_guard lock(mutex_);
     if (mode_ == MPEGDLL_MODE_ENDED && mode == MPEGDLL_MODE_ENDED) {
         mode_ = MPEGDLL_MODE_OPEN;
-        return;
+    } else {
+        // A playback that we stopped (even one that reached its end meanwhile) counts as
+        // stopped, unless a failure ended it.
+        mode_ = MPEGDLL_MODE_OPEN;
+        endedOnItsOwn_ = endedOnItsOwn_ && endFailure_ != 0;
     }
-    // A playback that we stopped (even one that reached its end meanwhile) counts as stopped.
-    mode_ = MPEGDLL_MODE_OPEN;
-    endedOnItsOwn_ = false;
-    if (const int error = std::exchange(pendingError_, 0); error != 0)
-        throw LibraryError(error);
+    if (endFailure_ != 0)
+        throw LibraryError(endFailure_);
 }
 
 void Player::pause(bool resume) {
@@ -274,9 +293,9 @@ FrameInfo Player::frameInfo() const {
     return FrameInfo{bitrate_, layer_, channelMode_};
 }
 
-int Player::takePendingError() {
+int Player::endFailure() {
     std::lock_guard lock(mutex_);
-    return std::exchange(pendingError_, 0);
+    return endFailure_;
 }
 
 void Player::publishFrameInfo() {
@@ -314,14 +333,23 @@ void Player::run(std::unique_ptr<Playback> playback) {
         outcome = Outcome::InputFailed;
         failure = MPEGDLL_ERR_INTERNAL;
     }
-    if (playback->file && !playback->file->finish() && failure == 0)
-        failure = MPEGDLL_ERR_OUTPUT;
+    if (playback->file) {
+        // Output of a decode that failed is dropped; one that ended well short is kept, as
+        // it holds all that could be decoded, but still counts as failed.
+        const bool keep = failure == 0;
+        if (outcome == Outcome::Ended && failure == 0 && endedWellShort(*playback))
+            failure = MPEGDLL_ERR_INPUT;
+        if (!keep)
+            playback->file->discard();
+        else if (!playback->file->finish() && failure == 0)
+            failure = MPEGDLL_ERR_OUTPUT;
+    }
     playback->file.reset();
     playback->sound.reset();
 
     std::lock_guard lock(mutex_);
     finished_ = true;
-    pendingError_ = failure;
+    endFailure_ = failure;
     if (outcome != Outcome::Stopped) {
         mode_ = MPEGDLL_MODE_ENDED;
         endedOnItsOwn_ = true;
@@ -385,6 +413,19 @@ Player::Outcome Player::decodeLoop(Playback& playback) {
             position_ = playback.position;
         publishFrameInfo();
     }
+}
+
+bool Player::endedWellShort(const Playback& playback) const {
+    const Decoder& decoder = *decoder_;
+    if (decoder.stoppedWellShort())
+        return true;
+    if (!decoder.lengthCounted())
+        return false;
+    std::int64_t expectedEnd = decoder.length();
+    if (playback.endFrame >= 0)
+        expectedEnd = std::min(expectedEnd, playback.endFrame);
+    const std::int64_t expected = expectedEnd - playback.first;
+    return expected > 0 && (playback.position - playback.first) * 10 < expected * wellShortTenths;
 }
 
 bool Player::serveRequests(std::unique_lock<std::mutex>& lock, Playback& playback) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "libs/mpegdll/src/atomic_file.h"
 #include "libs/mpegdll/src/decoder.h"
 #include "libs/mpegdll/src/sound_card_output.h"
 
@@ -48,25 +49,28 @@ public:
     int frequency() const;
     FrameInfo frameInfo() const;
 
-    // The failure that ended the last playback, once; 0 when there is none.
-    int takePendingError();
+    // The failure that ended the last playback, until the next one starts; 0 when none.
+    int endFailure();
 
 private:
     struct Playback;
     enum class Outcome { Ended, Stopped, InputFailed, OutputFailed };
 
     void requireOpen() const;
+    void refuseOutputOverInput() const;
     void opened(std::unique_ptr<Decoder> decoder);
     void startPlayback();
     void joinWorker();
     void run(std::unique_ptr<Playback> playback);
     Outcome decodeLoop(Playback& playback);
+    bool endedWellShort(const Playback& playback) const;
     bool serveRequests(std::unique_lock<std::mutex>& lock, Playback& playback);
     void publishFrameInfo();
     int toMs(std::int64_t frames) const;
     std::int64_t toFrames(int ms) const;
 
     std::unique_ptr<Decoder> decoder_;
+    std::optional<FileId> inputId_; // the open input file
     SoundSystem soundSystem_;
 
     // Settings for the next playback.
@@ -95,7 +99,7 @@ private:
     int seekError_ = 0;
     bool finished_ = true;
     bool endedOnItsOwn_ = false;
-    int pendingError_ = 0;
+    int endFailure_ = 0;
 
     std::atomic<std::int64_t> position_{0};
     std::atomic<int> bitrate_{0};

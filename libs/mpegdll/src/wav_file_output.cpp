@@ -10,20 +10,22 @@ namespace {
 constexpr std::size_t bufferFrames = 16384;
 }
 
-WavFileOutput::WavFileOutput(const std::string& path, int rate, int channels)
-    : channels_(channels) {
+WavFileOutput::WavFileOutput(const std::string& path, int rate, int channels,
+                             const StreamTags& tags)
+    : target_(path), channels_(channels) {
     SF_INFO info{};
     info.samplerate = rate;
     info.channels = channels;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    file_ = sf_open(path.c_str(), SFM_WRITE, &info);
+    file_ = sf_open_fd(target_.descriptor(), SFM_WRITE, &info, SF_FALSE);
     if (file_ == nullptr)
         throw LibraryError(MPEGDLL_ERR_OUTPUT);
+    writeStreamTags(file_, tags);
     buffer_.reserve(bufferFrames * static_cast<std::size_t>(channels));
 }
 
 WavFileOutput::~WavFileOutput() {
-    finish();
+    discard();
 }
 
 bool WavFileOutput::write(const std::int16_t* samples, std::size_t frames) {
@@ -46,12 +48,25 @@ bool WavFileOutput::flush() {
 
 bool WavFileOutput::finish() {
     if (file_ == nullptr)
-        return !failed_;
+        return false;
     flush();
+    if (sf_error(file_) != SF_ERR_NO_ERROR)
+        failed_ = true;
     if (sf_close(file_) != 0)
         failed_ = true;
     file_ = nullptr;
-    return !failed_;
+    if (failed_) {
+        target_.discard();
+        return false;
+    }
+    return target_.commit();
+}
+
+void WavFileOutput::discard() {
+    if (file_ != nullptr)
+        sf_close(file_);
+    file_ = nullptr;
+    target_.discard();
 }
 
 } // namespace mpegdll

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "libs/mpegdll/src/atomic_file.h"
+#include "libs/mpegdll/src/stream_tags.h"
+
 #include <sndfile.h>
 
 #include <cstddef>
@@ -9,12 +12,15 @@
 
 namespace mpegdll {
 
-// A 16-bit PCM WAV file written through libsndfile. Closing it (finish or the destructor)
-// writes the final header, so a file stopped half-way is still valid.
+// A 16-bit PCM WAV file written through libsndfile under a temporary name beside its target.
+// finish writes the final header and puts the file in place, so a file stopped half-way is
+// still valid; until then an existing target stays as it was.
 class WavFileOutput {
 public:
-    // Creates or overwrites the file; throws LibraryError(MPEGDLL_ERR_OUTPUT) when it cannot.
-    WavFileOutput(const std::string& path, int rate, int channels);
+    // Starts the file, with `tags` in its LIST/INFO chunk; throws
+    // LibraryError(MPEGDLL_ERR_OUTPUT) when it cannot.
+    WavFileOutput(const std::string& path, int rate, int channels, const StreamTags& tags = {});
+    // Discards a file that was not finished.
     ~WavFileOutput();
 
     WavFileOutput(const WavFileOutput&) = delete;
@@ -22,12 +28,16 @@ public:
 
     // Appends interleaved samples; false when the file cannot be written.
     bool write(const std::int16_t* samples, std::size_t frames);
-    // Writes what is buffered and closes the file; false when that failed.
+    // Writes what is buffered, closes the file and renames it onto the target; false (and
+    // nothing left behind) when that failed.
     bool finish();
+    // Drops what was written; the target stays as it was.
+    void discard();
 
 private:
     bool flush();
 
+    AtomicFile target_;
     SNDFILE* file_ = nullptr;
     int channels_;
     bool failed_ = false;

@@ -2,7 +2,6 @@
 
 #include "libs/mpegdll/tests/library_fixture.h"
 
-#include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -123,40 +122,6 @@ TEST_F(LibraryTest, InputThatIsMissingOrNotMpegAudio) {
                    nullptr, nullptr),
               MPEGDLL_ERR_INPUT);
     EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_CLOSED);
-}
-
-TEST_F(LibraryTest, OutputFileThatCannotBeWritten) {
-    ASSERT_EQ(openFile(Media::get().layer3Stereo44().file), 0);
-    for (const auto& target : {out_ / "no-such-dir" / "out.wav", out_.path()}) {
-        SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, target.c_str());
-        EXPECT_EQ(Play(0, 0, endFlag()), MPEGDLL_ERR_OUTPUT) << target;
-        EXPECT_EQ(LastError(), MPEGDLL_ERR_OUTPUT);
-        EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_OPEN);
-    }
-}
-
-TEST_F(LibraryTest, OutputFileThatFillsUp) {
-    // A file size limit makes writes fail part-way, as a full disk does.
-    const Input& input = Media::get().layer3Long();
-    const auto wav = out_ / "full.wav";
-    SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, wav.c_str());
-    ASSERT_EQ(openFile(input.file), 0);
-    rlimit previous{};
-    getrlimit(RLIMIT_FSIZE, &previous);
-    rlimit limited = previous;
-    limited.rlim_cur = 1 << 20;
-    signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    ASSERT_EQ(Play(0, 0, endFlag()), 0);
-    const bool finished = waitForEnd();
-    setrlimit(RLIMIT_FSIZE, &previous);
-    signal(SIGXFSZ, SIG_DFL);
-    ASSERT_TRUE(finished);
-    EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_ENDED);
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_OUTPUT);
-    EXPECT_TRUE(ResetPlayerMode());
-    EXPECT_EQ(LastError(), 0);
-    EXPECT_LE(std::filesystem::file_size(wav), std::uintmax_t{1} << 20);
 }
 
 TEST_F(LibraryTest, NoSoundDevice) {

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <optional>
+
+namespace mpegdll {
+
+// What tells two names of one file apart from two files: the device and the inode.
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+// The file that `path` names (through any symbolic links); nothing when there is none.
+std::optional<FileId> identify(const std::filesystem::path& path);
+
+// A file written under a short temporary name in its target's folder and renamed onto the
+// target once complete, so the target either stays as it was or holds the whole new content.
+// A symbolic link as the target is followed: the file it names is replaced, the link stays.
+class AtomicFile {
+public:
+    // Creates the temporary file; throws LibraryError(MPEGDLL_ERR_OUTPUT) when the target
+    // exists but is not a writable regular file, or its folder cannot take a new file.
+    explicit AtomicFile(const std::filesystem::path& target);
+    // Removes the temporary file unless it has been committed.
+    ~AtomicFile();
+
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // The temporary file, open for writing; owned by this object.
+    int descriptor() const { return descriptor_; }
+    // Closes the temporary file and renames it onto the target; false (and the temporary file
+    // removed, the target untouched) when either fails.
+    bool commit();
+    // Removes the temporary file; the target stays as it was.
+    void discard();
+
+private:
+    bool closeDescriptor();
+
+    std::filesystem::path target_;
+    std::filesystem::path temporary_;
+    int descriptor_ = -1;
+    bool pending_ = false; // the temporary file exists
+};
+
+} // namespace mpegdll

@@ -1,0 +1,90 @@
+// The stream's ID3 tags carried into the WAV file's LIST/INFO chunk, as ffprobe reads them.
+
+#include "libs/mpegdll/tests/library_fixture.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+
+using namespace testsupport;
+
+namespace {
+
+using Tags = std::map<std::string, std::string>;
+
+struct TagCase {
+    const char* name;
+    const char* lameOptions;
+    bool malformed; // a broken ID3v2 tag before the audio
+    Tags expected;
+};
+
+// clang-format off
+// The album sorts first, so a row can leave it out.
+const Tags full = {{"album", "Ünïcödé 漢字"}, {"artist", "坂本 龍一"}, {"comment", "naïve 注释"},
+                   {"date", "1999"}, {"genre", "Ambient"}, {"title", "Café à la crème"},
+                   {"track", "7"}};
+
+const TagCase tagCases[] = {
+    {"ID3v2 in UTF-16", "--id3v2-only --id3v2-utf16", false, full},
+    {"an empty album", "--id3v2-only --id3v2-utf16", false, {std::next(full.begin()), full.end()}},
+    {"ID3v1 only", "--id3v1-only", false,
+     {{"album", "Record"}, {"artist", "Someone"}, {"comment", "Note"}, {"date", "2001"},
+      {"genre", "Rock"}, {"title", "Plain"}, {"track", "3"}}},
+    {"no tag", "", false, {}},
+    {"a malformed tag", "", true, {}},
+};
+// clang-format on
+
+std::string lameTagOptions(const Tags& tags) {
+    static const std::map<std::string, std::string> flags = {
+        {"title", "--tt"}, {"artist", "--ta"}, {"album", "--tl"},  {"track", "--tn"},
+        {"date", "--ty"},  {"genre", "--tg"},  {"comment", "--tc"}};
+    std::string options;
+    for (const auto& [key, value] : tags)
+        options += " " + flags.at(key) + " " + testsupport::quoted(value);
+    return options;
+}
+
+Tags probeTags(const std::filesystem::path& wav) {
+    const std::filesystem::path listing = wav.string() + ".tags";
+    run("ffprobe -v error -show_entries format_tags -of default=noprint_wrappers=1 " + quoted(wav) +
+        " >" + testsupport::quoted(listing));
+    Tags tags;
+    std::ifstream in(listing);
+    for (std::string line; std::getline(in, line);)
+        if (const auto equals = line.find('='); line.rfind("TAG:", 0) == 0 && equals != line.npos)
+            tags[line.substr(4, equals - 4)] = line.substr(equals + 1);
+    return tags;
+}
+
+} // namespace
+
+TEST_F(LibraryTest, TagsGoIntoTheWavFile) {
+    const auto wav = out_ / "tagged.wav";
+    writeTestWav(wav, 44100, 2, 1.0);
+    const auto plain = out_ / "plain.mp3";
+    lame(wav, plain, "");
+    const Pcm reference = mpg123Decode(plain, out_ / "plain.ref.wav");
+    // lame reads non-ASCII text in the locale's encoding.
+    setenv("LC_ALL", "C.UTF-8", 1);
+    for (const TagCase& row : tagCases) {
+        SCOPED_TRACE(row.name);
+        const auto mp3 = out_ / "tagged.mp3";
+        lame(wav, mp3, row.lameOptions + lameTagOptions(row.expected));
+        if (row.malformed) {
+            // Its one frame claims 2 GB; the tag itself is 32 bytes of text.
+            const std::string tag = std::string("ID3\3\0\0\0\0\0\x20", 10) + "TIT2" +
+                                    std::string("\x7f\xff\xff\xff\0\0", 6) + std::string(22, 'x');
+            auto bytes = readBytes(mp3);
+            bytes.insert(bytes.begin(), tag.begin(), tag.end());
+            writeBytes(mp3, bytes);
+        }
+        const Pcm output = decode(mp3);
+        EXPECT_EQ(LastError(), 0);
+        EXPECT_TRUE(samePcm(output, reference));
+        EXPECT_EQ(probeTags(out_ / "tagged.out.wav"), row.expected);
+        Close();
+    }
+    unsetenv("LC_ALL");
+}
