@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 namespace mpegdll {
 
@@ -16,30 +15,39 @@ namespace {
 // keep the synthesis buffer's phase (Layer III counts its made-up frame as one of them).
 constexpr std::int64_t preRollFrames = 8;
 
-struct HandleDeleter {
-    void operator()(mpg123_handle* handle) const {
-        mpg123_close(handle);
-        mpg123_delete(handle);
-    }
-};
-using Handle = std::unique_ptr<mpg123_handle, HandleDeleter>;
-
 // 16-bit output at the stream's own rate and channels, like the playback's decoder, but
 // without the gapless trim (the caller trims) and without looking for an Info frame.
-Handle newHandle() {
+mpg123_handle* newHandle() {
     int error = MPG123_OK;
-    Handle handle(mpg123_new(nullptr, &error));
-    if (!handle)
+    mpg123_handle* handle = mpg123_new(nullptr, &error);
+    if (handle == nullptr)
         throw LibraryError(MPEGDLL_ERR_INTERNAL);
-    mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_IGNORE_INFOFRAME, 0.0);
-    mpg123_param(handle.get(), MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
-    mpg123_format_none(handle.get());
+    mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_IGNORE_INFOFRAME, 0.0);
+    mpg123_param(handle, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
+    mpg123_format_none(handle);
     const long* rates = nullptr;
     std::size_t count = 0;
     mpg123_rates(&rates, &count);
     for (std::size_t i = 0; i < count; ++i)
-        mpg123_format(handle.get(), rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+        mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
     return handle;
+}
+
+// A silent Layer III frame like `model` (same version, rate and mode) at the largest bitrate,
+// without CRC, whose main data area ends with `reservoir`'s last bytes; appended to `out`.
+void appendReservoirFrame(const unsigned char* model, const std::vector<unsigned char>& reservoir,
+                          std::vector<unsigned char>& out) {
+    unsigned char header[4] = {model[0], static_cast<unsigned char>(model[1] | 0x01),
+                               static_cast<unsigned char>((model[2] & 0x0d) | 0xe0), model[3]};
+    const std::optional<FrameHeader> parsed = parseFrameHeader(header);
+    if (!parsed)
+        throw LibraryError(MPEGDLL_ERR_INPUT);
+    const std::size_t start = out.size();
+    out.resize(start + static_cast<std::size_t>(parsed->length), 0);
+    std::memcpy(out.data() + start, header, 4);
+    const std::size_t room = static_cast<std::size_t>(parsed->mainDataBytes());
+    const std::size_t kept = std::min(room, reservoir.size());
+    std::memcpy(out.data() + out.size() - kept, reservoir.data() + reservoir.size() - kept, kept);
 }
 
 // libmpg123 reads the prepared bytes through this.
@@ -56,31 +64,17 @@ struct MemoryReader {
     }
 };
 
-// A silent Layer III frame like `model` (same version, rate and mode) at the largest bitrate,
-// without CRC, whose main data area ends with `reservoir`'s last bytes.
-std::vector<unsigned char> reservoirFrame(const unsigned char* model,
-                                          const std::vector<unsigned char>& reservoir) {
-    unsigned char header[4] = {model[0], static_cast<unsigned char>(model[1] | 0x01),
-                               static_cast<unsigned char>((model[2] & 0x0d) | 0xe0), model[3]};
-    const std::optional<FrameHeader> parsed = parseFrameHeader(header);
-    if (!parsed)
-        throw LibraryError(MPEGDLL_ERR_INPUT);
-    std::vector<unsigned char> frame(static_cast<std::size_t>(parsed->length), 0);
-    std::memcpy(frame.data(), header, 4);
-    const std::size_t room = static_cast<std::size_t>(parsed->mainDataBytes());
-    const std::size_t kept = std::min(room, reservoir.size());
-    std::memcpy(frame.data() + frame.size() - kept, reservoir.data() + reservoir.size() - kept,
-                kept);
-    return frame;
-}
-
 } // namespace
 
 ChunkDecoder::ChunkDecoder(const InputFile& file, const FrameIndex& index)
-    : file_(file), index_(index) {}
+    : file_(file), index_(index), handle_(newHandle()) {}
 
-std::vector<unsigned char> ChunkDecoder::input(std::int64_t preRollStart, std::int64_t end,
-                                               std::int64_t& leadingFrames) const {
+ChunkDecoder::~ChunkDecoder() {
+    mpg123_close(handle_);
+    mpg123_delete(handle_);
+}
+
+std::int64_t ChunkDecoder::prepareInput(std::int64_t preRollStart, std::int64_t end) {
     // A little past the run, so that libmpg123 sees the header after its last frame.
     const std::int64_t stop =
         std::min(index_.frames, (end + alignment - 1) / alignment * alignment + alignment);
@@ -114,14 +108,11 @@ std::vector<unsigned char> ChunkDecoder::input(std::int64_t preRollStart, std::i
             continue;
         }
 
-        leadingFrames = 0;
-        std::vector<unsigned char> result;
-        if (layer3) {
-            result = reservoirFrame(bytes.data() + position, reservoir);
-            leadingFrames = 1;
-        }
-        result.insert(result.end(), bytes.begin() + static_cast<long>(position), bytes.end());
-        return result;
+        input_.clear();
+        if (layer3)
+            appendReservoirFrame(bytes.data() + position, reservoir, input_);
+        input_.insert(input_.end(), bytes.begin() + static_cast<long>(position), bytes.end());
+        return layer3 ? 1 : 0;
     }
 }
 
@@ -130,16 +121,19 @@ bool ChunkDecoder::decode(std::int64_t first, std::int64_t count, const std::ato
     std::int64_t preRollStart = first;
     if (first > 0)
         preRollStart = first - preRollFrames + (index_.layer == 3 ? 1 : 0);
-    std::int64_t leading = 0;
-    const std::vector<unsigned char> bytes = input(preRollStart, first + count, leading);
-    leading += first - preRollStart;
+    const std::int64_t leading = prepareInput(preRollStart, first + count) + first - preRollStart;
 
-    Handle handle = newHandle();
-    MemoryReader reader{bytes};
-    if (mpg123_replace_reader_handle(handle.get(), &MemoryReader::read, nullptr, nullptr) !=
-            MPG123_OK ||
-        mpg123_open_handle(handle.get(), &reader) != MPG123_OK)
+    // Opening resets every decoding state of the instance, as a new one has it.
+    mpg123_close(handle_);
+    MemoryReader reader{input_};
+    if (mpg123_replace_reader_handle(handle_, &MemoryReader::read, nullptr, nullptr) != MPG123_OK ||
+        mpg123_open_handle(handle_, &reader) != MPG123_OK)
         throw LibraryError(MPEGDLL_ERR_INTERNAL);
+    // The instance must not keep the reader, which lives on this stack.
+    struct Closer {
+        mpg123_handle* handle;
+        ~Closer() { mpg123_close(handle); }
+    } closer{handle_};
 
     const std::size_t frameBytes = static_cast<std::size_t>(index_.samplesPerFrame) *
                                    static_cast<std::size_t>(index_.channels) * sizeof(std::int16_t);
@@ -150,11 +144,11 @@ bool ChunkDecoder::decode(std::int64_t first, std::int64_t count, const std::ato
         off_t number = 0;
         unsigned char* audio = nullptr;
         std::size_t size = 0;
-        const int result = mpg123_decode_frame(handle.get(), &number, &audio, &size);
+        const int result = mpg123_decode_frame(handle_, &number, &audio, &size);
         if (result == MPG123_NEW_FORMAT)
             continue;
         if (result != MPG123_OK || size != frameBytes) {
-            if (mpg123_errcode(handle.get()) == MPG123_OUT_OF_MEM)
+            if (mpg123_errcode(handle_) == MPG123_OUT_OF_MEM)
                 throw LibraryError(MPEGDLL_ERR_INTERNAL);
             throw LibraryError(MPEGDLL_ERR_INPUT);
         }

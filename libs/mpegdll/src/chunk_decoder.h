@@ -3,6 +3,8 @@
 #include "libs/mpegdll/src/frame_index.h"
 #include "libs/mpegdll/src/input_file.h"
 
+#include <mpg123.h>
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -25,6 +27,9 @@ public:
     static constexpr std::int64_t alignment = FrameIndex::step;
 
     ChunkDecoder(const InputFile& file, const FrameIndex& index);
+    ~ChunkDecoder();
+    ChunkDecoder(const ChunkDecoder&) = delete;
+    ChunkDecoder& operator=(const ChunkDecoder&) = delete;
 
     // Decodes frames [first, first + count), `first` a multiple of `alignment`, and hands
     // each frame's interleaved samples to `frameDone` in order. Returns false as soon as `stop`
@@ -33,12 +38,17 @@ public:
                 const std::function<void(const std::int16_t*)>& frameDone);
 
 private:
-    // The bytes to decode: a made-up frame if needed, then the frames from `preRollStart` on.
-    std::vector<unsigned char> input(std::int64_t preRollStart, std::int64_t end,
-                                     std::int64_t& leadingFrames) const;
+    // Fills input_ with the bytes to decode: a made-up frame if needed, then the frames from
+    // `preRollStart` on. Gives the number of frames before `preRollStart` (0 or 1).
+    std::int64_t prepareInput(std::int64_t preRollStart, std::int64_t end);
 
     const InputFile& file_;
     const FrameIndex& index_;
+    // One libmpg123 instance, opened anew (and so reset) for each run.
+    mpg123_handle* handle_ = nullptr;
+    // Kept from run to run, so that memory stays flat.
+    std::vector<unsigned char> read_;
+    std::vector<unsigned char> input_;
 };
 
 } // namespace mpegdll

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <system_error>
 
 namespace mpegdll {
 
@@ -122,8 +123,20 @@ struct ParallelPcmDecode::Chunk {
     int error = 0;
 };
 
+namespace {
+
+InputFile openInput(const std::filesystem::path& path) {
+    try {
+        return InputFile(path);
+    } catch (const std::system_error&) {
+        throw LibraryError(MPEGDLL_ERR_INPUT);
+    }
+}
+
+} // namespace
+
 ParallelPcmDecode::ParallelPcmDecode(const std::filesystem::path& path, ParallelDecodePlan plan)
-    : plan_(std::move(plan)), file_(path) {
+    : plan_(std::move(plan)), file_(openInput(path)) {
     const std::int64_t frames =
         (plan_.skip + plan_.length + plan_.index.samplesPerFrame - 1) / plan_.index.samplesPerFrame;
     chunks_ = (frames + plan_.chunkFrames - 1) / plan_.chunkFrames;
@@ -156,7 +169,7 @@ void ParallelPcmDecode::stopWorkers() {
 
 void ParallelPcmDecode::work() {
     applyThreadPriority(plan_.priority);
-    ChunkDecoder decoder(file_, plan_.index);
+    std::optional<ChunkDecoder> decoder;
     const std::int64_t frames =
         (plan_.skip + plan_.length + plan_.index.samplesPerFrame - 1) / plan_.index.samplesPerFrame;
     const std::size_t frameSamples = static_cast<std::size_t>(plan_.index.samplesPerFrame) *
@@ -173,16 +186,22 @@ void ParallelPcmDecode::work() {
             auto next = std::make_unique<Chunk>();
             next->first = nextChunk_ * plan_.chunkFrames;
             next->count = std::min(plan_.chunkFrames, frames - next->first);
+            if (!spareBuffers_.empty()) {
+                next->samples = std::move(spareBuffers_.back());
+                spareBuffers_.pop_back();
+            }
             ++nextChunk_;
             chunk = next.get();
             inFlight_.push_back(std::move(next));
         }
         int error = 0;
         try {
-            chunk->samples.resize(static_cast<std::size_t>(chunk->count) * frameSamples);
+            if (!decoder)
+                decoder.emplace(file_, plan_.index);
+            chunk->samples.resize(static_cast<std::size_t>(plan_.chunkFrames) * frameSamples);
             std::int16_t* out = chunk->samples.data();
             std::int64_t done = 0;
-            decoder.decode(chunk->first, chunk->count, stop_, [&](const std::int16_t* samples) {
+            decoder->decode(chunk->first, chunk->count, stop_, [&](const std::int16_t* samples) {
                 std::copy(samples, samples + frameSamples, out + done * frameSamples);
                 chunk->done.store(++done, std::memory_order_release);
             });
@@ -262,6 +281,7 @@ ParallelPcmDecode::Result ParallelPcmDecode::run(const Write& write, const Poll&
         }
         {
             std::lock_guard lock(mutex_);
+            spareBuffers_.push_back(std::move(inFlight_.front()->samples));
             inFlight_.pop_front();
         }
         workerWake_.notify_all();

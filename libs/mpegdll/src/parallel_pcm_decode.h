@@ -73,6 +73,8 @@ private:
     std::condition_variable workerWake_;
     std::condition_variable writerWake_;
     std::deque<std::unique_ptr<Chunk>> inFlight_; // oldest first
+    // Sample buffers of written chunks, for the next ones: allocated once, so memory is flat.
+    std::vector<std::vector<std::int16_t>> spareBuffers_;
     std::int64_t nextChunk_ = 0;
     std::atomic<bool> stop_{false};
     std::vector<std::thread> workers_;
