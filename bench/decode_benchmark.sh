@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Decoding speed and peak memory of libmpegdll against `mpg123 -w`, for a 6-minute and a
-# 60-minute stereo 128 kbit/s MP3 (made by lame from a generated signal; the long one is ten
-# Info-less copies of the short one's signal back to back). Each input is decoded to a WAV file
+# 60-minute stereo 128 kbit/s MP3 (made by lame without Info frame from a generated signal;
+# the long one is ten copies of the short one back to back). Each input is decoded to a WAV file
 # through the library (PCM file output, all cores and forced to one thread) and with mpg123,
-# alternately; the best wall-clock time and the largest max RSS (/usr/bin/time -v) are shown.
+# alternately; the best wall-clock time, the least CPU time (user + system, all threads) and
+# the largest max RSS (/usr/bin/time) are shown.
 #   bench/decode_benchmark.sh [BUILD_DIR]     (default: build-bench, configured if missing)
 # Targets on 2 cores: ours/mpg123 <= 0.60; the 60-minute peak RSS within 10 % of the
 # 6-minute one. Other processes on the machine skew the times: compare runs on a quiet one.
@@ -29,16 +30,14 @@ ffmpeg -nostdin -hide_banner -loglevel error -y \
     -f lavfi -i "aevalsrc=0.3*sin(2*PI*(220+50*sin(t/3))*t)|0.3*sin(2*PI*(330+80*sin(t/5))*t):s=44100:d=360" \
     -filter_complex "[0:a]pan=stereo|c0=c0|c1=c0[n];[n][1:a]amix=inputs=2:normalize=0" \
     -c:a pcm_s16le "$work/signal.wav"
-lame --quiet -b 128 "$work/signal.wav" "$work/6min.mp3"
-lame --quiet -t -b 128 "$work/signal.wav" "$work/part.mp3"
+lame --quiet -t -b 128 "$work/signal.wav" "$work/6min.mp3"
 rm "$work/signal.wav"
-for ((i = 0; i < 10; i++)); do cat "$work/part.mp3"; done >"$work/60min.mp3"
-rm "$work/part.mp3"
+for ((i = 0; i < 10; i++)); do cat "$work/6min.mp3"; done >"$work/60min.mp3"
 
-# "seconds max_rss_kib" of one command.
+# "wall_seconds max_rss_kib cpu_seconds" of one command.
 measure() {
-    /usr/bin/time -f '%e %M' -o "$work/time.txt" "$@" >/dev/null 2>&1
-    cat "$work/time.txt"
+    /usr/bin/time -f '%e %M %U %S' -o "$work/time.txt" "$@" >/dev/null 2>&1
+    awk '{ printf "%s %s %.2f\n", $1, $2, $3 + $4 }' "$work/time.txt"
 }
 smaller() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b < a) ? b : a }'; }
 larger() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b > a) ? b : a }'; }
@@ -49,25 +48,25 @@ for name in 6min 60min; do
     input="$work/$name.mp3"
     n=$runs
     [ "$name" = 60min ] && n=$long_runs
-    best_ours="" best_one="" best_mpg123="" rss_ours="" rss_mpg123=""
+    ours="" one="" theirs="" cpu_ours="" cpu_one="" cpu_theirs="" rss_ours="" rss_theirs=""
     for ((i = 0; i < n; i++)); do
-        read -r t m < <(measure "$driver" "$input" "$work/ours.wav")
-        best_ours=$(smaller "$best_ours" "$t")
+        read -r t m u < <(measure "$driver" "$input" "$work/ours.wav")
+        ours=$(smaller "$ours" "$t") cpu_ours=$(smaller "$cpu_ours" "$u")
         rss_ours=$(larger "$rss_ours" "$m")
-        read -r t m < <(SONABOX_DECODER_THREADS=1 measure "$driver" "$input" "$work/one.wav")
-        best_one=$(smaller "$best_one" "$t")
-        read -r t m < <(measure mpg123 -q -w "$work/mpg123.wav" "$input")
-        best_mpg123=$(smaller "$best_mpg123" "$t")
-        rss_mpg123=$(larger "$rss_mpg123" "$m")
+        read -r t m u < <(SONABOX_DECODER_THREADS=1 measure "$driver" "$input" "$work/one.wav")
+        one=$(smaller "$one" "$t") cpu_one=$(smaller "$cpu_one" "$u")
+        read -r t m u < <(measure mpg123 -q -w "$work/mpg123.wav" "$input")
+        theirs=$(smaller "$theirs" "$t") cpu_theirs=$(smaller "$cpu_theirs" "$u")
+        rss_theirs=$(larger "$rss_theirs" "$m")
     done
     cmp -s "$work/ours.wav" "$work/mpg123.wav" || echo "warning: $name: ours and mpg123 -w differ" >&2
     cmp -s "$work/ours.wav" "$work/one.wav" || echo "warning: $name: all cores and one thread differ" >&2
     rss[$name]=$rss_ours
-    printf '%s (%s bytes), best of %d: libmpegdll %.2f s (one thread %.2f s), mpg123 -w %.2f s\n' \
-        "$name" "$(stat -c %s "$input")" "$n" "$best_ours" "$best_one" "$best_mpg123"
-    awk -v a="$best_ours" -v b="$best_mpg123" -v o="$best_one" -v n="$name" \
+    printf '%s (%s bytes), best of %d, wall (cpu) seconds: libmpegdll %s (%s), one thread %s (%s), mpg123 -w %s (%s)\n' \
+        "$name" "$(stat -c %s "$input")" "$n" "$ours" "$cpu_ours" "$one" "$cpu_one" "$theirs" "$cpu_theirs"
+    awk -v a="$ours" -v b="$theirs" -v o="$one" -v n="$name" \
         'BEGIN { printf "%s ours/mpg123: %.3f (one thread %.3f; target 0.60 or less on 2 cores)\n", n, a / b, o / b }'
-    printf '%s max RSS: libmpegdll %d KiB, mpg123 -w %d KiB\n' "$name" "$rss_ours" "$rss_mpg123"
+    printf '%s max RSS: libmpegdll %d KiB, mpg123 -w %d KiB\n' "$name" "$rss_ours" "$rss_theirs"
     rm -f "$work"/*.wav
 done
 awk -v s="${rss[6min]}" -v l="${rss[60min]}" \
