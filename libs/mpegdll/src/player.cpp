@@ -1,6 +1,7 @@
 #include "libs/mpegdll/src/player.h"
 
 #include "libs/mpegdll/src/library_error.h"
+#include "libs/mpegdll/src/parallel_pcm_decode.h"
 #include "libs/mpegdll/src/thread_priority.h"
 #include "libs/mpegdll/src/wav_file_output.h"
 
@@ -52,6 +53,7 @@ void Player::openFile(const std::string& path) {
     close();
     opened(Decoder::openFile(path));
     inputId_ = identify(path);
+    inputPath_ = path;
 }
 
 void Player::openStream(const StreamCallbacks& callbacks) {
@@ -71,6 +73,7 @@ void Player::close() {
     joinWorker();
     decoder_.reset();
     inputId_.reset();
+    inputPath_.clear();
     played_ = false;
     endFlag_ = nullptr;
     position_ = 0;
@@ -360,6 +363,8 @@ void Player::run(std::unique_ptr<Playback> playback) {
 }
 
 Player::Outcome Player::decodeLoop(Playback& playback) {
+    if (const std::optional<Outcome> outcome = decodeInParallel(playback))
+        return *outcome;
     Decoder& decoder = *decoder_;
     const auto ahead = static_cast<std::size_t>(decoder.rate() / soundAheadDivisor);
     for (;;) {
@@ -426,6 +431,48 @@ bool Player::endedWellShort(const Playback& playback) const {
         expectedEnd = std::min(expectedEnd, playback.endFrame);
     const std::int64_t expected = expectedEnd - playback.first;
     return expected > 0 && (playback.position - playback.first) * 10 < expected * wellShortTenths;
+}
+
+// The PCM-file playback of a whole file on several threads.
+std::optional<Player::Outcome> Player::decodeInParallel(Playback& playback) {
+    if (!playback.file || inputPath_.empty() || playback.position != 0)
+        return std::nullopt;
+    std::optional<ParallelDecodePlan> plan =
+        planParallelDecode(inputPath_, decoder_->length(), playback.endFrame, playback.priority);
+    if (!plan)
+        return std::nullopt;
+
+    ParallelPcmDecode decode(inputPath_, std::move(*plan));
+    const auto write = [&](const std::int16_t* samples, std::size_t frames) {
+        if (!playback.file->write(samples, frames))
+            return false;
+        playback.position += static_cast<std::int64_t>(frames);
+        position_ = playback.position;
+        return true;
+    };
+    // A seek hands the playback back to the sequential loop, which serves it.
+    const auto poll = [&] {
+        std::unique_lock lock(mutex_);
+        if (seekRequest_)
+            return ParallelPcmDecode::Request::Interrupt;
+        const std::int64_t before = playback.position;
+        if (!serveRequests(lock, playback))
+            return ParallelPcmDecode::Request::Stop;
+        // A seek served while paused has moved the sequential decoder.
+        return playback.position == before ? ParallelPcmDecode::Request::Continue
+                                           : ParallelPcmDecode::Request::Interrupt;
+    };
+    switch (decode.run(write, poll)) {
+    case ParallelPcmDecode::Result::Finished:
+        return Outcome::Ended;
+    case ParallelPcmDecode::Result::Stopped:
+        return Outcome::Stopped;
+    case ParallelPcmDecode::Result::OutputFailed:
+        return Outcome::OutputFailed;
+    case ParallelPcmDecode::Result::Interrupted:
+        break;
+    }
+    return std::nullopt;
 }
 
 bool Player::serveRequests(std::unique_lock<std::mutex>& lock, Playback& playback) {

@@ -64,6 +64,9 @@ private:
     void run(std::unique_ptr<Playback> playback);
     Outcome decodeLoop(Playback& playback);
     bool endedWellShort(const Playback& playback) const;
+    // Decodes a whole file into the PCM file on several threads; nullopt when the playback
+    // is to go on (or be done) by the sequential loop.
+    std::optional<Outcome> decodeInParallel(Playback& playback);
     bool serveRequests(std::unique_lock<std::mutex>& lock, Playback& playback);
     void publishFrameInfo();
     int toMs(std::int64_t frames) const;
@@ -71,6 +74,7 @@ private:
 
     std::unique_ptr<Decoder> decoder_;
     std::optional<FileId> inputId_; // the open input file
+    std::string inputPath_;         // empty for a caller's stream
     SoundSystem soundSystem_;
 
     // Settings for the next playback.

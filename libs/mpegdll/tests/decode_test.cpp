@@ -4,8 +4,6 @@
 
 #include <sndfile.h>
 
-#include <unistd.h>
-
 using namespace testsupport;
 
 namespace {
@@ -53,25 +51,6 @@ TEST_F(LibraryTest, DecodesEveryVersionAndLayerLikeMpg123) {
         EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_OPEN);
         Close();
     }
-}
-
-TEST_F(LibraryTest, LayerIFromTheHouseEncoder) {
-    // Neither lame nor ffmpeg writes Layer I; the house encoder program does, once it is built
-    // into the program directory.
-    const std::filesystem::path encoder = std::filesystem::path(SONABOX_PROGRAM_DIR) / "mp3.dll";
-    if (access(encoder.c_str(), X_OK) != 0)
-        GTEST_SKIP() << "no Layer I encoder at " << encoder;
-    const auto wav = out_ / "layer1.wav";
-    const auto mp1 = out_ / "layer1.mp1";
-    writeTestWav(wav, 44100, 2, 2.0);
-    run(quoted(encoder) + " " + quoted(wav) + " " + quoted(mp1) + " -M0 -B96 -L1 >/dev/null");
-    const Pcm reference = mpg123Decode(mp1, out_ / "layer1.ref.wav");
-
-    ASSERT_EQ(openFile(mp1), 0);
-    EXPECT_EQ(GetLayer(), 1);
-    EXPECT_EQ(GetFrequency(), 44100);
-    EXPECT_EQ(GetLength(), toMs(reference.frames(), 44100));
-    EXPECT_TRUE(samePcm(decode(mp1), reference));
 }
 
 TEST_F(LibraryTest, StartAndEndPositionsCutTheOutput) {

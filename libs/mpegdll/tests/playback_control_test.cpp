@@ -140,7 +140,7 @@ TEST_F(LibraryTest, CloseOrDeinitDuringAPlaybackEndsItsThreadAndCompletesTheFile
         ASSERT_EQ(openFile(input.file), 0);
         const std::size_t threads = threadCount();
         ASSERT_EQ(Play(0, 0, endFlag()), 0);
-        EXPECT_EQ(threadCount(), threads + 1);
+        EXPECT_GT(threadCount(), threads); // the playback thread, and its decoding workers
         byDeinit ? deinit() : Close();
         EXPECT_EQ(LastError(), 0);
         EXPECT_EQ(threadCount(), threads);

@@ -1,0 +1,45 @@
+#include "libs/mpegdll/src/input_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace mpegdll {
+
+InputFile::InputFile(const std::filesystem::path& path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0)
+        throw std::system_error(errno, std::generic_category(), "open");
+    struct stat status {};
+    if (::fstat(fd_, &status) != 0) {
+        const int error = errno;
+        ::close(fd_);
+        throw std::system_error(error, std::generic_category(), "fstat");
+    }
+    size_ = status.st_size;
+}
+
+InputFile::~InputFile() {
+    ::close(fd_);
+}
+
+std::int64_t InputFile::readAt(void* buffer, std::size_t bytes, std::int64_t offset) const {
+    std::size_t done = 0;
+    while (done < bytes) {
+        const ssize_t got =
+            ::pread(fd_, static_cast<char*>(buffer) + done, bytes - done, offset + done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+} // namespace mpegdll

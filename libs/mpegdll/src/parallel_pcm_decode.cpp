@@ -1,0 +1,292 @@
+#include "libs/mpegdll/src/parallel_pcm_decode.h"
+
+#include "libs/mpegdll/src/chunk_decoder.h"
+#include "libs/mpegdll/src/library_error.h"
+#include "libs/mpegdll/src/thread_priority.h"
+
+#include <mpg123.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <system_error>
+
+namespace mpegdll {
+
+namespace {
+
+constexpr std::int64_t defaultChunkFrames = 512; // about 13 s of 44.1 kHz Layer III
+constexpr auto pollInterval = std::chrono::milliseconds(10);
+// libmpg123 starts the gapless trim this many samples later than the encoder's delay.
+constexpr std::int64_t decoderDelay = 529;
+
+std::optional<long> environmentNumber(const char* name) {
+    const char* text = std::getenv(name);
+    if (text == nullptr || *text == '\0')
+        return std::nullopt;
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (*end != '\0' || value < 1)
+        return std::nullopt;
+    return value;
+}
+
+struct GaplessTrim {
+    std::int64_t begin = 0; // first sample kept, counted from the first audio frame
+    std::int64_t end = 0;   // one past the last
+};
+
+// The trim libmpg123 applies to the whole stream: from the encoder delay and padding of a LAME
+// Info frame, which also gives the frame count; none without one.
+std::optional<GaplessTrim> gaplessTrim(const std::filesystem::path& path, const FrameIndex& index) {
+    const std::int64_t total = index.frames * index.samplesPerFrame;
+    if (!index.hasInfoFrame)
+        return GaplessTrim{0, total};
+
+    int error = MPG123_OK;
+    std::unique_ptr<mpg123_handle, void (*)(mpg123_handle*)> handle(mpg123_new(nullptr, &error),
+                                                                    mpg123_delete);
+    if (!handle)
+        return std::nullopt;
+    mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    if (mpg123_open(handle.get(), path.c_str()) != MPG123_OK ||
+        mpg123_getformat(handle.get(), &rate, &channels, &encoding) != MPG123_OK) {
+        mpg123_close(handle.get());
+        return std::nullopt;
+    }
+    long delay = -1;
+    long padding = -1;
+    mpg123_getstate(handle.get(), MPG123_ENC_DELAY, &delay, nullptr);
+    mpg123_getstate(handle.get(), MPG123_ENC_PADDING, &padding, nullptr);
+    const off_t frames = mpg123_framelength(handle.get());
+    mpg123_close(handle.get());
+    if (delay < 0)
+        return GaplessTrim{0, total};
+    if (frames != index.frames || padding < 0)
+        return std::nullopt;
+    GaplessTrim trim{delay + decoderDelay, total - padding + decoderDelay};
+    trim.end = std::min(trim.end, total);
+    // A trim reaching past the first frame makes libmpg123 skip frames at the start.
+    if (trim.begin >= index.samplesPerFrame || trim.end <= trim.begin)
+        return std::nullopt;
+    return trim;
+}
+
+} // namespace
+
+std::optional<ParallelDecodePlan> planParallelDecode(const std::filesystem::path& path,
+                                                     std::int64_t sequentialLength,
+                                                     std::int64_t endSample, int priority) {
+    ParallelDecodePlan plan;
+    plan.threads =
+        static_cast<int>(environmentNumber("SONABOX_DECODER_THREADS")
+                             .value_or(std::max(1u, std::thread::hardware_concurrency())));
+    plan.chunkFrames =
+        environmentNumber("SONABOX_DECODER_CHUNK_FRAMES").value_or(defaultChunkFrames);
+    plan.chunkFrames = (plan.chunkFrames + ChunkDecoder::alignment - 1) / ChunkDecoder::alignment *
+                       ChunkDecoder::alignment;
+    plan.priority = priority;
+    if (plan.threads < 2)
+        return std::nullopt;
+
+    std::optional<FrameIndex> index = indexFrames(path);
+    if (!index)
+        return std::nullopt;
+    const std::optional<GaplessTrim> trim = gaplessTrim(path, *index);
+    if (!trim || trim->end - trim->begin != sequentialLength)
+        return std::nullopt;
+    plan.index = std::move(*index);
+    plan.skip = trim->begin;
+    plan.length = sequentialLength;
+    if (endSample >= 0)
+        plan.length = std::min(plan.length, endSample);
+    const std::int64_t frames =
+        (plan.skip + plan.length + plan.index.samplesPerFrame - 1) / plan.index.samplesPerFrame;
+    if (frames <= plan.chunkFrames)
+        return std::nullopt;
+    return plan;
+}
+
+// One run of frames: decoded by a worker into `samples`, written by the writer while `done`
+// grows (the worker publishes each frame with release order, the writer reads it with acquire).
+struct ParallelPcmDecode::Chunk {
+    std::int64_t first = 0;
+    std::int64_t count = 0;
+    std::vector<std::int16_t> samples;
+    std::atomic<std::int64_t> done{0};
+    // Under mutex_.
+    bool finished = false;
+    int error = 0;
+};
+
+namespace {
+
+InputFile openInput(const std::filesystem::path& path) {
+    try {
+        return InputFile(path);
+    } catch (const std::system_error&) {
+        throw LibraryError(MPEGDLL_ERR_INPUT);
+    }
+}
+
+} // namespace
+
+ParallelPcmDecode::ParallelPcmDecode(const std::filesystem::path& path, ParallelDecodePlan plan)
+    : plan_(std::move(plan)), file_(openInput(path)) {
+    const std::int64_t frames =
+        (plan_.skip + plan_.length + plan_.index.samplesPerFrame - 1) / plan_.index.samplesPerFrame;
+    chunks_ = (frames + plan_.chunkFrames - 1) / plan_.chunkFrames;
+    // The chunk being written waits for no one; one more may wait decoded behind the busy ones.
+    const int threads = static_cast<int>(std::min<std::int64_t>(plan_.threads, chunks_));
+    maxInFlight_ = static_cast<std::size_t>(threads) + 1;
+    try {
+        for (int i = 0; i < threads; ++i)
+            workers_.emplace_back(&ParallelPcmDecode::work, this);
+    } catch (...) {
+        stopWorkers();
+        throw LibraryError(MPEGDLL_ERR_INTERNAL);
+    }
+}
+
+ParallelPcmDecode::~ParallelPcmDecode() {
+    stopWorkers();
+}
+
+void ParallelPcmDecode::stopWorkers() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    workerWake_.notify_all();
+    for (std::thread& worker : workers_)
+        worker.join();
+    workers_.clear();
+}
+
+void ParallelPcmDecode::work() {
+    applyThreadPriority(plan_.priority);
+    std::optional<ChunkDecoder> decoder;
+    const std::int64_t frames =
+        (plan_.skip + plan_.length + plan_.index.samplesPerFrame - 1) / plan_.index.samplesPerFrame;
+    const std::size_t frameSamples = static_cast<std::size_t>(plan_.index.samplesPerFrame) *
+                                     static_cast<std::size_t>(plan_.index.channels);
+    for (;;) {
+        Chunk* chunk = nullptr;
+        {
+            std::unique_lock lock(mutex_);
+            workerWake_.wait(lock, [this] {
+                return stop_ || nextChunk_ >= chunks_ || inFlight_.size() < maxInFlight_;
+            });
+            if (stop_ || nextChunk_ >= chunks_)
+                return;
+            auto next = std::make_unique<Chunk>();
+            next->first = nextChunk_ * plan_.chunkFrames;
+            next->count = std::min(plan_.chunkFrames, frames - next->first);
+            if (!spareBuffers_.empty()) {
+                next->samples = std::move(spareBuffers_.back());
+                spareBuffers_.pop_back();
+            }
+            ++nextChunk_;
+            chunk = next.get();
+            inFlight_.push_back(std::move(next));
+        }
+        int error = 0;
+        try {
+            if (!decoder)
+                decoder.emplace(file_, plan_.index);
+            chunk->samples.resize(static_cast<std::size_t>(plan_.chunkFrames) * frameSamples);
+            std::int16_t* out = chunk->samples.data();
+            std::int64_t done = 0;
+            decoder->decode(chunk->first, chunk->count, stop_, [&](const std::int16_t* samples) {
+                std::copy(samples, samples + frameSamples, out + done * frameSamples);
+                chunk->done.store(++done, std::memory_order_release);
+            });
+        } catch (const LibraryError& failure) {
+            error = failure.code();
+        } catch (...) {
+            error = MPEGDLL_ERR_INTERNAL;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            chunk->finished = true;
+            chunk->error = error;
+        }
+        writerWake_.notify_all();
+    }
+}
+
+bool ParallelPcmDecode::writeFrames(const Chunk& chunk, std::int64_t from, std::int64_t to,
+                                    const Write& write) {
+    const std::int64_t perFrame = plan_.index.samplesPerFrame;
+    // The chunk's samples as positions in the output.
+    const std::int64_t chunkStart = chunk.first * perFrame - plan_.skip;
+    const std::int64_t begin = std::max<std::int64_t>(chunkStart + from * perFrame, 0);
+    const std::int64_t end = std::min(chunkStart + to * perFrame, plan_.length);
+    if (end <= begin)
+        return true;
+    const std::size_t offset = static_cast<std::size_t>(begin - chunkStart) *
+                               static_cast<std::size_t>(plan_.index.channels);
+    return write(chunk.samples.data() + offset, static_cast<std::size_t>(end - begin));
+}
+
+ParallelPcmDecode::Result ParallelPcmDecode::run(const Write& write, const Poll& poll) {
+    for (std::int64_t next = 0; next < chunks_; ++next) {
+        Chunk* chunk = nullptr;
+        std::int64_t written = 0; // frames of the chunk
+        for (;;) {
+            bool finished = false;
+            int error = 0;
+            {
+                std::unique_lock lock(mutex_);
+                writerWake_.wait_for(lock, pollInterval, [&] {
+                    return !inFlight_.empty() &&
+                           (inFlight_.front()->finished ||
+                            inFlight_.front()->done.load(std::memory_order_acquire) > written);
+                });
+                if (!inFlight_.empty()) {
+                    chunk = inFlight_.front().get();
+                    finished = chunk->finished;
+                    error = chunk->error;
+                }
+            }
+            bool complete = false;
+            if (chunk != nullptr) {
+                const std::int64_t done = chunk->done.load(std::memory_order_acquire);
+                if (done > written) {
+                    if (!writeFrames(*chunk, written, done, write)) {
+                        stopWorkers();
+                        return Result::OutputFailed;
+                    }
+                    written = done;
+                }
+                complete = finished && done == written;
+                if (complete && error != 0) {
+                    stopWorkers();
+                    throw LibraryError(error);
+                }
+            }
+            // Asked after every write as well, so that a pause holds even when the workers
+            // are ahead.
+            const Request request = poll();
+            if (request != Request::Continue) {
+                stopWorkers();
+                return request == Request::Stop ? Result::Stopped : Result::Interrupted;
+            }
+            if (complete)
+                break;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            spareBuffers_.push_back(std::move(inFlight_.front()->samples));
+            inFlight_.pop_front();
+        }
+        workerWake_.notify_all();
+    }
+    return Result::Finished;
+}
+
+} // namespace mpegdll
