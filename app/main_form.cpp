@@ -8,7 +8,6 @@
 #include "decode/mp3_preview.h"
 #include "encode/wav_preview.h"
 #include "mpegplay/mpeg_player.h"
-#include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/media_player.h"
 #include "platform/paths.h"
@@ -21,6 +20,7 @@
 #include "selection/file_list.h"
 #include "selection/filemod.h"
 #include "selection/queue_drop.h"
+#include "widgets/dialogs.h"
 #include "widgets/error_report.h"
 #include "widgets/flat_button.h"
 #include "widgets/hyperlink_label.h"
@@ -46,7 +46,7 @@ constexpr int kClientHeight = 260;
 
 } // namespace
 
-TMainForm::TMainForm(platform::Dialogs& dialogs, const QString& pathToDll, QWidget* parent)
+TMainForm::TMainForm(widgets::Dialogs& dialogs, const QString& pathToDll, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Velara's Sonabox 1.1(RC 1)"));
@@ -111,8 +111,8 @@ void TMainForm::FormCreate(const QString& pathToDll) {
         decod->LoadDecoder();
     } catch (const std::exception&) {
         // Decoding stays offered; its commands meet the player's own error then.
-        platform::showError(dialogs_, nullptr,
-                            QStringLiteral("File libmpegdll.so not found. Decoding disabled"));
+        widgets::showError(dialogs_, nullptr,
+                           QStringLiteral("File libmpegdll.so not found. Decoding disabled"));
     }
     Label5->setText(windowTitle());
     settingsDirectory_ = platform::settingsDirectory();
@@ -224,7 +224,7 @@ void TMainForm::ExitprogClick() {
 }
 
 void TMainForm::eeggDblClick() {
-    dialogs_.message(this, platform::MessageIcon::Information, QStringLiteral("Information"),
+    dialogs_.message(this, widgets::MessageIcon::Information, QStringLiteral("Information"),
                      QStringLiteral("Mess with the best\rDie like the rest"));
 }
 

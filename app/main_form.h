@@ -24,9 +24,11 @@ namespace encode {
 class WavPreview;
 }
 namespace platform {
-class Dialogs;
 class MediaPlayer;
 } // namespace platform
+namespace widgets {
+class Dialogs;
+}
 namespace selection {
 class DirectoryList;
 class DriveBox;
@@ -49,7 +51,7 @@ class TMainForm : public QMainWindow {
 public:
     // `pathToDll` is where the MPEG player looks for the decoder library; empty means the
     // platform's library search, which finds the copy beside the program.
-    explicit TMainForm(platform::Dialogs& dialogs, const QString& pathToDll = QString(),
+    explicit TMainForm(widgets::Dialogs& dialogs, const QString& pathToDll = QString(),
                        QWidget* parent = nullptr);
     ~TMainForm() override;
 
@@ -182,7 +184,7 @@ private:
     OptionWidgets optionWidgets();
     SettingsWidgets settingsWidgets();
 
-    platform::Dialogs& dialogs_;
+    widgets::Dialogs& dialogs_;
     QWidget* chooserOwner_ = nullptr;
     QWidget* encFormOwner_ = nullptr;
     std::unique_ptr<encode::WavPreview> wavPreview_;

@@ -8,9 +8,9 @@
 #include "encode/enc_progress.h"
 #include "encode/encode_driver.h"
 #include "mpegplay/mpeg_player.h"
-#include "platform/dialogs.h"
 #include "selection/batch_queue.h"
 #include "selection/file_list.h"
+#include "widgets/dialogs.h"
 #include "widgets/flat_button.h"
 
 #include <QCheckBox>
@@ -63,7 +63,7 @@ bool TMainForm::ValidateEncodeSettings() {
     if (message.isEmpty())
         return true;
     message += "\rGo to the Config -tab and change it";
-    platform::showError(dialogs_, this, message);
+    widgets::showError(dialogs_, this, message);
     return false;
 }
 
@@ -75,7 +75,7 @@ void TMainForm::encstartClick() {
             entries.append(Codec->itemText(i));
         const encode::EncoderDescription* encoder = recognisedCodec(Codec->currentText(), entries);
         if (!encoder) {
-            platform::showError(dialogs_, this, QStringLiteral("No codec selected"));
+            widgets::showError(dialogs_, this, QStringLiteral("No codec selected"));
             encflist->reread();
             return;
         }
@@ -97,7 +97,7 @@ void TMainForm::encstartClick() {
         }
         selection::dropFirstEntries(*encodelist, fullname, finished);
         if (const auto summary = summariseFailures(failures, count))
-            dialogs_.message(this, platform::MessageIcon::Error, QStringLiteral("Error"),
+            dialogs_.message(this, widgets::MessageIcon::Error, QStringLiteral("Error"),
                              summary->text, summary->details);
     }
     encflist->reread();
@@ -121,7 +121,7 @@ void TMainForm::decstartClick() {
     selection::dropFirstEntries(*decodelist, fullname,
                                 stopped ? finishedEntries(result.files, result.cancelled) : count);
     if (const auto summary = summariseFailures(failureLines(result.files), count))
-        dialogs_.message(this, platform::MessageIcon::Error, QStringLiteral("Error"), summary->text,
+        dialogs_.message(this, widgets::MessageIcon::Error, QStringLiteral("Error"), summary->text,
                          summary->details);
     // A file that could not be started ends the batch with the player's own error.
     if (!result.startError.isEmpty())

@@ -2,12 +2,12 @@
 
 #include "app/program_windows.h"
 #include "app/sonabox_application.h"
-#include "platform/dialogs.h"
+#include "widgets/dialogs.h"
 
 namespace app {
 
 int runSonabox(int argc, char** argv) {
-    platform::QtDialogs dialogs;
+    widgets::QtDialogs dialogs;
     SonaboxApplication application(argc, argv);
     ProgramWindows windows(dialogs);
     windows.MainForm.show();

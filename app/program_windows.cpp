@@ -2,7 +2,7 @@
 
 namespace app {
 
-ProgramWindows::ProgramWindows(platform::Dialogs& dialogs, const QString& pathToDll)
+ProgramWindows::ProgramWindows(widgets::Dialogs& dialogs, const QString& pathToDll)
     : MainForm(dialogs, pathToDll), choosedirform(dialogs) {
     MainForm.setEncFormOwner(EncForm);
     MainForm.setChooserOwner(choosedirform);

@@ -4,7 +4,7 @@
 #include "encode/enc_form.h"
 #include "selection/dirs.h"
 
-namespace platform {
+namespace widgets {
 class Dialogs;
 }
 
@@ -13,7 +13,7 @@ namespace app {
 // The windows the program creates at start, in this order: the main window, then the
 // never-shown windows that own every encoding progress window and every directory chooser.
 struct ProgramWindows {
-    explicit ProgramWindows(platform::Dialogs& dialogs, const QString& pathToDll = QString());
+    explicit ProgramWindows(widgets::Dialogs& dialogs, const QString& pathToDll = QString());
 
     TMainForm MainForm;
     encode::TEncForm EncForm;

@@ -1,7 +1,7 @@
 #include "encode/enc_progress.h"
 
 #include "encode/enc_form.h"
-#include "platform/dialogs.h"
+#include "widgets/dialogs.h"
 #include "widgets/window_geometry.h"
 
 #include <QLabel>
@@ -9,7 +9,7 @@
 namespace encode {
 
 void EncodeProgressWindows::showError(const QString& text) {
-    platform::showError(dialogs_, &mainWindow_, text);
+    widgets::showError(dialogs_, &mainWindow_, text);
 }
 
 EncoderRun EncodeProgressWindows::runJob(const QString& program, const QString& input,

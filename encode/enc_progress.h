@@ -4,7 +4,7 @@
 
 class QWidget;
 
-namespace platform {
+namespace widgets {
 class Dialogs;
 }
 
@@ -14,7 +14,7 @@ namespace encode {
 // by `owner` and centred on the main window, that runs the job record's command line.
 class EncodeProgressWindows final : public EncodeProgress {
 public:
-    EncodeProgressWindows(QWidget& mainWindow, QWidget* owner, platform::Dialogs& dialogs)
+    EncodeProgressWindows(QWidget& mainWindow, QWidget* owner, widgets::Dialogs& dialogs)
         : mainWindow_(mainWindow), owner_(owner), dialogs_(dialogs) {}
 
     void showError(const QString& text) override;
@@ -24,7 +24,7 @@ public:
 private:
     QWidget& mainWindow_;
     QWidget* owner_;
-    platform::Dialogs& dialogs_;
+    widgets::Dialogs& dialogs_;
 };
 
 } // namespace encode

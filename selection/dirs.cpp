@@ -1,6 +1,5 @@
 #include "selection/dirs.h"
 
-#include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
 #include "platform/volumes.h"
@@ -8,6 +7,7 @@
 #include "selection/directory_list.h"
 #include "selection/drive_box.h"
 #include "selection/filemod.h"
+#include "widgets/dialogs.h"
 #include "widgets/error_report.h"
 #include "widgets/flat_button.h"
 
@@ -15,7 +15,7 @@
 
 namespace selection {
 
-Tchoosedirform::Tchoosedirform(platform::Dialogs& dialogs, QWidget* owner)
+Tchoosedirform::Tchoosedirform(widgets::Dialogs& dialogs, QWidget* owner)
     : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), dialogs_(dialogs) {
     setObjectName(QStringLiteral("choosedirform"));
     setWindowTitle(QStringLiteral("Choose directory"));
@@ -90,7 +90,7 @@ void Tchoosedirform::cdriveChange() {
     cdrive->setDrive(drive);
 }
 
-bool ChooseDir(platform::Dialogs& dialogs, QWidget* owner, QString& directory) {
+bool ChooseDir(widgets::Dialogs& dialogs, QWidget* owner, QString& directory) {
     Tchoosedirform chooser(dialogs, owner);
     chooser.exec();
     directory = ChosenDir;

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QString>
 
-namespace platform {
+namespace widgets {
 class Dialogs;
 }
 namespace widgets {
@@ -20,7 +20,7 @@ class DriveBox;
 class Tchoosedirform : public QDialog {
     Q_OBJECT
 public:
-    Tchoosedirform(platform::Dialogs& dialogs, QWidget* owner = nullptr);
+    Tchoosedirform(widgets::Dialogs& dialogs, QWidget* owner = nullptr);
 
     void btnOKClick();
     void btnCancelClick();
@@ -36,7 +36,7 @@ public:
     void reject() override; // Escape counts as Cancel
 
 private:
-    platform::Dialogs& dialogs_;
+    widgets::Dialogs& dialogs_;
 };
 
 // What the last chooser ended with: OK (with the directory chosen, ending in a separator) or
@@ -45,6 +45,6 @@ inline bool DirChosen = false;
 inline QString ChosenDir;
 
 // Opens a new chooser owned by `owner`, modally; true and the directory when the user chose OK.
-bool ChooseDir(platform::Dialogs& dialogs, QWidget* owner, QString& directory);
+bool ChooseDir(widgets::Dialogs& dialogs, QWidget* owner, QString& directory);
 
 } // namespace selection

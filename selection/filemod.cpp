@@ -1,9 +1,9 @@
 #include "selection/filemod.h"
 
-#include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/volumes.h"
 #include "platform/working_directory.h"
+#include "widgets/dialogs.h"
 
 namespace selection {
 
@@ -11,7 +11,7 @@ QString driveNotReadyMessage(const QString& drive) {
     return QStringLiteral("Drive ") + drive + QStringLiteral(" is not ready");
 }
 
-bool CheckDriveReady(QString& drive, const QStringList& drives, platform::Dialogs& dialogs,
+bool CheckDriveReady(QString& drive, const QStringList& drives, widgets::Dialogs& dialogs,
                      QWidget* parent) {
     const QString working = platform::volumeOf(platform::currentDirectory(), drives);
     if (drive == working)
@@ -19,7 +19,7 @@ bool CheckDriveReady(QString& drive, const QStringList& drives, platform::Dialog
     // A stale or unreadable mount can often be entered but not listed; neither is usable.
     if (platform::isReadableDirectory(drive) && platform::setCurrentDirectory(drive))
         return true;
-    platform::showError(dialogs, parent, driveNotReadyMessage(drive));
+    widgets::showError(dialogs, parent, driveNotReadyMessage(drive));
     drive = working;
     return false;
 }

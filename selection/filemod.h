@@ -5,7 +5,7 @@
 
 class QWidget;
 
-namespace platform {
+namespace widgets {
 class Dialogs;
 }
 
@@ -15,7 +15,7 @@ namespace selection {
 // the browser may move to `drive`. The working drive passes untested; another drive must be
 // made the working directory, and when it can't be, the user is told that it is not ready and
 // `drive` becomes the working drive.
-bool CheckDriveReady(QString& drive, const QStringList& drives, platform::Dialogs& dialogs,
+bool CheckDriveReady(QString& drive, const QStringList& drives, widgets::Dialogs& dialogs,
                      QWidget* parent);
 
 // "Drive /media/usb is not ready"

@@ -1,10 +1,10 @@
 #include "selection/queue_drop.h"
 
-#include "platform/dialogs.h"
 #include "platform/directory_listing.h"
 #include "platform/file_system.h"
 #include "selection/batch_queue.h"
 #include "selection/file_list.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,7 +74,7 @@ bool takeAsCopy(QDropEvent& event) {
 class QueueDrop : public QObject {
 public:
     QueueDrop(QListWidget& queue, const FileList& files, QStringList& fullname,
-              platform::Dialogs& dialogs, const QString& nothingMatches)
+              widgets::Dialogs& dialogs, const QString& nothingMatches)
         : QObject(&queue), queue_(queue), files_(files), fullname_(fullname), dialogs_(dialogs),
           nothingMatches_(nothingMatches) {}
 
@@ -110,7 +110,7 @@ private:
             event.ignore();
             // The box waits until the drop has ended: the file manager must not wait for it.
             QTimer::singleShot(0, this, [this] {
-                platform::showError(dialogs_, queue_.window(), nothingMatches_);
+                widgets::showError(dialogs_, queue_.window(), nothingMatches_);
             });
             return;
         }
@@ -123,14 +123,14 @@ private:
     QListWidget& queue_;
     const FileList& files_;
     QStringList& fullname_;
-    platform::Dialogs& dialogs_;
+    widgets::Dialogs& dialogs_;
     QString nothingMatches_;
 };
 
 } // namespace
 
 void acceptFileDrops(QListWidget& queue, const FileList& files, QStringList& fullname,
-                     platform::Dialogs& dialogs, const QString& nothingMatches) {
+                     widgets::Dialogs& dialogs, const QString& nothingMatches) {
     queue.viewport()->setAcceptDrops(true);
     queue.viewport()->installEventFilter(
         new QueueDrop(queue, files, fullname, dialogs, nothingMatches));

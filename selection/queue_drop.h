@@ -5,7 +5,7 @@
 
 class QListWidget;
 
-namespace platform {
+namespace widgets {
 class Dialogs;
 }
 
@@ -17,6 +17,6 @@ class FileList;
 // the file list's mask. When nothing dropped matches, an error box says `nothingMatches`. While
 // the queue takes no input (a batch runs), drops are refused.
 void acceptFileDrops(QListWidget& queue, const FileList& files, QStringList& fullname,
-                     platform::Dialogs& dialogs, const QString& nothingMatches);
+                     widgets::Dialogs& dialogs, const QString& nothingMatches);
 
 } // namespace selection

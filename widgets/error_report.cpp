@@ -1,6 +1,6 @@
 #include "widgets/error_report.h"
 
-#include "platform/dialogs.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 
@@ -12,9 +12,9 @@ QString withClosingFullStop(const QString& text) {
     return text;
 }
 
-void reportError(platform::Dialogs& dialogs, const QString& text) {
+void reportError(widgets::Dialogs& dialogs, const QString& text) {
     QWidget* modal = QApplication::activeModalWidget();
-    dialogs.message(modal ? modal : QApplication::activeWindow(), platform::MessageIcon::Stop,
+    dialogs.message(modal ? modal : QApplication::activeWindow(), widgets::MessageIcon::Stop,
                     kApplicationTitle, withClosingFullStop(text));
 }
 

@@ -5,7 +5,7 @@
 #include <exception>
 #include <utility>
 
-namespace platform {
+namespace widgets {
 class Dialogs;
 }
 
@@ -22,10 +22,10 @@ inline const QString kApplicationTitle = QStringLiteral("Sonabox");
 QString withClosingFullStop(const QString& text);
 
 // A stop box captioned "Sonabox" over the active window, with the text and its full stop.
-void reportError(platform::Dialogs& dialogs, const QString& text);
+void reportError(widgets::Dialogs& dialogs, const QString& text);
 
 // Runs a handler; an exception that leaves it is shown in the default error report.
-template <class Handler> void guarded(platform::Dialogs& dialogs, Handler&& handler) noexcept {
+template <class Handler> void guarded(widgets::Dialogs& dialogs, Handler&& handler) noexcept {
     try {
         try {
             std::forward<Handler>(handler)();
@@ -41,7 +41,7 @@ template <class Handler> void guarded(platform::Dialogs& dialogs, Handler&& hand
 
 // A slot for connect(): calls the member function of `object` inside the guard.
 template <class Object, class... Args>
-auto guardedSlot(platform::Dialogs& dialogs, Object* object, void (Object::*handler)(Args...)) {
+auto guardedSlot(widgets::Dialogs& dialogs, Object* object, void (Object::*handler)(Args...)) {
     return [&dialogs, object, handler](Args... args) {
         guarded(dialogs, [&] { (object->*handler)(args...); });
     };

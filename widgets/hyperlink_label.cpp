@@ -1,13 +1,13 @@
 #include "widgets/hyperlink_label.h"
 
-#include "platform/dialogs.h"
+#include "widgets/dialogs.h"
 
 #include <QMouseEvent>
 
 namespace widgets {
 
 HyperlinkLabel::HyperlinkLabel(const QString& caption, const QUrl& target,
-                               platform::Dialogs& dialogs, QWidget* parent)
+                               widgets::Dialogs& dialogs, QWidget* parent)
     : QLabel(caption, parent), target_(target), dialogs_(dialogs) {
     QFont underlined = font();
     underlined.setUnderline(true);

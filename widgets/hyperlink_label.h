@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QUrl>
 
-namespace platform {
+namespace widgets {
 class Dialogs;
 }
 
@@ -13,7 +13,7 @@ namespace widgets {
 class HyperlinkLabel : public QLabel {
     Q_OBJECT
 public:
-    HyperlinkLabel(const QString& caption, const QUrl& target, platform::Dialogs& dialogs,
+    HyperlinkLabel(const QString& caption, const QUrl& target, widgets::Dialogs& dialogs,
                    QWidget* parent = nullptr);
 
 protected:
@@ -21,7 +21,7 @@ protected:
 
 private:
     QUrl target_;
-    platform::Dialogs& dialogs_;
+    widgets::Dialogs& dialogs_;
 };
 
 // A label that tells its owner when it is double-clicked.

@@ -4,10 +4,10 @@
 #include "app/main_form.h"
 #include "app/program_windows.h"
 #include "app/sonabox_application.h"
-#include "platform/dialogs.h"
 #include "platform/working_directory.h"
 #include "selection/directory_list.h"
 #include "selection/file_list.h"
+#include "widgets/dialogs.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -23,13 +23,13 @@
 namespace {
 
 // Messages are printed, not shown: the benchmark runs unattended.
-class PrintingDialogs final : public platform::Dialogs {
+class PrintingDialogs final : public widgets::Dialogs {
 public:
-    void message(QWidget*, platform::MessageIcon, const QString& caption,
+    void message(QWidget*, widgets::MessageIcon, const QString& caption,
                  const QString& text) override {
         std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
     }
-    void message(QWidget* parent, platform::MessageIcon icon, const QString& caption,
+    void message(QWidget* parent, widgets::MessageIcon icon, const QString& caption,
                  const QString& text, const QString&) override {
         message(parent, icon, caption, text);
     }

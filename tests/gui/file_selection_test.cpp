@@ -132,7 +132,7 @@ TEST(FileSelection, ADriveThatIsNotReadyIsReportedOnceAndChangesNothing) {
     ui(form).encdrive->setCurrentIndex(ui(form).encdrive->count() - 1);
     ASSERT_EQ(sharedDialogs().messages.size(), 1u);
     EXPECT_EQ(sharedDialogs().messages[0].caption, "Error");
-    EXPECT_EQ(sharedDialogs().messages[0].icon, platform::MessageIcon::Error);
+    EXPECT_EQ(sharedDialogs().messages[0].icon, widgets::MessageIcon::Error);
     EXPECT_EQ(sharedDialogs().messages[0].text, "Drive " + missing + " is not ready");
     EXPECT_EQ(ui(form).encdrive->drive(), workingDrive);
     EXPECT_EQ(ui(form).encdirlist->directory(), world.music);
@@ -248,7 +248,7 @@ TEST(DirectoryChooser, MakedirCreatesAndShowsTheDirectoryOrReportsWhyNot) {
               QStringList({"I/O error 17.", "Invalid filename.", "File access denied."}));
     for (const ShownMessage& shown : sharedDialogs().messages) {
         EXPECT_EQ(shown.caption, "Sonabox");
-        EXPECT_EQ(shown.icon, platform::MessageIcon::Stop);
+        EXPECT_EQ(shown.icon, widgets::MessageIcon::Stop);
     }
     EXPECT_EQ(ui(form).encout->text(), world.music + "/new/");
 }

@@ -260,7 +260,7 @@ TEST(MainWindow, MenuCommandsAndTheHiddenMessage) {
     QTest::mouseDClick(ui(form).eegg, Qt::LeftButton);
     ASSERT_EQ(sharedDialogs().messages.size(), 1u);
     EXPECT_EQ(sharedDialogs().messages[0].caption, "Information");
-    EXPECT_EQ(sharedDialogs().messages[0].icon, platform::MessageIcon::Information);
+    EXPECT_EQ(sharedDialogs().messages[0].icon, widgets::MessageIcon::Information);
     EXPECT_EQ(sharedDialogs().messages[0].text, "Mess with the best\rDie like the rest");
 
     ui(form).Exitprog->trigger();
@@ -277,7 +277,7 @@ TEST(MainWindow, FailedSettingsWriteIsReportedAndTheWindowStillCloses) {
     form->close();
     EXPECT_FALSE(form->isVisible());
     ASSERT_EQ(sharedDialogs().messages.size(), 1u);
-    EXPECT_EQ(sharedDialogs().messages[0].icon, platform::MessageIcon::Stop);
+    EXPECT_EQ(sharedDialogs().messages[0].icon, widgets::MessageIcon::Stop);
     EXPECT_EQ(sharedDialogs().messages[0].caption, "Sonabox");
     EXPECT_EQ(sharedDialogs().messages[0].text, "Unable to write to SBOX.INI.");
 }

@@ -4,12 +4,12 @@
 
 namespace testsupport {
 
-void ScriptedDialogs::message(QWidget* parent, platform::MessageIcon icon, const QString& caption,
+void ScriptedDialogs::message(QWidget* parent, widgets::MessageIcon icon, const QString& caption,
                               const QString& text) {
     message(parent, icon, caption, text, QString());
 }
 
-void ScriptedDialogs::message(QWidget*, platform::MessageIcon icon, const QString& caption,
+void ScriptedDialogs::message(QWidget*, widgets::MessageIcon icon, const QString& caption,
                               const QString& text, const QString& details) {
     messages.push_back({icon, caption, text, details});
     if (onMessage)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/dialogs.h"
+#include "widgets/dialogs.h"
 
 #include <QString>
 #include <QUrl>
@@ -13,7 +13,7 @@
 namespace testsupport {
 
 struct ShownMessage {
-    platform::MessageIcon icon;
+    widgets::MessageIcon icon;
     QString caption;
     QString text;
     QString details;
@@ -22,11 +22,11 @@ struct ShownMessage {
 // Answers the program's dialogs in tests: records every message box (OK is the only answer),
 // answers text inputs from a queue (an empty optional is Cancel) and records what the program
 // handed to the desktop.
-class ScriptedDialogs final : public platform::Dialogs {
+class ScriptedDialogs final : public widgets::Dialogs {
 public:
-    void message(QWidget* parent, platform::MessageIcon icon, const QString& caption,
+    void message(QWidget* parent, widgets::MessageIcon icon, const QString& caption,
                  const QString& text) override;
-    void message(QWidget* parent, platform::MessageIcon icon, const QString& caption,
+    void message(QWidget* parent, widgets::MessageIcon icon, const QString& caption,
                  const QString& text, const QString& details) override;
     std::optional<QString> textInput(QWidget* parent, const QString& caption,
                                      const QString& prompt) override;

@@ -10,7 +10,7 @@ class QWidget;
 // Everything the program asks of the user through the desktop: message boxes, the text-input
 // dialog and the viewer for documents. The program reaches them only through this interface,
 // so that tests can answer them.
-namespace platform {
+namespace widgets {
 
 enum class MessageIcon { Error, Information, Stop };
 
@@ -50,4 +50,4 @@ public:
 // The program's own checks report in an error box captioned "Error".
 void showError(Dialogs& dialogs, QWidget* parent, const QString& text);
 
-} // namespace platform
+} // namespace widgets

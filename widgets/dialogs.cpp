@@ -1,11 +1,11 @@
-#include "platform/dialogs.h"
+#include "widgets/dialogs.h"
 
 #include <QDesktopServices>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QUrl>
 
-namespace platform {
+namespace widgets {
 
 namespace {
 
@@ -62,4 +62,4 @@ void showError(Dialogs& dialogs, QWidget* parent, const QString& text) {
     dialogs.message(parent, MessageIcon::Error, QStringLiteral("Error"), text);
 }
 
-} // namespace platform
+} // namespace widgets
