@@ -10,31 +10,34 @@
 
 using namespace testsupport;
 
-TEST_F(PlayerTest, ModeErrors) {
-    expectError([this] { player_->Stop(); }, "Incorrect mode", 2);
-    expectError([this] { player_->setPaused(true); }, "Incorrect mode", 2);
-    expectError([this] { player_->Restart(); }, "Incorrect mode", 2);
-    player_->setPaused(false); // silent
-
-    // The library refuses a start beyond the stream's end.
-    player_->setStreamName(qpath(shortInput().file));
-    player_->setStartPos(60000);
-    expectError([this] { player_->Play(); }, "Incorrect mode", 2);
-    EXPECT_EQ(player_->PlayedXTimes(), 1);
-}
-
-TEST_F(PlayerTest, StreamErrors) {
-    expectError([this] { player_->Open(); }, "Can't play non-specified stream", 254);
-    expectError([this] { player_->Play(); }, "Can't play non-specified stream", 254);
-
-    player_->setStreamName(qpath(dir_ / "missing.mp3"));
-    expectError([this] { player_->Play(); }, "Input stream error", 3);
-
-    const auto wav = dir_ / "plain.wav";
-    writeTestWav(wav, 44100, 2, 1.0);
-    player_->setStreamName(qpath(wav));
-    expectError([this] { player_->Open(); }, "Input stream error", 3);
-    EXPECT_EQ(player_->PlayedXTimes(), 0);
+TEST_F(PlayerTest, ModeAndInputErrors) {
+    const auto plain = dir_ / "plain.wav";
+    writeTestWav(plain, 44100, 2, 1.0);
+    const struct {
+        std::filesystem::path stream;
+        int startPos;
+        std::function<void()> call;
+        std::string message;
+        int code, playedXTimes;
+    } cases[] = {
+        {{}, 0, [this] { player_->Stop(); }, "Incorrect mode", 2, 0},
+        {{}, 0, [this] { player_->setPaused(true); }, "Incorrect mode", 2, 0},
+        {{}, 0, [this] { player_->Restart(); }, "Incorrect mode", 2, 0},
+        {{}, 0, [this] { player_->Open(); }, "Can't play non-specified stream", 254, 0},
+        {{}, 0, [this] { player_->Play(); }, "Can't play non-specified stream", 254, 0},
+        {dir_ / "missing.mp3", 0, [this] { player_->Play(); }, "Input stream error", 3, 0},
+        {plain, 0, [this] { player_->Open(); }, "Input stream error", 3, 0},
+        // The library refuses a start beyond the stream's end, after the open.
+        {shortInput().file, 60000, [this] { player_->Play(); }, "Incorrect mode", 2, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stream.string() + " " + c.message);
+        player_->setStreamName(qpath(c.stream));
+        player_->setStartPos(c.startPos);
+        expectError(c.call, c.message, c.code);
+        EXPECT_EQ(player_->PlayedXTimes(), c.playedXTimes);
+    }
+    player_->setPaused(false); // silent while nothing plays
 }
 
 TEST_F(PlayerTest, OutputErrorsLeaveTheFullStartToBeDoneAgain) {
@@ -44,20 +47,32 @@ TEST_F(PlayerTest, OutputErrorsLeaveTheFullStartToBeDoneAgain) {
     EXPECT_EQ(player_->PlayedXTimes(), 1);
     EXPECT_FALSE(player_->CheckPlayEnd());
 
+    // The sound card without a device, then through SDL's disk driver and its one device.
+    player_->setOutputDevice(TOutputDevice::wavemapper);
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    expectError([this] { player_->Play(); }, "Output device failure", 5);
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", (dir_ / "disk.raw").c_str(), 1);
+    player_->setWaveDeviceNum(1);
+    player_->Play();
+    EXPECT_EQ(player_->PlayedXTimes(), 2);
+    EXPECT_EQ(player_->PlayerMode(), 3);
+    player_->setPaused(true);
+    EXPECT_EQ(player_->PlayerMode(), 4);
+    player_->Play();
+    EXPECT_EQ(player_->PlayerMode(), 3);
+    player_->Stop();
+    EXPECT_EQ(player_->PlayerMode(), 1);
+    unsetenv("SDL_AUDIODRIVER");
+    unsetenv("SDL_DISKAUDIOFILE");
+
+    // Named again, the stream makes a full start with the settings now given.
+    player_->setStreamName(player_->StreamName());
+    player_->setOutputDevice(TOutputDevice::pcmfile);
     player_->setOutFilename(qpath(wav_));
     playToEnd();
     EXPECT_EQ(player_->PlayedXTimes(), 2);
-    EXPECT_EQ(pcmDifference(readWav(wav_), shortInput().reference), "");
-}
-
-TEST(PlayerWithoutSound, NoSoundDeviceIsAnOutputFailure) {
-    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    TMPEGPlayer player;
-    player.setPathToDLL(SONABOX_PROGRAM_DIR);
-    player.LoadDecoder();
-    player.setStreamName(qpath(shortInput().file));
-    expectError([&] { player.Play(); }, "Output device failure", 5);
-    unsetenv("SDL_AUDIODRIVER");
+    EXPECT_EQ(wavDifference(wav_, shortInput().reference), "");
 }
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
@@ -67,10 +82,7 @@ namespace {
 // for the library's playback thread. Exits with the error's code.
 [[noreturn]] void playWithoutMemory(const std::filesystem::path& output) {
     TMPEGPlayer player;
-    player.setPathToDLL(SONABOX_PROGRAM_DIR);
-    player.LoadDecoder();
-    player.setOutputDevice(TOutputDevice::pcmfile);
-    player.setOutFilename(qpath(output));
+    loadForWav(player, output);
     player.setStreamName(qpath(shortInput().file));
     player.Open();
     std::ifstream statm("/proc/self/statm");
@@ -82,9 +94,7 @@ namespace {
     try {
         player.Play();
     } catch (const TMPEGError& error) {
-        if (std::string(error.what()) == "Internal decoder error")
-            std::_Exit(error.ErrorCode);
-        std::_Exit(100);
+        std::_Exit(std::string(error.what()) == "Internal decoder error" ? error.ErrorCode : 100);
     }
     std::_Exit(0);
 }

@@ -6,38 +6,19 @@
 
 #include <vector>
 
-using namespace testsupport;
-
 namespace {
 
-// Counts the ticks that reach DoTimer, and passes them on.
-class CountingPlayer : public TMPEGPlayer {
-public:
-    void DoTimer(QObject* Sender) override {
-        ++ticks;
-        TMPEGPlayer::DoTimer(Sender);
-    }
-    int ticks = 0;
-};
-
-class TimerTest : public ::testing::Test {
+class TimerTest : public PlayerTest {
 protected:
-    void load(bool useTimer, int interval) {
-        player_.setPathToDLL(SONABOX_PROGRAM_DIR);
-        player_.setUseTimer(useTimer);
-        player_.setTimerFreq(interval);
-        player_.LoadDecoder();
-        player_.setOutputDevice(TOutputDevice::pcmfile);
-        player_.setOutFilename(qpath(dir_ / "out.wav"));
-        player_.setStreamName(qpath(longInput().file));
-        player_.OnPosUpdate = [this](int Pos, int Len) {
+    void load(bool useTimer) {
+        loadForWav(*player_, wav_, useTimer, 5);
+        player_->setStreamName(qpath(longInput().file));
+        player_->OnPosUpdate = [this](int Pos, int Len) {
             positions_.push_back(Pos);
             lengths_.push_back(Len);
         };
     }
 
-    TempDir dir_;
-    CountingPlayer player_;
     std::vector<int> positions_;
     std::vector<int> lengths_;
 };
@@ -45,64 +26,63 @@ protected:
 } // namespace
 
 TEST_F(TimerTest, TicksReportPositionsAndTheEnd) {
-    load(true, 5);
+    load(true);
     std::vector<QObject*> senders;
-    player_.OnPlayEnd = [&senders](QObject* Sender) {
+    player_->OnPlayEnd = [&senders](QObject* Sender) {
         senders.push_back(Sender);
     };
-    player_.Play();
-    EXPECT_EQ(player_.ticks, 1); // one tick at once
+    player_->Play();
+    EXPECT_EQ(player_->ticks, 1); // one tick at once
     ASSERT_TRUE(waitFor([&senders] { return !senders.empty(); }));
     ASSERT_EQ(senders.size(), 1u);
-    EXPECT_EQ(senders[0], &player_);
-    EXPECT_GT(player_.ticks, 1);
+    EXPECT_EQ(senders[0], player_.get());
+    EXPECT_GT(player_->ticks, 1);
     for (std::size_t i = 0; i < positions_.size(); ++i) {
-        EXPECT_EQ(lengths_[i], player_.StreamLength());
-        EXPECT_LE(positions_[i], player_.StreamLength());
+        EXPECT_EQ(lengths_[i], player_->StreamLength());
+        EXPECT_LE(positions_[i], player_->StreamLength());
         if (i > 0) {
             EXPECT_GE(positions_[i], positions_[i - 1]);
         }
     }
-    EXPECT_EQ(positions_.back(), player_.StreamLength());
+    EXPECT_EQ(positions_.back(), player_->StreamLength());
     // OnPlayEnd took the end: the flag is cleared and the timer has stopped.
-    EXPECT_FALSE(player_.CheckPlayEnd());
-    const int ticks = player_.ticks;
+    EXPECT_FALSE(player_->CheckPlayEnd());
+    const int ticks = player_->ticks;
     QTest::qWait(50);
-    EXPECT_EQ(player_.ticks, ticks);
+    EXPECT_EQ(player_->ticks, ticks);
 }
 
 TEST_F(TimerTest, WithoutOnPlayEndTheEndStaysForCheckPlayEnd) {
-    load(true, 5);
-    player_.Play();
+    load(true);
+    player_->Play();
     // The tick that sees the end stops the timer and clears the playing flag, so the next
     // Play takes the restart path; the ended flag is left for CheckPlayEnd.
     ASSERT_TRUE(waitFor(
-        [this] { return !positions_.empty() && positions_.back() == player_.StreamLength(); }));
+        [this] { return !positions_.empty() && positions_.back() == player_->StreamLength(); }));
     QTest::qWait(30);
-    EXPECT_TRUE(player_.CheckPlayEnd());
-    EXPECT_TRUE(player_.CheckPlayEnd());
+    EXPECT_TRUE(player_->CheckPlayEnd());
+    EXPECT_TRUE(player_->CheckPlayEnd());
 }
 
 TEST_F(TimerTest, ATimerMadeWithoutUseTimerNeverTicks) {
-    load(false, 5);
-    player_.setUseTimer(true); // too late: the interval was fixed when the library was loaded
+    load(false);
+    player_->setUseTimer(true); // too late: the interval was fixed when the library was loaded
     bool endFired = false;
-    player_.OnPlayEnd = [&endFired](QObject*) {
+    player_->OnPlayEnd = [&endFired](QObject*) {
         endFired = true;
     };
-    player_.Play();
-    ASSERT_TRUE(waitFor([this] { return player_.CheckPlayEnd(); }));
+    player_->Play();
+    ASSERT_TRUE(waitFor([this] { return player_->CheckPlayEnd(); }));
     QTest::qWait(30);
-    EXPECT_EQ(player_.ticks, 0);
+    EXPECT_EQ(player_->ticks, 0);
     EXPECT_TRUE(positions_.empty());
     EXPECT_FALSE(endFired);
 }
 
 TEST_F(TimerTest, DoTimerStopsWhenNothingPlays) {
-    load(true, 5);
-    player_.DoTimer(nullptr); // nothing open: no event, no error
-    EXPECT_TRUE(positions_.empty());
-    player_.Open();
-    player_.DoTimer(nullptr); // open, not playing
+    load(true);
+    player_->DoTimer(nullptr); // nothing open: no event, no error
+    player_->Open();
+    player_->DoTimer(nullptr); // open, not playing
     EXPECT_TRUE(positions_.empty());
 }
