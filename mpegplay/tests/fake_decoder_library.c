@@ -9,39 +9,22 @@
     EXPORT void name(void) {}
 
 #ifdef FAKE_FAILING_INIT
-EXPORT unsigned char init(void) {
-    return 0;
-}
-EXPORT int LastError(void) {
-    return 1;
-}
+#define INIT_FAILS 1
 #else
-EXPORT unsigned char init(void) {
-    return 1;
-}
-EXPORT int LastError(void) {
-    return 0;
-}
+#define INIT_FAILS 0
 #endif
 
-ENTRY(deinit)
-ENTRY(Open)
-ENTRY(Pause)
-ENTRY(Restart)
-ENTRY(Stop)
-ENTRY(SetPriority)
-ENTRY(SetOutputDevice)
-ENTRY(Play)
-ENTRY(Close)
-ENTRY(GetFrequency)
-ENTRY(GetBitrate)
-ENTRY(GetStereoMode)
-ENTRY(GetLayer)
-ENTRY(GetPlayerMode)
-ENTRY(GetCurrentPos)
-ENTRY(GetLength)
-ENTRY(ResetPlayerMode)
+EXPORT unsigned char init(void) {
+    return !INIT_FAILS;
+}
+EXPORT int LastError(void) {
+    return INIT_FAILS;
+}
 #ifndef FAKE_MISSING_SEEK
 ENTRY(Seek)
 #endif
-ENTRY(SetSndDevice)
+// clang-format off
+ENTRY(deinit) ENTRY(Open) ENTRY(Pause) ENTRY(Restart) ENTRY(Stop) ENTRY(SetPriority)
+ENTRY(SetOutputDevice) ENTRY(Play) ENTRY(Close) ENTRY(GetFrequency) ENTRY(GetBitrate)
+ENTRY(GetStereoMode) ENTRY(GetLayer) ENTRY(GetPlayerMode) ENTRY(GetCurrentPos) ENTRY(GetLength)
+ENTRY(ResetPlayerMode) ENTRY(SetSndDevice)

@@ -17,11 +17,14 @@ TEST_F(PlayerTest, PlaysIntoAWavFileLikeMpg123) {
         int startPos, endPos;
         Pcm expected;
         int endPosition;
+        bool autoPlay;
     } cases[] = {
-        {shortInput().file, wav_, 0, 0, whole, lengthMs(whole)},
+        {shortInput().file, wav_, 0, 0, whole, lengthMs(whole), false},
         // The same name again: a full start, which sends the new positions.
-        {shortInput().file, wav_, 500, 1500, whole.slice(22050, 44100), 1500},
-        {deep / "input.mp3", deep / "output.wav", 0, 0, whole, lengthMs(whole)},
+        {shortInput().file, wav_, 500, 1500, whole.slice(22050, 44100), 1500, false},
+        {deep / "input.mp3", deep / "output.wav", 0, 0, whole, lengthMs(whole), false},
+        // Open starts the playback, and Play ends there rather than restarting it at once.
+        {shortInput().file, wav_, 0, 0, whole, lengthMs(whole), true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.startPos);
@@ -29,6 +32,7 @@ TEST_F(PlayerTest, PlaysIntoAWavFileLikeMpg123) {
         player_->setOutFilename(qpath(c.output));
         player_->setStartPos(c.startPos);
         player_->setEndPos(c.endPos);
+        player_->setAutoPlay(c.autoPlay);
         playToEnd(); // opens the stream first
         EXPECT_EQ(player_->PlayedXTimes(), 2);
         EXPECT_EQ(player_->StreamLength(), lengthMs(whole));
@@ -94,21 +98,4 @@ TEST_F(PlayerTest, AnEndThatNobodyNoticed) {
     playToEnd();
     EXPECT_EQ(player_->PlayedXTimes(), 2);
     EXPECT_EQ(wavDifference(wav_, shortInput().reference), "");
-}
-
-TEST_F(PlayerTest, AutoPlayStartsFromOpen) {
-    player_->setAutoPlay(true);
-    player_->setStreamName(qpath(longInput().file));
-    player_->Open();
-    EXPECT_EQ(player_->PlayedXTimes(), 2);
-    player_->Play(); // playing already
-    EXPECT_EQ(player_->PlayedXTimes(), 2);
-    player_->Stop();
-
-    // Play with nothing open: Open starts the playback, and Play ends there rather than
-    // restarting it at once.
-    player_->Close();
-    playToEnd();
-    EXPECT_EQ(player_->PlayedXTimes(), 2);
-    EXPECT_EQ(wavDifference(wav_, longInput().reference), "");
 }

@@ -29,10 +29,9 @@ protected:
             std::fclose(file(Context));
             ++closes_;
         };
-        player_->OnReadStream = [](void* Context, void* read_buffer, int nNumberOfBytesToRead,
-                                   int& nNumberOfBytesRead, bool& res) {
-            nNumberOfBytesRead = static_cast<int>(std::fread(
-                read_buffer, 1, static_cast<std::size_t>(nNumberOfBytesToRead), file(Context)));
+        player_->OnReadStream = [](void* Context, void* buffer, int size, int& read, bool& res) {
+            read =
+                static_cast<int>(std::fread(buffer, 1, static_cast<size_t>(size), file(Context)));
             res = true;
         };
         player_->OnSeekStream = [](void* Context, int numbytes, int MoveMethod, int& res) {
@@ -81,15 +80,13 @@ TEST_F(StreamPlayerTest, SeekableAndNonSeekableStreamsPlayAndRestart) {
     EXPECT_EQ(closes_, 2);
 }
 
-TEST_F(PlayerTest, StreamWithoutHandlersCannotBeRead) {
-    // No handlers: a null context, and every read answers False, so nothing opens.
+TEST_F(StreamPlayerTest, StreamsThatCannotBeReadDoNotOpen) {
+    // No handlers: a null context, and every read answers False.
     player_->setFromStream(true);
     expectError([this] { player_->Open(); }, "Input stream error", 3);
-    EXPECT_EQ(player_->PlayedXTimes(), 0);
     expectError([this] { player_->Play(); }, "Input stream error", 3);
-}
-
-TEST_F(StreamPlayerTest, HandlersThatThrowCountAsFailures) {
+    EXPECT_EQ(player_->PlayedXTimes(), 0);
+    // A read handler that throws counts as a failed read.
     bindHandlers(false);
     player_->OnReadStream = [](void*, void*, int, int&, bool&) {
         throw std::runtime_error("x");
