@@ -5,17 +5,14 @@
 #include <QTest>
 
 TEST_F(PlayerTest, TimerTicksReportPositionsAndTheEnd) {
-    const struct {
-        bool useTimer, bindPlayEnd;
-    } cases[] = {{true, true}, {true, false}, {false, true}};
     std::vector<int> positions;
     std::vector<QObject*> senders;
-    for (const auto& [useTimer, bindPlayEnd] : cases) {
+    for (const auto& [useTimer, bindPlayEnd] :
+         {std::pair{true, true}, std::pair{true, false}, std::pair{false, true}}) {
         SCOPED_TRACE(testing::Message() << useTimer << bindPlayEnd);
         loadForWav(*player_, wav_, useTimer, 5);
         player_->setUseTimer(true); // too late: the interval was fixed by LoadDecoder
         player_->setStreamName(qpath(longInput().file));
-        player_->ticks = 0;
         positions.clear();
         senders.clear();
         player_->OnPosUpdate = [&](int Pos, int Len) {
@@ -24,11 +21,14 @@ TEST_F(PlayerTest, TimerTicksReportPositionsAndTheEnd) {
             EXPECT_GE(Pos, positions.empty() ? 0 : positions.back());
             positions.push_back(Pos);
         };
-        player_->OnPlayEnd = nullptr;
-        if (bindPlayEnd)
-            player_->OnPlayEnd = [&senders](QObject* Sender) {
-                senders.push_back(Sender);
-            };
+        player_->OnPlayEnd =
+            bindPlayEnd ? TNotifyEvent([&](QObject* s) { senders.push_back(s); }) : nullptr;
+        player_->DoTimer(nullptr); // nothing open: no event, no error
+        player_->Open();
+        player_->DoTimer(nullptr); // open, not playing
+        EXPECT_TRUE(positions.empty());
+
+        player_->ticks = 0;
         player_->Play();
         EXPECT_EQ(player_->ticks, useTimer ? 1 : 0); // one tick at once
         ASSERT_TRUE(waitFor([this] { return player_->PlayerMode() == 2; }));
@@ -40,24 +40,11 @@ TEST_F(PlayerTest, TimerTicksReportPositionsAndTheEnd) {
                   useTimer ? player_->StreamLength() : -1);
         // OnPlayEnd takes the end and clears the flag; else it stays for CheckPlayEnd, which
         // then asks the library on every call.
-        EXPECT_EQ(senders, bindPlayEnd && useTimer ? std::vector<QObject*>{player_.get()}
-                                                   : std::vector<QObject*>{});
-        EXPECT_EQ(player_->CheckPlayEnd(), !(bindPlayEnd && useTimer));
-        EXPECT_EQ(player_->CheckPlayEnd(), !(bindPlayEnd && useTimer));
+        const bool taken = bindPlayEnd && useTimer;
+        EXPECT_EQ(senders, taken ? std::vector<QObject*>{player_.get()} : std::vector<QObject*>{});
+        EXPECT_EQ(player_->CheckPlayEnd(), !taken);
+        EXPECT_EQ(player_->CheckPlayEnd(), !taken);
         QTest::qWait(30);
         EXPECT_EQ(player_->ticks, ticks); // the timer has stopped
     }
-}
-
-TEST_F(PlayerTest, DoTimerStopsWhenNothingPlays) {
-    int updates = 0;
-    loadForWav(*player_, wav_, true, 5);
-    player_->OnPosUpdate = [&updates](int, int) {
-        ++updates;
-    };
-    player_->DoTimer(nullptr); // nothing open: no event, no error
-    player_->setStreamName(qpath(shortInput().file));
-    player_->Open();
-    player_->DoTimer(nullptr); // open, not playing
-    EXPECT_EQ(updates, 0);
 }
