@@ -8,15 +8,11 @@ using namespace testsupport;
 
 namespace {
 
-TempDir& mediaDir() {
-    static TempDir dir;
-    return dir;
-}
-
 // `repeats` copies of a Layer III encoding of `seconds` of test signal, joined end to end.
 PlayerInput makeInput(const std::string& name, double seconds, int repeats) {
-    const auto wav = mediaDir() / (name + ".wav");
-    const auto part = mediaDir() / (name + ".part.mp3");
+    static const TempDir dir;
+    const auto wav = dir / (name + ".wav");
+    const auto part = dir / (name + ".part.mp3");
     writeTestWav(wav, 44100, 2, seconds);
     // Without its Info frame lame gives plain frames that can be joined.
     lame(wav, part, repeats > 1 ? "-t -b 128" : "-b 128");
@@ -24,9 +20,9 @@ PlayerInput makeInput(const std::string& name, double seconds, int repeats) {
     std::vector<unsigned char> joined;
     for (int i = 0; i < repeats; ++i)
         joined.insert(joined.end(), bytes.begin(), bytes.end());
-    PlayerInput made{mediaDir() / (name + ".mp3"), {}};
+    PlayerInput made{dir / (name + ".mp3"), {}};
     writeBytes(made.file, joined);
-    made.reference = mpg123Decode(made.file, mediaDir() / (name + ".ref.wav"));
+    made.reference = mpg123Decode(made.file, dir / (name + ".ref.wav"));
     return made;
 }
 

@@ -5,8 +5,6 @@
 #include "libs/mpegdll/tests/support/audio_fixtures.h"
 #include "mpegplay/mpeg_player.h"
 
-#include <QString>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
