@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 
 using namespace testsupport;
 
@@ -15,24 +16,28 @@ TEST_F(PlayerTest, ModeAndInputErrors) {
     writeTestWav(plain, 44100, 2, 1.0);
     const struct {
         std::filesystem::path stream;
+        bool fromStream;
         int startPos;
         std::function<void()> call;
         std::string message;
         int code, playedXTimes;
     } cases[] = {
-        {{}, 0, [this] { player_->Stop(); }, "Incorrect mode", 2, 0},
-        {{}, 0, [this] { player_->setPaused(true); }, "Incorrect mode", 2, 0},
-        {{}, 0, [this] { player_->Restart(); }, "Incorrect mode", 2, 0},
-        {{}, 0, [this] { player_->Open(); }, "Can't play non-specified stream", 254, 0},
-        {{}, 0, [this] { player_->Play(); }, "Can't play non-specified stream", 254, 0},
-        {dir_ / "missing.mp3", 0, [this] { player_->Play(); }, "Input stream error", 3, 0},
-        {plain, 0, [this] { player_->Open(); }, "Input stream error", 3, 0},
+        {{}, false, 0, [this] { player_->Stop(); }, "Incorrect mode", 2, 0},
+        {{}, false, 0, [this] { player_->setPaused(true); }, "Incorrect mode", 2, 0},
+        {{}, false, 0, [this] { player_->Restart(); }, "Incorrect mode", 2, 0},
+        {{}, false, 0, [this] { player_->Open(); }, "Can't play non-specified stream", 254, 0},
+        {{}, false, 0, [this] { player_->Play(); }, "Can't play non-specified stream", 254, 0},
+        {dir_ / "missing.mp3", false, 0, [this] { player_->Play(); }, "Input stream error", 3, 0},
+        {plain, false, 0, [this] { player_->Open(); }, "Input stream error", 3, 0},
+        // A stream without handlers: a null context, and every read answers False.
+        {{}, true, 0, [this] { player_->Open(); }, "Input stream error", 3, 0},
         // The library refuses a start beyond the stream's end, after the open.
-        {shortInput().file, 60000, [this] { player_->Play(); }, "Incorrect mode", 2, 1},
+        {shortInput().file, false, 60000, [this] { player_->Play(); }, "Incorrect mode", 2, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stream.string() + " " + c.message);
         player_->setStreamName(qpath(c.stream));
+        player_->setFromStream(c.fromStream);
         player_->setStartPos(c.startPos);
         expectError(c.call, c.message, c.code);
         EXPECT_EQ(player_->PlayedXTimes(), c.playedXTimes);
@@ -69,7 +74,7 @@ TEST_F(PlayerTest, OutOfMemoryIsAnInternalDecoderError) {
     player_->setStreamName(qpath(shortInput().file));
     player_->Open();
     // In a child process: a few megabytes of address space beyond what is mapped, too little
-    // for the library's playback thread. Exits with the error's code.
+    // for the library's playback thread. Exits with the error's code, showing its message.
     const auto playWithoutMemory = [this] {
         std::ifstream statm("/proc/self/statm");
         unsigned long pages = 0;
@@ -80,12 +85,11 @@ TEST_F(PlayerTest, OutOfMemoryIsAnInternalDecoderError) {
         try {
             player_->Play();
         } catch (const TMPEGError& error) {
-            std::_Exit(std::string(error.what()) == "Internal decoder error" ? error.ErrorCode
-                                                                             : 100);
+            std::cerr << error.what();
+            std::_Exit(error.ErrorCode);
         }
-        std::_Exit(0);
     };
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(playWithoutMemory(), ::testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(playWithoutMemory(), ::testing::ExitedWithCode(1), "Internal decoder error");
 }
 #endif

@@ -16,15 +16,14 @@ TEST_F(PlayerTest, PlaysIntoAWavFileLikeMpg123) {
         std::filesystem::path input, output;
         int startPos, endPos;
         Pcm expected;
-        int endPosition;
         bool autoPlay;
     } cases[] = {
-        {shortInput().file, wav_, 0, 0, whole, lengthMs(whole), false},
+        {shortInput().file, wav_, 0, 0, whole, false},
         // The same name again: a full start, which sends the new positions.
-        {shortInput().file, wav_, 500, 1500, whole.slice(22050, 44100), 1500, false},
-        {deep / "input.mp3", deep / "output.wav", 0, 0, whole, lengthMs(whole), false},
+        {shortInput().file, wav_, 500, 1500, whole.slice(22050, 44100), false},
+        {deep / "input.mp3", deep / "output.wav", 0, 0, whole, false},
         // Open starts the playback, and Play ends there rather than restarting it at once.
-        {shortInput().file, wav_, 0, 0, whole, lengthMs(whole), true},
+        {shortInput().file, wav_, 0, 0, whole, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.startPos);
@@ -35,8 +34,8 @@ TEST_F(PlayerTest, PlaysIntoAWavFileLikeMpg123) {
         player_->setAutoPlay(c.autoPlay);
         playToEnd(); // opens the stream first
         EXPECT_EQ(player_->PlayedXTimes(), 2);
-        EXPECT_EQ(player_->StreamLength(), lengthMs(whole));
-        EXPECT_EQ(player_->Position(), c.endPosition);
+        EXPECT_EQ(player_->StreamLength(), shortInput().lengthMs);
+        EXPECT_EQ(player_->Position(), c.endPos > 0 ? c.endPos : shortInput().lengthMs);
         EXPECT_EQ(wavDifference(c.output, c.expected), "");
     }
 }

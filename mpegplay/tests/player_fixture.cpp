@@ -20,9 +20,10 @@ PlayerInput makeInput(const std::string& name, double seconds, int repeats) {
     std::vector<unsigned char> joined;
     for (int i = 0; i < repeats; ++i)
         joined.insert(joined.end(), bytes.begin(), bytes.end());
-    PlayerInput made{dir / (name + ".mp3"), {}};
+    PlayerInput made{dir / (name + ".mp3"), {}, 0};
     writeBytes(made.file, joined);
     made.reference = mpg123Decode(made.file, dir / (name + ".ref.wav"));
+    made.lengthMs = toMs(made.reference.frames(), made.reference.rate);
     return made;
 }
 
@@ -44,10 +45,6 @@ QString qpath(const std::filesystem::path& path) {
 
 bool waitFor(const std::function<bool()>& done) {
     return QTest::qWaitFor(done, 30000);
-}
-
-int lengthMs(const Pcm& pcm) {
-    return toMs(pcm.frames(), pcm.rate);
 }
 
 std::string wavDifference(const std::filesystem::path& wav, const Pcm& expected) {

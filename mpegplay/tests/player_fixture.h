@@ -14,6 +14,7 @@
 struct PlayerInput {
     std::filesystem::path file;
     testsupport::Pcm reference; // what mpg123 -w makes of it
+    int lengthMs;               // the reference's length
 };
 
 // Made on first use, once per test run.
@@ -23,7 +24,6 @@ const PlayerInput& longInput();  // 60 s of joined Layer III frames: still decod
 QString qpath(const std::filesystem::path& path);
 // Runs the event loop until `done` holds; false after 30 s.
 bool waitFor(const std::function<bool()>& done);
-int lengthMs(const testsupport::Pcm& pcm);
 // Where the WAV file holds other samples than `expected` ("" when the same).
 std::string wavDifference(const std::filesystem::path& wav, const testsupport::Pcm& expected);
 
