@@ -81,6 +81,7 @@ TEST_F(PlayerTest, PauseContinueStopRestartAndUnnoticedEnd) {
     expectError([this] { player_->Stop(); }, "Incorrect mode", 2);
     expectError([this] { player_->setPaused(true); }, "Incorrect mode", 2);
     player_->Close(); // recovers
+    EXPECT_EQ(player_->PlayedXTimes(), 0);
     player_->Close(); // closing with nothing open still asks the library, which agrees
     EXPECT_EQ(wavDifference(wav_, longInput().reference), "");
     EXPECT_FALSE(std::filesystem::exists(other));
