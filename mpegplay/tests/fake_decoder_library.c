@@ -1,8 +1,6 @@
-/*
- * Broken decoder libraries, which no real build can give, to test how the player refuses them.
- * Built twice: with FAKE_MISSING_SEEK it lacks the Seek entry point; with FAKE_FAILING_INIT its
- * init fails and LastError answers 1. A refused library gets no other call.
- */
+/* Broken decoder libraries that no real build gives: with FAKE_MISSING_SEEK the Seek entry
+ * point is missing; with FAKE_FAILING_INIT init fails and LastError answers 1. The player makes
+ * no other call into a library it refuses. */
 
 #define EXPORT __attribute__((visibility("default")))
 #define ENTRY(name)                                                                                \
@@ -13,7 +11,6 @@
 #else
 #define INIT_FAILS 0
 #endif
-
 EXPORT unsigned char init(void) {
     return !INIT_FAILS;
 }

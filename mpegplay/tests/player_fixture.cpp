@@ -11,8 +11,7 @@ namespace {
 // `repeats` copies of a Layer III encoding of `seconds` of test signal, joined end to end.
 PlayerInput makeInput(const std::string& name, double seconds, int repeats) {
     static const TempDir dir;
-    const auto wav = dir / (name + ".wav");
-    const auto part = dir / (name + ".part.mp3");
+    const auto wav = dir / (name + ".wav"), part = dir / (name + ".part.mp3");
     writeTestWav(wav, 44100, 2, seconds);
     // Without its Info frame lame gives plain frames that can be joined.
     lame(wav, part, repeats > 1 ? "-t -b 128" : "-b 128");
