@@ -1,77 +1,27 @@
-/*
- * Stand-ins for broken decoder libraries, to test how the player refuses them. Built twice:
- * with FAKE_MISSING_SEEK it lacks the Seek entry point; with FAKE_FAILING_INIT its init fails
- * and LastError answers 1.
- */
+/* Broken decoder libraries that no real build gives: with FAKE_MISSING_SEEK the Seek entry
+ * point is missing; with FAKE_FAILING_INIT init fails and LastError answers 1. The player makes
+ * no other call into a library it refuses. */
 
 #define EXPORT __attribute__((visibility("default")))
+#define ENTRY(name)                                                                                \
+    EXPORT void name(void) {}
 
-EXPORT unsigned char init(void) {
 #ifdef FAKE_FAILING_INIT
-    return 0;
+#define INIT_FAILS 1
 #else
-    return 1;
+#define INIT_FAILS 0
 #endif
-}
-EXPORT void deinit(void) {}
-EXPORT int Open(const char* name, int kind, void* a, void* b, void* c, void* d, void* e, void* f,
-                void* user) {
-    (void)name, (void)kind, (void)a, (void)b, (void)c, (void)d, (void)e, (void)f, (void)user;
-    return 0;
-}
-EXPORT void Pause(unsigned char resume) {
-    (void)resume;
-}
-EXPORT void Restart(void) {}
-EXPORT void Stop(void) {}
-EXPORT void SetPriority(int priority) {
-    (void)priority;
-}
-EXPORT void SetOutputDevice(int device, const char* name) {
-    (void)device, (void)name;
-}
-EXPORT int Play(int start, int end, unsigned char* flag) {
-    (void)start, (void)end, (void)flag;
-    return 0;
-}
-EXPORT void Close(void) {}
-EXPORT int GetFrequency(void) {
-    return 0;
-}
-EXPORT int GetBitrate(void) {
-    return 0;
-}
-EXPORT int GetStereoMode(void) {
-    return 0;
-}
-EXPORT int GetLayer(void) {
-    return 0;
-}
-EXPORT int GetPlayerMode(void) {
-    return 0;
-}
-EXPORT int GetCurrentPos(void) {
-    return 0;
-}
-EXPORT int GetLength(void) {
-    return 0;
-}
-EXPORT unsigned char ResetPlayerMode(void) {
-    return 0;
-}
-#ifndef FAKE_MISSING_SEEK
-EXPORT int Seek(int position) {
-    (void)position;
-    return 0;
-}
-#endif
-EXPORT void SetSndDevice(int device) {
-    (void)device;
+EXPORT unsigned char init(void) {
+    return !INIT_FAILS;
 }
 EXPORT int LastError(void) {
-#ifdef FAKE_FAILING_INIT
-    return 1;
-#else
-    return 0;
-#endif
+    return INIT_FAILS;
 }
+#ifndef FAKE_MISSING_SEEK
+ENTRY(Seek)
+#endif
+// clang-format off
+ENTRY(deinit) ENTRY(Open) ENTRY(Pause) ENTRY(Restart) ENTRY(Stop) ENTRY(SetPriority)
+ENTRY(SetOutputDevice) ENTRY(Play) ENTRY(Close) ENTRY(GetFrequency) ENTRY(GetBitrate)
+ENTRY(GetStereoMode) ENTRY(GetLayer) ENTRY(GetPlayerMode) ENTRY(GetCurrentPos) ENTRY(GetLength)
+ENTRY(ResetPlayerMode) ENTRY(SetSndDevice)

@@ -8,42 +8,33 @@ using namespace testsupport;
 
 namespace {
 
-TempDir& mediaDir() {
-    static TempDir dir;
-    return dir;
+// `repeats` copies of a Layer III encoding of `seconds` of test signal, joined end to end.
+PlayerInput makeInput(const std::string& name, double seconds, int repeats) {
+    static const TempDir dir;
+    const auto wav = dir / (name + ".wav"), part = dir / (name + ".part.mp3");
+    writeTestWav(wav, 44100, 2, seconds);
+    // Without its Info frame lame gives plain frames that can be joined.
+    lame(wav, part, repeats > 1 ? "-t -b 128" : "-b 128");
+    const auto bytes = readBytes(part);
+    std::vector<unsigned char> joined;
+    for (int i = 0; i < repeats; ++i)
+        joined.insert(joined.end(), bytes.begin(), bytes.end());
+    PlayerInput made{dir / (name + ".mp3"), {}, 0};
+    writeBytes(made.file, joined);
+    made.reference = mpg123Decode(made.file, dir / (name + ".ref.wav"));
+    made.lengthMs = toMs(made.reference.frames(), made.reference.rate);
+    return made;
 }
 
 } // namespace
 
 const PlayerInput& shortInput() {
-    static const PlayerInput input = [] {
-        PlayerInput made;
-        const auto wav = mediaDir() / "short.wav";
-        writeTestWav(wav, 44100, 2, 2.0);
-        made.file = mediaDir() / "short.mp3";
-        lame(wav, made.file, "-b 128");
-        made.reference = mpg123Decode(made.file, mediaDir() / "short.ref.wav");
-        return made;
-    }();
+    static const PlayerInput input = makeInput("short", 2.0, 1);
     return input;
 }
 
 const PlayerInput& longInput() {
-    static const PlayerInput input = [] {
-        // lame without its Info frame gives plain frames that can be joined end to end.
-        const auto wav = mediaDir() / "part.wav";
-        writeTestWav(wav, 44100, 2, 3.0);
-        lame(wav, mediaDir() / "part.mp3", "-t -b 128");
-        const auto part = readBytes(mediaDir() / "part.mp3");
-        std::vector<unsigned char> joined;
-        for (int i = 0; i < 20; ++i)
-            joined.insert(joined.end(), part.begin(), part.end());
-        PlayerInput made;
-        made.file = mediaDir() / "long.mp3";
-        writeBytes(made.file, joined);
-        made.reference = mpg123Decode(made.file, mediaDir() / "long.ref.wav");
-        return made;
-    }();
+    static const PlayerInput input = makeInput("long", 3.0, 20);
     return input;
 }
 
@@ -51,26 +42,22 @@ QString qpath(const std::filesystem::path& path) {
     return QFile::decodeName(QByteArray::fromStdString(path.string()));
 }
 
-bool waitFor(const std::function<bool()>& done, int timeoutMs) {
-    return QTest::qWaitFor(done, timeoutMs);
+bool waitFor(const std::function<bool()>& done) {
+    return QTest::qWaitFor(done, 30000);
 }
 
-int lengthMs(const Pcm& pcm) {
-    return toMs(pcm.frames(), pcm.rate);
+std::string wavDifference(const std::filesystem::path& wav, const Pcm& expected) {
+    return pcmDifference(readWav(wav), expected);
 }
 
-void PlayerTest::SetUp() {
-    wav_ = dir_ / "out.wav";
-    player_ = std::make_unique<TMPEGPlayer>();
-    player_->setPathToDLL(SONABOX_PROGRAM_DIR);
-    player_->LoadDecoder();
-    player_->setOutputDevice(TOutputDevice::pcmfile);
-    player_->setOutFilename(qpath(wav_));
-}
-
-void PlayerTest::playToEnd() {
-    player_->Play();
-    ASSERT_TRUE(waitFor([this] { return player_->CheckPlayEnd(); }));
+void loadForWav(TMPEGPlayer& player, const std::filesystem::path& wav, bool useTimer,
+                int timerFreq) {
+    player.setPathToDLL(SONABOX_PROGRAM_DIR);
+    player.setUseTimer(useTimer);
+    player.setTimerFreq(timerFreq);
+    player.LoadDecoder();
+    player.setOutputDevice(TOutputDevice::pcmfile);
+    player.setOutFilename(qpath(wav));
 }
 
 void expectError(const std::function<void()>& call, const std::string& message, int code) {

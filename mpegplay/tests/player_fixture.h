@@ -5,8 +5,6 @@
 #include "libs/mpegdll/tests/support/audio_fixtures.h"
 #include "mpegplay/mpeg_player.h"
 
-#include <QString>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -16,6 +14,7 @@
 struct PlayerInput {
     std::filesystem::path file;
     testsupport::Pcm reference; // what mpg123 -w makes of it
+    int lengthMs;               // the reference's length
 };
 
 // Made on first use, once per test run.
@@ -23,22 +22,38 @@ const PlayerInput& shortInput(); // 2 s, 44.1 kHz stereo, 128 kbit/s Layer III b
 const PlayerInput& longInput();  // 60 s of joined Layer III frames: still decoding after Play
 
 QString qpath(const std::filesystem::path& path);
-// Runs the event loop until `done` holds; false after `timeoutMs`.
-bool waitFor(const std::function<bool()>& done, int timeoutMs = 30000);
-// Milliseconds of a decoded reference.
-int lengthMs(const testsupport::Pcm& pcm);
+// Runs the event loop until `done` holds; false after 30 s.
+bool waitFor(const std::function<bool()>& done);
+// Where the WAV file holds other samples than `expected` ("" when the same).
+std::string wavDifference(const std::filesystem::path& wav, const testsupport::Pcm& expected);
+
+// Loads the real library into `player`, whose playbacks then go into the WAV file `wav`.
+void loadForWav(TMPEGPlayer& player, const std::filesystem::path& wav, bool useTimer = false,
+                int timerFreq = 0);
+
+// Counts the timer's ticks that reach DoTimer through the virtual table, and passes them on.
+class CountingPlayer : public TMPEGPlayer {
+public:
+    void DoTimer(QObject* Sender) override {
+        ++ticks;
+        TMPEGPlayer::DoTimer(Sender);
+    }
+    int ticks = 0;
+};
 
 // A loaded player that writes into a WAV file in a temporary directory.
 class PlayerTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-
-    // Plays StreamName into OutFilename and waits for CheckPlayEnd.
-    void playToEnd();
+    void SetUp() override { loadForWav(*player_, wav_); }
+    // Plays StreamName and waits for CheckPlayEnd.
+    void playToEnd() {
+        player_->Play();
+        ASSERT_TRUE(waitFor([this] { return player_->CheckPlayEnd(); }));
+    }
 
     testsupport::TempDir dir_;
-    std::filesystem::path wav_;
-    std::unique_ptr<TMPEGPlayer> player_;
+    std::filesystem::path wav_ = dir_ / "out.wav";
+    std::unique_ptr<CountingPlayer> player_ = std::make_unique<CountingPlayer>();
 };
 
 // Expects `call` to raise TMPEGError with this message and code.

@@ -4,105 +4,45 @@
 
 #include <QTest>
 
-#include <vector>
-
-using namespace testsupport;
-
-namespace {
-
-// Counts the ticks that reach DoTimer, and passes them on.
-class CountingPlayer : public TMPEGPlayer {
-public:
-    void DoTimer(QObject* Sender) override {
-        ++ticks;
-        TMPEGPlayer::DoTimer(Sender);
-    }
-    int ticks = 0;
-};
-
-class TimerTest : public ::testing::Test {
-protected:
-    void load(bool useTimer, int interval) {
-        player_.setPathToDLL(SONABOX_PROGRAM_DIR);
-        player_.setUseTimer(useTimer);
-        player_.setTimerFreq(interval);
-        player_.LoadDecoder();
-        player_.setOutputDevice(TOutputDevice::pcmfile);
-        player_.setOutFilename(qpath(dir_ / "out.wav"));
-        player_.setStreamName(qpath(longInput().file));
-        player_.OnPosUpdate = [this](int Pos, int Len) {
-            positions_.push_back(Pos);
-            lengths_.push_back(Len);
-        };
-    }
-
-    TempDir dir_;
-    CountingPlayer player_;
-    std::vector<int> positions_;
-    std::vector<int> lengths_;
-};
-
-} // namespace
-
-TEST_F(TimerTest, TicksReportPositionsAndTheEnd) {
-    load(true, 5);
+TEST_F(PlayerTest, TimerTicksReportPositionsAndTheEnd) {
+    std::vector<int> positions;
     std::vector<QObject*> senders;
-    player_.OnPlayEnd = [&senders](QObject* Sender) {
-        senders.push_back(Sender);
-    };
-    player_.Play();
-    EXPECT_EQ(player_.ticks, 1); // one tick at once
-    ASSERT_TRUE(waitFor([&senders] { return !senders.empty(); }));
-    ASSERT_EQ(senders.size(), 1u);
-    EXPECT_EQ(senders[0], &player_);
-    EXPECT_GT(player_.ticks, 1);
-    for (std::size_t i = 0; i < positions_.size(); ++i) {
-        EXPECT_EQ(lengths_[i], player_.StreamLength());
-        EXPECT_LE(positions_[i], player_.StreamLength());
-        if (i > 0) {
-            EXPECT_GE(positions_[i], positions_[i - 1]);
-        }
+    for (const auto& [useTimer, bindPlayEnd] :
+         {std::pair{true, true}, std::pair{true, false}, std::pair{false, true}}) {
+        SCOPED_TRACE(testing::Message() << useTimer << bindPlayEnd);
+        loadForWav(*player_, wav_, useTimer, 5);
+        player_->setUseTimer(true); // too late: the interval was fixed by LoadDecoder
+        player_->setStreamName(qpath(longInput().file));
+        positions.clear();
+        senders.clear();
+        player_->OnPosUpdate = [&](int Pos, int Len) {
+            EXPECT_EQ(Len, player_->StreamLength());
+            EXPECT_LE(Pos, Len);
+            EXPECT_GE(Pos, positions.empty() ? 0 : positions.back());
+            positions.push_back(Pos);
+        };
+        player_->OnPlayEnd =
+            bindPlayEnd ? TNotifyEvent([&](QObject* s) { senders.push_back(s); }) : nullptr;
+        player_->DoTimer(nullptr); // nothing open: no event, no error
+        player_->Open();
+        player_->DoTimer(nullptr); // open, not playing
+        EXPECT_TRUE(positions.empty());
+
+        player_->ticks = 0;
+        player_->Play();
+        EXPECT_EQ(player_->ticks, useTimer ? 1 : 0); // one tick at once
+        ASSERT_TRUE(waitFor([this] { return player_->PlayerMode() == 2; }));
+        QTest::qWait(50); // time for ticks that would see the end
+        const int ticks = player_->ticks;
+        EXPECT_EQ(ticks > 1, useTimer);
+        // The last position is the end; without a timer there is none.
+        EXPECT_EQ(positions.empty() ? -1 : positions.back(),
+                  useTimer ? player_->StreamLength() : -1);
+        // OnPlayEnd takes the end and clears the flag; else it stays for CheckPlayEnd.
+        const bool taken = bindPlayEnd && useTimer;
+        EXPECT_EQ(senders, taken ? std::vector<QObject*>{player_.get()} : std::vector<QObject*>{});
+        EXPECT_EQ(player_->CheckPlayEnd(), !taken);
+        QTest::qWait(30);
+        EXPECT_EQ(player_->ticks, ticks); // the timer has stopped
     }
-    EXPECT_EQ(positions_.back(), player_.StreamLength());
-    // OnPlayEnd took the end: the flag is cleared and the timer has stopped.
-    EXPECT_FALSE(player_.CheckPlayEnd());
-    const int ticks = player_.ticks;
-    QTest::qWait(50);
-    EXPECT_EQ(player_.ticks, ticks);
-}
-
-TEST_F(TimerTest, WithoutOnPlayEndTheEndStaysForCheckPlayEnd) {
-    load(true, 5);
-    player_.Play();
-    // The tick that sees the end stops the timer and clears the playing flag, so the next
-    // Play takes the restart path; the ended flag is left for CheckPlayEnd.
-    ASSERT_TRUE(waitFor(
-        [this] { return !positions_.empty() && positions_.back() == player_.StreamLength(); }));
-    QTest::qWait(30);
-    EXPECT_TRUE(player_.CheckPlayEnd());
-    EXPECT_TRUE(player_.CheckPlayEnd());
-}
-
-TEST_F(TimerTest, ATimerMadeWithoutUseTimerNeverTicks) {
-    load(false, 5);
-    player_.setUseTimer(true); // too late: the interval was fixed when the library was loaded
-    bool endFired = false;
-    player_.OnPlayEnd = [&endFired](QObject*) {
-        endFired = true;
-    };
-    player_.Play();
-    ASSERT_TRUE(waitFor([this] { return player_.CheckPlayEnd(); }));
-    QTest::qWait(30);
-    EXPECT_EQ(player_.ticks, 0);
-    EXPECT_TRUE(positions_.empty());
-    EXPECT_FALSE(endFired);
-}
-
-TEST_F(TimerTest, DoTimerStopsWhenNothingPlays) {
-    load(true, 5);
-    player_.DoTimer(nullptr); // nothing open: no event, no error
-    EXPECT_TRUE(positions_.empty());
-    player_.Open();
-    player_.DoTimer(nullptr); // open, not playing
-    EXPECT_TRUE(positions_.empty());
 }
