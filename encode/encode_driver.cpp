@@ -109,6 +109,10 @@ private:
             file.failure = runFailure(encoded.run);
             return file;
         }
+        if (encoded.moveFailed) {
+            file.failure = QStringLiteral("its MP3 could not be moved to ") + file.output;
+            return file;
+        }
         if (!written) {
             file.failure = QStringLiteral("the encoder wrote no output file");
             return file;

@@ -25,7 +25,7 @@ EncodeFileRun EncodeFile(EncodeProgress& progress, const EncodeContext& context,
         // that tell case apart, so the file is moved whenever its path is not the output path.
         const QString written = bladeEncOutput(input);
         if (!InOutputDirectory(input, context.outputDirectory) || written != result.output)
-            platform::moveFileNoReplace(written, result.output);
+            result.moveFailed = !platform::moveFileNoReplace(written, result.output);
     }
     return result;
 }

@@ -19,6 +19,7 @@ struct EncodeContext {
 struct EncodeFileRun {
     EncoderRun run;
     QString output;
+    bool moveFailed = false; // BladeEnc's file could not be moved to the output path
 };
 
 // Encodes one file: fills the job record for the encoder that `encoderPath` names, runs it
