@@ -27,6 +27,10 @@ fi
 # shellcheck disable=SC2086 # one word per target
 cmake --build build-fuzz -j"$jobs" --target $targets
 
+# Undefined behaviour fails a run as a crash does; no fuzzer needs a sound card.
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+export SDL_AUDIODRIVER=dummy
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT INT TERM
 failed=""
