@@ -144,19 +144,6 @@ TEST(FileSelection, ADriveThatIsNotReadyIsReportedOnceAndChangesNothing) {
     EXPECT_EQ(sharedDialogs().messages.size(), 1u);
 }
 
-TEST(FileSelection, StoredDirectoriesThatAreGoneLeaveBothBrowsersAtTheProgramDirectory) {
-    TestWorld world;
-    world.writeFile("config/sonabox/SBOX.INI", "[DIRECTORIES]\nEncoder=" + world.root().toUtf8() +
-                                                   "/gone\nDecoder=/no/such/dir\n");
-    app::TMainForm* form = world.start();
-    EXPECT_EQ(ui(form).encdirlist->directory(), world.programDir());
-    EXPECT_EQ(ui(form).decdirlist->directory(), world.programDir());
-    EXPECT_EQ(ui(form).encflist->directory(), world.programDir());
-    EXPECT_EQ(ui(form).encdrive->drive(), ui(form).encdirlist->drive());
-    EXPECT_TRUE(sharedDialogs().messages.empty() ||
-                sharedDialogs().messages.front().text.contains("Decoding disabled"));
-}
-
 TEST(DirectoryChooser, OkGivesTheDirectoryWithOneSeparatorAndCancelKeepsTheCaption) {
     BrowsingWorld world;
     app::TMainForm* form = world.start();
@@ -261,12 +248,11 @@ TEST(FileSelection, ScreenshotsOfAPopulatedEncodePageAndTheChooser) {
     selectRows(*ui(form).encflist, {0, 2});
     click(ui(form).encFileadd);
     selectRows(*ui(form).encflist, {1});
-    QDir().mkpath(SONABOX_SCREENSHOT_DIR);
-    EXPECT_TRUE(form->grab().save(SONABOX_SCREENSHOT_DIR "/encode-queue.png"));
+    EXPECT_TRUE(saveScreenshot(form, "encode-queue.png"));
 
     whenModal([&](QWidget* modal) {
         QTest::qWait(20);
-        EXPECT_TRUE(modal->grab().save(SONABOX_SCREENSHOT_DIR "/chooser.png"));
+        EXPECT_TRUE(saveScreenshot(modal, "chooser.png"));
         click(chooser(modal)->btnCancel);
     });
     form->showPage("Configure");

@@ -5,6 +5,9 @@
 #include "app/sonabox_application.h"
 #include "platform/paths.h"
 #include "selection/directory_list.h"
+#include "selection/drive_box.h"
+#include "selection/file_list.h"
+#include "tests/support/gui_actions.h"
 #include "tests/support/gui_environment.h"
 #include "tests/support/main_widgets.h"
 #include "widgets/error_report.h"
@@ -23,34 +26,9 @@
 #include <gtest/gtest.h>
 
 using app::TMainForm;
-using testsupport::kBladeEncRow;
-using testsupport::kHouseRow;
-using testsupport::kPluggerRow;
-using testsupport::sharedDialogs;
-using testsupport::TestWorld;
-using testsupport::ui;
+using namespace testsupport;
 
 namespace {
-
-QStringList entries(const QComboBox& box) {
-    QStringList texts;
-    for (int i = 0; i < box.count(); ++i)
-        texts.append(box.itemText(i));
-    return texts;
-}
-
-QByteArray fileContent(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-// Chooses an entry of a combo box the way the user does, from its list.
-void choose(QComboBox& box, int index) {
-    box.setCurrentIndex(index);
-    emit box.activated(index);
-}
 
 // Types into an editable combo box, one key at a time.
 void typeInto(QComboBox& box, const QString& text) {
@@ -78,10 +56,10 @@ TEST(MainWindow, FirstStartOpensOnConfigureWithPromptsAndWritesThemOnClose) {
     EXPECT_EQ(ui(form).Mode->currentText(), "Output mode");
     EXPECT_EQ(ui(form).Bitrate->currentText(), "Output bitrate");
     EXPECT_EQ(ui(form).Layer->currentText(), "MPEG Layer");
-    EXPECT_EQ(entries(*ui(form).Mode),
+    EXPECT_EQ(entryTexts(*ui(form).Mode),
               QStringList({"Stereo", "Joint Stereo", "Mono", "Dual Mono"}));
-    EXPECT_EQ(entries(*ui(form).Bitrate), kInitialBitrates);
-    EXPECT_EQ(entries(*ui(form).Layer), QStringList({"Layer I", "Layer II", "Layer III"}));
+    EXPECT_EQ(entryTexts(*ui(form).Bitrate), kInitialBitrates);
+    EXPECT_EQ(entryTexts(*ui(form).Layer), QStringList({"Layer I", "Layer II", "Layer III"}));
     EXPECT_TRUE(ui(form).Layer->isEnabled());
     EXPECT_TRUE(ui(form).showenc->isEnabled());
     EXPECT_FALSE(ui(form).deletesource->isChecked());
@@ -109,7 +87,7 @@ TEST(MainWindow, FirstStartOpensOnConfigureWithPromptsAndWritesThemOnClose) {
 TEST(MainWindow, HouseEncoderChoicesSurviveARestartAsTheOptionSetsAllow) {
     TestWorld world;
     auto form = world.start();
-    choose(*ui(form).Codec, kHouseRow);
+    chooseEntry(*ui(form).Codec, kHouseRow);
     ui(form).Mode->setEditText("Joint Stereo");
     ui(form).Bitrate->setEditText("  64 Kbit/s");
     world.close();
@@ -129,17 +107,20 @@ TEST(MainWindow, HouseEncoderChoicesSurviveARestartAsTheOptionSetsAllow) {
 TEST(MainWindow, PartialBrokenAndStaleSettingsFilesStillStart) {
     TestWorld world;
     const QString wavs = world.makeDirectory("wavs");
-    world.writeFile("config/sonabox/SBOX.INI", "[DIRECTORIES]\r\nEncoder=" + wavs.toUtf8() +
-                                                   "\r\nDecoder=" + world.root().toUtf8() +
-                                                   "/gone\r\n");
+    // A stored directory that is gone leaves its browser, and the drive box, at the program
+    // directory.
+    world.writeFile("config/sonabox/SBOX.INI", "[DIRECTORIES]\r\nEncoder=" + world.root().toUtf8() +
+                                                   "/gone\r\nDecoder=" + wavs.toUtf8() + "\r\n");
     auto form = world.start();
     EXPECT_EQ(ui(form).Codec->currentText(), "");
     EXPECT_EQ(ui(form).Mode->currentText(), "");
     EXPECT_EQ(ui(form).encout->text(), "");
     EXPECT_EQ(ui(form).decout->text(), "");
     EXPECT_FALSE(ui(form).deletesource->isChecked());
-    EXPECT_EQ(ui(form).encdirlist->directory(), wavs);
-    EXPECT_EQ(ui(form).decdirlist->directory(), world.programDir());
+    EXPECT_EQ(ui(form).encdirlist->directory(), world.programDir());
+    EXPECT_EQ(ui(form).encflist->directory(), world.programDir());
+    EXPECT_EQ(ui(form).encdrive->drive(), ui(form).encdirlist->drive());
+    EXPECT_EQ(ui(form).decdirlist->directory(), wavs);
     world.discard();
 
     world.writeFile("config/sonabox/SBOX.INI",
@@ -163,7 +144,7 @@ TEST(MainWindow, PartialBrokenAndStaleSettingsFilesStillStart) {
 TEST(MainWindow, OptionSetsFollowTheChosenEncoder) {
     TestWorld world;
     auto form = world.start();
-    const QStringList codecs = entries(*ui(form).Codec);
+    const QStringList codecs = entryTexts(*ui(form).Codec);
     ASSERT_EQ(codecs.size(), 3);
     EXPECT_TRUE(codecs[0].startsWith("Korvo   "));
     EXPECT_TRUE(codecs[1].startsWith("BladeEnc   "));
@@ -171,8 +152,8 @@ TEST(MainWindow, OptionSetsFollowTheChosenEncoder) {
 
     // A prompt in Bitrate gives the first entry of the new list.
     ui(form).showenc->setChecked(true);
-    choose(*ui(form).Codec, kBladeEncRow);
-    EXPECT_EQ(entries(*ui(form).Mode), QStringList({"Stereo", "Mono"}));
+    chooseEntry(*ui(form).Codec, kBladeEncRow);
+    EXPECT_EQ(entryTexts(*ui(form).Mode), QStringList({"Stereo", "Mono"}));
     EXPECT_EQ(ui(form).Mode->currentText(), "Stereo");
     EXPECT_EQ(ui(form).Bitrate->currentText(), "  32 Kbit/s");
     EXPECT_EQ(ui(form).Bitrate->count(), 14);
@@ -183,7 +164,7 @@ TEST(MainWindow, OptionSetsFollowTheChosenEncoder) {
     EXPECT_TRUE(ui(form).showenc->isChecked());
 
     // 32 is not in the house list; Show encoder can't be set for it.
-    choose(*ui(form).Codec, kHouseRow);
+    chooseEntry(*ui(form).Codec, kHouseRow);
     EXPECT_EQ(ui(form).Bitrate->currentText(), "  48 Kbit/s");
     EXPECT_EQ(ui(form).Bitrate->count(), 12);
     EXPECT_FALSE(ui(form).showenc->isEnabled());
@@ -194,14 +175,14 @@ TEST(MainWindow, OptionSetsFollowTheChosenEncoder) {
     ui(form).Bitrate->setEditText("128 Kbit/s");
     ui(form).Mode->setEditText("Joint Stereo");
     ui(form).Layer->setEditText("Layer I");
-    choose(*ui(form).Codec, kPluggerRow);
+    chooseEntry(*ui(form).Codec, kPluggerRow);
     EXPECT_EQ(ui(form).Bitrate->currentText(), "128 Kbit/s");
     EXPECT_EQ(ui(form).Mode->currentText(), "Stereo");
     EXPECT_TRUE(ui(form).showenc->isEnabled());
 
     // Choosing the same encoder again re-applies its set.
     ui(form).Mode->setEditText("Mono");
-    choose(*ui(form).Codec, kPluggerRow);
+    chooseEntry(*ui(form).Codec, kPluggerRow);
     EXPECT_EQ(ui(form).Mode->currentText(), "Stereo");
     EXPECT_EQ(ui(form).Bitrate->currentText(), "128 Kbit/s");
 
@@ -294,12 +275,10 @@ TEST(DefaultErrorReport, AppendsAFullStopOnlyAfterCharactersThatSortAfterIt) {
 TEST(MainWindow, ScreenshotsOfThePages) {
     TestWorld world;
     auto form = world.start();
-    QDir().mkpath(SONABOX_SCREENSHOT_DIR);
     const char* names[] = {"encode", "decode", "configure", "about"};
     for (int page = 0; page < 4; ++page) {
         ui(form).MainBoard->setCurrentIndex(page);
         QTest::qWait(20);
-        const QString file = QStringLiteral(SONABOX_SCREENSHOT_DIR "/page-%1.png").arg(names[page]);
-        EXPECT_TRUE(form->grab().save(file)) << file.toStdString();
+        EXPECT_TRUE(saveScreenshot(form, QStringLiteral("page-%1.png").arg(names[page])));
     }
 }

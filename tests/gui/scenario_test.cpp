@@ -48,28 +48,23 @@ TEST(Scenario, ConfigureEncodeDecodeAndCloseThenStartAgain) {
 
     app::TMainForm* form = world.start();
     ASSERT_EQ(form->activePageCaption(), "Configure");
-    ui(form).Codec->setCurrentIndex(kPluggerRow);
-    emit ui(form).Codec->activated(kPluggerRow);
+    chooseEntry(*ui(form).Codec, kPluggerRow);
     ui(form).Bitrate->setCurrentIndex(ui(form).Bitrate->findText("160 Kbit/s"));
     ui(form).deletesource->setChecked(true);
     chooseDirectory(ui(form).encgetdir, mp3s);
     chooseDirectory(ui(form).decgetdir, decoded);
 
-    form->showPage("Encode (wav 2 mp3)");
-    ui(form).encdirlist->setDirectory(wavs);
-    ui(form).encflist->selectAll();
-    click(ui(form).encFileadd);
+    showWorkPage(form, true, wavs);
+    queueAll(form);
     sharedDialogs().reset();
     click(ui(form).encstart);
     EXPECT_TRUE(sharedDialogs().messages.empty())
         << sharedDialogs().messageTexts().join("|").toStdString();
     EXPECT_EQ(ui(form).encflist->count(), 0) << "the sources were not deleted";
 
-    form->showPage("Decode (mp3 2 wav)");
-    ui(form).decdirlist->setDirectory(mp3s);
+    showWorkPage(form, false, mp3s);
     ASSERT_EQ(rowTexts(*ui(form).decflist), QStringList({"one.mp3", "two.mp3"}));
-    ui(form).decflist->selectAll();
-    click(ui(form).decFileadd);
+    queueAll(form);
     click(ui(form).decstart);
     EXPECT_TRUE(sharedDialogs().messages.empty())
         << sharedDialogs().messageTexts().join("|").toStdString();
@@ -78,9 +73,7 @@ TEST(Scenario, ConfigureEncodeDecodeAndCloseThenStartAgain) {
     EXPECT_EQ(probe(decoded + "/two.WAV").channels, 1);
 
     world.close();
-    QFile settings(world.settingsFile());
-    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
-    const QByteArray saved = settings.readAll();
+    const QByteArray saved = fileContent(world.settingsFile());
     EXPECT_TRUE(saved.contains("Codec=" + app::codecEntries()[kPluggerRow].toUtf8() + "\n"));
     EXPECT_TRUE(saved.contains("Bitrate=160 Kbit/s\n"));
     EXPECT_TRUE(saved.contains("Delsource=1\n"));

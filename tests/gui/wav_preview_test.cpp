@@ -32,8 +32,7 @@ struct PreviewWorld : TestWorld {
     }
     app::TMainForm* startOnWavs() {
         app::TMainForm* form = start();
-        form->showPage("Encode (wav 2 mp3)");
-        ui(form).encdirlist->setDirectory(wavs);
+        showWorkPage(form, true, wavs);
         return form;
     }
     QString wavs;
@@ -69,10 +68,7 @@ TEST(WavPreview, EachRowPausesAndStopsOnlyItsOwnPreview) {
     click(ui(form).encstop);
     EXPECT_EQ(player.tag(), 0);
     EXPECT_FALSE(player.isOpen());
-    const QByteArray written = [&] {
-        QFile file(world.sound);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }();
+    const QByteArray written = fileContent(world.sound);
     EXPECT_GT(written.size(), 10000);
     EXPECT_NE(written.count('\0'), written.size()) << "the disk driver got only silence";
 

@@ -67,16 +67,4 @@ Probe probe(const QString& path) {
     return result;
 }
 
-bool mpg123Decodes(const QString& path) {
-    const ToolRun run = runTool("mpg123", {"-t", path});
-    return run.exitCode == 0 && !run.errors.contains("error", Qt::CaseInsensitive) &&
-           !run.errors.contains("warning", Qt::CaseInsensitive);
-}
-
-void mpg123ToWav(const QString& mpeg, const QString& wav) {
-    const ToolRun run = runTool("mpg123", {"-q", "-w", wav, mpeg});
-    if (run.exitCode != 0)
-        throw std::runtime_error("mpg123 could not decode " + mpeg.toStdString());
-}
-
 } // namespace testsupport
