@@ -1,25 +1,7 @@
 // Cancel in the progress windows: the running file leaves no partial output and keeps its
 // source, and the files not yet converted stay queued with their full paths.
-#include "app/main_form.h"
 #include "decode/dec_form.h"
-#include "selection/directory_list.h"
-#include "selection/file_list.h"
-#include "tests/support/audio_tools.h"
-#include "tests/support/gui_actions.h"
-#include "tests/support/gui_environment.h"
-#include "tests/support/main_widgets.h"
-#include "widgets/flat_button.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QListWidget>
-#include <QTest>
-#include <QTimer>
-
-#include <gtest/gtest.h>
+#include "tests/support/gui_test.h"
 
 using namespace testsupport;
 

@@ -1,29 +1,8 @@
 // Encoding from the Encode page of the real window with the real encoder programs; every
 // output is checked with ffprobe and mpg123.
-#include "app/main_form.h"
-#include "app/option_sets.h"
-#include "app/program_windows.h"
 #include "encode/console_window.h"
 #include "encode/enc_form.h"
-#include "selection/directory_list.h"
-#include "selection/file_list.h"
-#include "tests/support/audio_tools.h"
-#include "tests/support/gui_actions.h"
-#include "tests/support/gui_environment.h"
-#include "tests/support/main_widgets.h"
-#include "widgets/flat_button.h"
-
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QLabel>
-#include <QListWidget>
-#include <QTimer>
-
-#include <gtest/gtest.h>
+#include "tests/support/gui_test.h"
 
 using namespace testsupport;
 
@@ -198,8 +177,6 @@ TEST(Encoding, DeleteSourceRemovesOnlyTheSourcesOfRunsThatProducedTheirOutput) {
     EXPECT_EQ(probe(world.out + "stereo48.mp3").sampleRate, 48000);
     ui(form).encdirlist->setDirectory(world.wavs);
     EXPECT_EQ(ui(form).encflist->count(), 2); // the file list shows what is left
-    EXPECT_TRUE(QFileInfo::exists(world.programDir() + "/mp3.dll"));
-    EXPECT_FALSE(QFileInfo::exists(world.programDir() + "/codec"));
 
     // BladeEnc's move never replaces a file: an old output stays, and so does the source.
     makeWav(world.wavs + "/again.wav", 0.5, 44100, 1);
@@ -273,38 +250,28 @@ TEST(Encoding, TheProgressWindowShowsAndRepaintsWhileTheEncoderWorks) {
     EXPECT_NEAR(probe(deep + "/long.mp3").duration, 30.0, 0.1);
 }
 
-TEST(Encoding, ShowEncoderOpensAConsoleWithTheEncodersOutputAndTheHouseEncoderRunsHidden) {
+TEST(Encoding, ShowEncoderOpensAConsoleWithTheEncodersOutput) {
     EncodingWorld world;
     makeWav(world.wavs + "/long.wav", 20, 44100, 2);
     app::TMainForm* form = world.startOnWavs();
     ui(form).showenc->setChecked(true);
-
-    auto encodeWatchingConsoles = [&](int codec) {
-        QStringList seen;
-        QTimer watcher;
-        QObject::connect(&watcher, &QTimer::timeout, [&] {
-            for (QWidget* window : QApplication::topLevelWidgets()) {
-                if (auto* console = qobject_cast<encode::ConsoleWindow*>(window);
-                    console && console->isVisible())
-                    seen.append(console->text());
-            }
-        });
-        watcher.start(10);
-        const auto found = ui(form).encflist->findItems("long.wav", Qt::MatchExactly);
-        selectRows(*ui(form).encflist, {ui(form).encflist->row(found.value(0))});
-        click(ui(form).encFileadd);
-        world.choose(form, codec, "Stereo", "128 Kbit/s");
-        click(ui(form).encstart);
-        return seen;
-    };
-
-    const QStringList shown = encodeWatchingConsoles(kBladeEncRow);
+    QStringList shown;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (auto* console = qobject_cast<encode::ConsoleWindow*>(window);
+                console && console->isVisible())
+                shown.append(console->text());
+        }
+    });
+    watcher.start(10);
+    const auto found = ui(form).encflist->findItems("long.wav", Qt::MatchExactly);
+    selectRows(*ui(form).encflist, {ui(form).encflist->row(found.value(0))});
+    click(ui(form).encFileadd);
+    world.choose(form, kBladeEncRow, "Stereo", "128 Kbit/s");
+    click(ui(form).encstart);
     ASSERT_FALSE(shown.isEmpty()) << "no console window while BladeEnc ran";
     EXPECT_TRUE(shown.back().contains("long.wav")) << shown.back().toStdString();
     EXPECT_TRUE(ui(form).showenc->isChecked());
-    EXPECT_TRUE(QFileInfo::exists(world.out + "long.mp3"));
-
-    QFile::remove(world.out + "long.mp3");
-    EXPECT_TRUE(encodeWatchingConsoles(kHouseRow).isEmpty());
     EXPECT_TRUE(QFileInfo::exists(world.out + "long.mp3"));
 }

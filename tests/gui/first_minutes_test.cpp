@@ -1,27 +1,9 @@
 // A new user's first minutes on the real window: home-folder defaults, typed Codec text, Ctrl+X,
 // drag and drop onto the queues, the progress windows' title bars and type-ahead in the lists.
-#include "app/main_form.h"
-#include "app/option_sets.h"
-#include "selection/directory_list.h"
-#include "selection/file_list.h"
-#include "tests/support/audio_tools.h"
-#include "tests/support/gui_actions.h"
-#include "tests/support/gui_environment.h"
-#include "tests/support/main_widgets.h"
-#include "widgets/flat_button.h"
+#include "tests/support/gui_test.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QDir>
 #include <QDropEvent>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMimeData>
-#include <QTabWidget>
-#include <QTest>
-#include <QTimer>
-
-#include <gtest/gtest.h>
 
 #include <set>
 

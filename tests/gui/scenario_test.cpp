@@ -1,24 +1,7 @@
 // One session as a user has it, on the program's real windows: configure, encode a queue,
 // decode the results, close; the next start finds the choices again.
-#include "app/main_form.h"
-#include "app/option_sets.h"
-#include "selection/directory_list.h"
 #include "selection/dirs.h"
-#include "selection/file_list.h"
-#include "tests/support/audio_tools.h"
-#include "tests/support/gui_actions.h"
-#include "tests/support/gui_environment.h"
-#include "tests/support/main_widgets.h"
-#include "widgets/flat_button.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFile>
-#include <QLabel>
-#include <QListWidget>
-#include <QTest>
-
-#include <gtest/gtest.h>
+#include "tests/support/gui_test.h"
 
 using namespace testsupport;
 
@@ -73,14 +56,13 @@ TEST(Scenario, ConfigureEncodeDecodeAndCloseThenStartAgain) {
     EXPECT_EQ(probe(decoded + "/two.WAV").channels, 1);
 
     world.close();
-    const QByteArray saved = fileContent(world.settingsFile());
-    EXPECT_TRUE(saved.contains("Codec=" + app::codecEntries()[kPluggerRow].toUtf8() + "\n"));
-    EXPECT_TRUE(saved.contains("Bitrate=160 Kbit/s\n"));
-    EXPECT_TRUE(saved.contains("Delsource=1\n"));
-    EXPECT_TRUE(saved.contains("[ENCODER]\n") && saved.contains("Output=" + mp3s.toUtf8() + "/\n"));
-    EXPECT_TRUE(saved.contains("[DECODER]\nOutput=" + decoded.toUtf8() + "/\n"));
-    EXPECT_TRUE(saved.contains("Encoder=" + wavs.toUtf8() + "\n"));
-    EXPECT_TRUE(saved.contains("Decoder=" + mp3s.toUtf8() + "\n"));
+    EXPECT_EQ(fileContent(world.settingsFile()),
+              "[ENCODER]\nCodec=" + app::codecEntries()[kPluggerRow].toUtf8() +
+                  "\nMode=Stereo\nBitrate=160 Kbit/s\nLayer=Layer III\nDelsource=1\nShowEnc=0\n"
+                  "Output=" +
+                  mp3s.toUtf8() + "/\n[DECODER]\nOutput=" + decoded.toUtf8() +
+                  "/\n[DIRECTORIES]\nEncoder=" + wavs.toUtf8() + "\nDecoder=" + mp3s.toUtf8() +
+                  "\n");
 
     form = world.start();
     EXPECT_EQ(form->activePageCaption(), "Encode (wav 2 mp3)");

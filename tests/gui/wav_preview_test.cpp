@@ -1,20 +1,6 @@
 // WAV previews on the Encode page, through the real media player and SDL's disk driver.
-#include "app/main_form.h"
 #include "platform/media_player.h"
-#include "selection/directory_list.h"
-#include "selection/file_list.h"
-#include "tests/support/audio_tools.h"
-#include "tests/support/gui_actions.h"
-#include "tests/support/gui_environment.h"
-#include "tests/support/main_widgets.h"
-#include "widgets/flat_button.h"
-
-#include <QFile>
-#include <QListWidget>
-#include <QTabWidget>
-#include <QTest>
-
-#include <gtest/gtest.h>
+#include "tests/support/gui_test.h"
 
 using namespace testsupport;
 using Mode = platform::MediaPlayer::Mode;

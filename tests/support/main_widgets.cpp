@@ -2,18 +2,6 @@
 
 #include "app/main_form.h"
 #include "tests/support/gui_actions.h"
-#include "selection/directory_list.h"
-#include "selection/drive_box.h"
-#include "selection/file_list.h"
-#include "widgets/flat_button.h"
-#include "widgets/hyperlink_label.h"
-
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QListWidget>
-#include <QTabWidget>
 
 #include <stdexcept>
 
@@ -28,8 +16,7 @@ template <class Widget> Widget* find(app::TMainForm* form, const char* name) {
 
 MainWidgets::MainWidgets(app::TMainForm* form) : form(form) {}
 
-void showWorkPage(app::TMainForm* form, bool encode, const QString& directory,
-                  const QString& out) {
+void showWorkPage(app::TMainForm* form, bool encode, const QString& directory, const QString& out) {
     const MainWidgets w = ui(form);
     if (!out.isEmpty())
         (encode ? w.encout : w.decout)->setText(out);

@@ -1,29 +1,24 @@
 #pragma once
 
 #include "encode/encoders.h"
+#include "selection/directory_list.h"
+#include "selection/drive_box.h"
+#include "selection/file_list.h"
+#include "widgets/flat_button.h"
+#include "widgets/hyperlink_label.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QTabWidget>
 #include <QWidget>
-
-class QAction;
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QListWidget;
-class QTabWidget;
 
 namespace app {
 class TMainForm;
 }
-namespace selection {
-class DirectoryList;
-class DriveBox;
-class FileList;
-} // namespace selection
-namespace widgets {
-class DoubleClickLabel;
-class FlatButton;
-} // namespace widgets
 
 namespace testsupport {
 
