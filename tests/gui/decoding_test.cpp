@@ -164,9 +164,7 @@ TEST(Decoding, WithoutTheDecoderLibraryStartUpSaysSoOnceAndDecodeFailsCleanly) {
 
 TEST(Mp3Preview, PlayPauseAndStopActOnTheirOwnRowOnly) {
     DecodingWorld world;
-    qputenv("SDL_AUDIODRIVER", "disk");
-    const QString sound = world.root() + "/sound.raw";
-    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(sound));
+    const QString sound = world.soundToFile();
     app::TMainForm* form = world.startOnMp3s();
     queueAll(form);
     sharedDialogs().reset();

@@ -62,8 +62,7 @@ QString startSoundServer(QProcess& server, const TestWorld& world) {
 
 using Pcm = std::vector<qint16>; // interleaved stereo
 Pcm readPcm(const QString& path) {
-    QFile file(path);
-    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const QByteArray bytes = fileContent(path);
     Pcm pcm(bytes.size() / 4 * 2);
     std::memcpy(pcm.data(), bytes.constData(), pcm.size() * sizeof(qint16));
     return pcm;

@@ -9,10 +9,6 @@ namespace {
 
 struct PreviewWorld : TestWorld {
     PreviewWorld() {
-        qputenv("SDL_AUDIODRIVER", "disk");
-        sound = root() + "/sound.raw";
-        qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(sound));
-        wavs = makeDirectory("wavs");
         makeWav(wavs + "/short.wav", 0.4, 22050, 1, "pcm_u8");
         makeWav(wavs + "/long.wav", 5, 44100, 2);
     }
@@ -21,8 +17,8 @@ struct PreviewWorld : TestWorld {
         showWorkPage(form, true, wavs);
         return form;
     }
-    QString wavs;
-    QString sound;
+    const QString wavs = makeDirectory("wavs");
+    const QString sound = soundToFile();
 };
 
 } // namespace

@@ -47,8 +47,7 @@ void makeMp3(const QString& path, double seconds, int sampleRate, int channels, 
 Probe probe(const QString& path) {
     const ToolRun run =
         runTool("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
-                            "stream=codec_name,channels,sample_rate,bit_rate,"
-                            "sample_fmt:format=duration",
+                            "stream=codec_name,channels,sample_rate,bit_rate:format=duration",
                             "-of", "json", path});
     Probe result;
     if (run.exitCode != 0)
@@ -62,7 +61,6 @@ Probe probe(const QString& path) {
     result.channels = stream["channels"].toInt();
     result.sampleRate = stream["sample_rate"].toString().toInt();
     result.bitRate = stream["bit_rate"].toString().toLongLong();
-    result.sampleFormat = stream["sample_fmt"].toString();
     result.duration = root["format"].toObject()["duration"].toString().toDouble();
     return result;
 }

@@ -31,7 +31,6 @@ struct Probe {
     int sampleRate = 0;
     long long bitRate = 0;
     double duration = 0;
-    QString sampleFormat;
 };
 
 Probe probe(const QString& path);
