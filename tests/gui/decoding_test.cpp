@@ -12,8 +12,6 @@ namespace {
 // A world with MPEG files to decode and a directory for the WAV files.
 struct DecodingWorld : TestWorld {
     DecodingWorld() {
-        mp3s = makeDirectory("mp3s");
-        out = makeDirectory("wavout") + "/";
         makeMp3(mp3s + "/a.mp3", 1.0, 44100, 1, 64);
         makeMp3(mp3s + "/b.mp3", 2.0, 48000, 2, 128);
         makeMp3(mp3s + "/clip.mpeg", 1.5, 44100, 2, 128);
@@ -25,8 +23,8 @@ struct DecodingWorld : TestWorld {
         return form;
     }
 
-    QString mp3s;
-    QString out;
+    const QString mp3s = makeDirectory("mp3s");
+    const QString out = makeDirectory("wavout") + "/";
 };
 
 // Records what the progress window shows while a batch runs.

@@ -17,9 +17,8 @@ struct BrowsingWorld : TestWorld {
              {"a.wav", "b.wav", "c.wav", "d.wav", "notes.txt", "x.mp3", "y.mp2", "z.mpg", "v.MP3"})
             writeFile(QStringLiteral("music/") + name, "data");
         makeDirectory("music/live");
-        music = root() + "/music";
     }
-    QString music;
+    const QString music = root() + "/music";
 };
 
 selection::Tchoosedirform* chooser(QWidget* modal) {
