@@ -64,41 +64,34 @@ struct Fixture {
 
 } // namespace
 
-TEST(DecodeDriver, DecodesEachFileOnceAndReportsWhatFailed) {
+// A second file with the same output is not run; a file that cannot start ends the batch with the
+// player's error, and nothing after it runs.
+TEST(DecodeDriver, DecodesEachFileOnceAndAFileThatCannotStartEndsTheBatch) {
     Fixture f;
     const QString first = makeMp3(f.dir.path(), "song.mp3", "1");
     const QString second = makeMp3(f.dir.path() + "/other", "song.mp3", "2");
     const QString other = makeMp3(f.dir.path(), "other.mp3", "1.5");
+    const QString bad = f.dir.path() + "/bad.mp3", after = f.dir.path() + "/after.mp3";
+    QFile file(bad);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray(20000, 'x')) == 20000);
+    file.close();
+    ASSERT_TRUE(QFile::copy(other, after));
 
-    const DecodeBatchResult result = f.run({first, second, other});
+    const DecodeBatchResult result = f.run({first, second, other, bad, after});
 
     ASSERT_EQ(result.files.size(), 3u);
     EXPECT_TRUE(result.files[0].produced);
     EXPECT_FALSE(result.files[1].produced);
     EXPECT_EQ(result.files[1].failure, "not run: its output was written by an earlier file");
     EXPECT_TRUE(result.files[2].produced);
-    EXPECT_TRUE(result.startError.isEmpty());
-    EXPECT_EQ(f.progress.shown, QStringList({"song.mp3 1 of 3", "other.mp3 3 of 3"}));
+    EXPECT_FALSE(result.startError.isEmpty());
+    EXPECT_EQ(f.progress.shown,
+              QStringList({"song.mp3 1 of 5", "other.mp3 3 of 5", "bad.mp3 4 of 5"}));
     // The first file's output was kept: it lasts one second, not two.
     EXPECT_NEAR(QFile(f.dir.path() + "/out/song.WAV").size(), 44100 * 4, 44100 * 4 / 10);
-    EXPECT_FALSE(f.batch.DecodeActive());
-    EXPECT_FALSE(f.mpgtimer.isActive());
-}
-
-TEST(DecodeDriver, AFileThatCannotStartEndsTheBatchWithThePlayersError) {
-    Fixture f;
-    const QString good = makeMp3(f.dir.path(), "good.mp3", "1");
-    QFile bad(f.dir.path() + "/bad.mp3");
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write(QByteArray(20000, 'x'));
-    bad.close();
-
-    const DecodeBatchResult result = f.run({good, bad.fileName(), good});
-
-    ASSERT_EQ(result.files.size(), 1u);
-    EXPECT_TRUE(result.files[0].produced);
-    EXPECT_FALSE(result.startError.isEmpty());
     EXPECT_FALSE(QFile::exists(f.dir.path() + "/out/bad.WAV"));
+    EXPECT_FALSE(QFile::exists(f.dir.path() + "/out/after.WAV"));
+    EXPECT_FALSE(f.batch.DecodeActive());
     EXPECT_FALSE(f.mpgtimer.isActive());
 }
 

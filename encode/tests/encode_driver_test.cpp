@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <iterator>
 
 using namespace encode;
 
@@ -54,94 +54,77 @@ void patch(const QString& path, qint64 offset, quint32 value) {
     file.write(bytes, 4);
 }
 
-struct Expected {
-    bool produced;
-    bool sourceLeft;
-    QString failureStart;
-};
+// A batch through the house encoder, copied into a program folder of its own, into out/ with
+// Delete Source.
+struct HouseBatch {
+    HouseBatch() {
+        for (const char* folder : {"program", "out", "other"})
+            QDir(dir.path()).mkpath(folder);
+        EXPECT_TRUE(QFile::copy(SONABOX_PROGRAM_DIR "/mp3.dll", dir.path() + "/program/mp3.dll"));
+        request.encoder = &describe(Encoder::House);
+        request.options = {"Stereo", "128 Kbit/s", "Layer III", dir.path() + "/out/", false};
+        request.programDir = dir.path() + "/program/";
+        request.deleteSource = true;
+    }
+    // Queues a one-second tone made by sox.
+    QString queue(const QString& relative) {
+        const QString path = dir.path() + "/" + relative;
+        sox({"-n", "-r", "44100", "-c", "2", "-b", "16", path, "synth", "1", "sine", "440"});
+        request.files.push_back({path.section('/', -1), path});
+        return path;
+    }
 
-struct Case {
-    const char* name;
-    std::function<QStringList(const QString& dir)> makeSources;
-    std::vector<Expected> expected;
-    int cancelAt = 0;
+    QTemporaryDir dir;
+    EncodeBatchRequest request;
+    ProcessProgress progress;
 };
-
-QString goodWav(const QString& dir, const QString& name) {
-    const QString path = dir + "/" + name;
-    sox({"-n", "-r", "44100", "-c", "2", "-b", "16", path, "synth", "1", "sine", "440"});
-    return path;
-}
 
 } // namespace
 
 TEST(EncodeDriver, DeletesOnlySourcesWhoseAudioIsInTheirOutput) {
-    const Case cases[] = {
-        {"good files go",
-         [](const QString& d) {
-             return QStringList{goodWav(d, "a.wav"), goodWav(d, "b.wav")};
-         },
-         {{true, false, ""}, {true, false, ""}}},
-        {"an absurd sample rate is kept",
-         [](const QString& d) {
-             const QString path = goodWav(d, "rate.wav");
-             patch(path, 24, 7);
-             return QStringList{path};
-         },
-         {{false, true, ""}}},
-        {"a header that declares a quarter of the audio is kept",
-         [](const QString& d) {
-             const QString path = goodWav(d, "short.wav");
-             patch(path, 40, 44100);
-             return QStringList{path};
-         },
-         {{false, true, "the source's header declares less audio"}}},
-        {"a same-name file of another folder is not run",
-         [](const QString& d) {
-             QDir(d).mkdir("other");
-             return QStringList{goodWav(d, "same.wav"), goodWav(d + "/other", "same.wav")};
-         },
-         {{true, false, ""}, {false, true, "not run: its output was written by an earlier file"}}},
-        {"a cancel ends the batch and keeps the source",
-         [](const QString& d) {
-             return QStringList{goodWav(d, "c.wav"), goodWav(d, "d.wav")};
-         },
-         {{false, true, "cancelled"}},
-         1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        QTemporaryDir dir;
-        const QString programDir = dir.path() + "/program/";
-        QDir(dir.path()).mkpath("program");
-        QDir(dir.path()).mkpath("out");
-        ASSERT_TRUE(QFile::copy(SONABOX_PROGRAM_DIR "/mp3.dll", programDir + "mp3.dll"));
-        EncodeBatchRequest request;
-        for (const QString& path : c.makeSources(dir.path()))
-            request.files.push_back({path.section('/', -1), path});
-        request.encoder = &describe(Encoder::House);
-        request.options = {"Stereo", "128 Kbit/s", "Layer III", dir.path() + "/out/", false};
-        request.programDir = programDir;
-        request.deleteSource = true;
-        ProcessProgress progress;
-        progress.cancelAt = c.cancelAt;
+    HouseBatch batch;
+    batch.queue("good.wav");
+    patch(batch.queue("rate.wav"), 24, 7);      // an absurd sample rate
+    patch(batch.queue("short.wav"), 40, 44100); // a header that declares a quarter of the audio
+    batch.queue("same.wav");
+    batch.queue("other/same.wav");
+    const struct {
+        bool produced;
+        QString failureStart;
+    } expected[] = {{true, ""},
+                    {false, ""},
+                    {false, "the source's header declares less audio"},
+                    {true, ""},
+                    {false, "not run: its output was written by an earlier file"}};
 
-        const EncodeBatchResult result = runEncodeBatch(request, progress);
+    const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
 
-        EXPECT_EQ(result.cancelled, c.cancelAt != 0);
-        ASSERT_EQ(result.files.size(), c.expected.size());
-        for (std::size_t i = 0; i < c.expected.size(); ++i) {
-            const EncodeFileResult& file = result.files[i];
-            SCOPED_TRACE(file.source.toStdString() + ": " + file.failure.toStdString());
-            EXPECT_EQ(file.produced, c.expected[i].produced);
-            EXPECT_EQ(QFile::exists(file.source), c.expected[i].sourceLeft);
-            EXPECT_EQ(file.produced, file.failure.isEmpty());
-            EXPECT_TRUE(c.expected[i].failureStart.isEmpty() ||
-                        file.failure.startsWith(c.expected[i].failureStart));
-        }
-        EXPECT_FALSE(QFile::exists(programDir + "codec")); // the copy goes after each run
-        EXPECT_TRUE(progress.errors.isEmpty());
+    EXPECT_FALSE(result.cancelled);
+    ASSERT_EQ(result.files.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const EncodeFileResult& file = result.files[i];
+        SCOPED_TRACE(file.source.toStdString() + ": " + file.failure.toStdString());
+        EXPECT_EQ(file.produced, expected[i].produced);
+        EXPECT_EQ(QFile::exists(file.source), !expected[i].produced);
+        EXPECT_EQ(file.produced, file.failure.isEmpty());
+        EXPECT_TRUE(expected[i].failureStart.isEmpty() ||
+                    file.failure.startsWith(expected[i].failureStart));
     }
+    EXPECT_FALSE(QFile::exists(batch.request.programDir + "codec")); // the copy goes after each run
+    EXPECT_TRUE(batch.progress.errors.isEmpty());
+}
+
+TEST(EncodeDriver, ACancelEndsTheBatchAndKeepsTheSources) {
+    HouseBatch batch;
+    const QStringList sources = {batch.queue("c.wav"), batch.queue("d.wav")};
+    batch.progress.cancelAt = 1;
+    const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
+    EXPECT_TRUE(result.cancelled);
+    ASSERT_EQ(result.files.size(), 1u);
+    EXPECT_FALSE(result.files[0].produced);
+    EXPECT_EQ(result.files[0].failure, "cancelled");
+    EXPECT_TRUE(QFile::exists(sources[0]) && QFile::exists(sources[1]));
+    EXPECT_FALSE(QFile::exists(batch.request.programDir + "codec"));
 }
 
 TEST(EncodeDriver, AMissingEncoderIsToldForEveryFile) {

@@ -1,25 +1,7 @@
 // Cancel in the progress windows: the running file leaves no partial output and keeps its
 // source, and the files not yet converted stay queued with their full paths.
-#include "app/main_form.h"
 #include "decode/dec_form.h"
-#include "selection/directory_list.h"
-#include "selection/file_list.h"
-#include "tests/support/audio_tools.h"
-#include "tests/support/gui_actions.h"
-#include "tests/support/gui_environment.h"
-#include "tests/support/main_widgets.h"
-#include "widgets/flat_button.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QListWidget>
-#include <QTest>
-#include <QTimer>
-
-#include <gtest/gtest.h>
+#include "tests/support/gui_test.h"
 
 using namespace testsupport;
 
@@ -41,14 +23,10 @@ TEST(Cancel, StopsTheEncoderKeepsTheSourceAndTheRestOfTheQueue) {
     makeWav(wavs + "/c.wav", 1, 44100, 2);
     app::TMainForm* form = world.start();
     const MainWidgets w = ui(form);
-    w.encout->setText(out);
-    w.Codec->setCurrentIndex(kHouseRow);
-    emit w.Codec->activated(kHouseRow);
+    chooseEntry(*w.Codec, kHouseRow);
     w.deletesource->setChecked(true);
-    form->showPage("Encode (wav 2 mp3)");
-    w.encdirlist->setDirectory(wavs);
-    w.encflist->selectAll();
-    click(w.encFileadd);
+    showWorkPage(form, true, wavs, out);
+    queueAll(form);
     sharedDialogs().reset();
 
     whenModal([](QWidget* progress) {
@@ -88,11 +66,8 @@ TEST(Cancel, StopsTheDecodeRemovesItsWavAndKeepsTheRestOfTheQueue) {
     makeMp3(mp3s + "/c.mp3", 1, 44100, 2, 128);
     app::TMainForm* form = world.start();
     const MainWidgets w = ui(form);
-    w.decout->setText(out);
-    form->showPage("Decode (mp3 2 wav)");
-    w.decdirlist->setDirectory(mp3s);
-    w.decflist->selectAll();
-    click(w.decFileadd);
+    showWorkPage(form, false, mp3s, out);
+    queueAll(form);
     sharedDialogs().reset();
 
     // The first file is done before the window is first looked at; the long one is cancelled.

@@ -1,25 +1,8 @@
 // Browsing, queueing and choosing directories on the real main window, over a temporary tree of
 // real files.
-#include "app/main_form.h"
-#include "app/program_windows.h"
 #include "platform/working_directory.h"
-#include "selection/directory_list.h"
 #include "selection/dirs.h"
-#include "selection/drive_box.h"
-#include "selection/file_list.h"
-#include "tests/support/gui_actions.h"
-#include "tests/support/gui_environment.h"
-#include "tests/support/main_widgets.h"
-#include "widgets/flat_button.h"
-
-#include <QApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QLabel>
-#include <QTabWidget>
-#include <QTest>
-
-#include <gtest/gtest.h>
+#include "tests/support/gui_test.h"
 
 #include <unistd.h>
 
@@ -34,9 +17,8 @@ struct BrowsingWorld : TestWorld {
              {"a.wav", "b.wav", "c.wav", "d.wav", "notes.txt", "x.mp3", "y.mp2", "z.mpg", "v.MP3"})
             writeFile(QStringLiteral("music/") + name, "data");
         makeDirectory("music/live");
-        music = root() + "/music";
     }
-    QString music;
+    const QString music = root() + "/music";
 };
 
 selection::Tchoosedirform* chooser(QWidget* modal) {
@@ -86,6 +68,8 @@ TEST(FileSelection, QueueAndFullnameStayInStepThroughAddsAndRemoves) {
     ui(form).encodelist->clearSelection();
     click(ui(form).EncFileRem);
     EXPECT_EQ(ui(form).encodelist->count(), 2);
+    selectRows(*ui(form).encflist, {1});
+    EXPECT_TRUE(saveScreenshot(form, "encode-queue.png"));
 }
 
 TEST(FileSelection, DirectoryListOpensEntriesAndTheDecodeMaskTakesEveryMpExtension) {
@@ -144,19 +128,6 @@ TEST(FileSelection, ADriveThatIsNotReadyIsReportedOnceAndChangesNothing) {
     EXPECT_EQ(sharedDialogs().messages.size(), 1u);
 }
 
-TEST(FileSelection, StoredDirectoriesThatAreGoneLeaveBothBrowsersAtTheProgramDirectory) {
-    TestWorld world;
-    world.writeFile("config/sonabox/SBOX.INI", "[DIRECTORIES]\nEncoder=" + world.root().toUtf8() +
-                                                   "/gone\nDecoder=/no/such/dir\n");
-    app::TMainForm* form = world.start();
-    EXPECT_EQ(ui(form).encdirlist->directory(), world.programDir());
-    EXPECT_EQ(ui(form).decdirlist->directory(), world.programDir());
-    EXPECT_EQ(ui(form).encflist->directory(), world.programDir());
-    EXPECT_EQ(ui(form).encdrive->drive(), ui(form).encdirlist->drive());
-    EXPECT_TRUE(sharedDialogs().messages.empty() ||
-                sharedDialogs().messages.front().text.contains("Decoding disabled"));
-}
-
 TEST(DirectoryChooser, OkGivesTheDirectoryWithOneSeparatorAndCancelKeepsTheCaption) {
     BrowsingWorld world;
     app::TMainForm* form = world.start();
@@ -166,6 +137,8 @@ TEST(DirectoryChooser, OkGivesTheDirectoryWithOneSeparatorAndCancelKeepsTheCapti
         auto* dialog = chooser(modal);
         EXPECT_EQ(dialog->windowTitle(), "Choose directory");
         EXPECT_EQ(dialog->size(), QSize(161, 212));
+        QTest::qWait(20);
+        EXPECT_TRUE(saveScreenshot(dialog, "chooser.png"));
         EXPECT_EQ(dialog->cdirlist->directory(), platform::currentDirectory());
         EXPECT_TRUE(dialog->cdirlist->setDirectory("/"));
         click(dialog->btnOK);
@@ -251,24 +224,4 @@ TEST(DirectoryChooser, MakedirCreatesAndShowsTheDirectoryOrReportsWhyNot) {
         EXPECT_EQ(shown.icon, widgets::MessageIcon::Stop);
     }
     EXPECT_EQ(ui(form).encout->text(), world.music + "/new/");
-}
-
-TEST(FileSelection, ScreenshotsOfAPopulatedEncodePageAndTheChooser) {
-    BrowsingWorld world;
-    app::TMainForm* form = world.start();
-    form->showPage("Encode (wav 2 mp3)");
-    ui(form).encdirlist->setDirectory(world.music);
-    selectRows(*ui(form).encflist, {0, 2});
-    click(ui(form).encFileadd);
-    selectRows(*ui(form).encflist, {1});
-    QDir().mkpath(SONABOX_SCREENSHOT_DIR);
-    EXPECT_TRUE(form->grab().save(SONABOX_SCREENSHOT_DIR "/encode-queue.png"));
-
-    whenModal([&](QWidget* modal) {
-        QTest::qWait(20);
-        EXPECT_TRUE(modal->grab().save(SONABOX_SCREENSHOT_DIR "/chooser.png"));
-        click(chooser(modal)->btnCancel);
-    });
-    form->showPage("Configure");
-    click(ui(form).encgetdir);
 }

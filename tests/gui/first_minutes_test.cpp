@@ -1,37 +1,15 @@
 // A new user's first minutes on the real window: home-folder defaults, typed Codec text, Ctrl+X,
 // drag and drop onto the queues, the progress windows' title bars and type-ahead in the lists.
-#include "app/main_form.h"
-#include "app/option_sets.h"
-#include "selection/directory_list.h"
-#include "tests/support/audio_tools.h"
-#include "tests/support/gui_actions.h"
-#include "tests/support/gui_environment.h"
-#include "tests/support/main_widgets.h"
+#include "tests/support/gui_test.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QComboBox>
-#include <QDir>
 #include <QDropEvent>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMimeData>
-#include <QTabWidget>
-#include <QTest>
-#include <QTimer>
-
-#include <gtest/gtest.h>
 
 #include <set>
 
 using namespace testsupport;
 
 namespace {
-
-template <typename Widget> Widget& find(QWidget* form, const char* name) {
-    Widget* widget = form->findChild<Widget*>(QString::fromLatin1(name));
-    return widget ? *widget : throw std::logic_error(std::string("no widget ") + name);
-}
 
 // Drags the folder's files or sub-folders (names apart by blanks) over the queue and drops them,
 // as a file manager does.
@@ -58,18 +36,17 @@ TEST(FirstMinutes, FirstStartAtHomeWithCodecEntriesThatFitAndAStoredOldDefaultRe
     const QByteArray savedHome = qgetenv("HOME");
     const QString home = world.makeDirectory("home") + "/";
     qputenv("HOME", QFile::encodeName(home));
-    QWidget* form = world.start();
+    app::TMainForm* form = world.start();
     ASSERT_EQ(form->logicalDpiY(), 96);
-    EXPECT_EQ(find<QLabel>(form, "encout").text(), home);
-    EXPECT_EQ(find<QLabel>(form, "decout").text(), home);
+    EXPECT_EQ(ui(form).encout->text(), home);
+    EXPECT_EQ(ui(form).decout->text(), home);
     // A line edit keeps two pixels on either side of its text.
-    auto& codec = find<QComboBox>(form, "Codec");
+    auto& codec = *ui(form).Codec;
     for (int entry = 0; entry < codec.count(); ++entry)
         EXPECT_LE(codec.fontMetrics().horizontalAdvance(codec.itemText(entry)),
                   codec.lineEdit()->contentsRect().width() - 4);
     codec.setCurrentIndex(kHouseRow);
-    QDir().mkpath(SONABOX_SCREENSHOT_DIR);
-    EXPECT_TRUE(form->grab().save(SONABOX_SCREENSHOT_DIR "/page-configure-house-encoder.png"));
+    EXPECT_TRUE(saveScreenshot(form, "page-configure-house-encoder.png"));
     world.discard();
 
     // The old default in either letter case, and the house encoder under its old entry text.
@@ -77,23 +54,23 @@ TEST(FirstMinutes, FirstStartAtHomeWithCodecEntriesThatFitAndAStoredOldDefaultRe
                     "[ENCODER]\nCodec=Korvo   built on LAME and TwoLAME\nBitrate=  32 Kbit/s\n"
                     "Output=c:\\\n[DECODER]\nOutput=C:\\\n");
     form = world.start();
-    EXPECT_EQ(find<QLabel>(form, "encout").text(), home);
-    EXPECT_EQ(find<QLabel>(form, "decout").text(), home);
-    EXPECT_EQ(find<QComboBox>(form, "Codec").currentText(), app::codecEntries()[0]);
-    EXPECT_EQ(find<QComboBox>(form, "Bitrate").currentText(), "  48 Kbit/s");
+    EXPECT_EQ(ui(form).encout->text(), home);
+    EXPECT_EQ(ui(form).decout->text(), home);
+    EXPECT_EQ(ui(form).Codec->currentText(), app::codecEntries()[0]);
+    EXPECT_EQ(ui(form).Bitrate->currentText(), "  48 Kbit/s");
     qputenv("HOME", savedHome);
 }
 
 TEST(FirstMinutes, EveryChangeOfTheCodecTextKeepsTheOptionBoxesInStep) {
     TestWorld world;
-    QWidget* form = world.start();
-    auto& codec = find<QComboBox>(form, "Codec");
-    auto& mode = find<QComboBox>(form, "Mode");
-    auto& bitrate = find<QComboBox>(form, "Bitrate");
-    find<QTabWidget>(form, "MainBoard").setCurrentIndex(0);
+    app::TMainForm* form = world.start();
+    auto& codec = *ui(form).Codec;
+    auto& mode = *ui(form).Mode;
+    auto& bitrate = *ui(form).Bitrate;
+    ui(form).MainBoard->setCurrentIndex(0);
     world.writeFile("a.wav", "RIFF");
-    drop(find<QListWidget>(form, "encodelist"), world.root(), "a.wav");
-    find<QTabWidget>(form, "MainBoard").setCurrentIndex(2);
+    drop(*ui(form).encodelist, world.root(), "a.wav");
+    ui(form).MainBoard->setCurrentIndex(2);
     codec.setFocus();
     // Typed keys, Backspace to take back what completion added, the entry whose set applies
     // (-1 none), then what Bitrate, Mode and Layer's enabled state show.
@@ -124,12 +101,12 @@ TEST(FirstMinutes, EveryChangeOfTheCodecTextKeepsTheOptionBoxesInStep) {
                   c.entry < 0 ? QString(c.typed) : app::codecEntries()[c.entry]);
         EXPECT_EQ(bitrate.currentText(), QString(c.bitrate));
         EXPECT_EQ(mode.currentText(), QString(c.mode));
-        EXPECT_EQ(find<QComboBox>(form, "Layer").isEnabled(), c.layer);
+        EXPECT_EQ(ui(form).Layer->isEnabled(), c.layer);
         if (c.entry >= 0)
             continue;
         // The batch refuses a text that names no encoder, whatever the other boxes hold.
         sharedDialogs().reset();
-        click(&find<QAbstractButton>(form, "encstart"));
+        click(ui(form).encstart);
         EXPECT_EQ(sharedDialogs().messageTexts(), QStringList({"No codec selected"}));
     }
 }
@@ -138,8 +115,8 @@ TEST(FirstMinutes, CtrlXExitsFromEveryOptionBox) {
     TestWorld world;
     for (const char* name : {"Codec", "Mode", "Bitrate", "Layer"}) {
         SCOPED_TRACE(name);
-        QWidget* form = world.start();
-        auto& box = find<QComboBox>(form, name);
+        app::TMainForm* form = world.start();
+        auto& box = *form->findChild<QComboBox*>(name);
         box.setFocus();
         box.lineEdit()->selectAll();
         const QString text = box.currentText();
@@ -161,8 +138,8 @@ TEST(FirstMinutes, DroppedFilesAndFoldersJoinTheQueuesAsTheyDoByButton) {
         makeMp3(world.root() + "/" + mp3, 0.3, 44100, 1, 64);
     world.writeFile("loose/notes.txt", "x");
 
-    QWidget* form = world.start();
-    find<QComboBox>(form, "Codec").setCurrentIndex(kPluggerRow);
+    app::TMainForm* form = world.start();
+    ui(form).Codec->setCurrentIndex(kPluggerRow);
     const struct {
         int page;
         const char *queue, *start, *out, *first, *nothing, *queued, *outputs, *error;
@@ -175,10 +152,10 @@ TEST(FirstMinutes, DroppedFilesAndFoldersJoinTheQueuesAsTheyDoByButton) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.queue);
-        find<QTabWidget>(form, "MainBoard").setCurrentIndex(c.page);
-        auto& queue = find<QListWidget>(form, c.queue);
+        ui(form).MainBoard->setCurrentIndex(c.page);
+        auto& queue = *form->findChild<QListWidget*>(c.queue);
         const QString out = world.makeDirectory(c.out) + "/";
-        find<QLabel>(form, c.out).setText(out);
+        form->findChild<QLabel*>(c.out)->setText(out);
         sharedDialogs().reset();
         drop(queue, world.root() + "/loose", c.first);
         drop(queue, world.root(), "album"); // not its sub-folder's files
@@ -196,7 +173,7 @@ TEST(FirstMinutes, DroppedFilesAndFoldersJoinTheQueuesAsTheyDoByButton) {
                     flags.insert(int(window->windowFlags()));
         });
         watch.start(5);
-        click(&find<QAbstractButton>(form, c.start));
+        click(form->findChild<QWidget*>(c.start));
         EXPECT_EQ(QDir(out).entryList(QDir::Files).join(' '), c.outputs);
         // Title bar only: no minimise, maximise or close button.
         EXPECT_EQ(flags,
@@ -210,10 +187,10 @@ TEST(FirstMinutes, TypeAheadReturnAndBackspaceInTheBrowsers) {
     for (const QString name : {"alpha", "beta", "bravo", "one.wav", "three.wav", "two.wav"})
         name.endsWith(".wav") ? (void)world.writeFile("browse/" + name, "RIFF")
                               : (void)world.makeDirectory("browse/" + name);
-    QWidget* form = world.start();
-    find<QTabWidget>(form, "MainBoard").setCurrentIndex(0);
-    auto& directories = find<selection::DirectoryList>(form, "encdirlist");
-    auto& files = find<QListWidget>(form, "encflist");
+    app::TMainForm* form = world.start();
+    ui(form).MainBoard->setCurrentIndex(0);
+    auto& directories = *ui(form).encdirlist;
+    auto& files = *ui(form).encflist;
     ASSERT_TRUE(directories.setDirectory(browse));
 
     directories.setFocus();

@@ -1,21 +1,10 @@
 // The previews' sound through a real sound server: a private PulseAudio server with a null sink,
 // whose monitor is recorded with parec while the real buttons play, pause and stop a tone.
-#include "app/main_form.h"
-#include "selection/directory_list.h"
-#include "selection/file_list.h"
-#include "tests/support/audio_tools.h"
-#include "tests/support/gui_actions.h"
-#include "tests/support/gui_environment.h"
-#include "widgets/flat_button.h"
+#include "tests/support/gui_test.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -73,8 +62,7 @@ QString startSoundServer(QProcess& server, const TestWorld& world) {
 
 using Pcm = std::vector<qint16>; // interleaved stereo
 Pcm readPcm(const QString& path) {
-    QFile file(path);
-    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const QByteArray bytes = fileContent(path);
     Pcm pcm(bytes.size() / 4 * 2);
     std::memcpy(pcm.data(), bytes.constData(), pcm.size() * sizeof(qint16));
     return pcm;

@@ -1,24 +1,7 @@
 // One session as a user has it, on the program's real windows: configure, encode a queue,
 // decode the results, close; the next start finds the choices again.
-#include "app/main_form.h"
-#include "app/option_sets.h"
-#include "selection/directory_list.h"
 #include "selection/dirs.h"
-#include "selection/file_list.h"
-#include "tests/support/audio_tools.h"
-#include "tests/support/gui_actions.h"
-#include "tests/support/gui_environment.h"
-#include "tests/support/main_widgets.h"
-#include "widgets/flat_button.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFile>
-#include <QLabel>
-#include <QListWidget>
-#include <QTest>
-
-#include <gtest/gtest.h>
+#include "tests/support/gui_test.h"
 
 using namespace testsupport;
 
@@ -48,28 +31,23 @@ TEST(Scenario, ConfigureEncodeDecodeAndCloseThenStartAgain) {
 
     app::TMainForm* form = world.start();
     ASSERT_EQ(form->activePageCaption(), "Configure");
-    ui(form).Codec->setCurrentIndex(kPluggerRow);
-    emit ui(form).Codec->activated(kPluggerRow);
+    chooseEntry(*ui(form).Codec, kPluggerRow);
     ui(form).Bitrate->setCurrentIndex(ui(form).Bitrate->findText("160 Kbit/s"));
     ui(form).deletesource->setChecked(true);
     chooseDirectory(ui(form).encgetdir, mp3s);
     chooseDirectory(ui(form).decgetdir, decoded);
 
-    form->showPage("Encode (wav 2 mp3)");
-    ui(form).encdirlist->setDirectory(wavs);
-    ui(form).encflist->selectAll();
-    click(ui(form).encFileadd);
+    showWorkPage(form, true, wavs);
+    queueAll(form);
     sharedDialogs().reset();
     click(ui(form).encstart);
     EXPECT_TRUE(sharedDialogs().messages.empty())
         << sharedDialogs().messageTexts().join("|").toStdString();
     EXPECT_EQ(ui(form).encflist->count(), 0) << "the sources were not deleted";
 
-    form->showPage("Decode (mp3 2 wav)");
-    ui(form).decdirlist->setDirectory(mp3s);
+    showWorkPage(form, false, mp3s);
     ASSERT_EQ(rowTexts(*ui(form).decflist), QStringList({"one.mp3", "two.mp3"}));
-    ui(form).decflist->selectAll();
-    click(ui(form).decFileadd);
+    queueAll(form);
     click(ui(form).decstart);
     EXPECT_TRUE(sharedDialogs().messages.empty())
         << sharedDialogs().messageTexts().join("|").toStdString();
@@ -78,16 +56,13 @@ TEST(Scenario, ConfigureEncodeDecodeAndCloseThenStartAgain) {
     EXPECT_EQ(probe(decoded + "/two.WAV").channels, 1);
 
     world.close();
-    QFile settings(world.settingsFile());
-    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
-    const QByteArray saved = settings.readAll();
-    EXPECT_TRUE(saved.contains("Codec=" + app::codecEntries()[kPluggerRow].toUtf8() + "\n"));
-    EXPECT_TRUE(saved.contains("Bitrate=160 Kbit/s\n"));
-    EXPECT_TRUE(saved.contains("Delsource=1\n"));
-    EXPECT_TRUE(saved.contains("[ENCODER]\n") && saved.contains("Output=" + mp3s.toUtf8() + "/\n"));
-    EXPECT_TRUE(saved.contains("[DECODER]\nOutput=" + decoded.toUtf8() + "/\n"));
-    EXPECT_TRUE(saved.contains("Encoder=" + wavs.toUtf8() + "\n"));
-    EXPECT_TRUE(saved.contains("Decoder=" + mp3s.toUtf8() + "\n"));
+    EXPECT_EQ(fileContent(world.settingsFile()),
+              "[ENCODER]\nCodec=" + app::codecEntries()[kPluggerRow].toUtf8() +
+                  "\nMode=Stereo\nBitrate=160 Kbit/s\nLayer=Layer III\nDelsource=1\nShowEnc=0\n"
+                  "Output=" +
+                  mp3s.toUtf8() + "/\n[DECODER]\nOutput=" + decoded.toUtf8() +
+                  "/\n[DIRECTORIES]\nEncoder=" + wavs.toUtf8() + "\nDecoder=" + mp3s.toUtf8() +
+                  "\n");
 
     form = world.start();
     EXPECT_EQ(form->activePageCaption(), "Encode (wav 2 mp3)");

@@ -1,20 +1,6 @@
 // WAV previews on the Encode page, through the real media player and SDL's disk driver.
-#include "app/main_form.h"
 #include "platform/media_player.h"
-#include "selection/directory_list.h"
-#include "selection/file_list.h"
-#include "tests/support/audio_tools.h"
-#include "tests/support/gui_actions.h"
-#include "tests/support/gui_environment.h"
-#include "tests/support/main_widgets.h"
-#include "widgets/flat_button.h"
-
-#include <QFile>
-#include <QListWidget>
-#include <QTabWidget>
-#include <QTest>
-
-#include <gtest/gtest.h>
+#include "tests/support/gui_test.h"
 
 using namespace testsupport;
 using Mode = platform::MediaPlayer::Mode;
@@ -23,21 +9,16 @@ namespace {
 
 struct PreviewWorld : TestWorld {
     PreviewWorld() {
-        qputenv("SDL_AUDIODRIVER", "disk");
-        sound = root() + "/sound.raw";
-        qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(sound));
-        wavs = makeDirectory("wavs");
         makeWav(wavs + "/short.wav", 0.4, 22050, 1, "pcm_u8");
         makeWav(wavs + "/long.wav", 5, 44100, 2);
     }
     app::TMainForm* startOnWavs() {
         app::TMainForm* form = start();
-        form->showPage("Encode (wav 2 mp3)");
-        ui(form).encdirlist->setDirectory(wavs);
+        showWorkPage(form, true, wavs);
         return form;
     }
-    QString wavs;
-    QString sound;
+    const QString wavs = makeDirectory("wavs");
+    const QString sound = soundToFile();
 };
 
 } // namespace
@@ -69,10 +50,7 @@ TEST(WavPreview, EachRowPausesAndStopsOnlyItsOwnPreview) {
     click(ui(form).encstop);
     EXPECT_EQ(player.tag(), 0);
     EXPECT_FALSE(player.isOpen());
-    const QByteArray written = [&] {
-        QFile file(world.sound);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }();
+    const QByteArray written = fileContent(world.sound);
     EXPECT_GT(written.size(), 10000);
     EXPECT_NE(written.count('\0'), written.size()) << "the disk driver got only silence";
 

@@ -47,8 +47,7 @@ void makeMp3(const QString& path, double seconds, int sampleRate, int channels, 
 Probe probe(const QString& path) {
     const ToolRun run =
         runTool("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
-                            "stream=codec_name,channels,sample_rate,bit_rate,"
-                            "sample_fmt:format=duration",
+                            "stream=codec_name,channels,sample_rate,bit_rate:format=duration",
                             "-of", "json", path});
     Probe result;
     if (run.exitCode != 0)
@@ -62,21 +61,8 @@ Probe probe(const QString& path) {
     result.channels = stream["channels"].toInt();
     result.sampleRate = stream["sample_rate"].toString().toInt();
     result.bitRate = stream["bit_rate"].toString().toLongLong();
-    result.sampleFormat = stream["sample_fmt"].toString();
     result.duration = root["format"].toObject()["duration"].toString().toDouble();
     return result;
-}
-
-bool mpg123Decodes(const QString& path) {
-    const ToolRun run = runTool("mpg123", {"-t", path});
-    return run.exitCode == 0 && !run.errors.contains("error", Qt::CaseInsensitive) &&
-           !run.errors.contains("warning", Qt::CaseInsensitive);
-}
-
-void mpg123ToWav(const QString& mpeg, const QString& wav) {
-    const ToolRun run = runTool("mpg123", {"-q", "-w", wav, mpeg});
-    if (run.exitCode != 0)
-        throw std::runtime_error("mpg123 could not decode " + mpeg.toStdString());
 }
 
 } // namespace testsupport

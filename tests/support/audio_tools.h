@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-// Audio files for the tests, made and checked with tools we did not write (ffmpeg, ffprobe,
-// mpg123).
+// Audio files for the tests, made and checked with tools we did not write (ffmpeg, lame,
+// ffprobe).
 namespace testsupport {
 
 struct ToolRun {
@@ -31,15 +31,8 @@ struct Probe {
     int sampleRate = 0;
     long long bitRate = 0;
     double duration = 0;
-    QString sampleFormat;
 };
 
 Probe probe(const QString& path);
-
-// True when mpg123 decodes the whole file without reporting an error.
-bool mpg123Decodes(const QString& path);
-
-// Decodes with mpg123 into a WAV file (the reference for our decoder).
-void mpg123ToWav(const QString& mpeg, const QString& wav);
 
 } // namespace testsupport

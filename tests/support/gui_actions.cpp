@@ -1,6 +1,9 @@
 #include "tests/support/gui_actions.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QTest>
 #include <QTimer>
 
@@ -26,8 +29,30 @@ QStringList rowTexts(const QListWidget& list) {
     return texts;
 }
 
+QStringList entryTexts(const QComboBox& box) {
+    QStringList texts;
+    for (int i = 0; i < box.count(); ++i)
+        texts.append(box.itemText(i));
+    return texts;
+}
+
+void chooseEntry(QComboBox& box, int index) {
+    box.setCurrentIndex(index);
+    emit box.activated(index);
+}
+
 void click(QWidget* button) {
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+QByteArray fileContent(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool saveScreenshot(QWidget* widget, const QString& name) {
+    QDir().mkpath(SONABOX_SCREENSHOT_DIR);
+    return widget->grab().save(QStringLiteral(SONABOX_SCREENSHOT_DIR "/") + name);
 }
 
 void whenModal(std::function<void(QWidget*)> action) {

@@ -71,6 +71,13 @@ QString TestWorld::writeFile(const QString& relative, const QByteArray& content)
     return path;
 }
 
+QString TestWorld::soundToFile() const {
+    const QString path = folder_.filePath(QStringLiteral("sound.raw"));
+    qputenv("SDL_AUDIODRIVER", "disk");
+    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(path));
+    return path;
+}
+
 void TestWorld::installFromBuild(const QStringList& relativePaths) const {
     for (const QString& relative : relativePaths) {
         const QString from = QStringLiteral(SONABOX_PROGRAM_DIR "/") + relative;

@@ -34,6 +34,9 @@ public:
     // Writes a file below the world's root and returns its path.
     QString writeFile(const QString& relative, const QByteArray& content) const;
 
+    // Sends the previews' sound to a file in the world through SDL's disk driver; returns its path.
+    QString soundToFile() const;
+
     // Copies files of the build's program directory (the encoders, the decoder library) into
     // the world's program directory, keeping their relative paths.
     void installFromBuild(const QStringList& relativePaths) const;
