@@ -1,43 +1,57 @@
-// Every error code of the library, each from a real cause.
+// Every error code of the library, each from a real cause, and the entry points it exports.
 
 #include "libs/mpegdll/tests/library_fixture.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
 
 using namespace testsupport;
 
+namespace {
+
+// Runs `call` and says which error the library reports for it.
+int errorOf(void (*call)()) {
+    call();
+    return LastError();
+}
+
+} // namespace
+
 TEST(LibraryWithoutInit, EveryCallIsInTheWrongOrder) {
-    const auto file = Media::get().layer3Stereo44().file;
+    const auto file = media(Clip::Layer3Stereo44).file;
     EXPECT_EQ(Open(file.c_str(), MPEGDLL_INPUT_FILE, nullptr, nullptr, nullptr, nullptr, nullptr,
                    nullptr, nullptr),
               MPEGDLL_ERR_MODE);
     unsigned char flag = 0;
     EXPECT_EQ(Play(0, 0, &flag), MPEGDLL_ERR_MODE);
-    const auto expectModeError = [](auto call) {
-        call();
-        EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
+    void (*const calls[])() = {
+        [] { Pause(0); },
+        [] { Restart(); },
+        [] { Stop(); },
+        [] { SetPriority(0); },
+        [] { SetOutputDevice(0, ""); },
+        [] { Close(); },
+        [] { GetFrequency(); },
+        [] { GetBitrate(); },
+        [] { GetStereoMode(); },
+        [] { GetLayer(); },
+        [] { GetPlayerMode(); },
+        [] { GetCurrentPos(); },
+        [] { GetLength(); },
+        [] { ResetPlayerMode(); },
+        [] { Seek(0); },
+        [] { SetSndDevice(0); },
+        [] { deinit(); },
     };
-    expectModeError([] { Pause(0); });
-    expectModeError([] { Restart(); });
-    expectModeError([] { Stop(); });
-    expectModeError([] { SetPriority(0); });
-    expectModeError([] { SetOutputDevice(0, ""); });
-    expectModeError([] { Close(); });
-    expectModeError([] { GetFrequency(); });
-    expectModeError([] { GetBitrate(); });
-    expectModeError([] { GetStereoMode(); });
-    expectModeError([] { GetLayer(); });
-    expectModeError([] { GetPlayerMode(); });
-    expectModeError([] { GetCurrentPos(); });
-    expectModeError([] { GetLength(); });
-    expectModeError([] { ResetPlayerMode(); });
-    expectModeError([] { Seek(0); });
-    expectModeError([] { SetSndDevice(0); });
-    expectModeError([] { deinit(); });
+    for (std::size_t i = 0; i < std::size(calls); ++i)
+        EXPECT_EQ(errorOf(calls[i]), MPEGDLL_ERR_MODE) << "call " << i;
 
     // init and deinit are counted.
     ASSERT_TRUE(init());
@@ -46,14 +60,12 @@ TEST(LibraryWithoutInit, EveryCallIsInTheWrongOrder) {
     EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_CLOSED);
     EXPECT_EQ(LastError(), 0);
     deinit();
-    expectModeError([] { GetPlayerMode(); });
+    EXPECT_EQ(errorOf([] { GetPlayerMode(); }), MPEGDLL_ERR_MODE);
 }
 
 TEST_F(LibraryTest, CallsInTheWrongOrderOrOutOfRange) {
     unsigned char flag = 0;
     EXPECT_EQ(Play(0, 0, &flag), MPEGDLL_ERR_MODE); // nothing open
-    Restart();
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
     EXPECT_EQ(GetFrequency(), 0);
     EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
     EXPECT_EQ(GetStereoMode(), -1);
@@ -62,13 +74,17 @@ TEST_F(LibraryTest, CallsInTheWrongOrderOrOutOfRange) {
     EXPECT_EQ(LastError(), 0);
     EXPECT_EQ(GetLength(), 0);
     EXPECT_EQ(LastError(), 0);
-
-    SetOutputDevice(1, "x.wav");
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
-    SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, nullptr);
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
-    SetPriority(7);
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
+    const struct {
+        void (*call)();
+        int error;
+    } closedCalls[] = {
+        {[] { Restart(); }, MPEGDLL_ERR_MODE},
+        {[] { SetOutputDevice(1, "x.wav"); }, MPEGDLL_ERR_MODE},
+        {[] { SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, nullptr); }, MPEGDLL_ERR_MODE},
+        {[] { SetPriority(7); }, MPEGDLL_ERR_MODE},
+    };
+    for (const auto& row : closedCalls)
+        EXPECT_EQ(errorOf(row.call), row.error);
     for (int priority : {-15, -2, -1, 0, 1, 2, 15}) {
         SetPriority(priority);
         EXPECT_EQ(LastError(), 0) << priority;
@@ -76,33 +92,32 @@ TEST_F(LibraryTest, CallsInTheWrongOrderOrOutOfRange) {
     EXPECT_EQ(Open(nullptr, 7, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
               MPEGDLL_ERR_MODE);
 
-    ASSERT_EQ(openFile(Media::get().layer3Stereo44().file), 0);
-    Restart(); // no Play since Open
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
+    ASSERT_EQ(openFile(media(Clip::Layer3Stereo44).file), 0);
     for (const auto& [start, end] :
          {std::pair{-1, 0}, {0, -5}, {2000, 1000}, {1000, 1000}, {9000, 0}}) {
         EXPECT_EQ(Play(start, end, &flag), MPEGDLL_ERR_MODE) << start << " " << end;
         EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_OPEN);
     }
-    Pause(0);
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
-    Pause(1);
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
-    Stop();
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
-    EXPECT_EQ(Seek(0), -1);
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
+    // No Play since Open.
+    for (const auto call :
+         {+[] { Restart(); }, +[] { Pause(0); }, +[] { Pause(1); }, +[] { Stop(); },
+          +[] {
+              EXPECT_EQ(Seek(0), -1);
+          }})
+        EXPECT_EQ(errorOf(call), MPEGDLL_ERR_MODE);
 
-    // A playing stream cannot be started a second time. (The long input is still decoding
-    // when Pause comes.)
-    ASSERT_EQ(openFile(Media::get().layer3Long().file), 0);
-    SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, (out_ / "twice.wav").c_str());
+    // A playing stream cannot be started a second time. The sound card's pace (SDL's disk
+    // driver plays in real time) keeps the 60-second input playing however loaded the machine.
+    const ScopedEnvironment driver("SDL_AUDIODRIVER", "disk");
+    const ScopedEnvironment disk("SDL_DISKAUDIOFILE", (out_ / "disk.raw").c_str());
+    ASSERT_EQ(openFile(media(Clip::Layer3Long).file), 0);
+    SetOutputDevice(MPEGDLL_OUTPUT_SOUNDCARD, nullptr);
     ASSERT_EQ(Play(0, 0, endFlag()), 0);
+    EXPECT_EQ(Play(0, 0, endFlag()), MPEGDLL_ERR_MODE);
     Pause(0);
     ASSERT_EQ(GetPlayerMode(), MPEGDLL_MODE_PAUSED);
     EXPECT_EQ(Play(0, 0, endFlag()), MPEGDLL_ERR_MODE);
-    Stop();
-    EXPECT_EQ(LastError(), 0);
+    EXPECT_EQ(errorOf([] { Stop(); }), 0);
 }
 
 TEST_F(LibraryTest, InputThatIsMissingOrNotMpegAudio) {
@@ -125,12 +140,11 @@ TEST_F(LibraryTest, InputThatIsMissingOrNotMpegAudio) {
 }
 
 TEST_F(LibraryTest, NoSoundDevice) {
-    ASSERT_EQ(openFile(Media::get().layer3Stereo44().file), 0);
+    ASSERT_EQ(openFile(media(Clip::Layer3Stereo44).file), 0);
     SetOutputDevice(MPEGDLL_OUTPUT_SOUNDCARD, nullptr);
     ASSERT_EQ(LastError(), 0);
-    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    const ScopedEnvironment driver("SDL_AUDIODRIVER", "no-such-driver");
     EXPECT_EQ(Play(0, 0, endFlag()), MPEGDLL_ERR_OUTPUT);
-    unsetenv("SDL_AUDIODRIVER");
     EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_OPEN);
 }
 
@@ -166,10 +180,33 @@ TEST(LibraryOutOfMemory, IsAnInternalDecoderError) {
 #ifdef SONABOX_SANITIZED
     GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
 #else
-    const auto file = Media::get().layer3Stereo44().file;
+    const auto file = media(Clip::Layer3Stereo44).file;
     const testsupport::TempDir out;
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(playWithoutMemory(file, out / "out.wav"),
                 ::testing::ExitedWithCode(MPEGDLL_ERR_INTERNAL), "");
 #endif
+}
+
+TEST(LibraryExports, ExactlyTheEntryPoints) {
+    const std::string command = "nm -D --defined-only '" MPEGDLL_LIBRARY_PATH "'";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    ASSERT_TRUE(pipe);
+    std::set<std::string> exported;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe.get()) != nullptr) {
+        std::istringstream fields(line);
+        std::string address, type, name;
+        fields >> address >> type >> name;
+        EXPECT_EQ(type, "T") << "unexpected export: " << line;
+        exported.insert(name);
+    }
+    EXPECT_EQ(exported,
+              (std::set<std::string>{"init",          "deinit",          "Open",
+                                     "Pause",         "Restart",         "Stop",
+                                     "SetPriority",   "SetOutputDevice", "Play",
+                                     "Close",         "GetFrequency",    "GetBitrate",
+                                     "GetStereoMode", "GetLayer",        "GetPlayerMode",
+                                     "GetCurrentPos", "GetLength",       "ResetPlayerMode",
+                                     "Seek",          "SetSndDevice",    "LastError"}));
 }

@@ -1,75 +1,74 @@
 #include "libs/mpegdll/tests/library_fixture.h"
 
+#include <cstdlib>
+#include <map>
 #include <thread>
 
 using namespace testsupport;
 
-Media& Media::get() {
-    static Media media;
-    return media;
-}
+namespace {
 
-Input Media::make(const std::string& name, int rate, int channels, double seconds,
-                  const std::string& encoder, const std::string& options) {
-    const auto wav = dir_ / (name + ".wav");
-    writeTestWav(wav, rate, channels, seconds);
-    Input input;
-    input.file = dir_ / (name + (encoder == "lame" ? ".mp3" : ".mp2"));
-    if (encoder == "lame")
-        lame(wav, input.file, options);
+struct Recipe {
+    const char* name;
+    int rate;
+    int channels;
+    double seconds;
+    const char* lameOptions; // null: ffmpeg's Layer II at `kbps`
+    int kbps;
+};
+
+const Recipe recipes[] = {
+    {"stereo44", 44100, 2, 3.0, "-b 128 -m j", 0},
+    {"mono22", 22050, 1, 2.0, "-b 64 -m m", 0},
+    {"stereo8", 8000, 2, 2.0, "-b 32 -m s", 0},
+    {"stereo48", 48000, 2, 2.0, nullptr, 192},
+    {"mono24", 24000, 1, 2.0, nullptr, 64},
+    // lame without its Info frame gives plain frames that can be joined end to end.
+    {"part", 44100, 2, 3.0, "-t -b 128", 0},
+};
+
+Input make(const TempDir& dir, Clip clip) {
+    const Recipe& recipe = recipes[static_cast<int>(clip)];
+    const auto wav = dir / (recipe.name + std::string(".wav"));
+    writeTestWav(wav, recipe.rate, recipe.channels, recipe.seconds);
+    Input input{dir / (recipe.name + std::string(recipe.lameOptions ? ".mp3" : ".mp2")), {}};
+    if (recipe.lameOptions)
+        lame(wav, input.file, recipe.lameOptions);
     else
-        ffmpegMp2(wav, input.file, std::stoi(options));
-    input.reference = mpg123Decode(input.file, dir_ / (name + ".ref.wav"));
-    return input;
-}
-
-const Input& Media::layer3Stereo44() {
-    if (!stereo44_)
-        stereo44_ = std::make_unique<Input>(make("stereo44", 44100, 2, 3.0, "lame", "-b 128 -m j"));
-    return *stereo44_;
-}
-
-const Input& Media::layer3Mono22() {
-    if (!mono22_)
-        mono22_ = std::make_unique<Input>(make("mono22", 22050, 1, 2.0, "lame", "-b 64 -m m"));
-    return *mono22_;
-}
-
-const Input& Media::layer3Stereo8() {
-    if (!stereo8_)
-        stereo8_ = std::make_unique<Input>(make("stereo8", 8000, 2, 2.0, "lame", "-b 32 -m s"));
-    return *stereo8_;
-}
-
-const Input& Media::layer2Stereo48() {
-    if (!mp2Stereo48_)
-        mp2Stereo48_ = std::make_unique<Input>(make("stereo48", 48000, 2, 2.0, "ffmpeg", "192"));
-    return *mp2Stereo48_;
-}
-
-const Input& Media::layer2Mono24() {
-    if (!mp2Mono24_)
-        mp2Mono24_ = std::make_unique<Input>(make("mono24", 24000, 1, 2.0, "ffmpeg", "64"));
-    return *mp2Mono24_;
-}
-
-const Input& Media::layer3Long() {
-    if (!long_) {
-        // lame without its Info frame gives plain frames that can be joined end to end.
-        const auto wav = dir_ / "part.wav";
-        writeTestWav(wav, 44100, 2, 3.0);
-        lame(wav, dir_ / "part.mp3", "-t -b 128");
-        const auto part = readBytes(dir_ / "part.mp3");
+        ffmpegMp2(wav, input.file, recipe.kbps);
+    if (clip == Clip::Layer3Long) {
+        const auto part = readBytes(input.file);
         std::vector<unsigned char> joined;
         for (int i = 0; i < 20; ++i)
             joined.insert(joined.end(), part.begin(), part.end());
-        auto input = std::make_unique<Input>();
-        input->file = dir_ / "long.mp3";
-        writeBytes(input->file, joined);
-        input->reference = mpg123Decode(input->file, dir_ / "long.ref.wav");
-        long_ = std::move(input);
+        input.file = dir / "long.mp3";
+        writeBytes(input.file, joined);
     }
-    return *long_;
+    input.reference = mpg123Decode(input.file, dir / (input.file.stem().string() + ".ref.wav"));
+    return input;
+}
+
+} // namespace
+
+const Input& media(Clip clip) {
+    static const TempDir dir;
+    static std::map<Clip, Input> made;
+    if (!made.contains(clip))
+        made.emplace(clip, make(dir, clip));
+    return made.at(clip);
+}
+
+ScopedEnvironment::ScopedEnvironment(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name))
+        old_ = old;
+    setenv(name, value, 1);
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    if (old_)
+        setenv(name_, old_->c_str(), 1);
+    else
+        unsetenv(name_);
 }
 
 void LibraryTest::SetUp() {
@@ -87,9 +86,10 @@ int LibraryTest::openFile(const std::filesystem::path& file) {
                 nullptr, nullptr);
 }
 
-bool LibraryTest::waitForEnd(std::chrono::milliseconds timeout) {
+bool LibraryTest::waitFor(const std::function<bool()>& condition,
+                          std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!ended()) {
+    while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -36,6 +36,7 @@ const OutputCase outputCases[] = {
      Output::Whole},
     {"a full disk leaves the old file", Source::Long, "out.wav", true, Action::FillDisk, 0,
      MPEGDLL_ERR_OUTPUT, Output::Untouched},
+    // Stopped part-way through the chunks that threads decode: what came before is exact.
     {"a stopped decode leaves what it decoded", Source::Long, "out.wav", true, Action::Stop, 0, 0,
      Output::Prefix},
     {"the output is the input", Source::Whole, "in.mp3", true, Action::RunToEnd, MPEGDLL_ERR_OUTPUT,
@@ -71,7 +72,7 @@ TEST_F(LibraryTest, OutputCases) {
         const TempDir dir;
         const fs::path in = dir / "in.mp3";
         const bool isLong = row.source == Source::Long || row.source == Source::LongGarbled;
-        const Input& original = isLong ? Media::get().layer3Long() : Media::get().layer3Stereo44();
+        const Input& original = media(isLong ? Clip::Layer3Long : Clip::Layer3Stereo44);
         auto bytes = readBytes(original.file);
         // Damage from a third on: zeros, or noise that can hold what looks like frames of
         // another format.
@@ -94,6 +95,8 @@ TEST_F(LibraryTest, OutputCases) {
         else if (row.existing && !fs::exists(target))
             writeBytes(target, {'o', 'l', 'd'});
         const auto before = contentOf(target);
+        const std::optional<SmallChunks> chunks =
+            row.action == Action::Stop ? std::optional<SmallChunks>(std::in_place) : std::nullopt;
 
         ASSERT_EQ(openFile(in), 0);
         SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, target.c_str());
@@ -109,10 +112,11 @@ TEST_F(LibraryTest, OutputCases) {
         }
         EXPECT_EQ(Play(0, 0, endFlag()), row.playError);
         if (row.playError == 0 && row.action == Action::Stop) {
-            while (GetCurrentPos() < 500 && !ended())
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            while (GetCurrentPos() < 3000 && !ended())
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
             Stop();
             EXPECT_EQ(LastError(), row.endError);
+            EXPECT_FALSE(ended()) << "the decode ran to its end before Stop";
         } else if (row.playError == 0) {
             EXPECT_TRUE(waitForEnd());
             EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_ENDED);
@@ -136,8 +140,11 @@ TEST_F(LibraryTest, OutputCases) {
             } else {
                 EXPECT_GT(output.frames(), 1152);
                 EXPECT_LT(output.frames(), reference.frames() * 9 / 10);
+                // A damaged stream's last frame may differ; a stopped one is exact.
                 const std::int64_t intact =
-                    std::min<std::int64_t>(output.frames() - 1152, reference.frames() / 4);
+                    row.action == Action::Stop
+                        ? output.frames()
+                        : std::min<std::int64_t>(output.frames() - 1152, reference.frames() / 4);
                 EXPECT_TRUE(samePcm(output.slice(0, intact), reference.slice(0, intact)));
             }
         }

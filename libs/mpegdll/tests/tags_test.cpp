@@ -2,7 +2,6 @@
 
 #include "libs/mpegdll/tests/library_fixture.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <map>
 
@@ -66,8 +65,7 @@ TEST_F(LibraryTest, TagsGoIntoTheWavFile) {
     const auto plain = out_ / "plain.mp3";
     lame(wav, plain, "");
     const Pcm reference = mpg123Decode(plain, out_ / "plain.ref.wav");
-    // lame reads non-ASCII text in the locale's encoding.
-    setenv("LC_ALL", "C.UTF-8", 1);
+    const ScopedEnvironment locale("LC_ALL", "C.UTF-8"); // lame reads text in the locale's encoding
     for (const TagCase& row : tagCases) {
         SCOPED_TRACE(row.name);
         const auto mp3 = out_ / "tagged.mp3";
@@ -86,5 +84,4 @@ TEST_F(LibraryTest, TagsGoIntoTheWavFile) {
         EXPECT_EQ(probeTags(out_ / "tagged.out.wav"), row.expected);
         Close();
     }
-    unsetenv("LC_ALL");
 }
