@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -16,95 +17,75 @@ using namespace testsupport;
 
 namespace {
 
-// Runs `call` and says which error the library reports for it.
-int errorOf(void (*call)()) {
-    call();
-    return LastError();
+// One call of the library, its result (`any` when it has none) and the error it leaves.
+struct Call {
+    const char* text;
+    int (*call)();
+    int result;
+    int error;
+};
+constexpr int any = INT_MIN;
+// clang-format off
+#define RESULT(call, result, error) {#call, [] { return static_cast<int>(call); }, result, error}
+#define VOID(call, error) {#call, [] { call; return any; }, any, error}
+// clang-format on
+
+void expectCalls(std::initializer_list<Call> calls) {
+    for (const Call& row : calls) {
+        const int result = row.call();
+        EXPECT_EQ(result, row.result) << row.text;
+        EXPECT_EQ(LastError(), row.error) << row.text;
+    }
 }
+
+unsigned char flag = 0;
+const auto stereo44 = [] {
+    return media(Clip::Layer3Stereo44).file;
+};
 
 } // namespace
 
 TEST(LibraryWithoutInit, EveryCallIsInTheWrongOrder) {
-    const auto file = media(Clip::Layer3Stereo44).file;
-    EXPECT_EQ(Open(file.c_str(), MPEGDLL_INPUT_FILE, nullptr, nullptr, nullptr, nullptr, nullptr,
-                   nullptr, nullptr),
-              MPEGDLL_ERR_MODE);
-    unsigned char flag = 0;
-    EXPECT_EQ(Play(0, 0, &flag), MPEGDLL_ERR_MODE);
-    void (*const calls[])() = {
-        [] { Pause(0); },
-        [] { Restart(); },
-        [] { Stop(); },
-        [] { SetPriority(0); },
-        [] { SetOutputDevice(0, ""); },
-        [] { Close(); },
-        [] { GetFrequency(); },
-        [] { GetBitrate(); },
-        [] { GetStereoMode(); },
-        [] { GetLayer(); },
-        [] { GetPlayerMode(); },
-        [] { GetCurrentPos(); },
-        [] { GetLength(); },
-        [] { ResetPlayerMode(); },
-        [] { Seek(0); },
-        [] { SetSndDevice(0); },
-        [] { deinit(); },
-    };
-    for (std::size_t i = 0; i < std::size(calls); ++i)
-        EXPECT_EQ(errorOf(calls[i]), MPEGDLL_ERR_MODE) << "call " << i;
-
-    // init and deinit are counted.
-    ASSERT_TRUE(init());
-    ASSERT_TRUE(init());
-    deinit();
-    EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_CLOSED);
-    EXPECT_EQ(LastError(), 0);
-    deinit();
-    EXPECT_EQ(errorOf([] { GetPlayerMode(); }), MPEGDLL_ERR_MODE);
+    constexpr int mode = MPEGDLL_ERR_MODE;
+    // clang-format off
+    expectCalls({
+        RESULT(Open(stereo44().c_str(), MPEGDLL_INPUT_FILE, nullptr, nullptr, nullptr, nullptr,
+                    nullptr, nullptr, nullptr), mode, mode),
+        RESULT(Play(0, 0, &flag), mode, mode), VOID(Pause(0), mode), VOID(Restart(), mode),
+        VOID(Stop(), mode), VOID(SetPriority(0), mode), VOID(SetOutputDevice(0, ""), mode),
+        VOID(Close(), mode), VOID(GetFrequency(), mode), VOID(GetBitrate(), mode),
+        VOID(GetStereoMode(), mode), VOID(GetLayer(), mode), VOID(GetPlayerMode(), mode),
+        VOID(GetCurrentPos(), mode), VOID(GetLength(), mode), VOID(ResetPlayerMode(), mode),
+        VOID(Seek(0), mode), VOID(SetSndDevice(0), mode), VOID(deinit(), mode),
+        // init and deinit are counted.
+        RESULT(init(), 1, 0), RESULT(init(), 1, 0), VOID(deinit(), 0),
+        RESULT(GetPlayerMode(), MPEGDLL_MODE_CLOSED, 0), VOID(deinit(), 0),
+        VOID(GetPlayerMode(), mode),
+    });
+    // clang-format on
 }
 
 TEST_F(LibraryTest, CallsInTheWrongOrderOrOutOfRange) {
-    unsigned char flag = 0;
-    EXPECT_EQ(Play(0, 0, &flag), MPEGDLL_ERR_MODE); // nothing open
-    EXPECT_EQ(GetFrequency(), 0);
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
-    EXPECT_EQ(GetStereoMode(), -1);
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
-    EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_CLOSED);
-    EXPECT_EQ(LastError(), 0);
-    EXPECT_EQ(GetLength(), 0);
-    EXPECT_EQ(LastError(), 0);
-    const struct {
-        void (*call)();
-        int error;
-    } closedCalls[] = {
-        {[] { Restart(); }, MPEGDLL_ERR_MODE},
-        {[] { SetOutputDevice(1, "x.wav"); }, MPEGDLL_ERR_MODE},
-        {[] { SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, nullptr); }, MPEGDLL_ERR_MODE},
-        {[] { SetPriority(7); }, MPEGDLL_ERR_MODE},
-    };
-    for (const auto& row : closedCalls)
-        EXPECT_EQ(errorOf(row.call), row.error);
-    for (int priority : {-15, -2, -1, 0, 1, 2, 15}) {
-        SetPriority(priority);
-        EXPECT_EQ(LastError(), 0) << priority;
-    }
-    EXPECT_EQ(Open(nullptr, 7, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
-              MPEGDLL_ERR_MODE);
-
-    ASSERT_EQ(openFile(media(Clip::Layer3Stereo44).file), 0);
-    for (const auto& [start, end] :
-         {std::pair{-1, 0}, {0, -5}, {2000, 1000}, {1000, 1000}, {9000, 0}}) {
-        EXPECT_EQ(Play(start, end, &flag), MPEGDLL_ERR_MODE) << start << " " << end;
-        EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_OPEN);
-    }
-    // No Play since Open.
-    for (const auto call :
-         {+[] { Restart(); }, +[] { Pause(0); }, +[] { Pause(1); }, +[] { Stop(); },
-          +[] {
-              EXPECT_EQ(Seek(0), -1);
-          }})
-        EXPECT_EQ(errorOf(call), MPEGDLL_ERR_MODE);
+    constexpr int mode = MPEGDLL_ERR_MODE;
+    // clang-format off
+    expectCalls({ // nothing open
+        RESULT(Play(0, 0, &flag), mode, mode), VOID(Restart(), mode),
+        RESULT(GetFrequency(), 0, mode), RESULT(GetStereoMode(), -1, mode),
+        RESULT(GetPlayerMode(), MPEGDLL_MODE_CLOSED, 0), RESULT(GetLength(), 0, 0),
+        VOID(SetOutputDevice(1, "x.wav"), mode), VOID(SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, nullptr), mode),
+        VOID(SetPriority(7), mode), VOID(SetPriority(-15), 0), VOID(SetPriority(-2), 0),
+        VOID(SetPriority(-1), 0), VOID(SetPriority(0), 0), VOID(SetPriority(1), 0),
+        VOID(SetPriority(2), 0), VOID(SetPriority(15), 0),
+        RESULT(Open(nullptr, 7, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), mode, mode),
+        RESULT(openFile(stereo44()), 0, 0),
+        // Out of range, or no Play since Open.
+        RESULT(Play(-1, 0, &flag), mode, mode), RESULT(Play(0, -5, &flag), mode, mode),
+        RESULT(Play(2000, 1000, &flag), mode, mode), RESULT(Play(1000, 1000, &flag), mode, mode),
+        RESULT(Play(9000, 0, &flag), mode, mode), RESULT(GetPlayerMode(), MPEGDLL_MODE_OPEN, 0),
+        VOID(Restart(), mode), VOID(Pause(0), mode), VOID(Pause(1), mode), VOID(Stop(), mode),
+        RESULT(Seek(0), -1, mode),
+    });
+    // clang-format on
 
     // A playing stream cannot be started a second time. The sound card's pace (SDL's disk
     // driver plays in real time) keeps the 60-second input playing however loaded the machine.
@@ -117,22 +98,18 @@ TEST_F(LibraryTest, CallsInTheWrongOrderOrOutOfRange) {
     Pause(0);
     ASSERT_EQ(GetPlayerMode(), MPEGDLL_MODE_PAUSED);
     EXPECT_EQ(Play(0, 0, endFlag()), MPEGDLL_ERR_MODE);
-    EXPECT_EQ(errorOf([] { Stop(); }), 0);
+    Stop();
+    EXPECT_EQ(LastError(), 0);
 }
 
 TEST_F(LibraryTest, InputThatIsMissingOrNotMpegAudio) {
-    EXPECT_EQ(openFile(out_ / "missing.mp3"), MPEGDLL_ERR_INPUT);
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_INPUT);
-
-    const auto wav = out_ / "plain.wav";
-    writeTestWav(wav, 44100, 2, 1.0);
-    EXPECT_EQ(openFile(wav), MPEGDLL_ERR_INPUT);
-
-    const auto text = out_ / "notes.mp3";
-    std::ofstream(text) << std::string(20000, 'x') << "\nnot audio at all\n";
-    EXPECT_EQ(openFile(text), MPEGDLL_ERR_INPUT);
-
-    EXPECT_EQ(openFile(out_.path()), MPEGDLL_ERR_INPUT); // a directory
+    writeTestWav(out_ / "plain.wav", 44100, 2, 1.0);
+    std::ofstream(out_ / "notes.mp3") << std::string(20000, 'x') << "\nnot audio at all\n";
+    for (const auto& file : {out_ / "missing.mp3", out_ / "plain.wav", out_ / "notes.mp3",
+                             out_.path() /* a directory */}) {
+        EXPECT_EQ(openFile(file), MPEGDLL_ERR_INPUT) << file;
+        EXPECT_EQ(LastError(), MPEGDLL_ERR_INPUT);
+    }
     EXPECT_EQ(Open(nullptr, MPEGDLL_INPUT_FILE, nullptr, nullptr, nullptr, nullptr, nullptr,
                    nullptr, nullptr),
               MPEGDLL_ERR_INPUT);
@@ -180,7 +157,7 @@ TEST(LibraryOutOfMemory, IsAnInternalDecoderError) {
 #ifdef SONABOX_SANITIZED
     GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
 #else
-    const auto file = media(Clip::Layer3Stereo44).file;
+    const auto file = stereo44();
     const testsupport::TempDir out;
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(playWithoutMemory(file, out / "out.wav"),

@@ -77,9 +77,9 @@ class StreamTest : public LibraryTest {
 protected:
     void SetUp() override {
         LibraryTest::SetUp();
-        stream.bytes = readBytes(input().file);
         SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, wav_.c_str());
     }
+    static std::vector<unsigned char> bytes() { return readBytes(input().file); }
     int openStream(MemoryStream& stream) {
         return Open(nullptr, MPEGDLL_INPUT_STREAM, &MemoryStream::open, &MemoryStream::close,
                     &MemoryStream::restart, &MemoryStream::read, &MemoryStream::seek,
@@ -92,64 +92,56 @@ protected:
         return readWav(wav_);
     }
     static const Input& input() { return media(Clip::Layer3Stereo44); }
-    MemoryStream stream;
-    MemoryStream unreadable;
+    MemoryStream streams[2];
     const std::filesystem::path wav_ = out_ / "out.wav";
 };
 
 } // namespace
 
-TEST_F(StreamTest, SeekableStreamDecodesLikeTheFile) {
-    ASSERT_EQ(openStream(stream), 0);
-    EXPECT_EQ(stream.opens, 1);
-    EXPECT_GT(stream.seeks, 0); // the length comes from a scan over the stream
-    EXPECT_EQ(GetLength(), toMs(input().reference.frames(), 44100));
-    EXPECT_TRUE(samePcm(play(), input().reference));
-
-    // Without a rewind from the owner the library seeks back to the start itself.
-    Restart();
-    EXPECT_EQ(LastError(), 0);
-    ASSERT_TRUE(waitForEnd());
-    EXPECT_EQ(stream.restarts, 1);
-    EXPECT_TRUE(samePcm(readWav(wav_), input().reference));
-    Close();
-    EXPECT_EQ(stream.closes, 1);
-    EXPECT_FALSE(stream.foreignContext);
-}
-
-TEST_F(StreamTest, NonSeekableStreamPlaysButCannotSeekOrRewindAlone) {
-    stream.nonseekable = true;
-    ASSERT_EQ(openStream(stream), 0);
-    EXPECT_EQ(stream.seeks, 0);
-    EXPECT_EQ(stream.sizes, 1);
-    // lame's Info frame gives the exact length even without a scan.
-    EXPECT_EQ(GetLength(), toMs(input().reference.frames(), 44100));
-    EXPECT_TRUE(samePcm(play(), input().reference));
-    EXPECT_EQ(Seek(1000), -1);
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_NONSEEKABLE);
-
-    Restart(); // the owner does not rewind, and the library cannot
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_NONSEEKABLE);
-    EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_OPEN);
-    stream.canRewind = true;
-    Restart();
-    EXPECT_EQ(LastError(), 0);
-    ASSERT_TRUE(waitForEnd());
-    EXPECT_TRUE(samePcm(readWav(wav_), input().reference));
-    EXPECT_EQ(stream.restarts, 2);
-    EXPECT_EQ(stream.seeks, 0);
-    EXPECT_FALSE(stream.foreignContext);
+TEST_F(StreamTest, PlaysAndRestartsLikeTheFileSeekableOrNot) {
+    for (const bool nonseekable : {false, true}) {
+        SCOPED_TRACE(nonseekable ? "nonseekable" : "seekable");
+        MemoryStream& stream = streams[nonseekable];
+        stream = {.bytes = bytes(), .nonseekable = nonseekable};
+        ASSERT_EQ(openStream(stream), 0);
+        EXPECT_EQ(stream.opens, 1);
+        // The length comes from a scan over a seekable stream, else from lame's Info frame.
+        EXPECT_EQ(stream.seeks > 0, !nonseekable);
+        EXPECT_EQ(stream.sizes, 1);
+        EXPECT_EQ(GetLength(), toMs(input().reference.frames(), 44100));
+        EXPECT_TRUE(samePcm(play(), input().reference));
+        if (nonseekable) {
+            EXPECT_EQ(Seek(1000), -1);
+            EXPECT_EQ(LastError(), MPEGDLL_ERR_NONSEEKABLE);
+            Restart(); // the owner does not rewind, and the library cannot
+            EXPECT_EQ(LastError(), MPEGDLL_ERR_NONSEEKABLE);
+            EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_OPEN);
+            stream.canRewind = true;
+        }
+        // Without a rewind from the owner the library seeks back to the start itself.
+        Restart();
+        EXPECT_EQ(LastError(), 0);
+        ASSERT_TRUE(waitForEnd());
+        EXPECT_TRUE(samePcm(readWav(wav_), input().reference));
+        EXPECT_EQ(stream.restarts, nonseekable ? 2 : 1);
+        EXPECT_EQ(stream.seeks > 0, !nonseekable);
+        Close();
+        EXPECT_EQ(stream.closes, 1);
+        EXPECT_FALSE(stream.foreignContext);
+    }
 }
 
 TEST_F(StreamTest, NonSeekableStreamCanStartLater) {
-    stream.nonseekable = true;
+    MemoryStream& stream = streams[0];
+    stream = {.bytes = bytes(), .nonseekable = true};
     ASSERT_EQ(openStream(stream), 0);
     // libmpg123 reaches a later start by reading forward.
     EXPECT_EQ(play(1000).frames(), input().reference.frames() - 44100);
 }
 
 TEST_F(StreamTest, ReadErrorsEndThePlaybackAndAreReported) {
-    stream.nonseekable = true;
+    auto& [stream, unreadable] = streams;
+    stream = {.bytes = bytes(), .nonseekable = true};
     stream.failReadsFrom = stream.bytes.size() / 2;
     ASSERT_EQ(openStream(stream), 0);
     // The failed decode leaves no output, and an existing file as it was.
