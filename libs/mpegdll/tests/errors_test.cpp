@@ -6,12 +6,9 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <set>
-#include <sstream>
 
 using namespace testsupport;
 
@@ -166,16 +163,12 @@ TEST(LibraryOutOfMemory, IsAnInternalDecoderError) {
 }
 
 TEST(LibraryExports, ExactlyTheEntryPoints) {
-    const std::string command = "nm -D --defined-only '" MPEGDLL_LIBRARY_PATH "'";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    ASSERT_TRUE(pipe);
+    const TempDir dir;
+    run("nm -D --defined-only '" MPEGDLL_LIBRARY_PATH "' >" + quoted(dir / "symbols"));
+    std::ifstream symbols(dir / "symbols");
     std::set<std::string> exported;
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe.get()) != nullptr) {
-        std::istringstream fields(line);
-        std::string address, type, name;
-        fields >> address >> type >> name;
-        EXPECT_EQ(type, "T") << "unexpected export: " << line;
+    for (std::string address, type, name; symbols >> address >> type >> name;) {
+        EXPECT_EQ(type, "T") << "unexpected export: " << name;
         exported.insert(name);
     }
     EXPECT_EQ(exported,

@@ -1,6 +1,5 @@
 #include "libs/mpegdll/tests/library_fixture.h"
 
-#include <cstdlib>
 #include <map>
 #include <thread>
 
@@ -58,19 +57,6 @@ const Input& media(Clip clip) {
     return made.at(clip);
 }
 
-ScopedEnvironment::ScopedEnvironment(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name))
-        old_ = old;
-    setenv(name, value, 1);
-}
-
-ScopedEnvironment::~ScopedEnvironment() {
-    if (old_)
-        setenv(name_, old_->c_str(), 1);
-    else
-        unsetenv(name_);
-}
-
 void LibraryTest::SetUp() {
     ASSERT_TRUE(init());
     ASSERT_EQ(LastError(), 0);
@@ -110,7 +96,6 @@ Pcm LibraryTest::decode(const std::filesystem::path& file, int startMs, int endM
 
 ::testing::AssertionResult samePcm(const Pcm& actual, const Pcm& expected) {
     const std::string difference = pcmDifference(actual, expected);
-    if (difference.empty())
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << difference;
+    return difference.empty() ? ::testing::AssertionSuccess()
+                              : ::testing::AssertionFailure() << difference;
 }

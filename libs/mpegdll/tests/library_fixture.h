@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -35,10 +36,13 @@ const Input& media(Clip clip);
 // Sets an environment variable for a scope and then puts back what was there.
 class ScopedEnvironment {
 public:
-    ScopedEnvironment(const char* name, const char* value);
-    ~ScopedEnvironment();
+    ScopedEnvironment(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        setenv(name, value, 1);
+    }
+    ~ScopedEnvironment() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
     ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
 private:
     const char* name_;
