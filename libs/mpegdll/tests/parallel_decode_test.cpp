@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <regex>
 #include <string>
 
 using namespace testsupport;
@@ -43,17 +44,11 @@ const Case cases[] = {
     {"L1 44.1 kHz stereo sweep", sweep, 44100, 2, 1.3, "layer1", true},
 };
 
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at))
-        text.replace(at, from.size(), to);
-    return text;
-}
-
 // Makes the case's file in `dir`; empty when its encoder is not there.
 std::filesystem::path encode(const Case& test, const std::filesystem::path& dir) {
     const auto wav = dir / "input.wav";
     run("ffmpeg -nostdin -loglevel error -y -f lavfi -i \"" +
-        replaced(test.signal, "RATE", std::to_string(test.rate)) + "\" -t " +
+        std::regex_replace(test.signal, std::regex("RATE"), std::to_string(test.rate)) + "\" -t " +
         std::to_string(test.seconds) + " -ac " + std::to_string(test.channels) + " " + quoted(wav));
     const std::string encoder = test.encoder;
     const auto file = dir / "input.mpa";
@@ -77,7 +72,7 @@ TEST_F(LibraryTest, ChunkedDecodeEqualsOneThreadAndMpg123) {
     const SmallChunks chunks;
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
-        const auto dir = out_ / replaced(test.name, " ", "_");
+        const auto dir = out_ / std::regex_replace(test.name, std::regex(" "), "_");
         std::filesystem::create_directories(dir);
         const auto file = encode(test, dir);
         if (file.empty())

@@ -9,12 +9,9 @@ using namespace testsupport;
 
 namespace {
 
-std::size_t threadCount() {
-    std::size_t count = 0;
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator("/proc/self/task"))
-        ++count;
-    return count;
+std::ptrdiff_t threadCount() {
+    using std::filesystem::directory_iterator;
+    return std::distance(directory_iterator("/proc/self/task"), directory_iterator());
 }
 
 // A playback of the 60-second input paused early: decoding it takes far longer than the two
@@ -29,9 +26,11 @@ protected:
         for (int attempt = 0;; ++attempt) {
             ASSERT_EQ(Play(0, 0, endFlag()), 0);
             Pause(0);
-            ASSERT_EQ(LastError(), 0);
-            if (GetPlayerMode() == MPEGDLL_MODE_PAUSED && GetCurrentPos() < GetLength())
+            const int error = LastError();
+            if (GetPlayerMode() == MPEGDLL_MODE_PAUSED && GetCurrentPos() < GetLength()) {
+                ASSERT_EQ(error, 0);
                 break;
+            }
             ASSERT_LT(attempt, 5) << "the decode kept ending before Pause";
             Pause(1);
             ASSERT_TRUE(waitForEnd());
@@ -127,7 +126,7 @@ TEST_F(LibraryTest, CloseOrDeinitDuringAPlaybackEndsItsThreadAndCompletesTheFile
         SCOPED_TRACE(byDeinit ? "deinit" : "Close");
         SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, wav.c_str());
         ASSERT_EQ(openFile(input.file), 0);
-        const std::size_t threads = threadCount();
+        const auto threads = threadCount();
         ASSERT_EQ(Play(0, 0, endFlag()), 0);
         EXPECT_GT(threadCount(), threads); // the playback thread, and its decoding workers
         byDeinit ? deinit() : Close();

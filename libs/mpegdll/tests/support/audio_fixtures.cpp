@@ -2,6 +2,7 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -12,27 +13,23 @@
 namespace testsupport {
 
 Pcm Pcm::slice(std::int64_t first, std::int64_t count) const {
-    Pcm part;
-    part.rate = rate;
-    part.channels = channels;
     const auto begin = samples.begin() + first * channels;
-    part.samples.assign(begin, begin + count * channels);
-    return part;
+    return {rate, channels, {begin, begin + count * channels}};
 }
 
 std::string pcmDifference(const Pcm& actual, const Pcm& expected) {
-    if (actual.rate != expected.rate || actual.channels != expected.channels)
-        return "format " + std::to_string(actual.rate) + " Hz x" + std::to_string(actual.channels) +
-               ", expected " + std::to_string(expected.rate) + " Hz x" +
-               std::to_string(expected.channels);
-    if (actual.frames() != expected.frames())
-        return std::to_string(actual.frames()) + " frames, expected " +
-               std::to_string(expected.frames());
-    for (std::size_t i = 0; i < actual.samples.size(); ++i)
-        if (actual.samples[i] != expected.samples[i])
-            return "sample " + std::to_string(i) + " is " + std::to_string(actual.samples[i]) +
-                   ", expected " + std::to_string(expected.samples[i]);
-    return "";
+    const auto text = [](const Pcm& pcm) {
+        return std::to_string(pcm.rate) + " Hz x" + std::to_string(pcm.channels) + ", " +
+               std::to_string(pcm.frames()) + " frames";
+    };
+    if (actual.rate != expected.rate || actual.channels != expected.channels ||
+        actual.frames() != expected.frames())
+        return text(actual) + ", expected " + text(expected);
+    const auto [a, e] = std::ranges::mismatch(actual.samples, expected.samples);
+    if (a == actual.samples.end())
+        return "";
+    return "sample " + std::to_string(a - actual.samples.begin()) + " is " + std::to_string(*a) +
+           ", expected " + std::to_string(*e);
 }
 
 Pcm readWav(const std::filesystem::path& path) {
@@ -87,12 +84,8 @@ void run(const std::string& commandLine) {
 
 std::string quoted(const std::filesystem::path& path) {
     std::string text = "'";
-    for (char c : path.string()) {
-        if (c == '\'')
-            text += "'\\''";
-        else
-            text += c;
-    }
+    for (char c : path.string())
+        text += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return text + "'";
 }
 
