@@ -113,15 +113,6 @@ TEST_F(LibraryTest, InputThatIsMissingOrNotMpegAudio) {
     EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_CLOSED);
 }
 
-TEST_F(LibraryTest, NoSoundDevice) {
-    ASSERT_EQ(openFile(media(Clip::Layer3Stereo44).file), 0);
-    SetOutputDevice(MPEGDLL_OUTPUT_SOUNDCARD, nullptr);
-    ASSERT_EQ(LastError(), 0);
-    const ScopedEnvironment driver("SDL_AUDIODRIVER", "no-such-driver");
-    EXPECT_EQ(Play(0, 0, endFlag()), MPEGDLL_ERR_OUTPUT);
-    EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_OPEN);
-}
-
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define SONABOX_SANITIZED 1
 #endif

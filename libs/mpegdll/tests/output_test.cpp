@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <thread>
 
 using namespace testsupport;
 namespace fs = std::filesystem;
@@ -104,11 +103,14 @@ TEST_F(LibraryTest, OutputCases) {
         }
         EXPECT_EQ(Play(0, 0, endFlag()), row.playError);
         if (row.playError == 0 && row.action == StopPartWay) {
-            while (GetCurrentPos() < 3000 && !ended())
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
-            Stop();
-            EXPECT_EQ(LastError(), row.endError);
-            EXPECT_FALSE(ended()) << "the decode ran to its end before Stop";
+            // Should a loaded machine let the decode reach its end first, it runs again.
+            for (int attempt = 0; attempt < 5 && (attempt == 0 || ended()); ++attempt) {
+                ASSERT_TRUE(attempt == 0 || Play(0, 0, endFlag()) == 0);
+                ASSERT_TRUE(waitFor([this] { return GetCurrentPos() >= 3000 || ended(); }));
+                Stop();
+                EXPECT_EQ(LastError(), row.endError);
+            }
+            EXPECT_FALSE(ended()) << "the decode kept reaching its end before Stop";
         } else if (row.playError == 0) {
             EXPECT_TRUE(waitForEnd());
             EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_ENDED);
