@@ -18,9 +18,6 @@ struct Recipe {
 
 const Recipe recipes[] = {
     {"stereo44", 44100, 2, 3.0, "-b 128 -m j", 0},
-    {"mono22", 22050, 1, 2.0, "-b 64 -m m", 0},
-    {"stereo8", 8000, 2, 2.0, "-b 32 -m s", 0},
-    {"stereo48", 48000, 2, 2.0, nullptr, 192},
     {"mono24", 24000, 1, 2.0, nullptr, 64},
     // lame without its Info frame gives plain frames that can be joined end to end.
     {"part", 44100, 2, 3.0, "-t -b 128", 0},

@@ -25,9 +25,6 @@ struct Input {
 // The shared inputs, made once per test run on first use.
 enum class Clip {
     Layer3Stereo44, // MPEG 1 Layer III, 44.1 kHz joint stereo, 128 kbit/s, 3 s
-    Layer3Mono22,   // MPEG 2 Layer III, 22.05 kHz mono, 64 kbit/s, 2 s
-    Layer3Stereo8,  // MPEG 2.5 Layer III, 8 kHz stereo, 32 kbit/s, 2 s
-    Layer2Stereo48, // MPEG 1 Layer II, 48 kHz stereo, 192 kbit/s, 2 s
     Layer2Mono24,   // MPEG 2 Layer II, 24 kHz mono, 64 kbit/s, 2 s
     Layer3Long,     // MPEG 1 Layer III, 44.1 kHz stereo, 60 s, 20 joined parts
 };

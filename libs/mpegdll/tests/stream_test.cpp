@@ -109,7 +109,11 @@ TEST_F(StreamTest, PlaysAndRestartsLikeTheFileSeekableOrNot) {
         EXPECT_EQ(stream.seeks > 0, !nonseekable);
         EXPECT_EQ(stream.sizes, 1);
         EXPECT_EQ(GetLength(), toMs(input().reference.frames(), 44100));
-        EXPECT_TRUE(samePcm(play(), input().reference));
+        // libmpg123 reaches a later start in a non-seekable stream by reading forward.
+        const Pcm& reference = input().reference;
+        const Pcm expected =
+            nonseekable ? reference.slice(44100, reference.frames() - 44100) : reference;
+        EXPECT_TRUE(samePcm(play(nonseekable ? 1000 : 0), expected));
         if (nonseekable) {
             EXPECT_EQ(Seek(1000), -1);
             EXPECT_EQ(LastError(), MPEGDLL_ERR_NONSEEKABLE);
@@ -122,21 +126,13 @@ TEST_F(StreamTest, PlaysAndRestartsLikeTheFileSeekableOrNot) {
         Restart();
         EXPECT_EQ(LastError(), 0);
         ASSERT_TRUE(waitForEnd());
-        EXPECT_TRUE(samePcm(readWav(wav_), input().reference));
+        EXPECT_TRUE(samePcm(readWav(wav_), expected));
         EXPECT_EQ(stream.restarts, nonseekable ? 2 : 1);
         EXPECT_EQ(stream.seeks > 0, !nonseekable);
         Close();
         EXPECT_EQ(stream.closes, 1);
         EXPECT_FALSE(stream.foreignContext);
     }
-}
-
-TEST_F(StreamTest, NonSeekableStreamCanStartLater) {
-    MemoryStream& stream = streams[0];
-    stream = {.bytes = bytes(), .nonseekable = true};
-    ASSERT_EQ(openStream(stream), 0);
-    // libmpg123 reaches a later start by reading forward.
-    EXPECT_EQ(play(1000).frames(), input().reference.frames() - 44100);
 }
 
 TEST_F(StreamTest, ReadErrorsEndThePlaybackAndAreReported) {
