@@ -7,31 +7,16 @@ using namespace testsupport;
 
 namespace {
 
-struct Recipe {
-    const char* name;
-    int rate;
-    int channels;
-    double seconds;
-    const char* lameOptions; // null: ffmpeg's Layer II at `kbps`
-    int kbps;
-};
-
-const Recipe recipes[] = {
-    {"stereo44", 44100, 2, 3.0, "-b 128 -m j", 0},
-    {"mono24", 24000, 1, 2.0, nullptr, 64},
-    // lame without its Info frame gives plain frames that can be joined end to end.
-    {"part", 44100, 2, 3.0, "-t -b 128", 0},
-};
-
 Input make(const TempDir& dir, Clip clip) {
-    const Recipe& recipe = recipes[static_cast<int>(clip)];
-    const auto wav = dir / (recipe.name + std::string(".wav"));
-    writeTestWav(wav, recipe.rate, recipe.channels, recipe.seconds);
-    Input input{dir / (recipe.name + std::string(recipe.lameOptions ? ".mp3" : ".mp2")), {}};
-    if (recipe.lameOptions)
-        lame(wav, input.file, recipe.lameOptions);
-    else
-        ffmpegMp2(wav, input.file, recipe.kbps);
+    const bool layer2 = clip == Clip::Layer2Mono24;
+    const std::string name = layer2 ? "mono24" : clip == Clip::Layer3Long ? "part" : "stereo44";
+    const auto wav = dir / (name + ".wav");
+    writeTestWav(wav, layer2 ? 24000 : 44100, layer2 ? 1 : 2, layer2 ? 2.0 : 3.0);
+    Input input{dir / (name + (layer2 ? ".mp2" : ".mp3")), {}};
+    if (layer2)
+        ffmpegMp2(wav, input.file, 64);
+    else // lame without its Info frame gives plain frames that can be joined end to end
+        lame(wav, input.file, clip == Clip::Layer3Long ? "-t -b 128" : "-b 128 -m j");
     if (clip == Clip::Layer3Long) {
         const auto part = readBytes(input.file);
         std::vector<unsigned char> joined;
