@@ -95,8 +95,7 @@ TEST_F(LibraryTest, CallsInTheWrongOrderOrOutOfRange) {
     Pause(0);
     ASSERT_EQ(GetPlayerMode(), MPEGDLL_MODE_PAUSED);
     EXPECT_EQ(Play(0, 0, endFlag()), MPEGDLL_ERR_MODE);
-    Stop();
-    EXPECT_EQ(LastError(), 0);
+    EXPECT_EQ((Stop(), LastError()), 0);
 }
 
 TEST_F(LibraryTest, InputThatIsMissingOrNotMpegAudio) {

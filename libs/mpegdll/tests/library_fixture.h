@@ -15,6 +15,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 // An MPEG file and what mpg123 decodes from it.
 struct Input {
@@ -74,6 +75,11 @@ protected:
 private:
     alignas(std::atomic_ref<unsigned char>::required_alignment) unsigned char endFlag_ = 0;
 };
+
+// A call's result and the error it left, to check both in one expectation.
+inline std::pair<int, int> withError(int result) {
+    return {result, LastError()};
+}
 
 // gtest prints a whole sample vector on failure; this compares and says where they differ.
 ::testing::AssertionResult samePcm(const testsupport::Pcm& actual,

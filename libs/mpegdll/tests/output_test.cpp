@@ -107,8 +107,7 @@ TEST_F(LibraryTest, OutputCases) {
             for (int attempt = 0; attempt < 5 && (attempt == 0 || ended()); ++attempt) {
                 ASSERT_TRUE(attempt == 0 || Play(0, 0, endFlag()) == 0);
                 ASSERT_TRUE(waitFor([this] { return GetCurrentPos() >= 3000 || ended(); }));
-                Stop();
-                EXPECT_EQ(LastError(), row.endError);
+                EXPECT_EQ((Stop(), LastError()), row.endError);
             }
             EXPECT_FALSE(ended()) << "the decode kept reaching its end before Stop";
         } else if (row.playError == 0) {

@@ -50,10 +50,8 @@ TEST_F(PausedPlayback, PauseHoldsContinueRunsToTheEndAndRestartPlaysAgain) {
     EXPECT_EQ(GetCurrentPos(), position);
     EXPECT_FALSE(ResetPlayerMode());
 
-    Pause(0); // pausing again changes nothing
-    EXPECT_EQ(LastError(), 0);
-    Pause(1);
-    EXPECT_EQ(LastError(), 0);
+    EXPECT_EQ((Pause(0), LastError()), 0); // pausing again changes nothing
+    EXPECT_EQ((Pause(1), LastError()), 0);
     Pause(1); // continuing a running (or just ended) playback changes nothing
     ASSERT_TRUE(waitForEnd());
     EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_ENDED);
@@ -65,15 +63,13 @@ TEST_F(PausedPlayback, PauseHoldsContinueRunsToTheEndAndRestartPlaysAgain) {
 
     // After an end: the flag reads 0 again while the new playback runs. Restart while paused
     // starts over once more.
-    Restart();
-    EXPECT_EQ(LastError(), 0);
+    EXPECT_EQ((Restart(), LastError()), 0);
     Pause(0);
     if (GetPlayerMode() == MPEGDLL_MODE_PAUSED) {
         EXPECT_FALSE(ended());
         EXPECT_FALSE(ResetPlayerMode());
     }
-    Restart();
-    EXPECT_EQ(LastError(), 0);
+    EXPECT_EQ((Restart(), LastError()), 0);
     const int mode = GetPlayerMode();
     EXPECT_TRUE(mode == MPEGDLL_MODE_PLAYING || mode == MPEGDLL_MODE_ENDED) << mode;
     ASSERT_TRUE(waitForEnd());
@@ -82,13 +78,10 @@ TEST_F(PausedPlayback, PauseHoldsContinueRunsToTheEndAndRestartPlaysAgain) {
 
 TEST_F(PausedPlayback, SeekMovesThePlaybackAndPollingSeesItMove) {
     const int paused = GetCurrentPos();
-    EXPECT_EQ(Seek(30000), 30000);
-    EXPECT_EQ(LastError(), 0);
+    EXPECT_EQ(withError(Seek(30000)), std::pair(30000, 0));
     EXPECT_EQ(GetCurrentPos(), 30000);
-    EXPECT_EQ(Seek(-1), -1);
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
-    EXPECT_EQ(Seek(GetLength() + 1000), -1);
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
+    EXPECT_EQ(withError(Seek(-1)), std::pair(-1, MPEGDLL_ERR_MODE));
+    EXPECT_EQ(withError(Seek(GetLength() + 1000)), std::pair(-1, MPEGDLL_ERR_MODE));
 
     Pause(1);
     for (int last = 30000; !ended();) {
@@ -115,8 +108,7 @@ TEST_F(PausedPlayback, SeekMovesThePlaybackAndPollingSeesItMove) {
     EXPECT_TRUE(
         samePcm(output.slice(pausedFrame, afterSeek), reference.slice(seekFrame, afterSeek)));
 
-    EXPECT_EQ(Seek(1000), -1); // the playback is over
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_MODE);
+    EXPECT_EQ(withError(Seek(1000)), std::pair(-1, MPEGDLL_ERR_MODE)); // the playback is over
 }
 
 TEST_F(LibraryTest, CloseOrDeinitDuringAPlaybackEndsItsThreadAndCompletesTheFile) {
@@ -137,6 +129,5 @@ TEST_F(LibraryTest, CloseOrDeinitDuringAPlaybackEndsItsThreadAndCompletesTheFile
         const Pcm partial = readWav(wav);
         EXPECT_TRUE(samePcm(partial, input.reference.slice(0, partial.frames())));
     }
-    Close(); // closing with nothing open is fine
-    EXPECT_EQ(LastError(), 0);
+    EXPECT_EQ((Close(), LastError()), 0); // closing with nothing open is fine
 }

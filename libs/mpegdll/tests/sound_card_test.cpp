@@ -15,8 +15,7 @@ class SoundCardTest : public LibraryTest {
 protected:
     void SetUp() override {
         LibraryTest::SetUp();
-        SetOutputDevice(MPEGDLL_OUTPUT_SOUNDCARD, nullptr);
-        ASSERT_EQ(LastError(), 0);
+        ASSERT_EQ((SetOutputDevice(MPEGDLL_OUTPUT_SOUNDCARD, nullptr), LastError()), 0);
     }
     // Whether the sound card got `expected` in one piece. Zeros are left out of both: SDL fills
     // in silence when a loaded machine keeps the decoder from queueing in time.
@@ -46,8 +45,7 @@ TEST_F(SoundCardTest, PlaysEverySampleInRealTimeOnTheChosenDeviceIfAny) {
     }
     // The disk driver lists one device: number 1 is that one, 5 falls back to the default.
     for (int device : {1, 5, 0, -1}) {
-        SetSndDevice(device);
-        ASSERT_EQ(LastError(), 0);
+        ASSERT_EQ((SetSndDevice(device), LastError()), 0);
         const int end = device == 1 ? 0 : 300;
         const auto start = std::chrono::steady_clock::now();
         ASSERT_EQ(Play(0, end, endFlag()), 0) << device;
@@ -70,14 +68,13 @@ TEST_F(SoundCardTest, StopPauseSeekAndContinue) {
         ASSERT_EQ(Play(0, 0, endFlag()), 0);
         ASSERT_TRUE(waitFor([] { return GetCurrentPos() > 0; }));
         if (stop) {
-            Stop(); // ends the playback at once, not at the end of the stream
-            EXPECT_EQ(LastError(), 0);
+            EXPECT_EQ((Stop(), LastError()),
+                      0); // ends the playback at once, not at the end of the stream
             EXPECT_FALSE(ended());
             EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_OPEN);
         }
     }
-    Pause(0);
-    ASSERT_EQ(LastError(), 0);
+    ASSERT_EQ((Pause(0), LastError()), 0);
     ASSERT_EQ(GetPlayerMode(), MPEGDLL_MODE_PAUSED);
     const int position = GetCurrentPos(); // Pause returns once the position holds
     std::this_thread::sleep_for(200ms);
