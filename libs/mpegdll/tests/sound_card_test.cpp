@@ -21,12 +21,11 @@ protected:
     // in silence when a loaded machine keeps the decoder from queueing in time.
     bool played(const Pcm& expected) const {
         const auto bytes = readBytes(disk_);
-        std::vector<std::int16_t> samples(bytes.size() / 2);
+        std::vector<std::int16_t> samples(bytes.size() / 2), part = expected.samples;
         std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-        std::vector<std::int16_t> part = expected.samples;
         std::erase(samples, 0);
         std::erase(part, 0);
-        return std::ranges::search(samples, part).begin() != samples.end();
+        return !std::ranges::search(samples, part).empty();
     }
     const std::filesystem::path disk_ = out_ / "disk.raw";
     const ScopedEnvironment driver_{"SDL_AUDIODRIVER", "disk"};
