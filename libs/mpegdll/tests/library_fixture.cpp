@@ -49,7 +49,7 @@ void LibraryTest::TearDown() {
     EXPECT_EQ(LastError(), 0);
 }
 
-int LibraryTest::openFile(const std::filesystem::path& file) {
+int openFile(const std::filesystem::path& file) {
     return Open(file.c_str(), MPEGDLL_INPUT_FILE, nullptr, nullptr, nullptr, nullptr, nullptr,
                 nullptr, nullptr);
 }

@@ -53,12 +53,14 @@ struct SmallChunks {
     ScopedEnvironment threads{"SONABOX_DECODER_THREADS", "3"};
 };
 
+// Opens an MPEG file as the library's input; gives Open's result.
+int openFile(const std::filesystem::path& file);
+
 class LibraryTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    static int openFile(const std::filesystem::path& file);
     // Waits until `condition` holds; false after `timeout`.
     static bool waitFor(const std::function<bool()>& condition,
                         std::chrono::milliseconds timeout = std::chrono::seconds(60));
