@@ -37,9 +37,6 @@ void expectCalls(std::initializer_list<Call> calls) {
 
 unsigned char flag = 0;
 const TempDir scratch;
-const auto stereo44 = [] {
-    return media(Clip::Layer3Stereo44).file;
-};
 
 } // namespace
 
@@ -50,7 +47,7 @@ TEST(Library, CallsInTheWrongOrderOrOutOfRange) {
     std::ofstream(scratch / "notes.mp3") << std::string(20000, 'x') << "\nnot audio at all\n";
     // clang-format off
     expectCalls({
-        RESULT(openFile(stereo44()), mode, mode),
+        RESULT(openFile(media(Clip::Layer3Stereo44).file), mode, mode),
         RESULT(Play(0, 0, &flag), mode, mode), VOID(Pause(0), mode), VOID(Restart(), mode),
         VOID(Stop(), mode), VOID(SetPriority(0), mode), VOID(SetOutputDevice(0, ""), mode),
         VOID(Close(), mode), VOID(GetFrequency(), mode), VOID(GetBitrate(), mode),
@@ -70,7 +67,7 @@ TEST(Library, CallsInTheWrongOrderOrOutOfRange) {
         VOID(SetPriority(-1), 0), VOID(SetPriority(0), 0), VOID(SetPriority(1), 0),
         VOID(SetPriority(2), 0), VOID(SetPriority(15), 0),
         RESULT(Open(nullptr, 7, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), mode, mode),
-        RESULT(openFile(stereo44()), 0, 0),
+        RESULT(openFile(media(Clip::Layer3Stereo44).file), 0, 0),
         // Out of range, or no Play since Open.
         RESULT(Play(-1, 0, &flag), mode, mode), RESULT(Play(0, -5, &flag), mode, mode),
         RESULT(Play(2000, 1000, &flag), mode, mode), RESULT(Play(1000, 1000, &flag), mode, mode),
@@ -125,7 +122,7 @@ TEST(LibraryOutOfMemory, IsAnInternalDecoderError) {
 #ifdef SONABOX_SANITIZED
     GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
 #else
-    const auto file = stereo44();
+    const auto file = media(Clip::Layer3Stereo44).file;
     const testsupport::TempDir out;
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(playWithoutMemory(file, out / "out.wav"),

@@ -116,9 +116,9 @@ TEST_F(LibraryTest, CloseOrDeinitDuringAPlaybackEndsItsThreadAndCompletesTheFile
         ASSERT_EQ(openFile(input.file), 0);
         const auto threads = threadCount();
         ASSERT_EQ(Play(0, 0, endFlag()), 0);
-        EXPECT_GT(threadCount(), threads); // the playback thread, and its decoding workers
-        byDeinit ? deinit() : Close();
-        EXPECT_EQ(LastError(), 0);
+        // The playback thread and its decoding workers, unless a loaded machine let them finish.
+        EXPECT_TRUE(threadCount() > threads || ended());
+        EXPECT_EQ(((byDeinit ? deinit() : Close()), LastError()), 0);
         EXPECT_EQ(threadCount(), threads);
         ASSERT_TRUE(!byDeinit || init()); // leaves this test's own init for TearDown
         EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_CLOSED);
