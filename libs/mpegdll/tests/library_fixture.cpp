@@ -39,16 +39,6 @@ const Input& media(Clip clip) {
     return made.at(clip);
 }
 
-void LibraryTest::SetUp() {
-    ASSERT_TRUE(init());
-    ASSERT_EQ(LastError(), 0);
-}
-
-void LibraryTest::TearDown() {
-    deinit();
-    EXPECT_EQ(LastError(), 0);
-}
-
 int openFile(const std::filesystem::path& file) {
     return Open(file.c_str(), MPEGDLL_INPUT_FILE, nullptr, nullptr, nullptr, nullptr, nullptr,
                 nullptr, nullptr);

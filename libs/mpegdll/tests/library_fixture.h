@@ -53,13 +53,18 @@ struct SmallChunks {
     ScopedEnvironment threads{"SONABOX_DECODER_THREADS", "3"};
 };
 
+// A call's result and the error it left, to check both in one expectation.
+inline std::pair<int, int> withError(int result) {
+    return {result, LastError()};
+}
+
 // Opens an MPEG file as the library's input; gives Open's result.
 int openFile(const std::filesystem::path& file);
 
 class LibraryTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override { ASSERT_EQ(withError(init()), std::pair(1, 0)); }
+    void TearDown() override { EXPECT_EQ((deinit(), LastError()), 0); }
 
     // Waits until `condition` holds; false after `timeout`.
     static bool waitFor(const std::function<bool()>& condition,
@@ -77,11 +82,6 @@ protected:
 private:
     alignas(std::atomic_ref<unsigned char>::required_alignment) unsigned char endFlag_ = 0;
 };
-
-// A call's result and the error it left, to check both in one expectation.
-inline std::pair<int, int> withError(int result) {
-    return {result, LastError()};
-}
 
 // gtest prints a whole sample vector on failure; this compares and says where they differ.
 ::testing::AssertionResult samePcm(const testsupport::Pcm& actual,
