@@ -76,12 +76,10 @@ std::filesystem::path encode(const Case& test, const std::filesystem::path& dir)
 TEST_F(LibraryTest, DecodesEveryLayerLikeMpg123OnOneThreadAndInChunks) {
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
-        const auto dir = out_ / std::regex_replace(test.name, std::regex(" "), "_");
-        std::filesystem::create_directories(dir);
-        const auto file = encode(test, dir);
+        const auto file = encode(test, out_.path());
         if (file.empty())
             continue;
-        const Pcm reference = mpg123Decode(file, dir / "mpg123.wav");
+        const Pcm reference = mpg123Decode(file, out_ / "mpg123.wav");
         ASSERT_EQ(reference.rate, test.rate);
         ASSERT_EQ(reference.channels, test.channels);
         for (const bool chunked : {false, true}) {
