@@ -59,16 +59,15 @@ TEST_F(SoundCardTest, PlaysEverySampleInRealTimeOnTheChosenDeviceIfAny) {
     }
 }
 
-TEST_F(SoundCardTest, StopPauseSeekAndContinue) {
+TEST_F(SoundCardTest, PauseStopsTheSoundAndContinueGoesOn) {
     // The 60-second input keeps playing however long the machine keeps this thread waiting.
     const Input& input = media(Clip::Layer3Long);
     ASSERT_EQ(openFile(input.file), 0);
     for (const bool stop : {true, false}) {
         ASSERT_EQ(Play(0, 0, endFlag()), 0);
         ASSERT_TRUE(waitFor([] { return GetCurrentPos() > 0; }));
-        if (stop) {
-            EXPECT_EQ((Stop(), LastError()),
-                      0); // ends the playback at once, not at the end of the stream
+        if (stop) { // ends the playback at once, not at the end of the stream
+            EXPECT_EQ((Stop(), LastError()), 0);
             EXPECT_FALSE(ended());
             EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_OPEN);
         }
