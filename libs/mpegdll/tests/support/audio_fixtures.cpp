@@ -1,6 +1,6 @@
 #include "libs/mpegdll/tests/support/audio_fixtures.h"
 
-#include <sndfile.h>
+#include <sndfile.hh>
 
 #include <algorithm>
 #include <cmath>
@@ -33,29 +33,20 @@ std::string pcmDifference(const Pcm& actual, const Pcm& expected) {
 }
 
 Pcm readWav(const std::filesystem::path& path) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (file == nullptr)
+    SndfileHandle file(path.string());
+    if (file.error() != SF_ERR_NO_ERROR)
         throw std::runtime_error("not a readable sound file: " + path.string() + ": " +
-                                 sf_strerror(nullptr));
-    Pcm pcm;
-    pcm.rate = info.samplerate;
-    pcm.channels = info.channels;
-    pcm.samples.resize(static_cast<std::size_t>(info.frames * info.channels));
-    const sf_count_t got = sf_readf_short(file, pcm.samples.data(), info.frames);
-    sf_close(file);
-    if (got != info.frames)
+                                 file.strError());
+    Pcm pcm{file.samplerate(), file.channels(),
+            std::vector<std::int16_t>(static_cast<std::size_t>(file.frames() * file.channels()))};
+    if (file.readf(pcm.samples.data(), file.frames()) != file.frames())
         throw std::runtime_error("short sound file: " + path.string());
     return pcm;
 }
 
 void writeTestWav(const std::filesystem::path& path, int rate, int channels, double seconds) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr)
+    SndfileHandle file(path.string(), SFM_WRITE, SF_FORMAT_WAV | SF_FORMAT_PCM_16, channels, rate);
+    if (file.error() != SF_ERR_NO_ERROR)
         throw std::runtime_error("cannot write " + path.string());
     const auto frames = static_cast<std::int64_t>(seconds * rate);
     std::vector<short> samples(static_cast<std::size_t>(frames * channels));
@@ -73,8 +64,7 @@ void writeTestWav(const std::filesystem::path& path, int rate, int channels, dou
                 static_cast<short>(std::lround(value * 32767.0 * 0.9));
         }
     }
-    sf_writef_short(file, samples.data(), frames);
-    sf_close(file);
+    file.writef(samples.data(), frames);
 }
 
 void run(const std::string& commandLine) {
