@@ -14,8 +14,7 @@ namespace {
 struct MemoryStream {
     std::vector<unsigned char> bytes;
     std::size_t position = 0;
-    bool nonseekable = false;
-    bool canRewind = false;
+    bool nonseekable = false, canRewind = false;
     std::size_t failReadsFrom = SIZE_MAX; // reads that reach this offset fail
     int contextMarker = 0;                // its address is the stream's context
     int opens = 0, closes = 0, restarts = 0, seeks = 0, sizes = 0;
