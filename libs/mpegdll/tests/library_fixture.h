@@ -26,7 +26,6 @@ struct Input {
 // The shared inputs, made once per test run on first use.
 enum class Clip {
     Layer3Stereo44, // MPEG 1 Layer III, 44.1 kHz joint stereo, 128 kbit/s, 3 s
-    Layer2Mono24,   // MPEG 2 Layer II, 24 kHz mono, 64 kbit/s, 2 s
     Layer3Long,     // MPEG 1 Layer III, 44.1 kHz stereo, 60 s, 20 joined parts
 };
 const Input& media(Clip clip);

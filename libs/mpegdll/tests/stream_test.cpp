@@ -129,8 +129,7 @@ TEST_F(StreamTest, PlaysAndRestartsLikeTheFileSeekableOrNot) {
 
 TEST_F(StreamTest, ReadErrorsEndThePlaybackAndAreReported) {
     auto& [stream, unreadable] = streams;
-    stream = {.bytes = bytes(), .nonseekable = true};
-    stream.failReadsFrom = stream.bytes.size() / 2;
+    stream = {.bytes = bytes(), .nonseekable = true, .failReadsFrom = bytes().size() / 2};
     ASSERT_EQ(openStream(stream), 0);
     // The failed decode leaves no output, and an existing file as it was.
     writeBytes(wav_, {'o', 'l', 'd'});
