@@ -57,17 +57,16 @@ std::filesystem::path encode(const Case& test, const std::filesystem::path& dir)
         std::to_string(test.seconds) + " -ac " + std::to_string(test.channels) + " " + quoted(wav));
     const std::string encoder = test.encoder;
     const auto file = dir / "input.mpa";
-    if (encoder.starts_with("lame ")) {
+    // Neither lame nor ffmpeg writes Layer I; the house encoder program does, once built.
+    const auto program = std::filesystem::path(SONABOX_PROGRAM_DIR) / "mp3.dll";
+    if (encoder.starts_with("lame "))
         lame(wav, file, encoder.substr(5));
-    } else if (encoder.starts_with("mp2 ")) {
+    else if (encoder.starts_with("mp2 "))
         ffmpegMp2(wav, file, std::stoi(encoder.substr(4)));
-    } else {
-        // Neither lame nor ffmpeg writes Layer I; the house encoder program does, once built.
-        const auto program = std::filesystem::path(SONABOX_PROGRAM_DIR) / "mp3.dll";
-        if (access(program.c_str(), X_OK) != 0)
-            return {};
+    else if (access(program.c_str(), X_OK) != 0)
+        return {};
+    else
         run(quoted(program) + " " + quoted(wav) + " " + quoted(file) + " -M0 -B96 -L1 >/dev/null");
-    }
     return file;
 }
 

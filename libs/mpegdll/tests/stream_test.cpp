@@ -74,12 +74,10 @@ struct MemoryStream {
 // The streams are members, so they outlive the library's close calls in TearDown.
 class StreamTest : public LibraryTest {
 protected:
-    void SetUp() override {
-        LibraryTest::SetUp();
-        SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, wav_.c_str());
-    }
     static std::vector<unsigned char> bytes() { return readBytes(input().file); }
+    // Opens `stream` as the input of a playback into wav_.
     int openStream(MemoryStream& stream) {
+        SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, wav_.c_str());
         return Open(nullptr, MPEGDLL_INPUT_STREAM, &MemoryStream::open, &MemoryStream::close,
                     &MemoryStream::restart, &MemoryStream::read, &MemoryStream::seek,
                     &MemoryStream::size, &stream);
