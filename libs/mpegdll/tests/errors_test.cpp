@@ -18,8 +18,7 @@ namespace {
 struct Call {
     const char* text;
     int (*call)();
-    int result;
-    int error;
+    int result, error;
 };
 constexpr int any = INT_MIN;
 // clang-format off

@@ -9,11 +9,6 @@ using namespace testsupport;
 
 namespace {
 
-std::ptrdiff_t threadCount() {
-    using std::filesystem::directory_iterator;
-    return std::distance(directory_iterator("/proc/self/task"), directory_iterator());
-}
-
 // A playback of the 60-second input paused early: decoding it takes far longer than the two
 // calls, and should a loaded machine let it run to its end first, it is tried again.
 class PausedPlayback : public LibraryTest {
@@ -25,8 +20,7 @@ protected:
         ASSERT_EQ(openFile(input().file), 0);
         for (int attempt = 0;; ++attempt) {
             ASSERT_EQ(Play(0, 0, endFlag()), 0);
-            Pause(0);
-            const int error = LastError();
+            const int error = (Pause(0), LastError());
             if (GetPlayerMode() == MPEGDLL_MODE_PAUSED && GetCurrentPos() < GetLength()) {
                 ASSERT_EQ(error, 0);
                 break;
@@ -109,6 +103,9 @@ TEST_F(PausedPlayback, SeekMovesThePlaybackAndPollingSeesItMove) {
 TEST_F(LibraryTest, CloseOrDeinitDuringAPlaybackEndsItsThreadAndCompletesTheFile) {
     const Input& input = media(Clip::Layer3Long);
     const auto wav = out_ / "cut.wav";
+    const auto threadCount = [] {
+        return std::ranges::distance(std::filesystem::directory_iterator("/proc/self/task"));
+    };
     for (const bool byDeinit : {false, true}) {
         SCOPED_TRACE(byDeinit ? "deinit" : "Close");
         SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, wav.c_str());
