@@ -96,14 +96,12 @@ namespace {
     if (!init() || openFile(file) != 0)
         std::_Exit(100);
     SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, wav.c_str());
-    std::ifstream statm("/proc/self/statm");
     unsigned long pages = 0;
-    statm >> pages;
+    std::ifstream("/proc/self/statm") >> pages;
     const rlim_t limit = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (4 << 20);
     const rlimit tight{limit, limit};
     setrlimit(RLIMIT_AS, &tight);
-    static unsigned char ended = 0;
-    std::_Exit(Play(0, 0, &ended));
+    std::_Exit(Play(0, 0, &flag));
 }
 
 } // namespace

@@ -90,9 +90,9 @@ TEST_F(LibraryTest, OutputCases) {
             row.action == StopPartWay ? std::optional<SmallChunks>(std::in_place) : std::nullopt;
 
         ASSERT_EQ(openFile(in), 0);
-        SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, target.c_str());
         const bool overInput = fs::exists(target) && fs::equivalent(target, in);
-        EXPECT_EQ(LastError(), overInput ? MPEGDLL_ERR_OUTPUT : 0);
+        EXPECT_EQ((SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, target.c_str()), LastError()),
+                  overInput ? MPEGDLL_ERR_OUTPUT : 0);
         // A file size limit makes writes fail part-way, as a full disk does.
         rlimit previous{};
         getrlimit(RLIMIT_FSIZE, &previous);

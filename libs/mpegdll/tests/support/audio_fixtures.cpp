@@ -101,9 +101,9 @@ std::vector<unsigned char> readBytes(const std::filesystem::path& path) {
 }
 
 void writeBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 int toMs(std::int64_t frames, int rate) {
