@@ -55,7 +55,7 @@ Pcm LibraryTest::decode(const std::filesystem::path& file, int startMs, int endM
     EXPECT_EQ(openFile(file), 0);
     EXPECT_EQ(Play(startMs, endMs, endFlag()), 0);
     EXPECT_TRUE(waitForEnd());
-    EXPECT_TRUE(ResetPlayerMode());
+    EXPECT_EQ(withError(ResetPlayerMode()), std::pair(1, 0)); // ended without a failure
     return readWav(wav);
 }
 

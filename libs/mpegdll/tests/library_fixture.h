@@ -68,9 +68,7 @@ protected:
     // Waits until `condition` holds; false after `timeout`.
     static bool waitFor(const std::function<bool()>& condition,
                         std::chrono::milliseconds timeout = std::chrono::seconds(60));
-    bool waitForEnd() {
-        return waitFor([this] { return ended(); });
-    }
+    bool waitForEnd() { return waitFor(std::bind_front(&LibraryTest::ended, this)); }
     bool ended() { return std::atomic_ref<unsigned char>(endFlag_).load() != 0; }
     unsigned char* endFlag() { return &endFlag_; }
     // Opens `file`, decodes [startMs, endMs) into a WAV file and reads it back.

@@ -29,8 +29,7 @@ const struct OutputCase {
     const char* target; // in the test's folder: "in.mp3" is the input, "link" links to it
     bool existing;      // the target exists before
     Action action;
-    int playError; // also SetOutputDevice's
-    int endError;  // at ResetPlayerMode, or Stop
+    int playError, endError; // at Play and SetOutputDevice; at ResetPlayerMode or Stop
     Output output;
 } outputCases[] = {
     // clang-format off
