@@ -10,9 +10,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
-#include <memory>
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 
 // An MPEG file and what mpg123 decodes from it.
 struct Input {
@@ -20,36 +23,52 @@ struct Input {
     testsupport::Pcm reference;
 };
 
-// Inputs made once per test run, on first use.
-class Media {
+// The shared inputs, made once per test run on first use.
+enum class Clip {
+    Layer3Stereo44, // MPEG 1 Layer III, 44.1 kHz joint stereo, 128 kbit/s, 3 s
+    Layer3Long,     // MPEG 1 Layer III, 44.1 kHz stereo, 60 s, 20 joined parts
+};
+const Input& media(Clip clip);
+
+// Sets an environment variable for a scope and then puts back what was there.
+class ScopedEnvironment {
 public:
-    static Media& get();
-
-    const Input& layer3Stereo44(); // MPEG 1 Layer III, 44.1 kHz joint stereo, 128 kbit/s, 3 s
-    const Input& layer3Mono22();   // MPEG 2 Layer III, 22.05 kHz mono, 64 kbit/s, 2 s
-    const Input& layer3Stereo8();  // MPEG 2.5 Layer III, 8 kHz stereo, 32 kbit/s, 2 s
-    const Input& layer2Stereo48(); // MPEG 1 Layer II, 48 kHz stereo, 192 kbit/s, 2 s
-    const Input& layer2Mono24();   // MPEG 2 Layer II, 24 kHz mono, 64 kbit/s, 2 s
-    const Input& layer3Long();     // MPEG 1 Layer III, 44.1 kHz stereo, 60 s, 20 joined parts
-
-    const std::filesystem::path& dir() const { return dir_.path(); }
+    ScopedEnvironment(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        setenv(name, value, 1);
+    }
+    ~ScopedEnvironment() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
 
 private:
-    Input make(const std::string& name, int rate, int channels, double seconds,
-               const std::string& encoder, const std::string& options);
-
-    testsupport::TempDir dir_;
-    std::unique_ptr<Input> stereo44_, mono22_, stereo8_, mp2Stereo48_, mp2Mono24_, long_;
+    const char* name_;
+    std::optional<std::string> old_;
 };
+
+// Makes the library decode files in chunks of 16 frames on 3 threads: many joins in a few s.
+struct SmallChunks {
+    ScopedEnvironment chunks{"SONABOX_DECODER_CHUNK_FRAMES", "16"};
+    ScopedEnvironment threads{"SONABOX_DECODER_THREADS", "3"};
+};
+
+// A call's result and the error it left, to check both in one expectation.
+inline std::pair<int, int> withError(int result) {
+    return {result, LastError()};
+}
+
+// Opens an MPEG file as the library's input; gives Open's result.
+int openFile(const std::filesystem::path& file);
 
 class LibraryTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override { ASSERT_EQ(withError(init()), std::pair(1, 0)); }
+    void TearDown() override { EXPECT_EQ((deinit(), LastError()), 0); }
 
-    static int openFile(const std::filesystem::path& file);
-    // Waits for the end flag; false after `timeout`.
-    bool waitForEnd(std::chrono::milliseconds timeout = std::chrono::seconds(60));
+    // Waits until `condition` holds; false after `timeout`.
+    static bool waitFor(const std::function<bool()>& condition,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(60));
+    bool waitForEnd() { return waitFor(std::bind_front(&LibraryTest::ended, this)); }
     bool ended() { return std::atomic_ref<unsigned char>(endFlag_).load() != 0; }
     unsigned char* endFlag() { return &endFlag_; }
     // Opens `file`, decodes [startMs, endMs) into a WAV file and reads it back.

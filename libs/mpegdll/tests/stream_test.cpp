@@ -14,173 +14,128 @@ namespace {
 struct MemoryStream {
     std::vector<unsigned char> bytes;
     std::size_t position = 0;
-    bool nonseekable = false;
-    bool canRewind = false;
+    bool nonseekable = false, canRewind = false;
     std::size_t failReadsFrom = SIZE_MAX; // reads that reach this offset fail
     int contextMarker = 0;                // its address is the stream's context
     int opens = 0, closes = 0, restarts = 0, seeks = 0, sizes = 0;
     bool foreignContext = false;
 
-    void check(void* context) {
-        if (context != &contextMarker)
-            foreignContext = true;
+    // The stream behind a call, noting a context that is not the one it handed out.
+    static MemoryStream& of(void* user, void* context) {
+        auto& self = *static_cast<MemoryStream*>(user);
+        self.foreignContext |= context != &self.contextMarker;
+        return self;
     }
-
     static void open(void* user, unsigned char* nonseekable, void** context) {
-        auto* self = static_cast<MemoryStream*>(user);
-        ++self->opens;
-        self->position = 0;
-        *nonseekable = self->nonseekable ? 1 : 0;
-        *context = &self->contextMarker;
+        auto& self = *static_cast<MemoryStream*>(user);
+        ++self.opens;
+        self.position = 0;
+        *nonseekable = self.nonseekable ? 1 : 0;
+        *context = &self.contextMarker;
     }
-    static void close(void* user, void* context) {
-        auto* self = static_cast<MemoryStream*>(user);
-        self->check(context);
-        ++self->closes;
-    }
+    static void close(void* user, void* context) { ++of(user, context).closes; }
     static void restart(void* user, void* context, unsigned char* res) {
-        auto* self = static_cast<MemoryStream*>(user);
-        self->check(context);
-        ++self->restarts;
-        if (self->canRewind)
-            self->position = 0;
-        *res = self->canRewind ? 1 : 0;
+        MemoryStream& self = of(user, context);
+        ++self.restarts;
+        if (self.canRewind)
+            self.position = 0;
+        *res = self.canRewind ? 1 : 0;
     }
     static void read(void* user, void* context, void* buffer, int wanted, int* got,
                      unsigned char* res) {
-        auto* self = static_cast<MemoryStream*>(user);
-        self->check(context);
+        MemoryStream& self = of(user, context);
         const std::size_t count =
-            std::min(static_cast<std::size_t>(wanted), self->bytes.size() - self->position);
-        if (self->position + count > self->failReadsFrom) {
-            *res = 0;
+            std::min(static_cast<std::size_t>(wanted), self.bytes.size() - self.position);
+        *res = self.position + count <= self.failReadsFrom ? 1 : 0;
+        if (*res == 0)
             return;
-        }
-        std::memcpy(buffer, self->bytes.data() + self->position, count);
-        self->position += count;
+        std::memcpy(buffer, self.bytes.data() + self.position, count);
+        self.position += count;
         *got = static_cast<int>(count);
-        *res = 1;
     }
     static void seek(void* user, void* context, int numbytes, int moveMethod, int* res) {
-        auto* self = static_cast<MemoryStream*>(user);
-        self->check(context);
-        ++self->seeks;
-        const long long base = moveMethod == 0   ? 0
-                               : moveMethod == 1 ? static_cast<long long>(self->position)
-                                                 : static_cast<long long>(self->bytes.size());
-        const long long target = base + numbytes;
-        if (self->nonseekable || target < 0 ||
-            target > static_cast<long long>(self->bytes.size())) {
-            *res = -1;
-            return;
-        }
-        self->position = static_cast<std::size_t>(target);
-        *res = static_cast<int>(target);
+        MemoryStream& self = of(user, context);
+        ++self.seeks;
+        const std::size_t bases[] = {0, self.position, self.bytes.size()};
+        const long long target = static_cast<long long>(bases[moveMethod]) + numbytes;
+        const bool valid =
+            !self.nonseekable && target >= 0 && target <= static_cast<long long>(self.bytes.size());
+        if (valid)
+            self.position = static_cast<std::size_t>(target);
+        *res = valid ? static_cast<int>(target) : -1;
     }
     static void size(void* user, void* context, int* res) {
-        auto* self = static_cast<MemoryStream*>(user);
-        self->check(context);
-        ++self->sizes;
-        *res = static_cast<int>(self->bytes.size());
+        MemoryStream& self = of(user, context);
+        ++self.sizes;
+        *res = static_cast<int>(self.bytes.size());
     }
 };
 
 // The streams are members, so they outlive the library's close calls in TearDown.
 class StreamTest : public LibraryTest {
 protected:
-    MemoryStream stream;
-    MemoryStream unreadable;
-
+    static std::vector<unsigned char> bytes() { return readBytes(input().file); }
+    // Opens `stream` as the input of a playback into wav_.
     int openStream(MemoryStream& stream) {
+        SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, wav_.c_str());
         return Open(nullptr, MPEGDLL_INPUT_STREAM, &MemoryStream::open, &MemoryStream::close,
                     &MemoryStream::restart, &MemoryStream::read, &MemoryStream::seek,
                     &MemoryStream::size, &stream);
     }
-    Pcm playToWav(const std::filesystem::path& wav) {
-        SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, wav.c_str());
-        EXPECT_EQ(Play(0, 0, endFlag()), 0);
-        EXPECT_TRUE(waitForEnd());
-        return readWav(wav);
-    }
-    static const Input& input() { return Media::get().layer3Stereo44(); }
+    static const Input& input() { return media(Clip::Layer3Stereo44); }
+    MemoryStream streams[2];
+    const std::filesystem::path wav_ = out_ / "out.wav";
 };
 
 } // namespace
 
-TEST_F(StreamTest, SeekableStreamDecodesLikeTheFile) {
-    stream.bytes = readBytes(input().file);
-    ASSERT_EQ(openStream(stream), 0);
-    EXPECT_EQ(stream.opens, 1);
-    EXPECT_GT(stream.seeks, 0); // the length comes from a scan over the stream
-    EXPECT_EQ(GetLength(), toMs(input().reference.frames(), 44100));
-    EXPECT_TRUE(samePcm(playToWav(out_ / "seekable.wav"), input().reference));
-
-    // Without a rewind from the owner the library seeks back to the start itself.
-    Restart();
-    EXPECT_EQ(LastError(), 0);
-    ASSERT_TRUE(waitForEnd());
-    EXPECT_EQ(stream.restarts, 1);
-    EXPECT_TRUE(samePcm(readWav(out_ / "seekable.wav"), input().reference));
-
-    Close();
-    EXPECT_EQ(stream.closes, 1);
-    EXPECT_FALSE(stream.foreignContext);
-}
-
-TEST_F(StreamTest, NonSeekableStreamPlaysButCannotSeekOrRewindAlone) {
-    stream.bytes = readBytes(input().file);
-    stream.nonseekable = true;
-    ASSERT_EQ(openStream(stream), 0);
-    EXPECT_EQ(stream.seeks, 0);
-    EXPECT_EQ(stream.sizes, 1);
-    // lame's Info frame gives the exact length even without a scan.
-    EXPECT_EQ(GetLength(), toMs(input().reference.frames(), 44100));
-
-    EXPECT_TRUE(samePcm(playToWav(out_ / "nonseekable.wav"), input().reference));
-    EXPECT_EQ(Seek(1000), -1);
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_NONSEEKABLE);
-
-    Restart(); // the owner does not rewind, and the library cannot
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_NONSEEKABLE);
-    EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_OPEN);
-
-    stream.canRewind = true;
-    Restart();
-    EXPECT_EQ(LastError(), 0);
-    ASSERT_TRUE(waitForEnd());
-    EXPECT_TRUE(samePcm(readWav(out_ / "nonseekable.wav"), input().reference));
-    EXPECT_EQ(stream.restarts, 2);
-    EXPECT_EQ(stream.seeks, 0);
-    EXPECT_FALSE(stream.foreignContext);
-}
-
-TEST_F(StreamTest, NonSeekableStreamCanStartLater) {
-    stream.bytes = readBytes(input().file);
-    stream.nonseekable = true;
-    ASSERT_EQ(openStream(stream), 0);
-    SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, (out_ / "later.wav").c_str());
-    // libmpg123 reaches a later start by reading forward.
-    ASSERT_EQ(Play(1000, 0, endFlag()), 0);
-    ASSERT_TRUE(waitForEnd());
-    const Pcm output = readWav(out_ / "later.wav");
-    EXPECT_EQ(output.frames(), input().reference.frames() - 44100);
+TEST_F(StreamTest, PlaysAndRestartsLikeTheFileSeekableOrNot) {
+    for (const bool nonseekable : {false, true}) {
+        SCOPED_TRACE(nonseekable ? "nonseekable" : "seekable");
+        MemoryStream& stream = streams[nonseekable];
+        stream = {.bytes = bytes(), .nonseekable = nonseekable};
+        ASSERT_EQ(openStream(stream), 0);
+        EXPECT_EQ(stream.opens, 1);
+        // The length comes from a scan over a seekable stream, else from lame's Info frame.
+        EXPECT_EQ(stream.seeks > 0, !nonseekable);
+        EXPECT_EQ(stream.sizes, 1);
+        EXPECT_EQ(GetLength(), toMs(input().reference.frames(), 44100));
+        // libmpg123 reaches a later start in a non-seekable stream by reading forward.
+        const Pcm& reference = input().reference;
+        const Pcm expected =
+            nonseekable ? reference.slice(44100, reference.frames() - 44100) : reference;
+        ASSERT_EQ(Play(nonseekable ? 1000 : 0, 0, endFlag()), 0);
+        ASSERT_TRUE(waitForEnd());
+        EXPECT_TRUE(samePcm(readWav(wav_), expected));
+        // The library rewinds a seekable stream itself; a non-seekable one only its owner can.
+        if (nonseekable) {
+            EXPECT_EQ(withError(Seek(1000)), std::pair(-1, MPEGDLL_ERR_NONSEEKABLE));
+            EXPECT_EQ((Restart(), LastError()), MPEGDLL_ERR_NONSEEKABLE);
+            EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_OPEN);
+            stream.canRewind = true;
+        }
+        EXPECT_EQ((Restart(), LastError()), 0);
+        ASSERT_TRUE(waitForEnd());
+        EXPECT_TRUE(samePcm(readWav(wav_), expected));
+        EXPECT_EQ(stream.restarts, nonseekable ? 2 : 1);
+        EXPECT_EQ(stream.seeks > 0, !nonseekable);
+        Close();
+        EXPECT_EQ(stream.closes, 1);
+        EXPECT_FALSE(stream.foreignContext);
+    }
 }
 
 TEST_F(StreamTest, ReadErrorsEndThePlaybackAndAreReported) {
-    stream.bytes = readBytes(input().file);
-    stream.nonseekable = true;
-    stream.failReadsFrom = stream.bytes.size() / 2;
+    auto& [stream, unreadable] = streams;
+    stream = {.bytes = bytes(), .nonseekable = true, .failReadsFrom = bytes().size() / 2};
     ASSERT_EQ(openStream(stream), 0);
     // The failed decode leaves no output, and an existing file as it was.
-    const auto wav = out_ / "broken.wav";
-    writeBytes(wav, {'o', 'l', 'd'});
-    SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, wav.c_str());
+    writeBytes(wav_, {'o', 'l', 'd'});
     ASSERT_EQ(Play(0, 0, endFlag()), 0);
     ASSERT_TRUE(waitForEnd());
     EXPECT_GT(GetCurrentPos(), 0);
-    EXPECT_TRUE(ResetPlayerMode());
-    EXPECT_EQ(LastError(), MPEGDLL_ERR_INPUT);
-    EXPECT_EQ(readBytes(wav), (std::vector<unsigned char>{'o', 'l', 'd'}));
+    EXPECT_EQ(withError(ResetPlayerMode()), std::pair(1, MPEGDLL_ERR_INPUT));
+    EXPECT_EQ(readBytes(wav_), (std::vector<unsigned char>{'o', 'l', 'd'}));
     EXPECT_EQ(out_.entries().size(), 1u);
 
     // A stream that cannot be read at all does not open, and is closed again.
@@ -191,13 +146,11 @@ TEST_F(StreamTest, ReadErrorsEndThePlaybackAndAreReported) {
     EXPECT_EQ(unreadable.closes, 1);
     EXPECT_EQ(stream.closes, 1); // opening another stream closed the first
     EXPECT_EQ(GetPlayerMode(), MPEGDLL_MODE_CLOSED);
-}
 
-TEST_F(StreamTest, EveryCallbackIsRequired) {
-    stream.bytes = readBytes(input().file);
+    // Every callback is required.
     EXPECT_EQ(Open(nullptr, MPEGDLL_INPUT_STREAM, &MemoryStream::open, &MemoryStream::close,
                    &MemoryStream::restart, &MemoryStream::read, nullptr, &MemoryStream::size,
-                   &stream),
+                   &unreadable),
               MPEGDLL_ERR_MODE);
-    EXPECT_EQ(stream.opens, 0);
+    EXPECT_EQ(unreadable.opens, 1);
 }

@@ -2,7 +2,6 @@
 
 #include "libs/mpegdll/tests/library_fixture.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <map>
 
@@ -26,12 +25,12 @@ const Tags full = {{"album", "Ünïcödé 漢字"}, {"artist", "坂本 龍一"},
                    {"track", "7"}};
 
 const TagCase tagCases[] = {
+    {"no tag", "", false, {}},
     {"ID3v2 in UTF-16", "--id3v2-only --id3v2-utf16", false, full},
     {"an empty album", "--id3v2-only --id3v2-utf16", false, {std::next(full.begin()), full.end()}},
     {"ID3v1 only", "--id3v1-only", false,
      {{"album", "Record"}, {"artist", "Someone"}, {"comment", "Note"}, {"date", "2001"},
       {"genre", "Rock"}, {"title", "Plain"}, {"track", "3"}}},
-    {"no tag", "", false, {}},
     {"a malformed tag", "", true, {}},
 };
 // clang-format on
@@ -63,11 +62,8 @@ Tags probeTags(const std::filesystem::path& wav) {
 TEST_F(LibraryTest, TagsGoIntoTheWavFile) {
     const auto wav = out_ / "tagged.wav";
     writeTestWav(wav, 44100, 2, 1.0);
-    const auto plain = out_ / "plain.mp3";
-    lame(wav, plain, "");
-    const Pcm reference = mpg123Decode(plain, out_ / "plain.ref.wav");
-    // lame reads non-ASCII text in the locale's encoding.
-    setenv("LC_ALL", "C.UTF-8", 1);
+    Pcm reference; // mpg123's decode of the first row, which has no tag
+    const ScopedEnvironment locale("LC_ALL", "C.UTF-8"); // lame reads text in the locale's encoding
     for (const TagCase& row : tagCases) {
         SCOPED_TRACE(row.name);
         const auto mp3 = out_ / "tagged.mp3";
@@ -80,11 +76,10 @@ TEST_F(LibraryTest, TagsGoIntoTheWavFile) {
             bytes.insert(bytes.begin(), tag.begin(), tag.end());
             writeBytes(mp3, bytes);
         }
-        const Pcm output = decode(mp3);
-        EXPECT_EQ(LastError(), 0);
-        EXPECT_TRUE(samePcm(output, reference));
+        if (reference.samples.empty())
+            reference = mpg123Decode(mp3, out_ / "reference.wav");
+        EXPECT_TRUE(samePcm(decode(mp3), reference));
         EXPECT_EQ(probeTags(out_ / "tagged.out.wav"), row.expected);
         Close();
     }
-    unsetenv("LC_ALL");
 }

@@ -1,7 +1,8 @@
 #include "libs/mpegdll/tests/support/audio_fixtures.h"
 
-#include <sndfile.h>
+#include <sndfile.hh>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -12,53 +13,40 @@
 namespace testsupport {
 
 Pcm Pcm::slice(std::int64_t first, std::int64_t count) const {
-    Pcm part;
-    part.rate = rate;
-    part.channels = channels;
     const auto begin = samples.begin() + first * channels;
-    part.samples.assign(begin, begin + count * channels);
-    return part;
+    return {rate, channels, {begin, begin + count * channels}};
 }
 
 std::string pcmDifference(const Pcm& actual, const Pcm& expected) {
-    if (actual.rate != expected.rate || actual.channels != expected.channels)
-        return "format " + std::to_string(actual.rate) + " Hz x" + std::to_string(actual.channels) +
-               ", expected " + std::to_string(expected.rate) + " Hz x" +
-               std::to_string(expected.channels);
-    if (actual.frames() != expected.frames())
-        return std::to_string(actual.frames()) + " frames, expected " +
-               std::to_string(expected.frames());
-    for (std::size_t i = 0; i < actual.samples.size(); ++i)
-        if (actual.samples[i] != expected.samples[i])
-            return "sample " + std::to_string(i) + " is " + std::to_string(actual.samples[i]) +
-                   ", expected " + std::to_string(expected.samples[i]);
-    return "";
+    const auto text = [](const Pcm& pcm) {
+        return std::to_string(pcm.rate) + " Hz x" + std::to_string(pcm.channels) + ", " +
+               std::to_string(pcm.frames()) + " frames";
+    };
+    if (actual.rate != expected.rate || actual.channels != expected.channels ||
+        actual.frames() != expected.frames())
+        return text(actual) + ", expected " + text(expected);
+    const auto [a, e] = std::ranges::mismatch(actual.samples, expected.samples);
+    if (a == actual.samples.end())
+        return "";
+    return "sample " + std::to_string(a - actual.samples.begin()) + " is " + std::to_string(*a) +
+           ", expected " + std::to_string(*e);
 }
 
 Pcm readWav(const std::filesystem::path& path) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (file == nullptr)
+    SndfileHandle file(path.string());
+    if (file.error() != SF_ERR_NO_ERROR)
         throw std::runtime_error("not a readable sound file: " + path.string() + ": " +
-                                 sf_strerror(nullptr));
-    Pcm pcm;
-    pcm.rate = info.samplerate;
-    pcm.channels = info.channels;
-    pcm.samples.resize(static_cast<std::size_t>(info.frames * info.channels));
-    const sf_count_t got = sf_readf_short(file, pcm.samples.data(), info.frames);
-    sf_close(file);
-    if (got != info.frames)
+                                 file.strError());
+    Pcm pcm{file.samplerate(), file.channels(),
+            std::vector<std::int16_t>(static_cast<std::size_t>(file.frames() * file.channels()))};
+    if (file.readf(pcm.samples.data(), file.frames()) != file.frames())
         throw std::runtime_error("short sound file: " + path.string());
     return pcm;
 }
 
 void writeTestWav(const std::filesystem::path& path, int rate, int channels, double seconds) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr)
+    SndfileHandle file(path.string(), SFM_WRITE, SF_FORMAT_WAV | SF_FORMAT_PCM_16, channels, rate);
+    if (file.error() != SF_ERR_NO_ERROR)
         throw std::runtime_error("cannot write " + path.string());
     const auto frames = static_cast<std::int64_t>(seconds * rate);
     std::vector<short> samples(static_cast<std::size_t>(frames * channels));
@@ -76,8 +64,7 @@ void writeTestWav(const std::filesystem::path& path, int rate, int channels, dou
                 static_cast<short>(std::lround(value * 32767.0 * 0.9));
         }
     }
-    sf_writef_short(file, samples.data(), frames);
-    sf_close(file);
+    file.writef(samples.data(), frames);
 }
 
 void run(const std::string& commandLine) {
@@ -87,12 +74,8 @@ void run(const std::string& commandLine) {
 
 std::string quoted(const std::filesystem::path& path) {
     std::string text = "'";
-    for (char c : path.string()) {
-        if (c == '\'')
-            text += "'\\''";
-        else
-            text += c;
-    }
+    for (char c : path.string())
+        text += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return text + "'";
 }
 
@@ -118,9 +101,9 @@ std::vector<unsigned char> readBytes(const std::filesystem::path& path) {
 }
 
 void writeBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 int toMs(std::int64_t frames, int rate) {
