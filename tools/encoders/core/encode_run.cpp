@@ -9,6 +9,7 @@
 #include "tools/encoders/core/twolame_encoder.h"
 #include "tools/encoders/core/wav_tags.h"
 #include "tools/encoders/layer1/layer1_encoder.h"
+#include "tools/encoders/parallel/chunked_encoder.h"
 
 #include <fstream>
 #include <memory>
@@ -55,7 +56,17 @@ Plan plan(const EncodeRequest& request, const AudioSource& source, std::ostream&
     return p;
 }
 
-std::unique_ptr<FrameEncoder> makeEncoder(const EncodeRequest& request, const Plan& p) {
+std::unique_ptr<FrameEncoder> makeEncoder(const EncodeRequest& request, const Plan& p,
+                                          std::int64_t inputSamples) {
+    // Chunks need the input at the coded rate: Layer III resamples inside its coder.
+    if (request.layer != Layer::III || p.inputRate == p.sampleRate) {
+        const std::int64_t coded = inputSamples * p.sampleRate / p.inputRate;
+        if (auto chunked = parallel::makeChunkedEncoder(
+                {request.layer, p.channels, p.sampleRate, p.mode, p.kbps, request.lameQuality},
+                coded)) {
+            return chunked;
+        }
+    }
     switch (request.layer) {
     case Layer::I:
         // Without a check word: decoders differ on what it covers in joint stereo frames.
@@ -122,7 +133,7 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     const Plan p = plan(request, source, notes);
     OutputFile out(request.output, source.identity());
     out.write(id3v2Tag(tags));
-    auto encoder = makeEncoder(request, p);
+    auto encoder = makeEncoder(request, p, source.frames());
     // LAME resamples by itself; the other layers get their rate from us.
     std::optional<RateConverter> converter;
     if (request.layer != Layer::III && p.sampleRate != p.inputRate) {
