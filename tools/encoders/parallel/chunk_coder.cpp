@@ -46,6 +46,7 @@ public:
         lame_set_brate(gf_, s.kbps);
         lame_set_quality(gf_, s.lameQuality);
         lame_set_bWriteVbrTag(gf_, 0);
+        lame_set_disable_reservoir(gf_, s.reservoir ? 0 : 1);
         if (lame_init_params(gf_) < 0) {
             lame_close(gf_);
             throw EncoderError("the Layer III encoder refused " + std::to_string(s.kbps) +

@@ -16,6 +16,7 @@ struct ChunkSettings {
     ChannelMode mode = ChannelMode::Stereo;
     int kbps = 128;
     int lameQuality = 3;
+    bool reservoir = true; // Layer III: off, every frame's main data lies in the frame itself
 };
 
 // Codes stretches of the input into whole frames, each with a coder of its own, so that
@@ -25,6 +26,7 @@ class ChunkCoder {
 public:
     explicit ChunkCoder(const ChunkSettings& settings);
 
+    Layer layer() const { return settings_.layer; }
     // Samples per channel in one frame.
     int frameSamples() const;
     // Codes interleaved samples and everything the coder holds at their end. The samples

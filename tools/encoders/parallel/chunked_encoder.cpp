@@ -38,6 +38,17 @@ ChunkLayout layoutFor(const ChunkCoder& coder, Layer layer, int sampleRate) {
     return layout;
 }
 
+CodedChunk coded(const ChunkCoder& coder, CodedChunk chunk) {
+    const auto stream = coder.code(chunk.pcm, chunk.firstFrame);
+    if (coder.layer() == Layer::III) {
+        chunk.layer3 = takeApart(stream);
+    } else {
+        chunk.frames = splitFrames(stream);
+        chunk.pcm = {};
+    }
+    return chunk;
+}
+
 } // namespace
 
 int encoderThreads() {
@@ -80,19 +91,13 @@ void ChunkedEncoder::submit(bool last, OutputFile& out) {
     const int channels = settings_.channels;
     std::vector<float> pcm(pending_.begin() + (from - pendingStart_) * channels,
                            pending_.begin() + (to - pendingStart_) * channels);
-    inFlight_.push_back(pool_.submit([coder = coder_, pcm = std::move(pcm), firstFrame, startFrame,
-                                      last, layer = settings_.layer] {
-        CodedChunk chunk;
-        chunk.firstFrame = firstFrame;
-        chunk.start = startFrame;
-        chunk.last = last;
-        const auto stream = coder.code(pcm, firstFrame);
-        if (layer == Layer::III) {
-            chunk.layer3 = takeApart(stream);
-        } else {
-            chunk.frames = splitFrames(stream);
-        }
-        return chunk;
+    CodedChunk chunk;
+    chunk.firstFrame = firstFrame;
+    chunk.start = startFrame;
+    chunk.last = last;
+    chunk.pcm = std::move(pcm);
+    inFlight_.push_back(pool_.submit([coder = coder_, chunk = std::move(chunk)]() mutable {
+        return coded(coder, std::move(chunk));
     }));
     ++nextChunk_;
     if (last) {
@@ -115,8 +120,18 @@ void ChunkedEncoder::collect(OutputFile& out) {
     inFlight_.pop_front();
     if (!joiner_) {
         if (settings_.layer == Layer::III) {
-            joiner_ =
-                std::make_unique<Layer3Joiner>(out, layout_, coder_.tagFacts(), frameSamples_);
+            ChunkSettings plain = settings_;
+            plain.reservoir = false;
+            joiner_ = std::make_unique<Layer3Joiner>(
+                out, layout_, coder_.tagFacts(), frameSamples_,
+                [plainCoder = ChunkCoder(plain)](const CodedChunk& chunk) {
+                    CodedChunk again;
+                    again.firstFrame = chunk.firstFrame;
+                    again.start = chunk.start;
+                    again.last = chunk.last;
+                    again.pcm = chunk.pcm;
+                    return coded(plainCoder, std::move(again));
+                });
         } else {
             joiner_ = std::make_unique<FrameJoiner>(out, layout_);
         }

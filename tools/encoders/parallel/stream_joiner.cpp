@@ -42,8 +42,9 @@ void FrameJoiner::add(CodedChunk chunk) {
 }
 
 Layer3Joiner::Layer3Joiner(OutputFile& out, const ChunkLayout& layout, const TagFacts& facts,
-                           int frameSamples)
+                           int frameSamples, Recoder withoutReservoir)
     : out_(out), layout_(layout), facts_(facts), frameSamples_(frameSamples),
+      withoutReservoir_(std::move(withoutReservoir)),
       packer_([this](std::span<const std::uint8_t> frame) {
           out_.write(frame);
           summary_.add(frame);
@@ -57,7 +58,7 @@ void Layer3Joiner::pushHeld(std::int64_t end) {
     }
 }
 
-std::int64_t Layer3Joiner::chooseJoin(const CodedChunk& later) const {
+std::int64_t Layer3Joiner::chooseJoin(const CodedChunk& later, int leastRank) const {
     const auto& earlier = held_->layer3;
     const std::int64_t earlierEnd = held_->firstFrame + static_cast<std::int64_t>(earlier.size());
     const std::int64_t laterEnd = later.firstFrame + static_cast<std::int64_t>(later.layer3.size());
@@ -66,7 +67,7 @@ std::int64_t Layer3Joiner::chooseJoin(const CodedChunk& later) const {
     const std::int64_t to = std::min({later.start + layout_.overlap, earlierEnd, laterEnd - 1});
     const int room = packer_.room();
     std::int64_t best = -1;
-    int bestRank = 0;
+    int bestRank = leastRank;
     std::int64_t bestDistance = 0;
     for (std::int64_t join = from; join <= to; ++join) {
         const auto before =
@@ -79,8 +80,7 @@ std::int64_t Layer3Joiner::chooseJoin(const CodedChunk& later) const {
                                : earlier[static_cast<std::size_t>(join - 1 - held_->firstFrame)];
         const int rank = blockRank(last, after.front());
         const std::int64_t distance = std::abs(join - later.start);
-        if (rank == 0 ||
-            (best >= 0 && (rank < bestRank || (rank == bestRank && distance >= bestDistance)))) {
+        if (rank < bestRank || (best >= 0 && rank == bestRank && distance >= bestDistance)) {
             continue;
         }
         if (reservoirFits(room, before) && reservoirFits(roomAfter(room, before), after)) {
@@ -88,10 +88,6 @@ std::int64_t Layer3Joiner::chooseJoin(const CodedChunk& later) const {
             bestRank = rank;
             bestDistance = distance;
         }
-    }
-    if (best < 0) {
-        throw EncoderError("internal error: no valid Layer III join near frame " +
-                           std::to_string(later.start));
     }
     return best;
 }
@@ -110,10 +106,21 @@ void Layer3Joiner::add(CodedChunk chunk) {
         cursor_ = chunk.start;
     } else {
         pushHeld(chunk.start - layout_.joinBack);
-        const std::int64_t join = chooseJoin(chunk);
+        std::int64_t join = chooseJoin(chunk, 1);
+        if (join < 0) {
+            chunk = withoutReservoir_(chunk);
+            // Any frame of it fits; block types that do not follow each other are the last
+            // resort, a brief blur rather than a broken stream.
+            join = chooseJoin(chunk, 0);
+        }
+        if (join < 0) {
+            throw EncoderError("internal error: no Layer III join near frame " +
+                               std::to_string(chunk.start));
+        }
         pushHeld(join);
         cursor_ = join;
     }
+    chunk.pcm = {};
     held_ = std::move(chunk);
     if (held_->last) {
         pushHeld(INT64_MAX);

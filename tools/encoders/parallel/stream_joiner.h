@@ -6,6 +6,7 @@
 #include "tools/encoders/parallel/reservoir_packer.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -28,6 +29,7 @@ struct CodedChunk {
     bool last = false;
     std::vector<std::vector<std::uint8_t>> frames; // Layers I and II
     std::vector<Layer3Frame> layer3;
+    std::vector<float> pcm; // Layer III: the input, kept for a coding without the reservoir
 };
 
 // Joins coded chunks, given in order, into the output stream.
@@ -54,22 +56,29 @@ private:
 // Layer III: joins each pair of chunks at a frame where the later chunk's main data finds the
 // reservoir room it needs and the block types follow each other validly, lays the reservoir
 // out anew around it, and puts an Info frame with the gapless facts first.
+//
+// Rarely the later chunk holds more in its reservoir than the earlier one leaves room for at
+// every frame of the overlap; that chunk is then coded again by `withoutReservoir`, whose
+// frames each keep their main data to themselves and so follow any frame.
 class Layer3Joiner : public StreamJoiner {
 public:
+    using Recoder = std::function<CodedChunk(const CodedChunk&)>;
     Layer3Joiner(OutputFile& out, const ChunkLayout& layout, const TagFacts& facts,
-                 int frameSamples);
+                 int frameSamples, Recoder withoutReservoir);
     void add(CodedChunk chunk) override;
     void finish(std::int64_t totalSamples) override;
 
 private:
     // Hands the held chunk's frames up to (not including) stream frame `end` to the packer.
     void pushHeld(std::int64_t end);
-    std::int64_t chooseJoin(const CodedChunk& later) const;
+    // The best frame to switch to the later chunk at, or -1 when the reservoir allows none.
+    std::int64_t chooseJoin(const CodedChunk& later, int leastRank) const;
 
     OutputFile& out_;
     ChunkLayout layout_;
     TagFacts facts_;
     int frameSamples_;
+    Recoder withoutReservoir_;
     StreamSummary summary_;
     ReservoirPacker packer_;
     std::optional<CodedChunk> held_; // the chunk whose frames are being given out
