@@ -10,4 +10,4 @@ apt-get install -y --no-install-recommends \
     libmpg123-dev libsndfile1-dev libmp3lame-dev libtwolame-dev libsamplerate0-dev libsdl2-dev \
     libgtest-dev googletest \
     fonts-dejavu-core \
-    ffmpeg mpg123 lame
+    ffmpeg mpg123 lame sox time

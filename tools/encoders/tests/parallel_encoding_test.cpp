@@ -21,8 +21,7 @@ enum class Signal { Silence, Clicks, PinkNoise, Sweep };
 struct Case {
     const char* name;
     const char* layer; // "", "-L1" or "-L2"
-    int channels;
-    int rate;
+    int channels, rate;
     int mode; // -M: 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
     int kbps;
     Signal signal;
@@ -100,8 +99,7 @@ long delayOf(const Audio& decoded, const std::vector<float>& input) {
 
 // The error energy against the input over the whole file and in its worst 50 ms window.
 struct Error {
-    double total = 0;
-    double worstWindow = 0;
+    double total = 0, worstWindow = 0;
 };
 
 Error errorOf(const Audio& decoded, const std::vector<float>& input, long delay, int rate) {
@@ -150,13 +148,12 @@ TEST_P(ParallelEncoding, JoinedStreamIsValidGaplessAndAsGoodAsOneThread) {
     encode("2", "joined.mp3");
     const auto joined = dir / "joined.mp3";
 
-    const ProcessResult mpg123 = run({"mpg123", "-q", "-t", joined.string()});
-    EXPECT_EQ(mpg123.exitCode, 0);
-    EXPECT_EQ(mpg123.err, "") << "mpg123 on the joined stream";
-    const ProcessResult ffmpeg =
-        run({"ffmpeg", "-v", "error", "-i", joined.string(), "-f", "null", "-"});
-    EXPECT_EQ(ffmpeg.exitCode, 0);
-    EXPECT_EQ(ffmpeg.err, "") << "ffmpeg on the joined stream";
+    for (const auto& check :
+         {std::vector<std::string>{"mpg123", "-q", "-t", joined.string()},
+          {"ffmpeg", "-v", "error", "-i", joined.string(), "-f", "null", "-"}}) {
+        const ProcessResult result = run(check);
+        EXPECT_TRUE(result.exitCode == 0 && result.err.empty()) << check[0] << ": " << result.err;
+    }
 
     const Audio single = mpg123Decode(dir / "single.mp3", dir / "single.wav");
     const Audio decoded = mpg123Decode(joined, dir / "joined.wav");
@@ -178,9 +175,8 @@ TEST_P(ParallelEncoding, JoinedStreamIsValidGaplessAndAsGoodAsOneThread) {
     const Error one = error(single);
     const Error many = error(decoded);
     // SNR within 0.5 dB and no 50 ms window more than 3 dB worse than one thread's worst.
-    const double floor = 1e-6;
-    EXPECT_LE(many.total, one.total * std::pow(10.0, 0.05) + floor);
-    EXPECT_LE(many.worstWindow, one.worstWindow * std::pow(10.0, 0.3) + floor);
+    EXPECT_LE(many.total, one.total * std::pow(10.0, 0.05) + 1e-6);
+    EXPECT_LE(many.worstWindow, one.worstWindow * std::pow(10.0, 0.3) + 1e-6);
 }
 
 INSTANTIATE_TEST_SUITE_P(
