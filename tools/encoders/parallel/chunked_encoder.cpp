@@ -150,7 +150,11 @@ std::unique_ptr<FrameEncoder> makeChunkedEncoder(const ChunkSettings& settings,
     if (threads < 2 || inputSamples <= oneChunk) {
         return nullptr;
     }
-    return std::make_unique<ChunkedEncoder>(settings, layout, threads);
+    // No more workers than chunks.
+    const std::int64_t chunks =
+        inputSamples / (static_cast<std::int64_t>(layout.chunkFrames) * coder.frameSamples()) + 1;
+    return std::make_unique<ChunkedEncoder>(
+        settings, layout, static_cast<int>(std::min<std::int64_t>(threads, chunks)));
 }
 
 } // namespace encoders::parallel
