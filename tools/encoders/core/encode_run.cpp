@@ -58,14 +58,17 @@ Plan plan(const EncodeRequest& request, const AudioSource& source, std::ostream&
 
 std::unique_ptr<FrameEncoder> makeEncoder(const EncodeRequest& request, const Plan& p,
                                           std::int64_t inputSamples) {
-    // Chunks need the input at the coded rate: Layer III resamples inside its coder.
-    if (request.layer != Layer::III || p.inputRate == p.sampleRate) {
-        const std::int64_t coded = inputSamples * p.sampleRate / p.inputRate;
-        if (auto chunked = parallel::makeChunkedEncoder(
-                {request.layer, p.channels, p.sampleRate, p.mode, p.kbps, request.lameQuality},
-                coded)) {
-            return chunked;
-        }
+    // Layer III input comes at its own rate (the whole-file coder resamples it itself).
+    if (auto chunked = parallel::makeChunkedEncoder(
+            {.layer = request.layer,
+             .channels = p.channels,
+             .sampleRate = p.sampleRate,
+             .mode = p.mode,
+             .kbps = p.kbps,
+             .lameQuality = request.lameQuality,
+             .inputRate = request.layer == Layer::III ? p.inputRate : p.sampleRate},
+            inputSamples * p.sampleRate / p.inputRate)) {
+        return chunked;
     }
     switch (request.layer) {
     case Layer::I:

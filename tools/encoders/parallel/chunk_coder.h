@@ -16,6 +16,7 @@ struct ChunkSettings {
     ChannelMode mode = ChannelMode::Stereo;
     int kbps = 128;
     int lameQuality = 3;
+    int inputRate = 0;     // of the samples given to a chunked encoder, if not sampleRate
     bool reservoir = true; // Layer III: off, every frame's main data lies in the frame itself
 };
 

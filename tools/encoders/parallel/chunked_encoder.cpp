@@ -59,9 +59,18 @@ int encoderThreads() {
 ChunkedEncoder::ChunkedEncoder(const ChunkSettings& settings, const ChunkLayout& layout,
                                int threads)
     : settings_(settings), coder_(settings), layout_(layout), frameSamples_(coder_.frameSamples()),
-      maxInFlight_(2 * static_cast<std::size_t>(threads)), pool_(threads) {}
+      maxInFlight_(2 * static_cast<std::size_t>(threads)), pool_(threads) {
+    if (settings.inputRate != 0 && settings.inputRate != settings.sampleRate) {
+        converter_.emplace(settings.channels, settings.inputRate, settings.sampleRate);
+    }
+}
 
 void ChunkedEncoder::encode(std::span<const float> interleaved, OutputFile& out) {
+    inputSamples_ += static_cast<std::int64_t>(interleaved.size()) / settings_.channels;
+    take(converter_ ? converter_->convert(interleaved, false) : interleaved, out);
+}
+
+void ChunkedEncoder::take(std::span<const float> interleaved, OutputFile& out) {
     pending_.insert(pending_.end(), interleaved.begin(), interleaved.end());
     samplesIn_ += static_cast<std::int64_t>(interleaved.size()) / settings_.channels;
     // A chunk goes out once the input covers its frames, the overlap and the margin.
@@ -73,6 +82,19 @@ void ChunkedEncoder::encode(std::span<const float> interleaved, OutputFile& out)
 }
 
 void ChunkedEncoder::finish(OutputFile& out) {
+    if (converter_) {
+        take(converter_->convert({}, true), out);
+        // The resampler's tail can come out a few samples short or long; the coded stream
+        // keeps the input's duration.
+        const std::int64_t wanted =
+            (inputSamples_ * settings_.sampleRate + settings_.inputRate / 2) / settings_.inputRate;
+        if (samplesIn_ < wanted) {
+            take(std::vector<float>((wanted - samplesIn_) * settings_.channels, 0.0f), out);
+        } else if (samplesIn_ > wanted) {
+            pending_.resize(pending_.size() - (samplesIn_ - wanted) * settings_.channels);
+            samplesIn_ = wanted;
+        }
+    }
     submit(true, out);
     while (!inFlight_.empty()) {
         collect(out);
