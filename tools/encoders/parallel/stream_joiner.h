@@ -18,7 +18,7 @@ struct ChunkLayout {
     int chunkFrames = 384; // frames each chunk owns
     int preroll = 12;      // coded before a chunk's first frame and dropped
     int overlap = 8;       // coded after a chunk's last frame, where a Layer III join may fall
-    int margin = 4;        // input past the overlap, so the frames kept never see the end
+    int margin = 2;        // input past the overlap, so the frames kept never see the end
     int joinBack = 4;      // a Layer III join may also fall this many frames before the start
 };
 
