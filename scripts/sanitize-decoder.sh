@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the decoder library and its tests with AddressSanitizer (plus UBSan) and with
-# ThreadSanitizer, and runs the tests. Exits non-zero on a failed test or any sanitizer report.
+# ThreadSanitizer, and runs the tests; under ThreadSanitizer also the encoder core's tests and
+# the house encoder coding files in chunks on several threads. Exits non-zero on a failed test
+# or any sanitizer report.
 #   scripts/sanitize-decoder.sh [address|thread]...   (default: both)
 set -euo pipefail
 
@@ -23,10 +25,23 @@ for sanitizer in "${sanitizers[@]}"; do
     echo "== $sanitizer"
     cmake -S "$root" -B "$build" -DSONABOX_WITH_GUI=OFF -DSONABOX_SANITIZER="$sanitizer" \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$build" -j2 --target mpegdll mpegdll_test
+    targets=(mpegdll mpegdll_test)
+    if [ "$sanitizer" = thread ]; then
+        targets+=(sonabox_encoder_core_tests sonabox_encoder_program_tests)
+    fi
+    cmake --build "$build" -j2 --target "${targets[@]}"
     if ! ctest --test-dir "$build" -R '^mpegdll_test$' --output-on-failure; then
         echo "== $sanitizer: FAILED" >&2
         status=1
+    fi
+    if [ "$sanitizer" = thread ]; then
+        # The encoder programs run by the tests inherit TSAN_OPTIONS: a report fails their run.
+        tests="$build/tools/encoders/tests"
+        if ! "$tests/sonabox_encoder_core_tests" ||
+            ! "$tests/sonabox_encoder_program_tests" --gtest_filter='Joins/ParallelEncoding.*'; then
+            echo "== $sanitizer (encoders): FAILED" >&2
+            status=1
+        fi
     fi
 done
 exit $status

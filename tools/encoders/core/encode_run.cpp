@@ -9,6 +9,7 @@
 #include "tools/encoders/core/twolame_encoder.h"
 #include "tools/encoders/core/wav_tags.h"
 #include "tools/encoders/layer1/layer1_encoder.h"
+#include "tools/encoders/parallel/chunked_encoder.h"
 
 #include <fstream>
 #include <memory>
@@ -55,7 +56,20 @@ Plan plan(const EncodeRequest& request, const AudioSource& source, std::ostream&
     return p;
 }
 
-std::unique_ptr<FrameEncoder> makeEncoder(const EncodeRequest& request, const Plan& p) {
+std::unique_ptr<FrameEncoder> makeEncoder(const EncodeRequest& request, const Plan& p,
+                                          std::int64_t inputSamples) {
+    // Layer III input comes at its own rate (the whole-file coder resamples it itself).
+    if (auto chunked = parallel::makeChunkedEncoder(
+            {.layer = request.layer,
+             .channels = p.channels,
+             .sampleRate = p.sampleRate,
+             .mode = p.mode,
+             .kbps = p.kbps,
+             .lameQuality = request.lameQuality,
+             .inputRate = request.layer == Layer::III ? p.inputRate : p.sampleRate},
+            inputSamples * p.sampleRate / p.inputRate)) {
+        return chunked;
+    }
     switch (request.layer) {
     case Layer::I:
         // Without a check word: decoders differ on what it covers in joint stereo frames.
@@ -122,7 +136,7 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     const Plan p = plan(request, source, notes);
     OutputFile out(request.output, source.identity());
     out.write(id3v2Tag(tags));
-    auto encoder = makeEncoder(request, p);
+    auto encoder = makeEncoder(request, p, source.frames());
     // LAME resamples by itself; the other layers get their rate from us.
     std::optional<RateConverter> converter;
     if (request.layer != Layer::III && p.sampleRate != p.inputRate) {

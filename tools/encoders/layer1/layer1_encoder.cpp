@@ -127,6 +127,8 @@ Layer1Encoder::Layer1Encoder(const Layer1Settings& settings)
         sampleRateIndex_ = 2;
         break;
     }
+    const std::int64_t slotRemainder = 12LL * settings.kbps * 1000 % settings.sampleRate;
+    paddingCredit_ = settings.firstFrame * slotRemainder % settings.sampleRate;
 }
 
 void Layer1Encoder::takeSamples(std::span<const float> interleaved) {
@@ -142,6 +144,18 @@ void Layer1Encoder::takeSamples(std::span<const float> interleaved) {
 }
 
 void Layer1Encoder::encode(std::span<const float> interleaved, OutputFile& out) {
+    coded_.clear();
+    encode(interleaved, coded_);
+    out.write(coded_);
+}
+
+void Layer1Encoder::finish(OutputFile& out) {
+    coded_.clear();
+    finish(coded_);
+    out.write(coded_);
+}
+
+void Layer1Encoder::encode(std::span<const float> interleaved, std::vector<std::uint8_t>& coded) {
     takeSamples(interleaved);
     if (!primed_ && pending_[0].size() >= static_cast<std::size_t>(kFilterBankDelay)) {
         for (int ch = 0; ch < codedChannels_; ++ch) {
@@ -155,7 +169,7 @@ void Layer1Encoder::encode(std::span<const float> interleaved, OutputFile& out) 
     }
     std::size_t start = 0;
     while (pending_[0].size() - start >= static_cast<std::size_t>(kFrameSamples)) {
-        encodeFrame(start, out);
+        encodeFrame(start, coded);
         start += kFrameSamples;
     }
     for (int ch = 0; ch < codedChannels_; ++ch) {
@@ -163,7 +177,7 @@ void Layer1Encoder::encode(std::span<const float> interleaved, OutputFile& out) 
     }
 }
 
-void Layer1Encoder::finish(OutputFile& out) {
+void Layer1Encoder::finish(std::vector<std::uint8_t>& coded) {
     if (!primed_) {
         for (int ch = 0; ch < codedChannels_; ++ch) {
             analysis_[ch].prime(pending_[ch]);
@@ -179,14 +193,14 @@ void Layer1Encoder::finish(OutputFile& out) {
                 pending_[ch].resize(kFrameSamples, 0.0f);
             }
         }
-        encodeFrame(0, out);
+        encodeFrame(0, coded);
         for (int ch = 0; ch < codedChannels_; ++ch) {
             pending_[ch].erase(pending_[ch].begin(), pending_[ch].begin() + kFrameSamples);
         }
     }
 }
 
-void Layer1Encoder::encodeFrame(std::size_t offset, OutputFile& out) {
+void Layer1Encoder::encodeFrame(std::size_t offset, std::vector<std::uint8_t>& coded) {
     const int channels = codedChannels_;
     std::array<ChannelAnalysis, 2> ch{};
     for (int c = 0; c < channels; ++c) {
@@ -335,7 +349,7 @@ void Layer1Encoder::encodeFrame(std::size_t offset, OutputFile& out) {
         data[4] = static_cast<std::uint8_t>(crc >> 8);
         data[5] = static_cast<std::uint8_t>(crc & 0xFF);
     }
-    out.write(data);
+    coded.insert(coded.end(), data.begin(), data.end());
     ++framesOut_;
 }
 

@@ -18,6 +18,9 @@ struct Layer1Settings {
     ChannelMode mode = ChannelMode::Stereo;
     int kbps = 192;          // an allowed Layer I bitrate for the rate
     bool errorCheck = false; // a CRC-16 check word in every frame
+    // The index of the first frame coded within the whole stream, so that a chunk coded on its
+    // own gets the padding slots the whole stream's coder would give it.
+    std::int64_t firstFrame = 0;
 };
 
 // Our own MPEG Layer I encoder: polyphase analysis, scale factors, bit allocation by a small
@@ -31,11 +34,14 @@ public:
 
     void encode(std::span<const float> interleaved, OutputFile& out) override;
     void finish(OutputFile& out) override;
+    // The same, appending the coded frames to `coded`.
+    void encode(std::span<const float> interleaved, std::vector<std::uint8_t>& coded);
+    void finish(std::vector<std::uint8_t>& coded);
 
 private:
     void takeSamples(std::span<const float> interleaved);
     // Codes the frame of samples that begins at `offset` in the pending samples.
-    void encodeFrame(std::size_t offset, OutputFile& out);
+    void encodeFrame(std::size_t offset, std::vector<std::uint8_t>& coded);
 
     Layer1Settings settings_;
     int codedChannels_;
@@ -47,6 +53,7 @@ private:
     std::int64_t samplesIn_ = 0;
     std::int64_t framesOut_ = 0;
     std::int64_t paddingCredit_ = 0;
+    std::vector<std::uint8_t> coded_;
 };
 
 } // namespace encoders::layer1
