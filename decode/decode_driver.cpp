@@ -4,6 +4,7 @@
 #include "libs/mpegdll/include/mpegdll.h"
 #include "mpegplay/mpeg_player.h"
 #include "platform/file_system.h"
+#include "platform/kept_file.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -74,6 +75,9 @@ DecodeFileResult DecodeBatch::decodeFile(const selection::QueuedFile& file, cons
     DecodeActive_ = true;
     fileFailure_.clear();
     const auto before = platform::modificationTime(output);
+    // A stopped decode leaves what it decoded at the output path: an older file there is kept
+    // aside until the file has ended, so that a cancel can bring it back.
+    platform::KeptFile older(output);
     decod_.setStreamName(file.path);
     decod_.setOutFilename(output);
     decod_.Play();
@@ -86,10 +90,10 @@ DecodeFileResult DecodeBatch::decodeFile(const selection::QueuedFile& file, cons
 
     DecodeFileResult result{file.path, output, false, fileFailure_};
     if (DecodeActive_) {
-        // Cancelled: the partial output goes, unless it is not ours.
+        // Cancelled: the partial output goes, and an older file comes back.
         decod_.Stop();
         endFile();
-        if (platform::modificationTime(output) != before)
+        if (!older.restore() && platform::modificationTime(output) != before)
             platform::deleteFile(output);
         result.failure = QStringLiteral("cancelled");
         return result;

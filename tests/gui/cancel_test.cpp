@@ -64,6 +64,7 @@ TEST(Cancel, StopsTheDecodeRemovesItsWavAndKeepsTheRestOfTheQueue) {
         whole.write(frames);
     whole.close();
     makeMp3(mp3s + "/c.mp3", 1, 44100, 2, 128);
+    world.writeFile("out/b-long.WAV", "an older file"); // a cancel brings it back
     app::TMainForm* form = world.start();
     const MainWidgets w = ui(form);
     showWorkPage(form, false, mp3s, out);
@@ -84,7 +85,8 @@ TEST(Cancel, StopsTheDecodeRemovesItsWavAndKeepsTheRestOfTheQueue) {
 
     EXPECT_TRUE(sharedDialogs().messages.empty())
         << sharedDialogs().messageTexts().join("|").toStdString();
-    EXPECT_EQ(filesIn(out), QStringList({"a.WAV"}));
+    EXPECT_EQ(filesIn(out), QStringList({"a.WAV", "b-long.WAV"}));
+    EXPECT_EQ(fileContent(out + "b-long.WAV"), "an older file");
     EXPECT_EQ(rowTexts(*w.decodelist), QStringList({"b-long.mp3", "c.mp3"}));
     EXPECT_EQ(form->fullname, QStringList({mp3s + "/b-long.mp3", mp3s + "/c.mp3"}));
     EXPECT_TRUE(form->isEnabled());
