@@ -27,28 +27,33 @@ MPEG_mode lameMode(ChannelMode mode) {
 
 } // namespace
 
-LameEncoder::LameEncoder(const LameSettings& settings) : channels_(settings.channels) {
-    lame_ = lame_init();
-    if (lame_ == nullptr) {
+lame_global_struct* openLame(const LameSettings& settings) {
+    lame_global_flags* lame = lame_init();
+    if (lame == nullptr) {
         throw EncoderError("the Layer III encoder could not be started");
     }
-    lame_set_errorf(lame_, quiet);
-    lame_set_debugf(lame_, quiet);
-    lame_set_msgf(lame_, quiet);
-    lame_set_num_channels(lame_, settings.channels);
-    lame_set_in_samplerate(lame_, settings.inputRate);
-    lame_set_out_samplerate(lame_, settings.outputRate);
-    lame_set_mode(lame_, settings.channels == 1 ? MONO : lameMode(settings.mode));
-    lame_set_VBR(lame_, vbr_off);
-    lame_set_brate(lame_, settings.kbps);
-    lame_set_quality(lame_, settings.quality);
-    lame_set_bWriteVbrTag(lame_, 1);
-    if (lame_init_params(lame_) < 0) {
-        lame_close(lame_);
+    lame_set_errorf(lame, quiet);
+    lame_set_debugf(lame, quiet);
+    lame_set_msgf(lame, quiet);
+    lame_set_num_channels(lame, settings.channels);
+    lame_set_in_samplerate(lame, settings.inputRate);
+    lame_set_out_samplerate(lame, settings.outputRate);
+    lame_set_mode(lame, settings.channels == 1 ? MONO : lameMode(settings.mode));
+    lame_set_VBR(lame, vbr_off);
+    lame_set_brate(lame, settings.kbps);
+    lame_set_quality(lame, settings.quality);
+    lame_set_bWriteVbrTag(lame, settings.infoTag ? 1 : 0);
+    lame_set_disable_reservoir(lame, settings.reservoir ? 0 : 1);
+    if (lame_init_params(lame) < 0) {
+        lame_close(lame);
         throw EncoderError("the Layer III encoder refused " + std::to_string(settings.kbps) +
                            " kbit/s at " + std::to_string(settings.outputRate) + " Hz");
     }
+    return lame;
 }
+
+LameEncoder::LameEncoder(const LameSettings& settings)
+    : lame_(openLame(settings)), channels_(settings.channels) {}
 
 LameEncoder::~LameEncoder() {
     lame_close(lame_);

@@ -18,7 +18,13 @@ struct LameSettings {
     ChannelMode mode = ChannelMode::Stereo; // stereo, joint stereo or mono
     int kbps = 128;                         // an allowed Layer III bitrate at outputRate
     int quality = 3;                        // LAME's 0 (best) to 9
+    bool infoTag = true;                    // an Info frame first, telling players the exact length
+    bool reservoir = true;                  // frames may borrow room from the frames before them
 };
+
+// A LAME handle set up for constant-bitrate coding with these settings, its console messages
+// silenced. Throws EncoderError when LAME refuses them. The caller closes it (lame_close).
+lame_global_struct* openLame(const LameSettings& settings);
 
 // Layer III through libmp3lame, constant bitrate. The stream begins with an Info frame that
 // tells players the exact length (encoder delay and padding), completed by finish(); the

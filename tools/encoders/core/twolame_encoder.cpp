@@ -30,26 +30,30 @@ std::size_t outputRoom(std::size_t frames) {
 
 } // namespace
 
-TwolameEncoder::TwolameEncoder(const TwolameSettings& settings) : channels_(settings.channels) {
-    options_ = twolame_init();
-    if (options_ == nullptr) {
+twolame_options_struct* openTwolame(const TwolameSettings& settings) {
+    twolame_options* options = twolame_init();
+    if (options == nullptr) {
         throw EncoderError("the Layer II encoder could not be started");
     }
-    twolame_set_verbosity(options_, 0);
-    twolame_set_num_channels(options_, settings.channels);
-    twolame_set_in_samplerate(options_, settings.sampleRate);
-    twolame_set_out_samplerate(options_, settings.sampleRate);
-    twolame_set_version(options_, versionForSampleRate(settings.sampleRate) == MpegVersion::Mpeg1
-                                      ? TWOLAME_MPEG1
-                                      : TWOLAME_MPEG2);
-    twolame_set_mode(options_, settings.channels == 1 ? TWOLAME_MONO : twolameMode(settings.mode));
-    twolame_set_bitrate(options_, settings.kbps);
-    if (twolame_init_params(options_) != 0) {
-        twolame_close(&options_);
+    twolame_set_verbosity(options, 0);
+    twolame_set_num_channels(options, settings.channels);
+    twolame_set_in_samplerate(options, settings.sampleRate);
+    twolame_set_out_samplerate(options, settings.sampleRate);
+    twolame_set_version(options, versionForSampleRate(settings.sampleRate) == MpegVersion::Mpeg1
+                                     ? TWOLAME_MPEG1
+                                     : TWOLAME_MPEG2);
+    twolame_set_mode(options, settings.channels == 1 ? TWOLAME_MONO : twolameMode(settings.mode));
+    twolame_set_bitrate(options, settings.kbps);
+    if (twolame_init_params(options) != 0) {
+        twolame_close(&options);
         throw EncoderError("the Layer II encoder refused " + std::to_string(settings.kbps) +
                            " kbit/s at " + std::to_string(settings.sampleRate) + " Hz");
     }
+    return options;
 }
+
+TwolameEncoder::TwolameEncoder(const TwolameSettings& settings)
+    : options_(openTwolame(settings)), channels_(settings.channels) {}
 
 TwolameEncoder::~TwolameEncoder() {
     twolame_close(&options_);

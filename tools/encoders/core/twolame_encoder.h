@@ -16,6 +16,10 @@ struct TwolameSettings {
     int kbps = 192; // an allowed Layer II bitrate for the rate and mode
 };
 
+// A TwoLAME handle set up with these settings; throws EncoderError when TwoLAME refuses them.
+// The caller closes it (twolame_close).
+twolame_options_struct* openTwolame(const TwolameSettings& settings);
+
 // Layer II through libtwolame.
 class TwolameEncoder : public FrameEncoder {
 public:

@@ -1,9 +1,10 @@
 #include "tools/encoders/parallel/chunk_coder.h"
 
 #include "tools/encoders/core/encoder_error.h"
+#include "tools/encoders/core/lame_encoder.h"
+#include "tools/encoders/core/twolame_encoder.h"
 #include "tools/encoders/layer1/layer1_encoder.h"
 
-#include <cstdarg>
 #include <lame/lame.h>
 #include <mutex>
 #include <twolame.h>
@@ -18,40 +19,13 @@ std::mutex& setupMutex() {
     return mutex;
 }
 
-void quiet(const char*, va_list) {}
-
-MPEG_mode lameMode(int channels, ChannelMode mode) {
-    if (channels == 1) {
-        return MONO;
-    }
-    return mode == ChannelMode::JointStereo ? JOINT_STEREO : STEREO;
-}
-
 class Lame {
 public:
     explicit Lame(const ChunkSettings& s) {
         std::lock_guard lock(setupMutex());
-        gf_ = lame_init();
-        if (gf_ == nullptr) {
-            throw EncoderError("the Layer III encoder could not be started");
-        }
-        lame_set_errorf(gf_, quiet);
-        lame_set_debugf(gf_, quiet);
-        lame_set_msgf(gf_, quiet);
-        lame_set_num_channels(gf_, s.channels);
-        lame_set_in_samplerate(gf_, s.sampleRate);
-        lame_set_out_samplerate(gf_, s.sampleRate);
-        lame_set_mode(gf_, lameMode(s.channels, s.mode));
-        lame_set_VBR(gf_, vbr_off);
-        lame_set_brate(gf_, s.kbps);
-        lame_set_quality(gf_, s.lameQuality);
-        lame_set_bWriteVbrTag(gf_, 0);
-        lame_set_disable_reservoir(gf_, s.reservoir ? 0 : 1);
-        if (lame_init_params(gf_) < 0) {
-            lame_close(gf_);
-            throw EncoderError("the Layer III encoder refused " + std::to_string(s.kbps) +
-                               " kbit/s at " + std::to_string(s.sampleRate) + " Hz");
-        }
+        // Chunks carry no Info frame: the joined stream gets one of its own.
+        gf_ = openLame({s.channels, s.sampleRate, s.sampleRate, s.mode, s.kbps, s.lameQuality,
+                        false, s.reservoir});
     }
     ~Lame() { lame_close(gf_); }
     Lame(const Lame&) = delete;
@@ -86,42 +60,11 @@ std::vector<std::uint8_t> codeLayer3(const ChunkSettings& s, std::span<const flo
     return out;
 }
 
-TWOLAME_MPEG_mode twolameMode(int channels, ChannelMode mode) {
-    if (channels == 1) {
-        return TWOLAME_MONO;
-    }
-    switch (mode) {
-    case ChannelMode::JointStereo:
-        return TWOLAME_JOINT_STEREO;
-    case ChannelMode::DualChannel:
-        return TWOLAME_DUAL_CHANNEL;
-    default:
-        return TWOLAME_STEREO;
-    }
-}
-
 class Twolame {
 public:
     explicit Twolame(const ChunkSettings& s) {
         std::lock_guard lock(setupMutex());
-        options_ = twolame_init();
-        if (options_ == nullptr) {
-            throw EncoderError("the Layer II encoder could not be started");
-        }
-        twolame_set_verbosity(options_, 0);
-        twolame_set_num_channels(options_, s.channels);
-        twolame_set_in_samplerate(options_, s.sampleRate);
-        twolame_set_out_samplerate(options_, s.sampleRate);
-        twolame_set_version(options_, versionForSampleRate(s.sampleRate) == MpegVersion::Mpeg1
-                                          ? TWOLAME_MPEG1
-                                          : TWOLAME_MPEG2);
-        twolame_set_mode(options_, twolameMode(s.channels, s.mode));
-        twolame_set_bitrate(options_, s.kbps);
-        if (twolame_init_params(options_) != 0) {
-            twolame_close(&options_);
-            throw EncoderError("the Layer II encoder refused " + std::to_string(s.kbps) +
-                               " kbit/s at " + std::to_string(s.sampleRate) + " Hz");
-        }
+        options_ = openTwolame({s.channels, s.sampleRate, s.mode, s.kbps});
     }
     ~Twolame() { twolame_close(&options_); }
     Twolame(const Twolame&) = delete;
