@@ -1,6 +1,7 @@
 // The main window's Encode and Decode handlers: they turn the widgets into a batch request, run
 // the batch, and turn its results into the queue's new state and one report of the failures.
 #include "app/batch_summary.h"
+#include "app/codec_change.h"
 #include "app/main_form.h"
 #include "app/option_sets.h"
 #include "decode/dec_progress.h"
@@ -70,10 +71,8 @@ bool TMainForm::ValidateEncodeSettings() {
 void TMainForm::encstartClick() {
     const int count = encodelist->count();
     if (count > 0) {
-        QStringList entries;
-        for (int i = 0; i < Codec->count(); ++i)
-            entries.append(Codec->itemText(i));
-        const encode::EncoderDescription* encoder = recognisedCodec(Codec->currentText(), entries);
+        const encode::EncoderDescription* encoder =
+            recognisedCodec(Codec->currentText(), entryTexts(*Codec));
         if (!encoder) {
             widgets::showError(dialogs_, this, QStringLiteral("No codec selected"));
             encflist->reread();

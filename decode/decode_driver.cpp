@@ -7,7 +7,6 @@
 #include "platform/kept_file.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QSet>
 #include <QTimer>
 
@@ -16,11 +15,6 @@ namespace decode {
 namespace {
 
 constexpr int kPollInterval = 400;
-
-QString identity(const QString& path) {
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return canonical.isEmpty() ? QFileInfo(path).absoluteFilePath() : canonical;
-}
 
 QString endFailure(const TMPEGError& error, bool outputKept) {
     if (error.ErrorCode == MPEGDLL_ERR_INPUT && outputKept)
@@ -43,7 +37,7 @@ DecodeBatchResult DecodeBatch::run(const DecodeBatchRequest& request, DecodeProg
     for (int i = 0; i < count && !result.cancelled; ++i) {
         const selection::QueuedFile& file = request.files[i];
         const QString output = request.outputDirectory + WavFileName(file.path);
-        if (written.contains(identity(output))) {
+        if (written.contains(platform::fileIdentity(output))) {
             result.files.push_back({file.path, output, false,
                                     QStringLiteral("not run: its output was written by an "
                                                    "earlier file")});
@@ -57,7 +51,7 @@ DecodeBatchResult DecodeBatch::run(const DecodeBatchRequest& request, DecodeProg
             break;
         }
         if (platform::fileExists(output))
-            written.insert(identity(output));
+            written.insert(platform::fileIdentity(output));
         result.cancelled = progress.cancelRequested();
     }
     mpgtimer_.stop();

@@ -4,7 +4,6 @@
 #include "encode/output_check.h"
 #include "platform/file_system.h"
 
-#include <QFileInfo>
 #include <QSet>
 
 #include <chrono>
@@ -23,12 +22,6 @@ bool writtenByThisRun(const QString& path, std::optional<platform::FileTime> bef
                       platform::FileTime start) {
     const auto written = platform::modificationTime(path);
     return written && written != before && *written >= start - kTimeSlack;
-}
-
-// One name for one file, however the path is spelled.
-QString identity(const QString& path) {
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return canonical.isEmpty() ? QFileInfo(path).absoluteFilePath() : canonical;
 }
 
 QString runFailure(const EncoderRun& run) {
@@ -57,8 +50,7 @@ public:
                 continue;
             }
             EncodeFileResult file = encodeOne(request_.files[i].path, i + 1, count);
-            if (request_.deleteSource && !file.failure.isEmpty() && file.ran &&
-                !result_.cancelled)
+            if (request_.deleteSource && !file.failure.isEmpty() && file.ran && !result_.cancelled)
                 file.failure += QStringLiteral("; source kept");
             result_.files.push_back(file);
         }
@@ -70,7 +62,7 @@ private:
         EncodeFileResult file;
         file.source = source;
         file.output = OutputFileName(source, request_.options.outputDirectory);
-        if (producedOutputs_.contains(identity(file.output))) {
+        if (producedOutputs_.contains(platform::fileIdentity(file.output))) {
             file.failure = QStringLiteral("not run: its output was written by an earlier file");
             return file;
         }
@@ -97,7 +89,7 @@ private:
         file.ran = true;
         const bool written = writtenByThisRun(file.output, before, start);
         if (written)
-            producedOutputs_.insert(identity(file.output));
+            producedOutputs_.insert(platform::fileIdentity(file.output));
         if (encoded.run.cancelled) {
             result_.cancelled = true;
             if (written)

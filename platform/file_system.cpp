@@ -1,5 +1,7 @@
 #include "platform/file_system.h"
 
+#include <QFileInfo>
+
 #include "platform/paths.h"
 #include "platform/temporary_file.h"
 
@@ -149,6 +151,11 @@ void createDirectory(const QString& path) {
     default:
         throw std::runtime_error("I/O error " + std::to_string(cause));
     }
+}
+
+QString fileIdentity(const QString& path) {
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? QFileInfo(path).absoluteFilePath() : canonical;
 }
 
 } // namespace platform

@@ -26,6 +26,10 @@ bool copyFileReplacing(const QString& from, const QString& to);
 // when the file was not moved: the source is then untouched and nothing is left at the target.
 bool moveFileNoReplace(const QString& from, const QString& to);
 
+// One name for one file however its path is spelled: the canonical path when the file exists,
+// else the absolute path.
+QString fileIdentity(const QString& path);
+
 // Deletes a file; false on failure.
 bool deleteFile(const QString& path);
 
