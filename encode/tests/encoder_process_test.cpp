@@ -2,14 +2,20 @@
 #include "encode/encoder_process.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
 
 #include <unistd.h>
 
@@ -36,6 +42,30 @@ QList<ConsoleWindow*> consoleWindows() {
 // Runs the probe with arguments after its path.
 int runProbe(const QString& arguments = QString(), int show = 0, QWidget* parent = nullptr) {
     return RunEncoder(probe, probe + arguments, show, parent);
+}
+
+// The process that `parent` started from `program`, once it runs that program; 0 when none
+// appears in time.
+pid_t childRunning(qint64 parent, const QString& program) {
+    const QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+            const QList<QByteArray> stat = readAll("/proc/" + pid + "/stat").split(' ');
+            if (stat.size() > 3 && stat[3].toLongLong() == parent &&
+                QFile::symLinkTarget("/proc/" + pid + "/exe") ==
+                    QFileInfo(program).canonicalFilePath())
+                return pid.toInt();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return 0;
+}
+
+// Running: neither gone nor a zombie.
+bool isRunning(pid_t pid) {
+    const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
+    const qsizetype state = stat.lastIndexOf(')') + 2;
+    return !stat.isEmpty() && stat[state] != 'Z' && stat[state] != 'X';
 }
 
 class RunEncoderTest : public ::testing::Test {
@@ -182,6 +212,40 @@ TEST_F(RunEncoderTest, EventsGoOnAndOnlyAShownRunHasAConsole) {
                       "owned|" + probe + "|shown|hello from stdout\nhello from stderr\n");
         }
     }
+}
+
+// A program killed mid-encode takes its encoder with it: no encoder goes on to finish its MP3
+// with nobody watching. The real house encoder runs, on one thread, a file long enough to be
+// far from done when the program is killed.
+TEST_F(RunEncoderTest, AProgramKilledMidEncodeLeavesNoEncoderRunning) {
+    const QString wav = path("long.wav"), mp3 = path("long.mp3"), codec = path("codec");
+    ASSERT_EQ(QProcess::execute("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth",
+                                        "600", "sine", "440"}),
+              0);
+    ASSERT_TRUE(QFile::copy(SONABOX_PROGRAM_DIR "/mp3.dll", codec));
+    ASSERT_TRUE(QFile::setPermissions(codec, QFile::permissions(codec) | QFile::ExeOwner));
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("SONABOX_ENCODER_THREADS", "1");
+    program.setProcessEnvironment(environment);
+    program.start(RUN_ENCODER_HARNESS,
+                  {codec, codec + " \"" + wav + "\" \"" + mp3 + "\" -M0 -B64"});
+    ASSERT_TRUE(program.waitForStarted());
+
+    const pid_t encoder = childRunning(program.processId(), codec);
+    ASSERT_NE(encoder, 0) << "the encoder did not start";
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(isRunning(encoder)) << "the encoder ended before its program was killed";
+    ::kill(pid_t(program.processId()), SIGKILL);
+    program.waitForFinished();
+
+    const QDeadlineTimer deadline(1000);
+    while (isRunning(encoder) && !deadline.hasExpired())
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(isRunning(encoder));
+    if (isRunning(encoder))
+        ::kill(encoder, SIGKILL);
+    EXPECT_FALSE(QFile::exists(mp3));
 }
 
 TEST(ConsoleWindow, CarriageReturnOverwritesTheLine) {
