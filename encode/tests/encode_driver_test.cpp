@@ -2,7 +2,7 @@
 // the files left on disk are checked.
 #include "encode/encode_driver.h"
 #include "encode/encoder_job.h"
-#include "platform/command_line.h"
+#include "encode/encoder_process.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,12 +13,16 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <vector>
+
+#include <unistd.h>
 
 using namespace encode;
 
 namespace {
 
-// Runs each job's command line as the progress window would, without a window.
+// Runs each job's command line through the program's own process start, as the progress
+// window does, without a window.
 class ProcessProgress final : public EncodeProgress {
 public:
     void showError(const QString& text) override { errors.append(text); }
@@ -27,14 +31,9 @@ public:
         captions.append(QStringLiteral("%1 of %2").arg(position).arg(count));
         if (position == cancelAt)
             return {-1, true, QString()};
-        QProcess process;
-        process.start(program,
-                      platform::splitArguments(EncoderJob.commandLine().mid(program.size() + 1)));
-        process.waitForFinished(60000);
-        const QStringList lines =
-            QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, false,
-                lines.isEmpty() ? QString() : lines.back()};
+        EncoderRunControl control;
+        const int exitCode = RunEncoder(program, EncoderJob.commandLine(), 0, nullptr, &control);
+        return {exitCode, false, control.lastLine()};
     }
 
     QStringList errors;
@@ -125,6 +124,32 @@ TEST(EncodeDriver, ACancelEndsTheBatchAndKeepsTheSources) {
     EXPECT_EQ(result.files[0].failure, "cancelled");
     EXPECT_TRUE(QFile::exists(sources[0]) && QFile::exists(sources[1]));
     EXPECT_FALSE(QFile::exists(batch.request.programDir + "codec"));
+}
+
+// A writable program folder runs a fresh copy of mp3.dll, never a codec left there before (by a
+// killed run, or by an older build); a read-only one runs the codec it was installed with.
+TEST(EncodeDriver, AStaleCodecIsReplacedWhereTheProgramFolderIsWritable) {
+    // Root writes to read-only folders, so only another user sees the read-only case.
+    const std::vector<bool> cases = ::geteuid() == 0 ? std::vector{true} : std::vector{true, false};
+    for (const bool writable : cases) {
+        HouseBatch batch;
+        const QString codec = batch.request.programDir + "codec";
+        const QString marker = batch.dir.path() + "/stale-ran";
+        QFile stale(codec);
+        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+        stale.write("#!/bin/sh\ntouch '" + marker.toUtf8() + "'\nexit 0\n");
+        stale.close();
+        ASSERT_TRUE(stale.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QFile::Permissions folder = QFile::permissions(batch.request.programDir);
+        if (!writable)
+            QFile::setPermissions(batch.request.programDir, QFile::ReadOwner | QFile::ExeOwner);
+        batch.queue("a.wav");
+        const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
+        QFile::setPermissions(batch.request.programDir, folder);
+        ASSERT_EQ(result.files.size(), 1u);
+        EXPECT_EQ(result.files[0].produced, writable) << result.files[0].failure.toStdString();
+        EXPECT_EQ(QFile::exists(marker), !writable);
+    }
 }
 
 TEST(EncodeDriver, AMissingEncoderIsToldForEveryFile) {
