@@ -1,6 +1,7 @@
 // The encoders' command lines and output names, byte for byte.
 #include "encode/command_lines.h"
 #include "encode/enc_form.h"
+#include "platform/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -100,6 +101,43 @@ TEST(CommandLines, OutputNamesAndTheOutputDirectoryTest) {
     EXPECT_FALSE(InOutputDirectory("/mp3/sub/song.wav", "/mp3/"));
     EXPECT_TRUE(InOutputDirectory("song.wav", ""));
     EXPECT_FALSE(InOutputDirectory("song.wav", "/mp3/"));
+}
+
+// Hostile file names (legal on Linux) compose into lines that split back into exactly the
+// paths and switches, for every encoder.
+TEST(CommandLines, EveryFileNameSplitsBackExactly) {
+    const struct {
+        QString input;
+        QString outputDirectory;
+    } names[] = {
+        {"/wav/say \"hi\".wav", "/mp3/"},
+        {"/wav/\"", "/mp3/"},
+        {"/wav/a\\\"b\\\\\"c.wav", "/mp3/"},
+        {"/wav/odd\\", "/mp3/"},
+        {"/wav/ends in \\\\", "/mp3\\/"},
+        {"/wav/  two  blanks  .wav", "/my \"mp3\"/"},
+        {"-first.wav", ""},
+        {"/wav/-M3.wav", "-B9/"},
+        {"/wav/tab\there.wav", "/mp3/"},
+        {"/wav/line\nend.wav", "/mp3/"},
+        {"/wav/\" -L1 \"x.wav", "/mp3/"},
+    };
+    for (const auto& name : names) {
+        const QString output = OutputFileName(name.input, name.outputDirectory);
+        for (const Encoder encoder : {Encoder::House, Encoder::BladeEnc, Encoder::Plugger}) {
+            const QString program = encoderProgramPath(encoder, kProgramDir);
+            TEncoderJob job;
+            fillJob(job, encoder, program, name.input,
+                    {"Mono", "128 Kbit/s", "Layer II", name.outputDirectory, false});
+            const auto arguments = platform::argumentsAfterProgram(program, job.commandLine());
+            const QStringList expected =
+                encoder == Encoder::House ? QStringList{name.input, output, "-M3", "-B64", "-L2"}
+                : encoder == Encoder::Plugger
+                    ? QStringList{name.input, output, "-b", "128", "-z", "-dm"}
+                    : QStringList{name.input, "-MONO", "-128", "-QUIT", "-PRIO=HIGHEST"};
+            EXPECT_EQ(arguments, expected) << job.commandLine().toStdString();
+        }
+    }
 }
 
 TEST(CommandLines, EncodersAreRecognisedByTheirPathBelowTheProgramDirectory) {

@@ -126,6 +126,25 @@ TEST(EncodeDriver, ACancelEndsTheBatchAndKeepsTheSources) {
     EXPECT_FALSE(QFile::exists(batch.request.programDir + "codec"));
 }
 
+// Names with double quotes, backslashes before them and a "-" first reach every encoder whole.
+TEST(EncodeDriver, FileNamesWithQuotesEncodeWithEveryEncoder) {
+    for (const Encoder encoder : {Encoder::House, Encoder::BladeEnc, Encoder::Plugger}) {
+        HouseBatch batch;
+        batch.request.encoder = &describe(encoder);
+        if (encoder != Encoder::House)
+            batch.request.programDir = SONABOX_PROGRAM_DIR "/";
+        batch.queue("say \"hi\".wav");
+        batch.queue("-M3 \\\"q\\\".wav");
+        const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
+        ASSERT_EQ(result.files.size(), 2u);
+        for (const EncodeFileResult& file : result.files) {
+            EXPECT_TRUE(file.produced)
+                << file.source.toStdString() << ": " << file.failure.toStdString();
+            EXPECT_TRUE(QFile::exists(file.output)) << file.output.toStdString();
+        }
+    }
+}
+
 // A writable program folder runs a fresh copy of mp3.dll, never a codec left there before (by a
 // killed run, or by an older build); a read-only one runs the codec it was installed with.
 TEST(EncodeDriver, AStaleCodecIsReplacedWhereTheProgramFolderIsWritable) {
