@@ -42,12 +42,12 @@ StoredDirectory loadBrowser(const QString& file, const QString& key, selection::
         directories.setDirectory(programDir);
         drive.setDrive(directories.drive());
     }
-    return present ? StoredDirectory{again, directories.directory()} : StoredDirectory{};
+    return {present, again, directories.directory()};
 }
 
 QString directoryToSave(const StoredDirectory& stored, const selection::DirectoryList& list) {
     const QString shown = list.directory();
-    return !stored.text.isNull() && shown == stored.shownAfterLoad ? stored.text : shown;
+    return stored.inFile && shown == stored.shownAfterLoad ? stored.text : shown;
 }
 
 } // namespace

@@ -41,7 +41,8 @@ public:
 
 // A browser's directory as the settings file held it, and where loading left the browser.
 struct StoredDirectory {
-    QString text; // null when the file had no value
+    bool inFile = false;
+    QString text;
     QString shownAfterLoad;
 };
 
