@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace encode;
 
 namespace {
@@ -106,36 +108,25 @@ TEST(CommandLines, OutputNamesAndTheOutputDirectoryTest) {
 // Hostile file names (legal on Linux) compose into lines that split back into exactly the
 // paths and switches, for every encoder.
 TEST(CommandLines, EveryFileNameSplitsBackExactly) {
-    const struct {
-        QString input;
-        QString outputDirectory;
-    } names[] = {
-        {"/wav/say \"hi\".wav", "/mp3/"},
-        {"/wav/\"", "/mp3/"},
-        {"/wav/a\\\"b\\\\\"c.wav", "/mp3/"},
-        {"/wav/odd\\", "/mp3/"},
-        {"/wav/ends in \\\\", "/mp3\\/"},
-        {"/wav/  two  blanks  .wav", "/my \"mp3\"/"},
-        {"-first.wav", ""},
-        {"/wav/-M3.wav", "-B9/"},
-        {"/wav/tab\there.wav", "/mp3/"},
-        {"/wav/line\nend.wav", "/mp3/"},
-        {"/wav/\" -L1 \"x.wav", "/mp3/"},
-    };
-    for (const auto& name : names) {
-        const QString output = OutputFileName(name.input, name.outputDirectory);
-        for (const Encoder encoder : {Encoder::House, Encoder::BladeEnc, Encoder::Plugger}) {
-            const QString program = encoderProgramPath(encoder, kProgramDir);
-            TEncoderJob job;
-            fillJob(job, encoder, program, name.input,
-                    {"Mono", "128 Kbit/s", "Layer II", name.outputDirectory, false});
-            const auto arguments = platform::argumentsAfterProgram(program, job.commandLine());
-            const QStringList expected =
-                encoder == Encoder::House ? QStringList{name.input, output, "-M3", "-B64", "-L2"}
-                : encoder == Encoder::Plugger
-                    ? QStringList{name.input, output, "-b", "128", "-z", "-dm"}
-                    : QStringList{name.input, "-MONO", "-128", "-QUIT", "-PRIO=HIGHEST"};
-            EXPECT_EQ(arguments, expected) << job.commandLine().toStdString();
+    const QStringList inputs = {
+        "/wav/say \"hi\".wav",  "/wav/\"",    "/wav/a\\\"b\\\\\"c.wav", "/wav/odd\\",
+        "/wav/two  blanks\\\\", "-first.wav", "/wav/-M3.wav",           "/wav/tab\tand\nline.wav",
+        "/wav/\" -L1 \"x"};
+    for (const QString& input : inputs) {
+        for (const QString outputDirectory : {"/mp3/", "/my \"mp3\"\\/", ""}) {
+            const QString output = OutputFileName(input, outputDirectory);
+            const std::map<Encoder, QStringList> expected = {
+                {Encoder::House, {input, output, "-M3", "-B64", "-L2"}},
+                {Encoder::Plugger, {input, output, "-b", "128", "-z", "-dm"}},
+                {Encoder::BladeEnc, {input, "-MONO", "-128", "-QUIT", "-PRIO=HIGHEST"}}};
+            for (const auto& [encoder, arguments] : expected) {
+                const QString program = encoderProgramPath(encoder, kProgramDir);
+                TEncoderJob job;
+                fillJob(job, encoder, program, input,
+                        {"Mono", "128 Kbit/s", "Layer II", outputDirectory, false});
+                EXPECT_EQ(platform::argumentsAfterProgram(program, job.commandLine()), arguments)
+                    << job.commandLine().toStdString();
+            }
         }
     }
 }

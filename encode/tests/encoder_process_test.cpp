@@ -9,13 +9,13 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <thread>
 
 #include <unistd.h>
 
@@ -44,19 +44,14 @@ int runProbe(const QString& arguments = QString(), int show = 0, QWidget* parent
     return RunEncoder(probe, probe + arguments, show, parent);
 }
 
-// The process that `parent` started from `program`, once it runs that program; 0 when none
-// appears in time.
+// The child of `parent` that runs `program`, waited for up to 10 s; 0 when none appears.
 pid_t childRunning(qint64 parent, const QString& program) {
-    const QDeadlineTimer deadline(10000);
-    while (!deadline.hasExpired()) {
+    for (const QDeadlineTimer deadline(10000); !deadline.hasExpired(); QThread::msleep(20)) {
         for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
-            const QList<QByteArray> stat = readAll("/proc/" + pid + "/stat").split(' ');
-            if (stat.size() > 3 && stat[3].toLongLong() == parent &&
-                QFile::symLinkTarget("/proc/" + pid + "/exe") ==
-                    QFileInfo(program).canonicalFilePath())
+            if (readAll("/proc/" + pid + "/stat").split(' ').value(3).toLongLong() == parent &&
+                QFile::symLinkTarget("/proc/" + pid + "/exe") == program)
                 return pid.toInt();
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return 0;
 }
@@ -64,8 +59,7 @@ pid_t childRunning(qint64 parent, const QString& program) {
 // Running: neither gone nor a zombie.
 bool isRunning(pid_t pid) {
     const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
-    const qsizetype state = stat.lastIndexOf(')') + 2;
-    return !stat.isEmpty() && stat[state] != 'Z' && stat[state] != 'X';
+    return !stat.isEmpty() && !QByteArray("ZX").contains(stat[stat.lastIndexOf(')') + 2]);
 }
 
 class RunEncoderTest : public ::testing::Test {
@@ -219,29 +213,23 @@ TEST_F(RunEncoderTest, EventsGoOnAndOnlyAShownRunHasAConsole) {
 // far from done when the program is killed.
 TEST_F(RunEncoderTest, AProgramKilledMidEncodeLeavesNoEncoderRunning) {
     const QString wav = path("long.wav"), mp3 = path("long.mp3"), codec = path("codec");
-    ASSERT_EQ(QProcess::execute("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth",
-                                        "600", "sine", "440"}),
-              0);
+    ASSERT_EQ(
+        QProcess::execute("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "600"}),
+        0);
     ASSERT_TRUE(QFile::copy(SONABOX_PROGRAM_DIR "/mp3.dll", codec));
-    ASSERT_TRUE(QFile::setPermissions(codec, QFile::permissions(codec) | QFile::ExeOwner));
+    qputenv("SONABOX_ENCODER_THREADS", "1");
     QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("SONABOX_ENCODER_THREADS", "1");
-    program.setProcessEnvironment(environment);
-    program.start(RUN_ENCODER_HARNESS,
-                  {codec, codec + " \"" + wav + "\" \"" + mp3 + "\" -M0 -B64"});
-    ASSERT_TRUE(program.waitForStarted());
-
-    const pid_t encoder = childRunning(program.processId(), codec);
+    program.start(RUN_ENCODER_HARNESS, {codec, codec + " " + wav + " " + mp3 + " -M0 -B64"});
+    const pid_t encoder = childRunning(program.processId(), QFileInfo(codec).canonicalFilePath());
+    qunsetenv("SONABOX_ENCODER_THREADS");
     ASSERT_NE(encoder, 0) << "the encoder did not start";
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    QThread::msleep(100);
     ASSERT_TRUE(isRunning(encoder)) << "the encoder ended before its program was killed";
     ::kill(pid_t(program.processId()), SIGKILL);
     program.waitForFinished();
 
-    const QDeadlineTimer deadline(1000);
-    while (isRunning(encoder) && !deadline.hasExpired())
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (const QDeadlineTimer deadline(1000); isRunning(encoder) && !deadline.hasExpired();)
+        QThread::msleep(20);
     EXPECT_FALSE(isRunning(encoder));
     if (isRunning(encoder))
         ::kill(encoder, SIGKILL);

