@@ -1,5 +1,6 @@
 #include "encode/command_lines.h"
 
+#include "platform/command_line.h"
 #include "platform/paths.h"
 
 #include <algorithm>
@@ -15,10 +16,6 @@ QString fileNamePart(const QString& path) {
 // Output names drop exactly three characters, whatever they are, and keep the dot.
 QString lessLastThree(const QString& text) {
     return text.left(std::max<qsizetype>(0, text.size() - 3));
-}
-
-QString quoted(const QString& text) {
-    return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
 } // namespace
@@ -66,7 +63,8 @@ void fillJob(TEncoderJob& job, Encoder encoder, const QString& encoderPath, cons
              const EncodeOptions& options) {
     const int kbps = bitrateNumber(options.bitrate);
     job.CmdPiece1 = encoderPath + " ";
-    job.CmdPiece2 = quoted(input) + " ";
+    // Quoted so that the process start splits the exact path back out, quotes and all.
+    job.CmdPiece2 = platform::quoteArgument(input) + " ";
     describe(encoder).fillPieces(job, options, OutputFileName(input, options.outputDirectory),
                                  kbps);
 }

@@ -24,6 +24,18 @@ bool writtenByThisRun(const QString& path, std::optional<platform::FileTime> bef
     return written && written != before && *written >= start - kTimeSlack;
 }
 
+// Copies the encoder over the program that runs, so that a copy left by a killed run or by an
+// older build never runs. The old one is removed first, which works also while it still runs.
+// An installed, read-only program folder keeps the program it was installed with, which then
+// runs. True when the copy is to be removed after the run: where no program stood before it
+// (an installed folder that root can write keeps its program).
+bool freshCopy(const QString& from, const QString& to) {
+    const bool existed = platform::fileExists(to);
+    if (existed && !platform::deleteFile(to))
+        return false;
+    return platform::copyFileReplacing(from, to) && !existed;
+}
+
 QString runFailure(const EncoderRun& run) {
     QString reason = run.exitCode < 0
                          ? QStringLiteral("the encoder did not start or was stopped")
@@ -68,11 +80,8 @@ private:
         }
         const auto before = platform::modificationTime(file.output);
         const auto start = std::chrono::system_clock::now();
-        // An installed program folder may be read-only: then the program that lies there runs.
-        // A program that was there before the batch stays there.
-        const bool copied = request_.encoder->programCopiedForEachRun &&
-                            !platform::fileExists(program_) &&
-                            platform::copyFileReplacing(presence_, program_);
+        const bool removeCopy =
+            request_.encoder->programCopiedForEachRun && freshCopy(presence_, program_);
         const EncodeContext context{request_.programDir, request_.options.outputDirectory,
                                     request_.options.showEncoder, position, count};
         EncodeFileRun encoded;
@@ -80,11 +89,11 @@ private:
             encoded = EncodeFile(progress_, context, program_, source, request_.options.mode,
                                  request_.options.bitrate, request_.options.layer);
         } catch (...) {
-            if (copied)
+            if (removeCopy)
                 platform::deleteFile(program_);
             throw;
         }
-        if (copied)
+        if (removeCopy)
             platform::deleteFile(program_);
         file.ran = true;
         const bool written = writtenByThisRun(file.output, before, start);

@@ -30,7 +30,8 @@ private:
 // Windows program's C runtime reads it (see platform/command_line.h). The program is never looked
 // for among the line's blank-delimited prefixes. The process starts as
 // platform::prepareProgramStart sets it up: in the current directory, with this program's
-// environment, in a session of its own and with an empty standard input.
+// environment, in a session of its own and with an empty standard input; it is ended when this
+// program ends, so call this on the window thread.
 //
 // show == 1: a console window, a top-level window owned by consoleParent, shows the process's
 // standard output and error as they come, and goes away when the process has ended. Any other

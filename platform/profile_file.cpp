@@ -41,8 +41,9 @@ ParsedFile parse(const QByteArray& content) {
     return file;
 }
 
+// Texts keep their bytes through a read and a write, UTF-8 or not.
 QString decoded(const QByteArray& bytes) {
-    return QString::fromUtf8(bytes);
+    return textFromBytes(bytes);
 }
 
 // The section name of a header line such as "[ENCODER]", or nothing for other lines.
@@ -113,7 +114,7 @@ QString unquoted(QString value) {
 }
 
 void apply(ParsedFile& parsed, const ProfileWrite& write) {
-    const QByteArray entry = write.key.toUtf8() + '=' + write.value.toUtf8();
+    const QByteArray entry = bytesFromText(write.key) + '=' + bytesFromText(write.value);
     if (const auto span = findSection(parsed.lines, write.section)) {
         if (const auto line = findKey(parsed.lines, *span, write.key)) {
             parsed.lines[*line] = entry;
@@ -126,7 +127,7 @@ void apply(ParsedFile& parsed, const ProfileWrite& write) {
             parsed.lines.insert(at, entry);
         }
     } else {
-        parsed.lines.append('[' + write.section.toUtf8() + ']');
+        parsed.lines.append('[' + bytesFromText(write.section) + ']');
         parsed.lines.append(entry);
     }
 }

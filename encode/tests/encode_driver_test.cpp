@@ -2,7 +2,7 @@
 // the files left on disk are checked.
 #include "encode/encode_driver.h"
 #include "encode/encoder_job.h"
-#include "platform/command_line.h"
+#include "encode/encoder_process.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,7 +18,8 @@ using namespace encode;
 
 namespace {
 
-// Runs each job's command line as the progress window would, without a window.
+// Runs each job's command line through the program's own process start, as the progress
+// window does, without a window.
 class ProcessProgress final : public EncodeProgress {
 public:
     void showError(const QString& text) override { errors.append(text); }
@@ -27,14 +28,9 @@ public:
         captions.append(QStringLiteral("%1 of %2").arg(position).arg(count));
         if (position == cancelAt)
             return {-1, true, QString()};
-        QProcess process;
-        process.start(program,
-                      platform::splitArguments(EncoderJob.commandLine().mid(program.size() + 1)));
-        process.waitForFinished(60000);
-        const QStringList lines =
-            QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, false,
-                lines.isEmpty() ? QString() : lines.back()};
+        EncoderRunControl control;
+        const int exitCode = RunEncoder(program, EncoderJob.commandLine(), 0, nullptr, &control);
+        return {exitCode, false, control.lastLine()};
     }
 
     QStringList errors;
@@ -125,6 +121,42 @@ TEST(EncodeDriver, ACancelEndsTheBatchAndKeepsTheSources) {
     EXPECT_EQ(result.files[0].failure, "cancelled");
     EXPECT_TRUE(QFile::exists(sources[0]) && QFile::exists(sources[1]));
     EXPECT_FALSE(QFile::exists(batch.request.programDir + "codec"));
+}
+
+// Names with double quotes, backslashes before them and a "-" first reach every encoder whole.
+TEST(EncodeDriver, FileNamesWithQuotesEncodeWithEveryEncoder) {
+    for (const Encoder encoder : {Encoder::House, Encoder::BladeEnc, Encoder::Plugger}) {
+        HouseBatch batch;
+        batch.request.encoder = &describe(encoder);
+        if (encoder != Encoder::House)
+            batch.request.programDir = SONABOX_PROGRAM_DIR "/";
+        batch.queue("say \"hi\".wav");
+        batch.queue("-M3 \\\"q\\\".wav");
+        const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
+        ASSERT_EQ(result.files.size(), 2u);
+        for (const EncodeFileResult& file : result.files) {
+            EXPECT_TRUE(file.produced)
+                << file.source.toStdString() << ": " << file.failure.toStdString();
+            EXPECT_TRUE(QFile::exists(file.output)) << file.output.toStdString();
+        }
+    }
+}
+
+// A writable program folder runs a fresh copy of mp3.dll, never a codec left there before (by a
+// killed run, or by an older build).
+TEST(EncodeDriver, AStaleCodecIsReplacedBeforeTheRun) {
+    HouseBatch batch;
+    const QString marker = batch.dir.path() + "/stale-ran";
+    QFile stale(batch.request.programDir + "codec");
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.write("#!/bin/sh\ntouch '" + marker.toUtf8() + "'\n");
+    stale.close();
+    ASSERT_TRUE(stale.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    batch.queue("a.wav");
+    const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
+    ASSERT_EQ(result.files.size(), 1u);
+    EXPECT_TRUE(result.files[0].produced) << result.files[0].failure.toStdString();
+    EXPECT_FALSE(QFile::exists(marker));
 }
 
 TEST(EncodeDriver, AMissingEncoderIsToldForEveryFile) {
