@@ -1,7 +1,12 @@
 // Cancel in the progress windows: the running file leaves no partial output and keeps its
 // source, and the files not yet converted stay queued with their full paths.
 #include "decode/dec_form.h"
+#include "libs/mpegdll/include/mpegdll.h"
+#include "mpegplay/mpeg_player.h"
+#include "tests/support/decode_watch.h"
 #include "tests/support/gui_test.h"
+
+#include <QDeadlineTimer>
 
 using namespace testsupport;
 
@@ -89,5 +94,42 @@ TEST(Cancel, StopsTheDecodeRemovesItsWavAndKeepsTheRestOfTheQueue) {
     EXPECT_EQ(fileContent(out + "b-long.WAV"), "an older file");
     EXPECT_EQ(rowTexts(*w.decodelist), QStringList({"b-long.mp3", "c.mp3"}));
     EXPECT_EQ(form->fullname, QStringList({mp3s + "/b-long.mp3", mp3s + "/c.mp3"}));
+    EXPECT_TRUE(form->isEnabled());
+}
+
+// Cancel pressed after the library has finished the file but before the window has seen it: the
+// file counts as finished (its new WAV stays, no error), and the files after it stay queued.
+TEST(Cancel, ACancelThatComesAfterTheFileHasEndedKeepsItsWav) {
+    TestWorld world;
+    const QString mp3s = world.makeDirectory("mp3s");
+    const QString out = world.makeDirectory("out") + "/";
+    makeMp3(mp3s + "/a.mp3", 1, 44100, 2, 128);
+    makeMp3(mp3s + "/b.mp3", 2, 44100, 2, 128);
+    makeMp3(mp3s + "/c.mp3", 1, 44100, 2, 128);
+    world.writeFile("out/b.WAV", "an older file");
+    app::TMainForm* form = world.start();
+    const MainWidgets w = ui(form);
+    showWorkPage(form, false, mp3s, out);
+    queueAll(form);
+    sharedDialogs().reset();
+
+    // Holding this thread once b.mp3 has started until the library reports its end keeps the
+    // window from seeing that end before the click.
+    DecodeFileWatch watch([form](decode::TDecForm& progress) {
+        if (progress.decinfile->text() != "b.mp3")
+            return;
+        const QDeadlineTimer deadline(30000);
+        while (form->decod->PlayerMode() != MPEGDLL_MODE_ENDED && !deadline.hasExpired()) {
+        }
+        click(progress.cancel);
+    });
+    click(w.decstart);
+
+    EXPECT_TRUE(sharedDialogs().messages.empty())
+        << sharedDialogs().messageTexts().join("|").toStdString();
+    EXPECT_EQ(filesIn(out), QStringList({"a.WAV", "b.WAV"}));
+    EXPECT_NEAR(probe(out + "b.WAV").duration, 2.0, 0.03);
+    EXPECT_EQ(rowTexts(*w.decodelist), QStringList({"c.mp3"}));
+    EXPECT_EQ(form->fullname, QStringList({mp3s + "/c.mp3"}));
     EXPECT_TRUE(form->isEnabled());
 }
