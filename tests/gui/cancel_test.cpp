@@ -16,6 +16,21 @@ QStringList filesIn(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden);
 }
 
+// Whether a child process of this one is still running (not ended, or ended and not yet
+// collected by Qt).
+bool childRunning() {
+    const QString tasks = QStringLiteral("/proc/self/task");
+    for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        for (const QByteArray& pid : fileContent(tasks + "/" + task + "/children").split(' ')) {
+            const QByteArray stat = fileContent("/proc/" + pid.trimmed() + "/stat");
+            const qsizetype state = stat.lastIndexOf(')') + 2;
+            if (!pid.trimmed().isEmpty() && state < stat.size() && stat[state] != 'Z')
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 TEST(Cancel, StopsTheEncoderKeepsTheSourceAndTheRestOfTheQueue) {
@@ -132,4 +147,51 @@ TEST(Cancel, ACancelThatComesAfterTheFileHasEndedKeepsItsWav) {
     EXPECT_EQ(rowTexts(*w.decodelist), QStringList({"c.mp3"}));
     EXPECT_EQ(form->fullname, QStringList({mp3s + "/c.mp3"}));
     EXPECT_TRUE(form->isEnabled());
+}
+
+// Cancel pressed after the encoder has exited with its output in place but before the window
+// has seen it end: the file counts as finished (its MP3 stays, its source goes as asked), and
+// the files after it stay queued.
+TEST(Cancel, ACancelThatComesAfterTheEncoderHasEndedKeepsItsMp3) {
+    TestWorld world;
+    world.installFromBuild({"mp3.dll"});
+    const QString wavs = world.makeDirectory("wavs");
+    const QString out = world.makeDirectory("out") + "/";
+    makeWav(wavs + "/a.wav", 1.5, 44100, 2);
+    makeWav(wavs + "/b.wav", 1, 44100, 2);
+    app::TMainForm* form = world.start();
+    const MainWidgets w = ui(form);
+    chooseEntry(*w.Codec, kHouseRow);
+    w.Mode->setEditText("Stereo");
+    w.Bitrate->setEditText("128 Kbit/s");
+    w.Layer->setEditText("Layer III");
+    w.deletesource->setChecked(true);
+    showWorkPage(form, true, wavs, out);
+    queueAll(form);
+    sharedDialogs().reset();
+
+    // Once the encoder runs, this thread waits for its exit without letting Qt see it.
+    bool clicked = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        QWidget* progress = QApplication::activeModalWidget();
+        if (clicked || !progress || progress->objectName() != "EncForm" || !childRunning())
+            return;
+        const QDeadlineTimer deadline(60000);
+        while (childRunning() && !deadline.hasExpired()) {
+        }
+        click(progress->findChild<widgets::FlatButton*>("cancel"));
+        clicked = true;
+    });
+    watch.start(0);
+    click(w.encstart);
+
+    ASSERT_TRUE(clicked);
+    EXPECT_TRUE(sharedDialogs().messages.empty())
+        << sharedDialogs().messageTexts().join("|").toStdString();
+    EXPECT_EQ(filesIn(out), QStringList({"a.mp3"}));
+    EXPECT_NEAR(probe(out + "a.mp3").duration, 1.5, 0.1);
+    EXPECT_EQ(filesIn(wavs), QStringList({"b.wav"}));
+    EXPECT_EQ(rowTexts(*w.encodelist), QStringList({"b.wav"}));
+    EXPECT_EQ(form->fullname, QStringList({wavs + "/b.wav"}));
 }
