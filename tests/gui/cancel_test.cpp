@@ -31,23 +31,35 @@ bool childRunning() {
     return false;
 }
 
-} // namespace
-
-TEST(Cancel, StopsTheEncoderKeepsTheSourceAndTheRestOfTheQueue) {
-    TestWorld world;
+// The house encoder with Layer III, stereo, 128 kbit/s over a queue of these WAV files (name,
+// seconds), deleting each source once its MP3 is checked.
+app::TMainForm* startEncodeQueue(TestWorld& world, const QString& wavs, const QString& out,
+                                 const std::vector<std::pair<QString, double>>& files) {
     world.installFromBuild({"mp3.dll"});
-    const QString wavs = world.makeDirectory("wavs");
-    const QString out = world.makeDirectory("out") + "/";
-    makeWav(wavs + "/a-long.wav", 240, 44100, 2);
-    makeWav(wavs + "/b.wav", 1, 44100, 2);
-    makeWav(wavs + "/c.wav", 1, 44100, 2);
+    for (const auto& [name, seconds] : files)
+        makeWav(wavs + "/" + name, seconds, 44100, 2);
     app::TMainForm* form = world.start();
     const MainWidgets w = ui(form);
     chooseEntry(*w.Codec, kHouseRow);
+    w.Mode->setEditText("Stereo");
+    w.Bitrate->setEditText("128 Kbit/s");
+    w.Layer->setEditText("Layer III");
     w.deletesource->setChecked(true);
     showWorkPage(form, true, wavs, out);
     queueAll(form);
     sharedDialogs().reset();
+    return form;
+}
+
+} // namespace
+
+TEST(Cancel, StopsTheEncoderKeepsTheSourceAndTheRestOfTheQueue) {
+    TestWorld world;
+    const QString wavs = world.makeDirectory("wavs");
+    const QString out = world.makeDirectory("out") + "/";
+    app::TMainForm* form =
+        startEncodeQueue(world, wavs, out, {{"a-long.wav", 240}, {"b.wav", 1}, {"c.wav", 1}});
+    const MainWidgets w = ui(form);
 
     whenModal([](QWidget* progress) {
         QTimer::singleShot(300, progress, [progress] {
@@ -154,21 +166,10 @@ TEST(Cancel, ACancelThatComesAfterTheFileHasEndedKeepsItsWav) {
 // the files after it stay queued.
 TEST(Cancel, ACancelThatComesAfterTheEncoderHasEndedKeepsItsMp3) {
     TestWorld world;
-    world.installFromBuild({"mp3.dll"});
     const QString wavs = world.makeDirectory("wavs");
     const QString out = world.makeDirectory("out") + "/";
-    makeWav(wavs + "/a.wav", 1.5, 44100, 2);
-    makeWav(wavs + "/b.wav", 1, 44100, 2);
-    app::TMainForm* form = world.start();
+    app::TMainForm* form = startEncodeQueue(world, wavs, out, {{"a.wav", 1.5}, {"b.wav", 1}});
     const MainWidgets w = ui(form);
-    chooseEntry(*w.Codec, kHouseRow);
-    w.Mode->setEditText("Stereo");
-    w.Bitrate->setEditText("128 Kbit/s");
-    w.Layer->setEditText("Layer III");
-    w.deletesource->setChecked(true);
-    showWorkPage(form, true, wavs, out);
-    queueAll(form);
-    sharedDialogs().reset();
 
     // Once the encoder runs, this thread waits for its exit without letting Qt see it.
     bool clicked = false;
