@@ -46,9 +46,11 @@ template <class Result> QStringList failureLines(const std::vector<Result>& file
     return lines;
 }
 
-// Entries the batch did not finish stay queued; a cancelled file counts as not finished.
-template <class Result> int finishedEntries(const std::vector<Result>& files, bool cancelled) {
-    return int(files.size()) - (cancelled && !files.empty() ? 1 : 0);
+// Entries the batch did not reach stay queued, and so does a file that a cancel cut short. A
+// file that had ended before the cancel came counts as finished.
+template <class Result> int finishedEntries(const std::vector<Result>& files) {
+    const bool cutShort = !files.empty() && files.back().failure == QStringLiteral("cancelled");
+    return int(files.size()) - (cutShort ? 1 : 0);
 }
 
 } // namespace
@@ -91,7 +93,7 @@ void TMainForm::encstartClick() {
             encode::EncodeProgressWindows progress(*this, encFormOwner_, dialogs_);
             const encode::EncodeBatchResult result = encode::runEncodeBatch(request, progress);
             if (result.cancelled)
-                finished = finishedEntries(result.files, true);
+                finished = finishedEntries(result.files);
             failures = failureLines(result.files);
         }
         selection::dropFirstEntries(*encodelist, fullname, finished);
@@ -118,7 +120,7 @@ void TMainForm::decstartClick() {
     decodeProgress_ = nullptr;
     const bool stopped = result.cancelled || !result.startError.isEmpty();
     selection::dropFirstEntries(*decodelist, fullname,
-                                stopped ? finishedEntries(result.files, result.cancelled) : count);
+                                stopped ? finishedEntries(result.files) : count);
     if (const auto summary = summariseFailures(failureLines(result.files), count))
         dialogs_.message(this, widgets::MessageIcon::Error, QStringLiteral("Error"), summary->text,
                          summary->details);

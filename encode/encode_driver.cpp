@@ -96,6 +96,7 @@ private:
         if (removeCopy)
             platform::deleteFile(program_);
         file.ran = true;
+        result_.cancelled = encoded.run.cancelled || encoded.run.cancelRequested;
         const bool written = writtenByThisRun(file.output, before, start);
         if (written)
             producedOutputs_.insert(platform::fileIdentity(file.output));

@@ -58,7 +58,7 @@ constexpr int kKillDelayMs = 2000;
 void EncoderRunControl::cancel() {
     if (!process_ || process_->state() == QProcess::NotRunning)
         return;
-    cancelled_ = true;
+    cancelRequested_ = true;
     process_->terminate();
     QProcess* process = process_;
     QTimer::singleShot(kKillDelayMs, process, [process] { process->kill(); });
@@ -91,7 +91,7 @@ int RunEncoder(const QString& program, const QString& commandLine, int show, QWi
 
     if (control) {
         control->process_ = &process;
-        control->cancelled_ = false;
+        control->cancelRequested_ = control->cancelled_ = false;
     }
     QEventLoop loop;
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
@@ -111,11 +111,13 @@ int RunEncoder(const QString& program, const QString& commandLine, int show, QWi
 
     if (show != 1)
         tail.append(decoder(process.readAllStandardError()));
-    if (control)
+    const int exitCode = process.exitStatus() == QProcess::CrashExit ? -1 : process.exitCode();
+    if (control) {
         control->lastLine_ = tail.lastLine();
-    if (process.exitStatus() == QProcess::CrashExit)
-        return -1;
-    return process.exitCode();
+        // The signal may have reached an encoder that had exited already: its file is done.
+        control->cancelled_ = control->cancelRequested_ && exitCode != 0;
+    }
+    return exitCode;
 }
 
 } // namespace encode

@@ -13,6 +13,10 @@ class EncoderRunControl {
 public:
     // Ends the running encoder: SIGTERM at once, SIGKILL when it is still there 2 s later.
     void cancel();
+    // A cancel was asked for during the run.
+    bool cancelRequested() const { return cancelRequested_; }
+    // The cancel cut the run short. An encoder that had already exited with success when the
+    // cancel came (its exit not yet seen) finished its file.
     bool cancelled() const { return cancelled_; }
     // The last non-empty line the encoder wrote (its error output when it runs hidden).
     const QString& lastLine() const { return lastLine_; }
@@ -20,6 +24,7 @@ public:
 private:
     friend int RunEncoder(const QString&, const QString&, int, QWidget*, EncoderRunControl*);
     QPointer<QProcess> process_;
+    bool cancelRequested_ = false;
     bool cancelled_ = false;
     QString lastLine_;
 };

@@ -64,9 +64,9 @@ struct Fixture {
 
 } // namespace
 
-// A second file with the same output is not run; a file that cannot start ends the batch with the
-// player's error, and nothing after it runs.
-TEST(DecodeDriver, DecodesEachFileOnceAndAFileThatCannotStartEndsTheBatch) {
+// A second file with the same output is not run; a file that cannot be opened fails with the
+// player's error, and the batch goes on.
+TEST(DecodeDriver, DecodesEachFileOnceAndAFileThatCannotBeOpenedFailsAlone) {
     Fixture f;
     const QString first = makeMp3(f.dir.path(), "song.mp3", "1");
     const QString second = makeMp3(f.dir.path() + "/other", "song.mp3", "2");
@@ -79,18 +79,21 @@ TEST(DecodeDriver, DecodesEachFileOnceAndAFileThatCannotStartEndsTheBatch) {
 
     const DecodeBatchResult result = f.run({first, second, other, bad, after});
 
-    ASSERT_EQ(result.files.size(), 3u);
+    ASSERT_EQ(result.files.size(), 5u);
     EXPECT_TRUE(result.files[0].produced);
     EXPECT_FALSE(result.files[1].produced);
     EXPECT_EQ(result.files[1].failure, "not run: its output was written by an earlier file");
     EXPECT_TRUE(result.files[2].produced);
-    EXPECT_FALSE(result.startError.isEmpty());
-    EXPECT_EQ(f.progress.shown,
-              QStringList({"song.mp3 1 of 5", "other.mp3 3 of 5", "bad.mp3 4 of 5"}));
+    EXPECT_FALSE(result.files[3].produced);
+    EXPECT_EQ(result.files[3].failure, "Input stream error");
+    EXPECT_TRUE(result.files[4].produced);
+    EXPECT_TRUE(result.startError.isEmpty());
+    EXPECT_EQ(f.progress.shown, QStringList({"song.mp3 1 of 5", "other.mp3 3 of 5",
+                                             "bad.mp3 4 of 5", "after.mp3 5 of 5"}));
     // The first file's output was kept: it lasts one second, not two.
     EXPECT_NEAR(QFile(f.dir.path() + "/out/song.WAV").size(), 44100 * 4, 44100 * 4 / 10);
     EXPECT_FALSE(QFile::exists(f.dir.path() + "/out/bad.WAV"));
-    EXPECT_FALSE(QFile::exists(f.dir.path() + "/out/after.WAV"));
+    EXPECT_TRUE(QFile::exists(f.dir.path() + "/out/after.WAV"));
     EXPECT_FALSE(f.batch.DecodeActive());
     EXPECT_FALSE(f.mpgtimer.isActive());
 }
