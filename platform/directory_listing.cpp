@@ -28,7 +28,7 @@ QStringList subdirectories(const QString& directory) {
 
 QStringList filesMatching(const QString& directory, const QString& mask) {
     QDir dir(directory);
-    dir.setNameFilters({mask});
+    dir.setNameFilters(mask.split(QLatin1Char(' '), Qt::SkipEmptyParts));
     QStringList names = dir.entryList(QDir::Files | QDir::Readable);
     sortNames(names);
     return names;
