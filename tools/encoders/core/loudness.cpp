@@ -83,7 +83,8 @@ std::optional<ReplayGain> albumGain(std::span<const LoudnessMeter* const> tracks
 
 std::string gainText(double gainDb) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.2f dB", gainDb);
+    // No "-0.00 dB": a gain that rounds to nothing is written as such.
+    std::snprintf(text, sizeof text, "%.2f dB", std::abs(gainDb) < 0.005 ? 0.0 : gainDb);
     return text;
 }
 
