@@ -8,6 +8,7 @@
 #include "selection/directory_list.h"
 #include "selection/drive_box.h"
 #include "selection/file_list.h"
+#include "tools/encoders/core/source_names.h"
 #include "widgets/flat_button.h"
 #include "widgets/hyperlink_label.h"
 
@@ -140,9 +141,11 @@ void TMainForm::buildMenu() {
 }
 
 QWidget* TMainForm::buildEncodePage() {
-    const WorkPage w = buildWorkPage({"encdrive", "encdirlist", "encflist", "*.wav", "encFileadd",
-                                      "EncFileRem", "encodelist", "encplay", "encpause", "encstop",
-                                      "encstart", "Encode", "encplay2", "encpause2", "encstop2"});
+    // The mask is a literal, so its view ends in a NUL.
+    const WorkPage w =
+        buildWorkPage({"encdrive", "encdirlist", "encflist", encoders::kSourceMask.data(),
+                       "encFileadd", "EncFileRem", "encodelist", "encplay", "encpause", "encstop",
+                       "encstart", "Encode", "encplay2", "encpause2", "encstop2"});
     encdrive = w.drive;
     encdirlist = w.directories;
     encflist = w.files;

@@ -3,6 +3,7 @@
 #include "encode/encode_driver.h"
 #include "encode/encoder_job.h"
 #include "encode/encoder_process.h"
+#include "tools/encoders/tests/test_support.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <optional>
 
 using namespace encode;
 
@@ -61,6 +63,15 @@ struct HouseBatch {
         request.options = {"Stereo", "128 Kbit/s", "Layer III", dir.path() + "/out/", false};
         request.programDir = dir.path() + "/program/";
         request.deleteSource = true;
+    }
+    // Queues two seconds of pink noise at this volume, made by sox in the name's format.
+    QString queueNoise(const QString& relative, const QString& volume) {
+        const QString path = dir.path() + "/" + relative;
+        QDir(dir.path()).mkpath(relative.section('/', 0, -2));
+        sox({"-n", "-r", "44100", "-c", "2", "-b", "16", path, "synth", "2", "pinknoise", "vol",
+             volume});
+        request.files.push_back({path.section('/', -1), path});
+        return path;
     }
     // Queues a one-second tone made by sox.
     QString queue(const QString& relative) {
@@ -171,6 +182,66 @@ TEST(EncodeDriver, AMissingEncoderIsToldForEveryFile) {
     ASSERT_EQ(result.files.size(), 2u);
     EXPECT_TRUE(result.files[0].toldAlready && !result.files[0].produced);
     EXPECT_TRUE(progress.captions.isEmpty());
+}
+
+std::map<std::string, std::string> outputTags(const HouseBatch& batch, const QString& name) {
+    return encoders::testing::probeTags((batch.dir.path() + "/out/" + name).toStdString());
+}
+
+// The files of one source folder form an album: after its last file each of its MP3s holds the
+// loudness of its sources played one after another (as ffmpeg's ebur128 measures them), also
+// when the sources are deleted. A folder with a failure or a cancel gets no album gain.
+TEST(EncodeDriver, EachSourceFolderBecomesAnAlbum) {
+    HouseBatch batch;
+    const QString a1 = batch.queueNoise("a/one.flac", "0.1");
+    const QString b1 = batch.queueNoise("b/three.wav", "0.2");
+    const QString a2 = batch.queueNoise("a/two.wav", "0.35");
+    batch.queueNoise("c/four.wav", "0.3");
+    patch(batch.queue("c/rate.wav"), 24, 7); // fails
+    auto loudness = [](const QStringList& files) {
+        std::vector<std::filesystem::path> paths;
+        for (const QString& file : files)
+            paths.push_back(file.toStdString());
+        return -18.0 - encoders::testing::ffmpegLoudness(paths);
+    };
+    const double albumA = loudness({a1, a2});
+    const double albumB = loudness({b1});
+
+    const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
+
+    ASSERT_EQ(result.files.size(), 5u);
+    const struct {
+        const char* name;
+        std::optional<double> album;
+    } expected[] = {{"one.mp3", albumA},
+                    {"two.mp3", albumA},
+                    {"three.mp3", albumB},
+                    {"four.mp3", std::nullopt}};
+    for (const auto& [name, album] : expected) {
+        SCOPED_TRACE(name);
+        auto tags = outputTags(batch, name);
+        EXPECT_TRUE(tags.contains("REPLAYGAIN_TRACK_GAIN"));
+        EXPECT_EQ(tags.contains("REPLAYGAIN_ALBUM_GAIN"), album.has_value());
+        EXPECT_EQ(tags.contains("REPLAYGAIN_ALBUM_PEAK"), album.has_value());
+        if (album) {
+            EXPECT_NEAR(std::stod(tags["REPLAYGAIN_ALBUM_GAIN"]), *album, 0.1);
+        }
+        // The audio did not move: the file still decodes gapless to its two seconds.
+        const auto decoded =
+            encoders::testing::mpg123Decode((batch.dir.path() + "/out/" + name).toStdString(),
+                                            batch.dir.filePath("d.wav").toStdString());
+        EXPECT_EQ(decoded.frames(), 88200);
+    }
+    EXPECT_FALSE(QFile::exists(a1) || QFile::exists(a2));
+
+    HouseBatch cancelled;
+    cancelled.queueNoise("e/five.wav", "0.2");
+    cancelled.queueNoise("e/six.wav", "0.2");
+    cancelled.progress.cancelAt = 2;
+    EXPECT_TRUE(runEncodeBatch(cancelled.request, cancelled.progress).cancelled);
+    const auto tags = outputTags(cancelled, "five.mp3");
+    EXPECT_TRUE(tags.contains("REPLAYGAIN_TRACK_GAIN"));
+    EXPECT_FALSE(tags.contains("REPLAYGAIN_ALBUM_GAIN"));
 }
 
 int main(int argc, char** argv) {

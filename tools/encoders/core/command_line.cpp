@@ -1,6 +1,7 @@
 #include "tools/encoders/core/command_line.h"
 
 #include "tools/encoders/core/encoder_error.h"
+#include "tools/encoders/core/source_names.h"
 
 #include <charconv>
 #include <optional>
@@ -153,10 +154,11 @@ EncodeRequest parsePluggerArguments(const std::vector<std::string>& args) {
 }
 
 std::string bladeencOutputPath(const std::string& input) {
-    if (input.size() <= 3) {
+    const std::size_t end = replacedNameEnd(input);
+    if (input.size() <= end) {
         throw UsageError("input file name '" + input + "' is too short to name an output after it");
     }
-    return input.substr(0, input.size() - 3) + "MP3";
+    return input.substr(0, input.size() - end) + "MP3";
 }
 
 } // namespace encoders

@@ -1,6 +1,7 @@
 #include "tools/encoders/core/lame_encoder.h"
 
 #include "tools/encoders/core/encoder_error.h"
+#include "tools/encoders/parallel/info_tag.h"
 
 #include <cstdarg>
 #include <lame/lame.h>
@@ -95,6 +96,9 @@ void LameEncoder::finish(OutputFile& out) {
     if (tagSize > buffer_.size()) {
         buffer_.resize(tagSize);
         tagSize = lame_get_lametag_frame(lame_, buffer_.data(), buffer_.size());
+    }
+    if (gain_ && tagSize <= buffer_.size()) {
+        parallel::setReplayGain(std::span(buffer_).first(tagSize), *gain_);
     }
     if (tagSize > 0 && *start_ + tagSize <= out.size()) {
         out.overwrite(*start_, std::span(buffer_).first(tagSize));

@@ -37,12 +37,14 @@ public:
     LameEncoder& operator=(const LameEncoder&) = delete;
 
     void encode(std::span<const float> interleaved, OutputFile& out) override;
+    void setTrackGain(const ReplayGain& gain) override { gain_ = gain; }
     void finish(OutputFile& out) override;
 
 private:
     lame_global_struct* lame_ = nullptr;
     int channels_;
     std::optional<std::uint64_t> start_;
+    std::optional<ReplayGain> gain_;
     std::vector<unsigned char> buffer_;
 };
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "tools/encoders/core/loudness.h"
 #include "tools/encoders/parallel/frame_header.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -42,6 +44,7 @@ struct TagFacts {
     int athType = 0;
     int quality = 0; // the Xing quality field, 0..100
     int kbps = 0;
+    std::optional<ReplayGain> trackGain; // the peak and radio gain fields; absent: not analysed
 };
 
 // The size of the Info frame for a stream whose audio frames have this header: a frame of the
@@ -52,5 +55,9 @@ int infoFrameBytes(std::span<const std::uint8_t> audioHeader);
 // byte count, seek table and the LAME extension with encoder delay, padding and check words).
 std::vector<std::uint8_t> infoFrame(std::span<const std::uint8_t> audioHeader,
                                     const StreamSummary& summary, const TagFacts& facts);
+
+// Puts the track's peak and radio gain into an Info frame's LAME extension (whoever wrote it)
+// and renews the tag's check word; a frame without the extension stays as it is.
+void setReplayGain(std::span<std::uint8_t> frame, const ReplayGain& gain);
 
 } // namespace encoders::parallel

@@ -37,6 +37,8 @@ class StreamJoiner {
 public:
     virtual ~StreamJoiner() = default;
     virtual void add(CodedChunk chunk) = 0;
+    // The loudness for a header frame that has room for it.
+    virtual void setTrackGain(const ReplayGain&) {}
     // Completes the stream of `totalSamples` samples per channel.
     virtual void finish(std::int64_t totalSamples) = 0;
 };
@@ -66,6 +68,7 @@ public:
     Layer3Joiner(OutputFile& out, const ChunkLayout& layout, const TagFacts& facts,
                  int frameSamples, Recoder withoutReservoir);
     void add(CodedChunk chunk) override;
+    void setTrackGain(const ReplayGain& gain) override { facts_.trackGain = gain; }
     void finish(std::int64_t totalSamples) override;
 
 private:

@@ -45,6 +45,10 @@ std::string infoChunk(const std::vector<std::string>& values);
 // The tags ffprobe reads from a file: "title", "artist", ... as it names them.
 std::map<std::string, std::string> probeTags(const std::filesystem::path& file);
 
+// The integrated loudness in LUFS that ffmpeg's ebur128 filter measures over the files played
+// one after another (they share rate and channel count).
+double ffmpegLoudness(const std::vector<std::filesystem::path>& files);
+
 // Interleaved samples of an audio file and its layout, read with libsndfile.
 struct Audio {
     int channels = 0;
