@@ -134,7 +134,9 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     }
     const Tags tags = inspectInput(request.input, notes);
     const Plan p = plan(request, source, notes);
-    OutputFile out(request.output, source.identity());
+    OutputFile out(request.output, source.identity(),
+                   request.replaceOutput ? durable::Placement::Replace
+                                         : durable::Placement::NoReplace);
     out.write(id3v2Tag(tags));
     auto encoder = makeEncoder(request, p, source.frames());
     // LAME resamples by itself; the other layers get their rate from us.
