@@ -41,6 +41,8 @@ public:
           presence_(request.programDir + request.encoder->presenceFile) {}
 
     EncodeBatchResult run() {
+        // Helper files that ended runs left where this batch writes.
+        platform::removeStaleHelperFiles(request_.options.outputDirectory);
         const int count = int(request_.files.size());
         for (int i = 0; i < count && !result_.cancelled; ++i) {
             if (!platform::fileExists(presence_)) {
@@ -115,8 +117,9 @@ private:
             file.failure = shortfall;
             return file;
         }
+        // The source goes only once its MP3 is on the disk, name and data.
         if (request_.deleteSource)
-            file.sourceDeleted = platform::deleteFile(source);
+            file.sourceDeleted = platform::syncToDisk(file.output) && platform::deleteFile(source);
         return file;
     }
 
