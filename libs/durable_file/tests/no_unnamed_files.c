@@ -6,39 +6,41 @@
 #include <fcntl.h>
 #include <stdarg.h>
 
-#define FORWARD_OPENAT(name)                                                                       \
-    int name(int folder, const char* path, int flags, ...) {                                       \
-        va_list rest;                                                                              \
-        va_start(rest, flags);                                                                     \
-        mode_t mode = 0;                                                                           \
-        if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE)                                 \
-            mode = va_arg(rest, mode_t);                                                           \
-        va_end(rest);                                                                              \
-        if ((flags & O_TMPFILE) == O_TMPFILE) {                                                    \
-            errno = EOPNOTSUPP;                                                                    \
-            return -1;                                                                             \
-        }                                                                                          \
-        int (*next)(int, const char*, int, mode_t) = dlsym(RTLD_NEXT, #name);                      \
-        return next(folder, path, flags, mode);                                                    \
+// open(path, ...) is openat(AT_FDCWD, path, ...): all four go to the C library's openat.
+static int openUnlessUnnamed(int folder, const char* path, int flags, mode_t mode) {
+    if ((flags & O_TMPFILE) == O_TMPFILE) {
+        errno = EOPNOTSUPP;
+        return -1;
     }
+    int (*next)(int, const char*, int, mode_t) = dlsym(RTLD_NEXT, "openat");
+    return next(folder, path, flags, mode);
+}
 
-#define FORWARD_OPEN(name)                                                                         \
-    int name(const char* path, int flags, ...) {                                                   \
-        va_list rest;                                                                              \
-        va_start(rest, flags);                                                                     \
-        mode_t mode = 0;                                                                           \
-        if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE)                                 \
-            mode = va_arg(rest, mode_t);                                                           \
-        va_end(rest);                                                                              \
-        if ((flags & O_TMPFILE) == O_TMPFILE) {                                                    \
-            errno = EOPNOTSUPP;                                                                    \
-            return -1;                                                                             \
-        }                                                                                          \
-        int (*next)(const char*, int, mode_t) = dlsym(RTLD_NEXT, #name);                           \
-        return next(path, flags, mode);                                                            \
-    }
+// The mode argument is there only for a call that may create a file.
+#define MODE_ARGUMENT(flags)                                                                       \
+    mode_t mode = 0;                                                                               \
+    va_list rest;                                                                                  \
+    va_start(rest, flags);                                                                         \
+    if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE)                                     \
+        mode = va_arg(rest, mode_t);                                                               \
+    va_end(rest)
 
-FORWARD_OPENAT(openat)
-FORWARD_OPENAT(openat64)
-FORWARD_OPEN(open)
-FORWARD_OPEN(open64)
+int openat(int folder, const char* path, int flags, ...) {
+    MODE_ARGUMENT(flags);
+    return openUnlessUnnamed(folder, path, flags, mode);
+}
+
+int openat64(int folder, const char* path, int flags, ...) {
+    MODE_ARGUMENT(flags);
+    return openUnlessUnnamed(folder, path, flags, mode);
+}
+
+int open(const char* path, int flags, ...) {
+    MODE_ARGUMENT(flags);
+    return openUnlessUnnamed(AT_FDCWD, path, flags, mode);
+}
+
+int open64(const char* path, int flags, ...) {
+    MODE_ARGUMENT(flags);
+    return openUnlessUnnamed(AT_FDCWD, path, flags, mode);
+}
