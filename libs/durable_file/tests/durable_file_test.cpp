@@ -1,6 +1,5 @@
 // The durable file library on the real file system: new files, their commit, moves and the
 // clean-up of helper files. Run once as it is and once with O_TMPFILE failing.
-#include "libs/durable_file/durable_moves.h"
 #include "libs/durable_file/helper_names.h"
 #include "libs/durable_file/new_file.h"
 #include "tests/plain/temp_dir.h"
@@ -82,21 +81,6 @@ TEST(NewFile, CommitsWholeOrLeavesTheTargetAsItWas) {
 TEST(NewFile, AMissingFolderFails) {
     TempDir dir;
     EXPECT_EQ(errorOf([&] { NewFile file(dir / "missing"); }), ENOENT);
-}
-
-TEST(DurableMoves, MovesNeverReplaceAndSyncsFailWhereNothingIs) {
-    TempDir dir;
-    std::filesystem::create_directory(dir / "out");
-    std::ofstream(dir / "a.mp3") << "a";
-    std::ofstream(dir / "b.mp3") << "b";
-    std::ofstream(dir / "out" / "b.mp3") << "older";
-    moveNoReplace(dir / "a.mp3", dir / "out" / "a.mp3");
-    EXPECT_EQ(errorOf([&] { moveNoReplace(dir / "b.mp3", dir / "out" / "b.mp3"); }), EEXIST);
-    EXPECT_EQ(dir.entries(), (Names{"b.mp3", "out"}));
-    EXPECT_EQ(contents(dir / "out" / "a.mp3"), "a");
-    EXPECT_EQ(contents(dir / "out" / "b.mp3"), "older");
-    EXPECT_EQ(errorOf([&] { syncFileAndFolder(dir / "out" / "a.mp3"); }), 0);
-    EXPECT_EQ(errorOf([&] { syncFileAndFolder(dir / "gone.mp3"); }), ENOENT);
 }
 
 // A helper file named by a process that has ended, by this one, and by a process that had this
