@@ -1,6 +1,6 @@
 #include "encode/album_gain.h"
 
-#include "platform/temporary_file.h"
+#include "libs/durable_file/new_file.h"
 #include "tools/encoders/core/id3_frames.h"
 
 #include <sndfile.h>
@@ -64,11 +64,10 @@ void writeAlbumGain(const std::filesystem::path& mp3, const encoders::ReplayGain
     std::copy(tag.begin(), tag.end(), bytes.begin());
     // Whole or not at all, and durable: synced beside it, renamed into place, folder synced.
     const auto folder = mp3.parent_path();
-    platform::TemporaryFile next(folder.empty() ? std::filesystem::path(".") : folder);
+    durable::NewFile next(folder.empty() ? std::filesystem::path(".") : folder);
     next.setMode(static_cast<unsigned>(permissions) & 07777);
-    next.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    next.sync();
-    next.replace(mp3);
+    next.write(bytes.data(), bytes.size());
+    next.commit(mp3, durable::Placement::Replace);
 }
 
 } // namespace encode

@@ -105,6 +105,8 @@ public:
           presence_(request.programDir + request.encoder->presenceFile) {}
 
     EncodeBatchResult run() {
+        // Helper files that ended runs left where this batch writes.
+        platform::removeStaleHelperFiles(request_.options.outputDirectory);
         const int count = int(request_.files.size());
         for (const auto& queued : request_.files)
             ++albums_[folderOf(queued.path)].remaining;
@@ -209,8 +211,9 @@ private:
             return file;
         }
         measureForAlbum(source, file.output);
+        // The source goes only once its MP3 is on the disk, name and data.
         if (request_.deleteSource)
-            file.sourceDeleted = platform::deleteFile(source);
+            file.sourceDeleted = platform::syncToDisk(file.output) && platform::deleteFile(source);
         return file;
     }
 

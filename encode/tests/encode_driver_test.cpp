@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -242,6 +243,79 @@ TEST(EncodeDriver, EachSourceFolderBecomesAnAlbum) {
     const auto tags = outputTags(cancelled, "five.mp3");
     EXPECT_TRUE(tags.contains("REPLAYGAIN_TRACK_GAIN"));
     EXPECT_FALSE(tags.contains("REPLAYGAIN_ALBUM_GAIN"));
+}
+
+// BladeEnc writes NAME.MP3 beside its source: a file of the user's there is never replaced or
+// moved, and its source stays; a fresh one moves to the output folder and its source goes.
+TEST(EncodeDriver, BladeEncLeavesAUsersFileBesideTheSourceAlone) {
+    HouseBatch batch;
+    QDir(batch.dir.path()).mkpath("program/bladeenc");
+    ASSERT_TRUE(QFile::copy(SONABOX_PROGRAM_DIR "/bladeenc/bladeenc",
+                            batch.request.programDir + "bladeenc/bladeenc"));
+    batch.request.encoder = &describe(Encoder::BladeEnc);
+    const QString taken = batch.queue("taken.wav");
+    const QString fresh = batch.queue("fresh.wav");
+    QFile users(batch.dir.path() + "/taken.MP3");
+    ASSERT_TRUE(users.open(QIODevice::WriteOnly) && users.write("mine") == 4);
+    users.close();
+
+    const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
+
+    ASSERT_EQ(result.files.size(), 2u);
+    EXPECT_FALSE(result.files[0].produced);
+    EXPECT_TRUE(result.files[0].failure.contains("already exists"))
+        << result.files[0].failure.toStdString();
+    EXPECT_TRUE(result.files[0].failure.endsWith("source kept"));
+    EXPECT_TRUE(QFile::exists(taken));
+    EXPECT_EQ(QFileInfo(users.fileName()).size(), 4);
+    EXPECT_TRUE(result.files[1].produced) << result.files[1].failure.toStdString();
+    EXPECT_FALSE(QFile::exists(fresh));
+    EXPECT_EQ(QDir(batch.dir.path() + "/out").entryList(QDir::Files | QDir::Hidden),
+              QStringList{"fresh.mp3"});
+}
+
+// The batch run again under strace: a source is removed only after its MP3's data and then
+// its folder were synced.
+TEST(EncodeDriver, ASourceGoesOnlyOnceItsOutputIsOnTheDisk) {
+    if (qEnvironmentVariableIsSet("SONABOX_TRACED_BATCH")) {
+        HouseBatch batch;
+        batch.queue("traced.wav");
+        EXPECT_TRUE(runEncodeBatch(batch.request, batch.progress).files.at(0).sourceDeleted);
+        return;
+    }
+    QTemporaryDir dir;
+    const QString log = dir.filePath("trace.log");
+    QProcess traced;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("SONABOX_TRACED_BATCH", "1");
+    traced.setProcessEnvironment(environment);
+    traced.start("strace", {"-f", "-y", "-qq", "-o", log, "-e", "trace=fdatasync,fsync,unlink",
+                            QCoreApplication::applicationFilePath(),
+                            "--gtest_filter=EncodeDriver.ASourceGoesOnlyOnceItsOutputIsOnTheDisk"});
+    ASSERT_TRUE(traced.waitForFinished(120000));
+    ASSERT_EQ(traced.exitCode(), 0) << traced.readAllStandardOutput().toStdString();
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QStringList calls;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.contains("traced.") || line.contains("/out>"))
+            calls.append(QString::fromUtf8(line).section(' ', 1).trimmed());
+    }
+    const auto at = [&](const QString& start, const QString& part) {
+        for (int i = 0; i < calls.size(); ++i) {
+            if (calls[i].startsWith(start) && calls[i].contains(part))
+                return i;
+        }
+        return int(calls.size());
+    };
+    const int removed = at("unlink(", "/traced.wav\"");
+    ASSERT_LT(removed, calls.size()) << calls.join('\n').toStdString();
+    // The batch syncs the MP3 and its folder itself, whatever the encoder did.
+    const QStringList before = calls.mid(0, removed);
+    EXPECT_TRUE(before.last().startsWith("fsync(") && before.last().contains("/out>"))
+        << calls.join('\n').toStdString();
+    EXPECT_TRUE(before[before.size() - 2].startsWith("fdatasync(") &&
+                before[before.size() - 2].contains("/out/traced.mp3>"));
 }
 
 int main(int argc, char** argv) {

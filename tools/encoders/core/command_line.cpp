@@ -112,6 +112,7 @@ EncodeRequest parseBladeencArguments(const std::vector<std::string>& args) {
     EncodeRequest request;
     request.input = args[0];
     request.output = bladeencOutputPath(args[0]);
+    request.replaceOutput = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         rejectStrayArgument(arg);

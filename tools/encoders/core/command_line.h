@@ -17,7 +17,7 @@ EncodeRequest parseHouseArguments(const std::vector<std::string>& args);
 
 // in.wav [-MONO] -<kbps> [-QUIT] [-PRIO=...]...
 // Layer III at the bitrate (128 kbit/s when none is given), mono with -MONO; the output lies
-// beside the input (see bladeencOutputPath).
+// beside the input (see bladeencOutputPath) and never replaces a file there.
 EncodeRequest parseBladeencArguments(const std::vector<std::string>& args);
 
 // in.wav out.mp3 -b <kbps> [-z] [-dm]

@@ -149,7 +149,9 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     }
     const Tags tags = inspectInput(request.input, source, notes);
     const Plan p = plan(request, source, notes);
-    OutputFile out(request.output, source.identity());
+    OutputFile out(request.output, source.identity(),
+                   request.replaceOutput ? durable::Placement::Replace
+                                         : durable::Placement::NoReplace);
     // The tag keeps room for the ReplayGain frames, filled in at the end (the track's) and by
     // the batch's album step (the album's) without moving the audio.
     const std::size_t headSize = std::max<std::size_t>(id3v2Tag(tags).size(), 10) + kReplayGainRoom;
