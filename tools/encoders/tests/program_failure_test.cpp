@@ -64,6 +64,8 @@ TEST_F(Refusals, EachBadInputOrOutputFailsCleanly) {
         {{codec, song, at("dir.mp3"), "-M0", "-B64", "-L1"}, "not a regular file"},
         {{kBladeenc, song, "-128", "-QUIT", "-PRIO=HIGHEST"}, "not a regular file"},
         {{codec, song, at("no such dir/song.mp3"), "-M1", "-B64"}, "cannot write"},
+        {{codec, song, at(std::string(252, 'n') + ".mp3"), "-M1", "-B64"}, "at most 255"},
+        {{kPlugger, at("gone.wav"), at(std::string(256, 'n')), "-b", "128"}, "at most 255"},
         {{kPlugger, song, at("no such dir/song.mp3"), "-b", "128"}, "cannot write"},
         {{codec}, "usage", 2},
         {{codec, song, out, "-M0"}, "-B", 2},
