@@ -26,6 +26,19 @@ namespace encoders {
 namespace {
 
 constexpr std::size_t kBlockFrames = 8192;
+// The longest file name, in bytes, that Linux file systems take.
+constexpr std::size_t kMaxNameBytes = 255;
+
+// A request that cannot succeed is refused before any work: a name the file system cannot
+// take would otherwise fail only when the coded file is put in place.
+void checkRequest(const EncodeRequest& request) {
+    const std::string name = request.output.filename().string();
+    if (name.size() > kMaxNameBytes) {
+        throw EncoderError("the output name '" + name + "' is " + std::to_string(name.size()) +
+                           " bytes long; file names may have at most " +
+                           std::to_string(kMaxNameBytes));
+    }
+}
 
 // What the run codes, once the input is known.
 struct Plan {
@@ -143,6 +156,7 @@ std::optional<LoudnessMeter> loudnessMeter(const AudioSource& source) {
 } // namespace
 
 void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostream& notes) {
+    checkRequest(request);
     AudioSource source(request.input);
     if (source.frames() == 0) {
         throw EncoderError("'" + request.input.string() + "' holds no audio samples");

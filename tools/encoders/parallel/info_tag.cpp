@@ -170,29 +170,4 @@ std::vector<std::uint8_t> infoFrame(std::span<const std::uint8_t> audioHeader,
     return frame;
 }
 
-void setReplayGain(std::span<std::uint8_t> frame, const ReplayGain& gain) {
-    const auto parsed = parseHeader(frame.first(std::min<std::size_t>(4, frame.size())));
-    if (!parsed) {
-        return;
-    }
-    std::size_t at = 4 + static_cast<std::size_t>(parsed->sideInfoBytes());
-    if (frame.size() < at + 8) {
-        return;
-    }
-    const std::string id(frame.begin() + static_cast<std::ptrdiff_t>(at),
-                         frame.begin() + static_cast<std::ptrdiff_t>(at) + 4);
-    if (id != "Info" && id != "Xing") {
-        return;
-    }
-    // The Xing fields present: frames, bytes, seek table, quality.
-    const std::uint8_t flags = frame[at + 7];
-    at +=
-        8 + (flags & 1 ? 4 : 0) + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
-    if (frame.size() < at + kLameBytes) {
-        return;
-    }
-    putReplayGain(frame.subspan(at), gain);
-    putBig(frame, at + 34, tagCrc(frame.first(at + 34)), 2);
-}
-
 } // namespace encoders::parallel

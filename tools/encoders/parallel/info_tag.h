@@ -56,8 +56,4 @@ int infoFrameBytes(std::span<const std::uint8_t> audioHeader);
 std::vector<std::uint8_t> infoFrame(std::span<const std::uint8_t> audioHeader,
                                     const StreamSummary& summary, const TagFacts& facts);
 
-// Puts the track's peak and radio gain into an Info frame's LAME extension (whoever wrote it)
-// and renews the tag's check word; a frame without the extension stays as it is.
-void setReplayGain(std::span<std::uint8_t> frame, const ReplayGain& gain);
-
 } // namespace encoders::parallel

@@ -40,17 +40,13 @@ long writeWav(const std::filesystem::path& path, const ToneWav& tone) {
     return frames;
 }
 
-namespace {
-
-std::string littleEndian(std::uint32_t value, int bytes) {
+std::string littleEndian(std::uint64_t value, int bytes) {
     std::string out;
     for (int i = 0; i < bytes; ++i) {
         out += static_cast<char>((value >> (8 * i)) & 0xff);
     }
     return out;
 }
-
-} // namespace
 
 std::string riffChunk(const std::string& id, const std::string& contents) {
     return id + littleEndian(static_cast<std::uint32_t>(contents.size()), 4) + contents +

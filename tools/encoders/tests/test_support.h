@@ -2,6 +2,7 @@
 
 #include "tests/plain/temp_dir.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -37,6 +38,8 @@ struct RawWav {
     long declaredFrames = -1; // the data chunk's size in frames; -1 for the true size
 };
 void writeRawWav(const std::filesystem::path& path, const RawWav& wav);
+// The low `bytes` bytes of the value, least significant first.
+std::string littleEndian(std::uint64_t value, int bytes);
 // A RIFF chunk: id, little-endian size, contents and the pad byte to an even size.
 std::string riffChunk(const std::string& id, const std::string& contents);
 // A LIST/INFO chunk of NUL-terminated INAM, IART, IPRD, IPRT, ICRD, IGNR and ICMT entries.
