@@ -157,7 +157,9 @@ MPEGDLL_API void deinit(void);
  *  stream; user is handed back to each of them.
  * Reads the first frame and the stream's length (GetLength is valid once Open returns).
  * Returns 0 on success, else the error code: MPEGDLL_ERR_INPUT when the input cannot be read or
- * holds no MPEG audio, MPEGDLL_ERR_MODE for a bad kind or missing callbacks.
+ * holds no MPEG audio, or the file is not a regular file (a FIFO, a device or a folder is refused
+ * at once, without waiting for data); MPEGDLL_ERR_MODE for a bad kind or missing callbacks. A
+ * file is read without holding up the other entry points.
  */
 MPEGDLL_API int Open(const char* file_name, int kind, mpegdll_open_stream_fn open_stream,
                      mpegdll_close_stream_fn close_stream, mpegdll_restart_stream_fn restart_stream,

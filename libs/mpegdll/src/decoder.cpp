@@ -3,7 +3,7 @@
 #include "libs/mpegdll/src/library_error.h"
 
 #include <climits>
-#include <filesystem>
+#include <system_error>
 
 namespace mpegdll {
 
@@ -50,12 +50,14 @@ Decoder::~Decoder() {
 
 std::unique_ptr<Decoder> Decoder::openFile(const std::string& path) {
     std::unique_ptr<Decoder> decoder(new Decoder());
-    if (mpg123_open(decoder->handle_.get(), path.c_str()) != MPG123_OK)
+    try {
+        decoder->file_ = std::make_unique<InputFile>(path);
+    } catch (const std::system_error&) {
+        throw LibraryError(MPEGDLL_ERR_INPUT);
+    }
+    if (mpg123_open_fd(decoder->handle_.get(), decoder->file_->descriptor()) != MPG123_OK)
         failInput(decoder->handle_.get());
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    if (!error)
-        decoder->inputSize_ = static_cast<std::int64_t>(size);
+    decoder->inputSize_ = decoder->file_->size();
     decoder->readFormat();
     return decoder;
 }

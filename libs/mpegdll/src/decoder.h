@@ -1,6 +1,7 @@
 #pragma once
 
 #include "libs/mpegdll/include/mpegdll.h"
+#include "libs/mpegdll/src/input_file.h"
 #include "libs/mpegdll/src/stream_tags.h"
 
 #include <mpg123.h>
@@ -44,6 +45,7 @@ struct DecodedChunk {
 // at the stream's own rate and channel count. Not thread-safe: one thread uses it at a time.
 class Decoder {
 public:
+    // Opens a regular file (anything else is refused at once, as an input error).
     static std::unique_ptr<Decoder> openFile(const std::string& path);
     static std::unique_ptr<Decoder> openStream(const StreamCallbacks& callbacks);
     ~Decoder();
@@ -82,6 +84,7 @@ private:
     static mpg123_ssize_t readCallback(void* handle, void* buffer, std::size_t bytes);
     static off_t seekCallback(void* handle, off_t offset, int whence);
 
+    std::unique_ptr<InputFile> file_; // the open file; none for a caller's stream
     struct HandleDeleter {
         void operator()(mpg123_handle* handle) const;
     };

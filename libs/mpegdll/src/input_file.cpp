@@ -10,14 +10,22 @@
 namespace mpegdll {
 
 InputFile::InputFile(const std::filesystem::path& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO waits for a writer, maybe forever; only a regular file
+    // is read, and its reads never wait for another process.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
         throw std::system_error(errno, std::generic_category(), "open");
     struct stat status {};
-    if (::fstat(fd_, &status) != 0) {
-        const int error = errno;
+    int error = 0;
+    if (::fstat(fd_, &status) != 0)
+        error = errno;
+    else if (!S_ISREG(status.st_mode))
+        error = EINVAL;
+    else if (::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0)
+        error = errno;
+    if (error != 0) {
         ::close(fd_);
-        throw std::system_error(error, std::generic_category(), "fstat");
+        throw std::system_error(error, std::generic_category(), "not a readable regular file");
     }
     size_ = status.st_size;
 }

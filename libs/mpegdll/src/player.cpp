@@ -49,9 +49,9 @@ void Player::requireOpen() const {
         throw LibraryError(MPEGDLL_ERR_MODE);
 }
 
-void Player::openFile(const std::string& path) {
+void Player::openFile(const std::string& path, std::unique_ptr<Decoder> decoder) {
     close();
-    opened(Decoder::openFile(path));
+    opened(std::move(decoder));
     inputId_ = identify(path);
     inputPath_ = path;
 }
