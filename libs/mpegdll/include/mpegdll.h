@@ -44,7 +44,8 @@
  *  output is followed: the file it names is replaced. When the playback fails the temporary
  *  file is removed and an existing output file is left untouched. The stream's ID3v2 tag
  *  (completed from its ID3v1 tag) goes into the file's LIST/INFO chunk as UTF-8: title INAM,
- *  artist IART, album IPRD, track ITRK, year ICRD, genre IGNR, comment ICMT; a stream without
+ *  artist IART, album IPRD, track ITRK, year ICRD, genre IGNR, comment ICMT (what does not encode
+ *  a character, such as half a UTF-16 surrogate pair, becomes U+FFFD); a stream without
  *  tags gives a file without that chunk, and a tag that cannot be read is left out.
  *
  * Failures after Play has returned
