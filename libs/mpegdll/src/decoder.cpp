@@ -2,7 +2,12 @@
 
 #include "libs/mpegdll/src/library_error.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <climits>
+#include <cmath>
+#include <functional>
 #include <system_error>
 
 namespace mpegdll {
@@ -58,6 +63,7 @@ std::unique_ptr<Decoder> Decoder::openFile(const std::string& path) {
     if (mpg123_open_fd(decoder->handle_.get(), decoder->file_->descriptor()) != MPG123_OK)
         failInput(decoder->handle_.get());
     decoder->inputSize_ = decoder->file_->size();
+    decoder->infoTag_ = findInfoTag(std::bind_front(&Decoder::readHead, decoder.get()));
     decoder->readFormat();
     return decoder;
 }
@@ -82,6 +88,12 @@ void Decoder::openCallbackStream() {
     if (mpg123_replace_reader_handle(handle, &Decoder::readCallback, &Decoder::seekCallback,
                                      nullptr) != MPG123_OK)
         failInput(handle);
+    // The Info frame is read before libmpg123 reads anything, and the stream is put back.
+    if (!nonseekable_) {
+        infoTag_ = findInfoTag(std::bind_front(&Decoder::readHead, this));
+        if (seekCallback(this, 0, SEEK_SET) != 0)
+            failInput(handle);
+    }
     if (mpg123_open_handle(handle, this) != MPG123_OK)
         failInput(handle);
     // A non-seekable stream can still tell its size, which gives an estimate of its length.
@@ -102,19 +114,120 @@ void Decoder::readFormat() {
         failInput(handle);
     if (rate_ != 0 && (rate != rate_ || channels != channels_))
         throw LibraryError(MPEGDLL_ERR_INPUT);
-    rate_ = static_cast<int>(rate);
-    channels_ = channels;
+    rate_ = streamRate_ = static_cast<int>(rate);
+    channels_ = streamChannels_ = channels;
+    converter_ = std::make_unique<FormatConverter>(rate_, channels_);
 
-    // LAME's Info frame gives the exact length and the gapless trim. Without one, a full scan
-    // gives the exact length of anything seekable. (A scan of a damaged file that has an Info
-    // frame would make libmpg123 drop the trim, and decode differently from mpg123 itself.)
+    // LAME's Info frame gives the exact length and the gapless trim, when its count is true to
+    // what the stream holds. A survey of the frames of anything seekable tells both that and
+    // the length of a stream whose format changes. (libmpg123's own scan would drop the trim of
+    // a damaged file with an Info frame, and decode differently from mpg123 itself.)
     long encoderDelay = -1;
     mpg123_getstate(handle, MPG123_ENC_DELAY, &encoderDelay, nullptr);
-    if (!nonseekable_ && encoderDelay < 0 && mpg123_scan(handle) != MPG123_OK)
+    const off_t libraryLength = mpg123_length(handle);
+    const off_t libraryFrames = mpg123_framelength(handle);
+    if (nonseekable_) {
+        length_ = libraryLength < 0 ? -1 : static_cast<std::int64_t>(libraryLength);
+        lengthCounted_ = length_ >= 0 && encoderDelay >= 0;
+        return;
+    }
+    const Survey counted = survey();
+    lengthCounted_ = true;
+    if (encoderDelay >= 0 && !counted.formatChanges &&
+        infoCountTrusted(libraryFrames, counted.frames)) {
+        length_ = libraryLength;
+        return;
+    }
+    // libmpg123 still trims the encoder's delay at the start.
+    const std::int64_t trimmed = encoderDelay >= 0 ? encoderDelay + gaplessDecoderDelay : 0;
+    length_ = std::max<std::int64_t>(counted.samples - trimmed, 0);
+}
+
+Decoder::Survey Decoder::survey() {
+    mpg123_handle* handle = handle_.get();
+    Survey result;
+    std::int64_t native = 0;
+    double converted = 0.0; // samples of frames at other rates, at rate_
+    for (int status = MPG123_OK;; status = mpg123_framebyframe_next(handle)) {
+        if (status == MPG123_NEW_FORMAT) {
+            long rate = 0;
+            int channels = 0;
+            int encoding = 0;
+            mpg123_getformat(handle, &rate, &channels, &encoding);
+            result.formatChanges |= rate != rate_ || channels != channels_;
+        } else if (status != MPG123_OK) {
+            break; // the end, or data that libmpg123 cannot read on from
+        }
+        mpg123_frameinfo2 info{};
+        if (mpg123_info2(handle, &info) != MPG123_OK || info.rate <= 0)
+            break;
+        const int samples = mpg123_spf(handle);
+        if (info.rate == rate_)
+            native += samples;
+        else
+            converted += static_cast<double>(samples) * rate_ / static_cast<double>(info.rate);
+        ++result.frames;
+    }
+    result.samples = native + std::llround(converted);
+    rewind();
+    return result;
+}
+
+bool Decoder::infoCountTrusted(std::int64_t libraryFrames, std::int64_t frames) const {
+    // Where the Info frame cannot be read here (free format), libmpg123's reading of it counts.
+    const std::int64_t claimed = infoTag_ ? infoTag_->frames : libraryFrames;
+    if (claimed <= 0)
+        return false;
+    if (infoTag_) {
+        // A stream shorter than the bytes its Info frame claims has lost its end: the count
+        // tells what it held, and a decode that ends well short of it has lost audio.
+        const std::int64_t held = inputSize_ >= 0 ? inputSize_ - infoTag_->offset : -1;
+        if (infoTag_->bytes > 0 && held >= 0 && held < infoTag_->bytes)
+            return true;
+        if (held >= 0 && claimed * infoTag_->smallestFrame > held)
+            return false;
+    }
+    return frames < 0 || frames == claimed;
+}
+
+void Decoder::rewind() {
+    mpg123_handle* handle = handle_.get();
+    if (mpg123_seek(handle, 0, SEEK_SET) == 0)
+        return;
+    // After data that it could not read on from, libmpg123 may not find the start again.
+    mpg123_close(handle);
+    readFailed_ = false;
+    if (file_) {
+        if (::lseek(file_->descriptor(), 0, SEEK_SET) != 0 ||
+            mpg123_open_fd(handle, file_->descriptor()) != MPG123_OK)
+            failInput(handle);
+    } else if (seekCallback(this, 0, SEEK_SET) != 0 ||
+               mpg123_open_handle(handle, this) != MPG123_OK) {
         failInput(handle);
-    const off_t length = mpg123_length(handle);
-    length_ = length < 0 ? -1 : static_cast<std::int64_t>(length);
-    lengthCounted_ = length >= 0 && (!nonseekable_ || encoderDelay >= 0);
+    }
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    if (mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK)
+        failInput(handle);
+}
+
+std::int64_t Decoder::readHead(void* buffer, std::size_t bytes, std::int64_t offset) {
+    if (file_)
+        return file_->readAt(buffer, bytes, offset);
+    if (seekCallback(this, static_cast<off_t>(offset), SEEK_SET) != offset)
+        return -1;
+    std::size_t done = 0;
+    while (done < bytes) {
+        const mpg123_ssize_t got =
+            readCallback(this, static_cast<char*>(buffer) + done, bytes - done);
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<std::int64_t>(done);
 }
 
 bool Decoder::stoppedWellShort() const {
@@ -146,40 +259,43 @@ DecodedChunk Decoder::decode() {
     std::size_t bytes = 0;
     const int result = mpg123_read(handle_.get(), buffer_.data(), buffer_.size(), &bytes);
     DecodedChunk chunk;
-    chunk.samples = reinterpret_cast<const std::int16_t*>(buffer_.data());
-    chunk.frames = bytes / (sizeof(std::int16_t) * static_cast<std::size_t>(channels_));
-    // Audio that came with an end or an error is handed on first; the next call repeats it.
-    if (chunk.frames > 0) {
-        chunk.status = DecodedChunk::Status::Audio;
-        return chunk;
+    // The audio that comes with a new format is still in the one before.
+    const std::size_t frames =
+        bytes / (sizeof(std::int16_t) * static_cast<std::size_t>(streamChannels_));
+    const bool convert = converter_->needed(streamRate_, streamChannels_);
+    if (convert) {
+        converted_.clear();
+        const auto* samples = reinterpret_cast<const std::int16_t*>(buffer_.data());
+        converter_->convert(samples, frames, streamRate_, streamChannels_, converted_);
+        if (result != MPG123_OK && result != MPG123_NEW_FORMAT)
+            converter_->finish(converted_);
+        chunk.samples = converted_.data();
+        chunk.frames = converted_.size() / static_cast<std::size_t>(channels_);
+    } else {
+        chunk.samples = reinterpret_cast<const std::int16_t*>(buffer_.data());
+        chunk.frames = frames;
     }
-    switch (result) {
-    case MPG123_OK:
-        chunk.status = DecodedChunk::Status::Audio;
-        return chunk;
-    case MPG123_NEW_FORMAT: {
+    if (result == MPG123_NEW_FORMAT) {
         long rate = 0;
         int channels = 0;
         int encoding = 0;
         mpg123_getformat(handle_.get(), &rate, &channels, &encoding);
-        // The first frame after opening announces the format we already have.
-        chunk.status = rate == rate_ && channels == channels_ ? DecodedChunk::Status::Audio
-                                                              : DecodedChunk::Status::FormatChanged;
-        if (chunk.status == DecodedChunk::Status::FormatChanged)
-            stoppedAt_ = mpg123_tell_stream(handle_.get());
+        streamRate_ = static_cast<int>(rate);
+        streamChannels_ = channels;
+    }
+    // Audio that came with an end or an error is handed on first; the next call repeats it.
+    if (chunk.frames > 0 || result == MPG123_OK || result == MPG123_NEW_FORMAT) {
+        chunk.status = DecodedChunk::Status::Audio;
         return chunk;
     }
-    case MPG123_DONE:
-        chunk.status = readFailed_ ? DecodedChunk::Status::ReadFailed : DecodedChunk::Status::End;
-        return chunk;
-    default:
+    if (result != MPG123_DONE) {
         if (mpg123_errcode(handle_.get()) == MPG123_OUT_OF_MEM)
             throw LibraryError(MPEGDLL_ERR_INTERNAL);
         // Data that libmpg123 cannot resynchronise on ends the decodable part.
         stoppedAt_ = mpg123_tell_stream(handle_.get());
-        chunk.status = readFailed_ ? DecodedChunk::Status::ReadFailed : DecodedChunk::Status::End;
-        return chunk;
     }
+    chunk.status = readFailed_ ? DecodedChunk::Status::ReadFailed : DecodedChunk::Status::End;
+    return chunk;
 }
 
 void Decoder::prepare(std::int64_t frame) {
@@ -209,6 +325,15 @@ std::int64_t Decoder::seek(std::int64_t frame) {
         if (nonseekable_)
             throw LibraryError(MPEGDLL_ERR_NONSEEKABLE);
         failInput(handle_.get());
+    }
+    // Audio from here on comes in the format of the frames here.
+    converter_->reset();
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    if (mpg123_getformat(handle_.get(), &rate, &channels, &encoding) == MPG123_OK) {
+        streamRate_ = static_cast<int>(rate);
+        streamChannels_ = channels;
     }
     return reached;
 }

@@ -396,7 +396,7 @@ Player::Outcome Player::decodeLoop(Playback& playback) {
         if (chunk.status == DecodedChunk::Status::ReadFailed)
             return Outcome::InputFailed;
         if (chunk.status != DecodedChunk::Status::Audio) {
-            // The end of the stream, or a change of format that one output cannot hold.
+            // The end of the stream.
             if (!playback.sound)
                 return Outcome::Ended;
             playback.draining = true;

@@ -1,6 +1,10 @@
 #include "libs/mpegdll/tests/library_fixture.h"
 
+#include <cstdio>
 #include <map>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
 #include <thread>
 
 using namespace testsupport;
@@ -63,4 +67,27 @@ Pcm LibraryTest::decode(const std::filesystem::path& file, int startMs, int endM
     const std::string difference = pcmDifference(actual, expected);
     return difference.empty() ? ::testing::AssertionSuccess()
                               : ::testing::AssertionFailure() << difference;
+}
+
+std::string commandOutput(const std::string& command) {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::string text;
+    char buffer[256];
+    while (pipe && fgets(buffer, sizeof buffer, pipe.get()))
+        text += buffer;
+    if (!pipe || pclose(pipe.release()) != 0)
+        throw std::runtime_error("command failed: " + command);
+    return text;
+}
+
+WavFormat probeWav(const std::filesystem::path& wav) {
+    std::istringstream fields(commandOutput(
+        "ffprobe -v error -show_entries stream=sample_rate,channels,duration_ts -of csv=p=0 " +
+        quoted(wav)));
+    WavFormat format;
+    char comma = 0;
+    long long samples = 0;
+    fields >> format.rate >> comma >> format.channels >> comma >> samples;
+    format.seconds = format.rate > 0 ? static_cast<double>(samples) / format.rate : 0.0;
+    return format;
 }

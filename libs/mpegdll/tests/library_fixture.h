@@ -80,6 +80,16 @@ private:
     alignas(std::atomic_ref<unsigned char>::required_alignment) unsigned char endFlag_ = 0;
 };
 
+// What a command prints; throws when it fails.
+std::string commandOutput(const std::string& command);
+
+// A WAV file's rate, channels and length as ffprobe reads them.
+struct WavFormat {
+    int rate = 0, channels = 0;
+    double seconds = 0;
+};
+WavFormat probeWav(const std::filesystem::path& wav);
+
 // gtest prints a whole sample vector on failure; this compares and says where they differ.
 ::testing::AssertionResult samePcm(const testsupport::Pcm& actual,
                                    const testsupport::Pcm& expected);
