@@ -91,6 +91,7 @@ void Decoder::openCallbackStream() {
     // The Info frame is read before libmpg123 reads anything, and the stream is put back.
     if (!nonseekable_) {
         infoTag_ = findInfoTag(std::bind_front(&Decoder::readHead, this));
+        readFailed_ = false; // a failed read here fails again where it counts
         if (seekCallback(this, 0, SEEK_SET) != 0)
             failInput(handle);
     }
@@ -217,17 +218,9 @@ std::int64_t Decoder::readHead(void* buffer, std::size_t bytes, std::int64_t off
         return file_->readAt(buffer, bytes, offset);
     if (seekCallback(this, static_cast<off_t>(offset), SEEK_SET) != offset)
         return -1;
-    std::size_t done = 0;
-    while (done < bytes) {
-        const mpg123_ssize_t got =
-            readCallback(this, static_cast<char*>(buffer) + done, bytes - done);
-        if (got < 0)
-            return -1;
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    return static_cast<std::int64_t>(done);
+    return readFully(buffer, bytes, [this](char* to, std::size_t count, std::size_t) {
+        return readCallback(this, to, count);
+    });
 }
 
 bool Decoder::stoppedWellShort() const {

@@ -35,19 +35,13 @@ InputFile::~InputFile() {
 }
 
 std::int64_t InputFile::readAt(void* buffer, std::size_t bytes, std::int64_t offset) const {
-    std::size_t done = 0;
-    while (done < bytes) {
-        const ssize_t got =
-            ::pread(fd_, static_cast<char*>(buffer) + done, bytes - done, offset + done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return -1;
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    return static_cast<std::int64_t>(done);
+    return readFully(buffer, bytes, [&](char* to, std::size_t count, std::size_t done) {
+        ssize_t got = 0;
+        do
+            got = ::pread(fd_, to, count, offset + static_cast<std::int64_t>(done));
+        while (got < 0 && errno == EINTR);
+        return got;
+    });
 }
 
 } // namespace mpegdll
