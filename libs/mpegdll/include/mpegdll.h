@@ -273,8 +273,10 @@ MPEGDLL_API int GetCurrentPos(void);
  * whose frame count the file holds: a count of 0, or one other than the frames of a file that
  * holds all the bytes the Info frame claims, is no count. A file shorter than its Info frame
  * claims has lost its end, and keeps the Info frame's length. A non-seekable stream takes the
- * Info frame's count, else an estimate from the size that the size callback gives. 0 when
- * unknown or when nothing is open.
+ * Info frame's count unless its size cannot hold it (then the length is unknown), else an
+ * estimate from the size that the size callback gives; there the count judges "ended well
+ * short" only when the stream is shorter than the bytes its Info frame claims. 0 when unknown
+ * or when nothing is open.
  */
 MPEGDLL_API int GetLength(void);
 

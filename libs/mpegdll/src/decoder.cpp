@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <system_error>
 
@@ -88,13 +89,12 @@ void Decoder::openCallbackStream() {
     if (mpg123_replace_reader_handle(handle, &Decoder::readCallback, &Decoder::seekCallback,
                                      nullptr) != MPG123_OK)
         failInput(handle);
-    // The Info frame is read before libmpg123 reads anything, and the stream is put back.
-    if (!nonseekable_) {
-        infoTag_ = findInfoTag(std::bind_front(&Decoder::readHead, this));
-        readFailed_ = false; // a failed read here fails again where it counts
-        if (seekCallback(this, 0, SEEK_SET) != 0)
-            failInput(handle);
-    }
+    // The Info frame is read before libmpg123 reads anything: then a seekable stream is put
+    // back, and a non-seekable one hands libmpg123 what was read ahead first.
+    infoTag_ = findInfoTag(std::bind_front(&Decoder::readHead, this));
+    readFailed_ = false; // a failed read here fails again where it counts
+    if (!nonseekable_ && seekCallback(this, 0, SEEK_SET) != 0)
+        failInput(handle);
     if (mpg123_open_handle(handle, this) != MPG123_OK)
         failInput(handle);
     // A non-seekable stream can still tell its size, which gives an estimate of its length.
@@ -128,8 +128,13 @@ void Decoder::readFormat() {
     const off_t libraryLength = mpg123_length(handle);
     const off_t libraryFrames = mpg123_framelength(handle);
     if (nonseekable_) {
-        length_ = libraryLength < 0 ? -1 : static_cast<std::int64_t>(libraryLength);
-        lengthCounted_ = length_ >= 0 && encoderDelay >= 0;
+        // Nothing counts the frames ahead: a count that the stream cannot hold gives no length
+        // (libmpg123 estimates one where the Info frame has no count), and the count judges the
+        // end only of a stream that has lost bytes its Info frame claims.
+        const bool trusted = encoderDelay >= 0 && infoCountTrusted(libraryFrames, -1);
+        const bool estimated = encoderDelay < 0 || (infoTag_ && infoTag_->frames <= 0);
+        length_ = libraryLength >= 0 && (trusted || estimated) ? libraryLength : -1;
+        lengthCounted_ = trusted && (!infoTag_ || infoLostEnd());
         return;
     }
     const Survey counted = survey();
@@ -180,15 +185,20 @@ bool Decoder::infoCountTrusted(std::int64_t libraryFrames, std::int64_t frames) 
     if (claimed <= 0)
         return false;
     if (infoTag_) {
-        // A stream shorter than the bytes its Info frame claims has lost its end: the count
-        // tells what it held, and a decode that ends well short of it has lost audio.
-        const std::int64_t held = inputSize_ >= 0 ? inputSize_ - infoTag_->offset : -1;
-        if (infoTag_->bytes > 0 && held >= 0 && held < infoTag_->bytes)
+        // A stream that has lost its end: the count tells what it held, and a decode that ends
+        // well short of it has lost audio.
+        if (infoLostEnd())
             return true;
+        const std::int64_t held = inputSize_ >= 0 ? inputSize_ - infoTag_->offset : -1;
         if (held >= 0 && claimed * infoTag_->smallestFrame > held)
             return false;
     }
     return frames < 0 || frames == claimed;
+}
+
+bool Decoder::infoLostEnd() const {
+    return infoTag_ && infoTag_->bytes > 0 && inputSize_ >= 0 &&
+           inputSize_ - infoTag_->offset < infoTag_->bytes;
 }
 
 void Decoder::rewind() {
@@ -216,10 +226,28 @@ void Decoder::rewind() {
 std::int64_t Decoder::readHead(void* buffer, std::size_t bytes, std::int64_t offset) {
     if (file_)
         return file_->readAt(buffer, bytes, offset);
+    if (nonseekable_) {
+        // Read ahead, within a bound, and kept for libmpg123.
+        constexpr std::size_t maxHead = 256 * 1024;
+        const std::size_t want = std::min(static_cast<std::size_t>(offset) + bytes, maxHead);
+        if (want > head_.size()) {
+            const std::size_t had = head_.size();
+            head_.resize(want);
+            const std::int64_t got = readFully(
+                head_.data() + had, want - had,
+                [this](char* to, std::size_t count, std::size_t) { return readStream(to, count); });
+            head_.resize(had + static_cast<std::size_t>(std::max<std::int64_t>(got, 0)));
+        }
+        if (static_cast<std::size_t>(offset) >= head_.size())
+            return 0;
+        const std::size_t count = std::min(bytes, head_.size() - static_cast<std::size_t>(offset));
+        std::memcpy(buffer, head_.data() + offset, count);
+        return static_cast<std::int64_t>(count);
+    }
     if (seekCallback(this, static_cast<off_t>(offset), SEEK_SET) != offset)
         return -1;
     return readFully(buffer, bytes, [this](char* to, std::size_t count, std::size_t) {
-        return readCallback(this, to, count);
+        return readStream(to, count);
     });
 }
 
@@ -231,6 +259,8 @@ void Decoder::reopenStream() {
     mpg123_handle* handle = handle_.get();
     mpg123_close(handle);
     readFailed_ = false;
+    head_.clear(); // the stream's owner has brought it back to its start
+    headUsed_ = 0;
     if (mpg123_open_handle(handle, this) != MPG123_OK)
         failInput(handle);
     readFormat();
@@ -333,13 +363,23 @@ std::int64_t Decoder::seek(std::int64_t frame) {
 
 mpg123_ssize_t Decoder::readCallback(void* handle, void* buffer, std::size_t bytes) {
     auto* self = static_cast<Decoder*>(handle);
+    if (self->headUsed_ < self->head_.size()) {
+        const std::size_t count = std::min(bytes, self->head_.size() - self->headUsed_);
+        std::memcpy(buffer, self->head_.data() + self->headUsed_, count);
+        self->headUsed_ += count;
+        return static_cast<mpg123_ssize_t>(count);
+    }
+    return self->readStream(buffer, bytes);
+}
+
+mpg123_ssize_t Decoder::readStream(void* buffer, std::size_t bytes) {
     const int wanted =
         bytes > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(bytes);
     int got = 0;
     unsigned char ok = 0;
-    self->callbacks_.read(self->callbacks_.user, self->context_, buffer, wanted, &got, &ok);
+    callbacks_.read(callbacks_.user, context_, buffer, wanted, &got, &ok);
     if (ok == 0 || got < 0 || got > wanted) {
-        self->readFailed_ = true;
+        readFailed_ = true;
         return -1;
     }
     return got;

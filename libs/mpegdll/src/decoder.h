@@ -95,11 +95,15 @@ private:
     // Whether the Info frame's count (`libraryFrames` as libmpg123 took it) tells what the
     // stream holds (`frames` as counted, -1 when not counted).
     bool infoCountTrusted(std::int64_t libraryFrames, std::int64_t frames) const;
+    // Whether the stream is shorter than the bytes its Info frame claims.
+    bool infoLostEnd() const;
     // Back to the start after the survey.
     void rewind();
     std::int64_t readHead(void* buffer, std::size_t bytes, std::int64_t offset);
 
     static mpg123_ssize_t readCallback(void* handle, void* buffer, std::size_t bytes);
+    // Reads through the caller's read callback.
+    mpg123_ssize_t readStream(void* buffer, std::size_t bytes);
     static off_t seekCallback(void* handle, off_t offset, int whence);
 
     std::unique_ptr<InputFile> file_; // the open file; none for a caller's stream
@@ -114,6 +118,10 @@ private:
     bool streamOpened_ = false;
     bool nonseekable_ = false;
     bool readFailed_ = false;
+    // The start of a non-seekable stream, read ahead for its Info frame; libmpg123 reads it
+    // first.
+    std::vector<unsigned char> head_;
+    std::size_t headUsed_ = 0;
 
     bool used_ = false;
     std::int64_t inputSize_ = -1; // bytes; -1 when unknown

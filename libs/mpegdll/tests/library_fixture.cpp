@@ -1,5 +1,6 @@
 #include "libs/mpegdll/tests/library_fixture.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -90,4 +91,28 @@ WavFormat probeWav(const std::filesystem::path& wav) {
     fields >> format.rate >> comma >> format.channels >> comma >> samples;
     format.seconds = format.rate > 0 ? static_cast<double>(samples) / format.rate : 0.0;
     return format;
+}
+
+std::size_t infoCountOffset(const std::vector<unsigned char>& mp3) {
+    const std::string tag = "Info";
+    const auto at = std::search(mp3.begin(), mp3.end(), tag.begin(), tag.end());
+    // The flags follow the name; the count comes next when the lowest flag says it is there.
+    if (mp3.end() - at < 12 || (at[7] & 1) == 0)
+        return 0;
+    return static_cast<std::size_t>(at - mp3.begin()) + 8;
+}
+
+std::uint32_t infoCount(const std::vector<unsigned char>& mp3) {
+    const std::size_t at = infoCountOffset(mp3);
+    std::uint32_t count = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        count = count << 8 | mp3[at + i];
+    return count;
+}
+
+std::vector<unsigned char> withInfoCount(std::vector<unsigned char> mp3, std::uint32_t count) {
+    const std::size_t at = infoCountOffset(mp3);
+    for (std::size_t i = 0; i < 4; ++i)
+        mp3[at + i] = static_cast<unsigned char>(count >> (24 - 8 * i));
+    return mp3;
 }

@@ -10,12 +10,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 // An MPEG file and what mpg123 decodes from it.
 struct Input {
@@ -89,6 +91,13 @@ struct WavFormat {
     double seconds = 0;
 };
 WavFormat probeWav(const std::filesystem::path& wav);
+
+// Where the frame count of the Info frame that lame writes lies in `mp3`; 0 when none.
+std::size_t infoCountOffset(const std::vector<unsigned char>& mp3);
+// The four bytes there, big-endian.
+std::uint32_t infoCount(const std::vector<unsigned char>& mp3);
+// `mp3` with `count` there.
+std::vector<unsigned char> withInfoCount(std::vector<unsigned char> mp3, std::uint32_t count);
 
 // gtest prints a whole sample vector on failure; this compares and says where they differ.
 ::testing::AssertionResult samePcm(const testsupport::Pcm& actual,
