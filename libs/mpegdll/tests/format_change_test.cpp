@@ -1,126 +1,97 @@
-// Streams whose format changes part-way (joined files of other rates or channel counts): the WAV
-// file and the sound card keep the first frame's format and every part keeps its speed, as
-// ffprobe and numpy find. The parts are plain lame frames without Info frame.
+// Streams whose format changes part-way (plain lame files of other rates or channel counts,
+// joined): the WAV file and the sound card get the first frame's format and every part keeps its
+// speed, as ffprobe and numpy find.
 
 #include "libs/mpegdll/src/frame_index.h"
 #include "libs/mpegdll/tests/library_fixture.h"
 
+#include <algorithm>
+#include <iterator>
 #include <sstream>
 
 using namespace testsupport;
-namespace fs = std::filesystem;
 
 namespace {
 
-// The strongest frequency of each channel of `wav` from `from` to `to` seconds, by numpy's FFT
-// (the system's Python, which has Debian's python3-numpy).
-std::vector<double> peaks(const fs::path& wav, double from, double to) {
+// The strongest frequency of each channel of a WAV file from `from` for 1.4 s, by numpy's FFT
+// (the system's Python has Debian's python3-numpy).
+std::vector<double> peaks(const std::filesystem::path& wav, double from) {
     std::istringstream values(commandOutput(
-        "/usr/bin/python3 -c \"import sys, wave, numpy as np\n"
-        "w = wave.open(sys.argv[1]); r = w.getframerate(); c = w.getnchannels()\n"
-        "x = np.frombuffer(w.readframes(w.getnframes()), '<i2').reshape(-1, c)\n"
-        "a, b = int(float(sys.argv[2]) * r), int(float(sys.argv[3]) * r)\n"
-        "for k in range(c): print(np.argmax(np.abs(np.fft.rfft(x[a:b, k] * np.hanning(b - "
-        "a)))) * r "
-        "/ (b - a))\" " +
-        quoted(wav) + " " + std::to_string(from) + " " + std::to_string(to)));
-    std::vector<double> result;
-    for (double value = 0; values >> value;)
-        result.push_back(value);
-    return result;
+        "/usr/bin/python3 -c \"import sys, wave, numpy as n; w = wave.open(sys.argv[1]); "
+        "r = w.getframerate(); a = int(float(sys.argv[2]) * r); b = a + int(1.4 * r); "
+        "x = n.frombuffer(w.readframes(w.getnframes()), '<i2').reshape(-1, w.getnchannels()); "
+        "[print(n.argmax(abs(n.fft.rfft(c[a:b] * n.hanning(b - a)))) * r / (b - a)) for c in "
+        "x.T]\" " +
+        quoted(wav) + " " + std::to_string(from)));
+    return {std::istream_iterator<double>(values), std::istream_iterator<double>()};
 }
 
 struct Part {
-    int rate, channels, tone; // Hz
-};
-
-const struct {
-    const char* name;
-    Part first, second;
-} changes[] = {
-    {"44.1 kHz then 48 kHz", {44100, 2, 440}, {48000, 2, 660}},
-    {"mono then stereo", {44100, 1, 440}, {44100, 2, 660}},
-    {"stereo then mono at 22.05 kHz", {44100, 2, 440}, {22050, 1, 660}},
-};
-constexpr double partSeconds = 2.0;
-
-class FormatChangeTest : public LibraryTest {
-protected:
-    // Joins the two parts; `expected_` gets their length as mpg123 decodes each alone.
-    fs::path join(const Part& first, const Part& second) {
-        const auto joined = out_ / "joined.mp3";
-        std::vector<unsigned char> bytes;
-        expectedSeconds_ = 0;
-        for (const Part& part : {first, second}) {
-            const auto wav = out_ / "part.wav", mp3 = out_ / "part.mp3";
-            run("sox -n -r " + std::to_string(part.rate) + " -c " + std::to_string(part.channels) +
-                " " + quoted(wav) + " synth " + std::to_string(partSeconds) + " sine " +
-                std::to_string(part.tone) + " vol 0.5");
-            lame(wav, mp3, "-t -b 128 --resample " + std::to_string(part.rate / 1000.0));
-            mpg123Decode(mp3, out_ / "part.ref.wav");
-            expectedSeconds_ += probeWav(out_ / "part.ref.wav").seconds;
-            const auto encoded = readBytes(mp3);
-            bytes.insert(bytes.end(), encoded.begin(), encoded.end());
-        }
-        writeBytes(joined, bytes);
-        return joined;
-    }
-    // Both parts at their own tones in every channel, in the first part's format.
-    void expectParts(const fs::path& wav, const Part& first, const Part& second, double start) {
-        const WavFormat format = probeWav(wav);
-        EXPECT_EQ(format.rate, first.rate);
-        EXPECT_EQ(format.channels, first.channels);
-        for (const auto& [part, from] :
-             {std::pair(first, start + 0.3), std::pair(second, start + partSeconds + 0.3)})
-            for (const double peak : peaks(wav, from, from + 1.4))
-                EXPECT_NEAR(peak, part.tone, 2.0) << "from " << from << " s";
-    }
-    double expectedSeconds_ = 0;
+    int rate, channels, tone; // Hz; each part lasts 2 s
 };
 
 } // namespace
 
-TEST_F(FormatChangeTest, TheWavFileKeepsTheFirstFormatAndEveryPartItsSpeed) {
-    for (const auto& row : changes) {
+TEST_F(LibraryTest, AFormatChangeKeepsTheFirstFormatAndEveryPartItsSpeed) {
+    const struct {
+        const char* name;
+        Part parts[2];
+    } rows[] = {
+        {"44.1 kHz then 48 kHz", {{44100, 2, 440}, {48000, 2, 660}}},
+        {"mono then stereo", {{44100, 1, 440}, {44100, 2, 660}}},
+        {"stereo then mono at 22.05 kHz", {{44100, 2, 440}, {22050, 1, 660}}},
+    };
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const fs::path file = join(row.first, row.second);
-        const double frame = 1152.0 / row.first.rate;
-        for (const bool chunked : {false, true}) {
-            SCOPED_TRACE(chunked ? "on several threads" : "on one thread");
-            const SmallChunks chunks;
-            const ScopedEnvironment threads("SONABOX_DECODER_THREADS", chunked ? "3" : "1");
-            // The chunked decode cannot cover a change of format: it leaves it to one thread.
-            EXPECT_FALSE(mpegdll::indexFrames(file));
-            decode(file);
-            const auto wav = out_ / "joined.out.wav";
-            EXPECT_NEAR(probeWav(wav).seconds, expectedSeconds_, frame);
-            EXPECT_NEAR(GetLength() / 1000.0, expectedSeconds_, frame);
-            EXPECT_EQ(GetCurrentPos(), GetLength());
-            expectParts(wav, row.first, row.second, 0.0);
-            Close();
+        const auto file = out_ / "joined.mp3", wav = out_ / "joined.out.wav";
+        std::vector<unsigned char> joined;
+        double seconds = 0; // the parts' length as mpg123 decodes each alone
+        for (const Part& part : row.parts) {
+            run("sox -n -r " + std::to_string(part.rate) + " -c " + std::to_string(part.channels) +
+                " " + quoted(out_ / "part.wav") + " synth 2 sine " + std::to_string(part.tone) +
+                " vol 0.5");
+            lame(out_ / "part.wav", out_ / "part.mp3",
+                 "-t -b 128 --resample " + std::to_string(part.rate / 1000.0));
+            mpg123Decode(out_ / "part.mp3", out_ / "part.ref.wav");
+            seconds += probeWav(out_ / "part.ref.wav").seconds;
+            const auto bytes = readBytes(out_ / "part.mp3");
+            joined.insert(joined.end(), bytes.begin(), bytes.end());
         }
+        writeBytes(file, joined);
+        // Checks `output` from `start` seconds on: the first part's format, each part's tone.
+        const auto expectParts = [&](const std::filesystem::path& output, double start) {
+            const WavFormat format = probeWav(output);
+            EXPECT_EQ(std::pair(format.rate, format.channels),
+                      std::pair(row.parts[0].rate, row.parts[0].channels));
+            for (int i = 0; i < 2; ++i)
+                for (const double peak : peaks(output, start + 2 * i + 0.3))
+                    EXPECT_NEAR(peak, row.parts[i].tone, 2.0) << "part " << i;
+        };
+        // The chunked decode cannot cover a change of format: it leaves it to one thread.
+        EXPECT_FALSE(mpegdll::indexFrames(file));
+        for (const char* threads : {"1", "3"}) {
+            const SmallChunks chunks;
+            const ScopedEnvironment threadCount("SONABOX_DECODER_THREADS", threads);
+            decode(file);
+            EXPECT_NEAR(probeWav(wav).seconds, seconds, 1152.0 / row.parts[0].rate);
+            EXPECT_NEAR(GetLength() / 1000.0, seconds, 1152.0 / row.parts[0].rate);
+            EXPECT_EQ(GetCurrentPos(), GetLength());
+            expectParts(wav, 0.0);
+        }
+        if (&row != rows)
+            continue;
+        // The sound card (SDL's disk driver, in real time) plays the parts at their speed too,
+        // after the silence it plays before the first samples come.
+        const auto disk = out_ / "disk.raw";
+        const ScopedEnvironment driver("SDL_AUDIODRIVER", "disk");
+        const ScopedEnvironment diskFile("SDL_DISKAUDIOFILE", disk.c_str());
+        ASSERT_EQ((SetOutputDevice(MPEGDLL_OUTPUT_SOUNDCARD, nullptr), Play(0, 0, endFlag())), 0);
+        ASSERT_TRUE(waitForEnd());
+        EXPECT_EQ(withError(ResetPlayerMode()), std::pair(1, 0));
+        run("sox -t raw -r 44100 -e signed -b 16 -c 2 " + quoted(disk) + " " + quoted(wav));
+        const auto played = readBytes(disk);
+        const auto sound = std::ranges::find_if(played, [](unsigned char b) { return b != 0; });
+        expectParts(wav, static_cast<double>((sound - played.begin()) / 4) / 44100);
+        Close();
     }
-}
-
-// The sound card gets the first format as well, and plays the second part at its own speed.
-TEST_F(FormatChangeTest, TheSoundCardPlaysEveryPartAtItsSpeed) {
-    const auto& row = changes[0];
-    const fs::path file = join(row.first, row.second);
-    const auto disk = out_ / "disk.raw";
-    const ScopedEnvironment driver("SDL_AUDIODRIVER", "disk");
-    const ScopedEnvironment diskFile("SDL_DISKAUDIOFILE", disk.c_str());
-    ASSERT_EQ((SetOutputDevice(MPEGDLL_OUTPUT_SOUNDCARD, nullptr), LastError()), 0);
-    ASSERT_EQ(openFile(file), 0);
-    ASSERT_EQ(Play(0, 0, endFlag()), 0);
-    ASSERT_TRUE(waitForEnd());
-    EXPECT_EQ(withError(ResetPlayerMode()), std::pair(1, 0));
-    // The device plays the first part's format; the sound starts after the silence SDL plays
-    // before the first samples are queued.
-    const auto wav = out_ / "disk.wav";
-    run("sox -t raw -r 44100 -e signed -b 16 -c 2 " + quoted(disk) + " " + quoted(wav));
-    const auto bytes = readBytes(disk);
-    std::size_t first = 0;
-    while (first + 1 < bytes.size() && bytes[first] == 0 && bytes[first + 1] == 0)
-        first += 2;
-    expectParts(wav, row.first, row.second, static_cast<double>(first / 4) / 44100);
 }

@@ -11,7 +11,6 @@ TEST_F(LibraryTest, AnInfoFrameCountThatTheFileDoesNotHoldIsNoCount) {
     writeTestWav(wav, 44100, 2, 3.0);
     lame(wav, out_ / "honest.mp3", "-b 128");
     const auto honest = readBytes(out_ / "honest.mp3");
-    ASSERT_NE(infoCountOffset(honest), 0u);
     const std::uint32_t frames = infoCount(honest);
     const Pcm truth = mpg123Decode(out_ / "honest.mp3", out_ / "honest.wav");
     const double frame = 1152.0 / 44100;

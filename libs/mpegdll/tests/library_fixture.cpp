@@ -93,21 +93,22 @@ WavFormat probeWav(const std::filesystem::path& wav) {
     return format;
 }
 
+namespace {
+
+// The count follows the tag's name and flags, when the lowest flag says that it is there.
 std::size_t infoCountOffset(const std::vector<unsigned char>& mp3) {
     const std::string tag = "Info";
     const auto at = std::search(mp3.begin(), mp3.end(), tag.begin(), tag.end());
-    // The flags follow the name; the count comes next when the lowest flag says it is there.
     if (mp3.end() - at < 12 || (at[7] & 1) == 0)
-        return 0;
+        throw std::runtime_error("no Info frame count");
     return static_cast<std::size_t>(at - mp3.begin()) + 8;
 }
 
+} // namespace
+
 std::uint32_t infoCount(const std::vector<unsigned char>& mp3) {
     const std::size_t at = infoCountOffset(mp3);
-    std::uint32_t count = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-        count = count << 8 | mp3[at + i];
-    return count;
+    return std::uint32_t{mp3[at]} << 24 | mp3[at + 1] << 16 | mp3[at + 2] << 8 | mp3[at + 3];
 }
 
 std::vector<unsigned char> withInfoCount(std::vector<unsigned char> mp3, std::uint32_t count) {

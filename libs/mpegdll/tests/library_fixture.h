@@ -92,11 +92,9 @@ struct WavFormat {
 };
 WavFormat probeWav(const std::filesystem::path& wav);
 
-// Where the frame count of the Info frame that lame writes lies in `mp3`; 0 when none.
-std::size_t infoCountOffset(const std::vector<unsigned char>& mp3);
-// The four bytes there, big-endian.
+// The frame count in the Info frame that lame writes, and `mp3` with another one there; both
+// throw when `mp3` has no such count.
 std::uint32_t infoCount(const std::vector<unsigned char>& mp3);
-// `mp3` with `count` there.
 std::vector<unsigned char> withInfoCount(std::vector<unsigned char> mp3, std::uint32_t count);
 
 // gtest prints a whole sample vector on failure; this compares and says where they differ.
