@@ -27,15 +27,15 @@ bool checkedValue(const QString& value) {
 }
 
 void loadBrowser(const QString& file, const QString& key, selection::DriveBox& drive,
-                 selection::DirectoryList& directories, const QString& programDir) {
-    const QString stored = platform::readProfileString(file, kDirectories, key, programDir);
+                 selection::DirectoryList& directories, const QString& startDir) {
+    const QString stored = platform::readProfileString(file, kDirectories, key, startDir);
     drive.setDrive(platform::volumeOf(stored, drive.drives()));
-    const QString again = platform::readProfileString(file, kDirectories, key, programDir);
+    const QString again = platform::readProfileString(file, kDirectories, key, startDir);
     if (directories.setDirectory(again))
         return;
-    // The stored directory is gone or unreadable: fall back to the program directory and
-    // bring the drive box along.
-    directories.setDirectory(programDir);
+    // The stored directory is gone or unreadable: fall back to the start directory and bring
+    // the drive box along.
+    directories.setDirectory(startDir);
     drive.setDrive(directories.drive());
 }
 
@@ -44,7 +44,7 @@ void loadBrowser(const QString& file, const QString& key, selection::DriveBox& d
 SettingsWriteError::SettingsWriteError()
     : std::runtime_error(("Unable to write to " + kSettingsFileName).toStdString()) {}
 
-void loadSettings(const QString& file, SettingsWidgets& w, const QString& programDir) {
+void loadSettings(const QString& file, SettingsWidgets& w, const QString& startDir) {
     auto read = [&](const QString& section, const QString& key) {
         return platform::readProfileString(file, section, key, QString());
     };
@@ -56,8 +56,8 @@ void loadSettings(const QString& file, SettingsWidgets& w, const QString& progra
     w.showenc.setChecked(checkedValue(read(kEncoder, "ShowEnc")));
     w.encout.setText(storedOutputDirectory(read(kEncoder, "Output")));
     w.decout.setText(storedOutputDirectory(read(kDecoder, "Output")));
-    loadBrowser(file, "Encoder", w.encdrive, w.encdirlist, programDir);
-    loadBrowser(file, "Decoder", w.decDrive, w.decdirlist, programDir);
+    loadBrowser(file, "Encoder", w.encdrive, w.encdirlist, startDir);
+    loadBrowser(file, "Decoder", w.decDrive, w.decdirlist, startDir);
 }
 
 void saveSettings(const QString& file, const SettingsWidgets& w) {

@@ -40,9 +40,9 @@ public:
 };
 
 // Applies the ten settings to the widgets. Setting a drive box runs its change handler, as a
-// user's choice would. A stored directory that can no longer be shown leaves that browser at
-// the program directory.
-void loadSettings(const QString& file, SettingsWidgets& widgets, const QString& programDir);
+// user's choice would. A browser without a stored directory, or whose stored directory can no
+// longer be shown, starts at `startDir` (see platform::browserStartDirectory).
+void loadSettings(const QString& file, SettingsWidgets& widgets, const QString& startDir);
 
 // Writes the ten settings in one replacement of the file; throws SettingsWriteError when it
 // failed, leaving the file as it was.

@@ -32,8 +32,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The window grows with its caption, so that a title bar shows the caption whole.
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    void fitCaption();
+
     bool cancelRequested_ = false;
 };
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QPoint>
 #include <QSize>
 
+class QString;
 class QWidget;
 
 namespace widgets {
@@ -10,5 +12,23 @@ namespace widgets {
 // frame that the reference window has. A window that has not been shown yet has no frame of
 // its own to measure.
 QSize outerSizeLike(const QWidget& reference, const QSize& client);
+
+// False where the compositor alone places windows (Wayland): a position set there is ignored.
+bool windowsCanBePlaced();
+
+// Moves a top-level window where the platform lets the program place windows; elsewhere the
+// compositor's placement stays.
+void placeWindow(QWidget& window, const QPoint& topLeft);
+
+// The client width a window needs so that a window manager's title bar shows `caption` whole
+// at 96 dpi (a bold 14-pixel font, centred, with three buttons on one side), and never less
+// than `designWidth`.
+int widthForCaption(const QString& caption, int designWidth);
+
+// Keeps a progress window on the screen: a window manager that offers to minimise it anyway
+// gets it restored at once, since a minimised progress window would hide its Cancel button
+// while the window it blocks stays blocked. The window is also made transient for `mainWindow`,
+// so that it stays above it.
+void keepOnScreen(QWidget& window, QWidget& mainWindow);
 
 } // namespace widgets
