@@ -44,6 +44,7 @@ TDecForm::TDecForm(QWidget* owner)
     cancel = new widgets::FlatButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancel"));
     cancel->setGeometry(75, 76, 75, 21);
+    widgets::restoreWhenMinimised(*this);
     cancel->setAccessibleName(QStringLiteral("Cancel decoding"));
     connect(cancel, &QAbstractButton::clicked, this, &TDecForm::reject);
     decinfile->setAccessibleDescription(QStringLiteral("The MPEG file being decoded"));

@@ -12,7 +12,7 @@ DecodeProgressWindow::DecodeProgressWindow(QWidget& mainWindow)
     : mainWindow_(mainWindow), form_(std::make_unique<TDecForm>()) {
     // Not a child of the main window: that is disabled while a file decodes, and a child window
     // would be disabled and greyed with it. It stays on top of the main window all the same.
-    widgets::keepOnScreen(*form_, mainWindow_);
+    widgets::makeTransientFor(*form_, mainWindow_);
 }
 
 DecodeProgressWindow::~DecodeProgressWindow() = default;

@@ -58,6 +58,7 @@ TEncForm::TEncForm(QWidget* owner)
     cancel = new widgets::FlatButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancel"));
     cancel->setGeometry(75, 100, 75, 21);
+    widgets::restoreWhenMinimised(*this);
     cancel->setAccessibleName(QStringLiteral("Cancel encoding"));
     connect(cancel, &QAbstractButton::clicked, this, &TEncForm::reject);
     encinfile->setAccessibleDescription(QStringLiteral("The WAV file being encoded"));

@@ -21,7 +21,7 @@ EncoderRun EncodeProgressWindows::runJob(const QString& program, const QString& 
     progress.encoutfile->setText(output);
     const QSize outer = widgets::outerSizeLike(mainWindow_, progress.size());
     widgets::placeWindow(progress, centredOver(mainWindow_.frameGeometry(), outer));
-    widgets::keepOnScreen(progress, mainWindow_);
+    widgets::makeTransientFor(progress, mainWindow_);
     progress.exec();
     return progress.outcome();
 }

@@ -64,9 +64,11 @@ int widthForCaption(const QString& caption, int designWidth) {
     return std::max(designWidth, needed);
 }
 
-void keepOnScreen(QWidget& window, QWidget& mainWindow) {
-    if (!window.findChild<RestoreWhenMinimised*>(QString(), Qt::FindDirectChildrenOnly))
-        window.installEventFilter(new RestoreWhenMinimised(&window));
+void restoreWhenMinimised(QWidget& window) {
+    window.installEventFilter(new RestoreWhenMinimised(&window));
+}
+
+void makeTransientFor(QWidget& window, QWidget& mainWindow) {
     window.winId();
     mainWindow.winId();
     if (QWindow* handle = window.windowHandle())

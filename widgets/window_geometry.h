@@ -27,8 +27,11 @@ int widthForCaption(const QString& caption, int designWidth);
 
 // Keeps a progress window on the screen: a window manager that offers to minimise it anyway
 // gets it restored at once, since a minimised progress window would hide its Cancel button
-// while the window it blocks stays blocked. The window is also made transient for `mainWindow`,
-// so that it stays above it.
-void keepOnScreen(QWidget& window, QWidget& mainWindow);
+// while the window it blocks stays blocked.
+void restoreWhenMinimised(QWidget& window);
+
+// Makes a top-level window transient for the main window, so that it stays above it, also when
+// it is not the main window's child.
+void makeTransientFor(QWidget& window, QWidget& mainWindow);
 
 } // namespace widgets

@@ -155,7 +155,7 @@ def screenshot(folder, name):
 
 
 def make_world(program_dir, root):
-    """A copy of the program directory, a folder with one WAV file and one broken one, an
+    """A copy of the program directory, a folder with one WAV file and one broken one after it, an
     output folder and settings that point the browsers and the outputs there."""
     program = os.path.join(root, "program")
     shutil.copytree(program_dir, program, symlinks=True)
@@ -166,7 +166,7 @@ def make_world(program_dir, root):
     # Long enough for the progress window to be looked at while it is up.
     subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16",
                     os.path.join(wavs, "tone.wav"), "synth", "8", "sine", "440"], check=True)
-    with open(os.path.join(wavs, "broken.wav"), "wb") as broken:
+    with open(os.path.join(wavs, "unreadable.wav"), "wb") as broken:
         broken.write(b"RIFF\x04\x00\x00\x00WAVE")
     config = os.path.join(root, "config", "sonabox")
     os.makedirs(config)
