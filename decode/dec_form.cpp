@@ -44,9 +44,17 @@ TDecForm::TDecForm(QWidget* owner)
     cancel = new widgets::FlatButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancel"));
     cancel->setGeometry(75, 76, 75, 21);
-    widgets::restoreWhenMinimised(*this);
     cancel->setAccessibleName(QStringLiteral("Cancel decoding"));
     connect(cancel, &QAbstractButton::clicked, this, &TDecForm::reject);
+    // Wider for a longer caption: the rows grow, Cancel stays in the middle.
+    widgets::keepProgressWindowUsable(*this, *cancel, kDesignWidth, [this](int width) {
+        const int extra = width - kDesignWidth;
+        setFixedSize(width, kHeight);
+        decinfile->resize(161 + extra, decinfile->height());
+        decoutfile->resize(193 + extra, decoutfile->height());
+        decprogress->resize(209 + extra, decprogress->height());
+        cancel->move((width - cancel->width()) / 2, cancel->y());
+    });
     decinfile->setAccessibleDescription(QStringLiteral("The MPEG file being decoded"));
     decoutfile->setAccessibleDescription(QStringLiteral("The WAV file being written"));
 }
@@ -58,28 +66,6 @@ void TDecForm::reject() {
 
 void TDecForm::closeEvent(QCloseEvent* event) {
     event->ignore();
-}
-
-void TDecForm::changeEvent(QEvent* event) {
-    QDialog::changeEvent(event);
-    // The constructor's first caption comes before the widgets.
-    if (event->type() == QEvent::WindowTitleChange && cancel)
-        fitCaption();
-}
-
-void TDecForm::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    cancel->setFocus(Qt::OtherFocusReason);
-}
-
-void TDecForm::fitCaption() {
-    const int width = widgets::widthForCaption(windowTitle(), kDesignWidth);
-    const int extra = width - kDesignWidth;
-    setFixedSize(width, kHeight);
-    decinfile->resize(161 + extra, decinfile->height());
-    decoutfile->resize(193 + extra, decoutfile->height());
-    decprogress->resize(209 + extra, decprogress->height());
-    cancel->move((width - cancel->width()) / 2, cancel->y());
 }
 
 QPoint centredOverMain(const QRect& mainOuter, const QSize& windowOuter) {

@@ -32,13 +32,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // The window grows with its caption, so that a title bar shows the caption whole.
-    void changeEvent(QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
-    void fitCaption();
-
     bool cancelRequested_ = false;
 };
 

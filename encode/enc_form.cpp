@@ -58,9 +58,18 @@ TEncForm::TEncForm(QWidget* owner)
     cancel = new widgets::FlatButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancel"));
     cancel->setGeometry(75, 100, 75, 21);
-    widgets::restoreWhenMinimised(*this);
     cancel->setAccessibleName(QStringLiteral("Cancel encoding"));
     connect(cancel, &QAbstractButton::clicked, this, &TEncForm::reject);
+    // Wider for a longer caption: the rows grow, Cancel stays in the middle.
+    widgets::keepProgressWindowUsable(*this, *cancel, kDesignWidth, [this](int width) {
+        const int extra = width - kDesignWidth;
+        setFixedSize(width, kHeight);
+        for (auto* box : findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly))
+            box->resize(width, box->height());
+        encinfile->resize(153 + extra, encinfile->height());
+        encoutfile->resize(169 + extra, encoutfile->height());
+        cancel->move((width - cancel->width()) / 2, cancel->y());
+    });
     encinfile->setAccessibleDescription(QStringLiteral("The WAV file being encoded"));
     encoutfile->setAccessibleDescription(QStringLiteral("The MPEG file being written"));
 
@@ -108,29 +117,6 @@ void TEncForm::closeEvent(QCloseEvent* event) {
         event->ignore();
     else
         QDialog::closeEvent(event);
-}
-
-void TEncForm::changeEvent(QEvent* event) {
-    QDialog::changeEvent(event);
-    // The constructor's first caption comes before the widgets.
-    if (event->type() == QEvent::WindowTitleChange && cancel)
-        fitCaption();
-}
-
-void TEncForm::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    cancel->setFocus(Qt::OtherFocusReason);
-}
-
-void TEncForm::fitCaption() {
-    const int width = widgets::widthForCaption(windowTitle(), kDesignWidth);
-    const int extra = width - kDesignWidth;
-    setFixedSize(width, kHeight);
-    for (auto* box : findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly))
-        box->resize(width, box->height());
-    encinfile->resize(153 + extra, encinfile->height());
-    encoutfile->resize(169 + extra, encoutfile->height());
-    cancel->move((width - cancel->width()) / 2, cancel->y());
 }
 
 QPoint centredOver(const QRect& mainOuter, const QSize& windowOuter) {

@@ -18,25 +18,46 @@ namespace {
 constexpr int kTitleBarDecorations = 2 * 84;
 constexpr int kTitlePixelSize = 14;
 
-// Restores its window whenever the window becomes minimised.
-class RestoreWhenMinimised : public QObject {
+class ProgressWindowKeeper : public QObject {
 public:
-    using QObject::QObject;
+    ProgressWindowKeeper(QWidget& window, QWidget& cancel, int designWidth,
+                         std::function<void(int)> layout)
+        : QObject(&window), cancel_(cancel), designWidth_(designWidth), layout_(std::move(layout)) {
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         auto* window = qobject_cast<QWidget*>(watched);
-        if (window && event->type() == QEvent::WindowStateChange && window->isMinimized()) {
-            // Restoring inside the state change would be undone by the rest of it.
-            QTimer::singleShot(0, window, [window] {
-                window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-                window->show();
-                window->raise();
-                window->activateWindow();
-            });
+        if (!window)
+            return false;
+        switch (event->type()) {
+        case QEvent::WindowStateChange:
+            if (window->isMinimized()) {
+                // Restoring inside the state change would be undone by the rest of it.
+                QTimer::singleShot(0, window, [window] {
+                    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+                    window->show();
+                    window->raise();
+                    window->activateWindow();
+                });
+            }
+            break;
+        case QEvent::Show:
+            cancel_.setFocus(Qt::OtherFocusReason);
+            break;
+        case QEvent::WindowTitleChange:
+            layout_(widthForCaption(window->windowTitle(), designWidth_));
+            break;
+        default:
+            break;
         }
-        return QObject::eventFilter(watched, event);
+        return false;
     }
+
+private:
+    QWidget& cancel_;
+    int designWidth_;
+    std::function<void(int)> layout_;
 };
 
 } // namespace
@@ -64,8 +85,10 @@ int widthForCaption(const QString& caption, int designWidth) {
     return std::max(designWidth, needed);
 }
 
-void restoreWhenMinimised(QWidget& window) {
-    window.installEventFilter(new RestoreWhenMinimised(&window));
+void keepProgressWindowUsable(QWidget& window, QWidget& cancel, int designWidth,
+                              std::function<void(int width)> layout) {
+    window.installEventFilter(
+        new ProgressWindowKeeper(window, cancel, designWidth, std::move(layout)));
 }
 
 void makeTransientFor(QWidget& window, QWidget& mainWindow) {

@@ -3,6 +3,8 @@
 #include <QPoint>
 #include <QSize>
 
+#include <functional>
+
 class QString;
 class QWidget;
 
@@ -25,10 +27,15 @@ void placeWindow(QWidget& window, const QPoint& topLeft);
 // than `designWidth`.
 int widthForCaption(const QString& caption, int designWidth);
 
-// Keeps a progress window on the screen: a window manager that offers to minimise it anyway
-// gets it restored at once, since a minimised progress window would hide its Cancel button
-// while the window it blocks stays blocked.
-void restoreWhenMinimised(QWidget& window);
+// Keeps a progress window usable:
+// - a window manager that offers to minimise it anyway gets it restored at once, since a
+//   minimised progress window would hide its Cancel button while the window it blocks stays
+//   blocked;
+// - the focus goes to `cancel` whenever the window shows;
+// - its width follows its caption: on every new caption, `layout` gets the width that the
+//   caption needs (widthForCaption) and sizes the window and places its widgets for it.
+void keepProgressWindowUsable(QWidget& window, QWidget& cancel, int designWidth,
+                              std::function<void(int width)> layout);
 
 // Makes a top-level window transient for the main window, so that it stays above it, also when
 // it is not the main window's child.
