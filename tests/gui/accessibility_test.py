@@ -203,6 +203,7 @@ def main():
     program_dir, screenshots = sys.argv[1], sys.argv[2]
     os.makedirs(screenshots, exist_ok=True)
     platform = os.environ.get("QT_QPA_PLATFORM", "?")
+    scale = os.environ.get("QT_SCALE_FACTOR", "1")
     root = tempfile.mkdtemp(prefix="sonabox-a11y-")
     process = None
     try:
@@ -222,7 +223,7 @@ def main():
             wait_for(f"the {tab} page",
                      lambda: controls[("page tab", tab)].parent.name == tab, 10)
         print("page switch: Configure, then Encode")
-        screenshot(screenshots, f"a11y-{platform}-main.png")
+        screenshot(screenshots, f"a11y-{platform}-main-{scale}x.png")
 
         # The directory chooser, opened and cancelled through its buttons' actions.
         press(controls[("push button", "Choose the output directory of the MP3 files")])
@@ -252,7 +253,7 @@ def main():
         else:
             wait_for("the focus on Cancel", lambda: focused(cancel), 10)
             print("the progress window has the focus on Cancel")
-        screenshot(screenshots, f"a11y-{platform}-progress.png")
+        screenshot(screenshots, f"a11y-{platform}-progress-{scale}x.png")
 
         summary = wait_for("the summary of the broken file", lambda: window_named(app, "Error"),
                            120)
