@@ -6,8 +6,8 @@ display). It starts the built program in a copy of its program directory, lists 
 of the main window, the directory chooser, the encoding progress window and the summary box
 with its role and name, and fails on a control without a name, on two buttons of one window
 with the same name, or on a control of the wrong role. Then it works the window as a screen
-reader user does: it switches pages with the tabs' actions, queues a WAV file by selecting it
-and pressing ">>", and presses Encode; the MP3 file that appears is checked with ffprobe.
+reader user does: it switches pages with the tabs' actions, queues WAV files by selecting them
+and pressing ">>", and presses Encode; the MP3 files that appear are checked with ffprobe.
 
 usage: accessibility_test.py PROGRAM_DIR SCREENSHOT_DIR
 Exits 77 (skipped) when pyatspi or the audio tools are missing.
@@ -56,6 +56,10 @@ EXPECTED_MAIN = [
     ("link", "LAME MP3 encoder"),
     ("link", "team@sonabox.example"),
 ]
+
+# The WAV files encoded, and their length: the progress windows stay up a few seconds in all.
+TONES = ["tone1", "tone2", "tone3", "tone4"]
+SECONDS = 60
 
 failures = []
 
@@ -163,9 +167,11 @@ def make_world(program_dir, root):
     out = os.path.join(root, "out")
     os.makedirs(wavs)
     os.makedirs(out)
-    # Long enough for the progress window to be looked at while it is up.
-    subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16",
-                    os.path.join(wavs, "tone.wav"), "synth", "8", "sine", "440"], check=True)
+    # Long enough for the progress window to be looked at while it is up (one encoder thread).
+    for name in TONES:
+        subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16",
+                        os.path.join(wavs, name + ".wav"), "synth", str(SECONDS), "sine", "440"],
+                       check=True)
     with open(os.path.join(wavs, "unreadable.wav"), "wb") as broken:
         broken.write(b"RIFF\x04\x00\x00\x00WAVE")
     config = os.path.join(root, "config", "sonabox")
@@ -209,7 +215,7 @@ def main():
     try:
         program, out = make_world(program_dir, root)
         environment = dict(os.environ, XDG_CONFIG_HOME=os.path.join(root, "config"),
-                           HOME=root, SDL_AUDIODRIVER="dummy")
+                           HOME=root, SDL_AUDIODRIVER="dummy", SONABOX_ENCODER_THREADS="1")
         process = subprocess.Popen(["./sonabox"], cwd=program, env=environment)
         app = wait_for("the program on the accessibility bus", lambda: application(process))
         main_window = wait_for("the main window", lambda: window_named(app, "Velara's Sonabox"))
@@ -241,35 +247,46 @@ def main():
             table.addRowSelection(row)
         press(controls[("push button", "Add the selected WAV files to the encode queue")])
         queue = controls[("list", "Files to encode")]
-        wait_for("two queued files", lambda: queue.childCount == 2, 10)
+        wait_for("the queued files", lambda: queue.childCount == len(TONES) + 1, 10)
 
         press(controls[("push button", "Encode the queued WAV files")])
-        progress = wait_for("the progress window", lambda: window_named(app, "Encoding..."))
-        progress_controls = check_window(progress, [("push button", "Cancel encoding")])
-        cancel = progress_controls[("push button", "Cancel encoding")]
-        if platform == "wayland":
-            # A headless compositor has no keyboard, so no window of it ever becomes active.
-            print("focus on Cancel not checked: the headless compositor activates no window")
+        # Each file has a progress window of its own: look at whichever is up, again where it
+        # closes while it is looked at.
+        for attempt in range(len(TONES)):
+            progress = wait_for("a progress window", lambda: window_named(app, "Encoding..."))
+            try:
+                progress_controls = check_window(progress, [("push button", "Cancel encoding")])
+                cancel = progress_controls[("push button", "Cancel encoding")]
+                screenshot(screenshots, f"a11y-{platform}-progress-{scale}x.png")
+                if platform == "wayland":
+                    # A headless compositor has no keyboard: no window of it becomes active.
+                    print("focus on Cancel not checked: the headless compositor activates no window")
+                else:
+                    wait_for("the focus on Cancel", lambda: focused(cancel), 2)
+                    print("the progress window has the focus on Cancel")
+                break
+            except Exception as error:
+                print(f"the progress window closed while looked at ({error}): the next one")
         else:
-            wait_for("the focus on Cancel", lambda: focused(cancel), 10)
-            print("the progress window has the focus on Cancel")
-        screenshot(screenshots, f"a11y-{platform}-progress-{scale}x.png")
+            fail("no progress window stayed up long enough to be looked at")
 
         summary = wait_for("the summary of the broken file", lambda: window_named(app, "Error"),
-                           120)
+                           240)
         summary_controls = check_window(summary, [("push button", "OK")])
         press(summary_controls[("push button", "OK")])
 
-        mp3 = os.path.join(out, "tone.mp3")
-        wait_for("tone.mp3", lambda: os.path.exists(mp3), 10)
-        probe = json.loads(subprocess.run(
-            ["ffprobe", "-v", "error", "-show_streams", "-of", "json", mp3],
-            capture_output=True, check=True, text=True).stdout)
-        stream = probe["streams"][0]
-        duration = float(stream["duration"])
-        print(f"encoded: {stream['codec_name']}, {stream['channels']} channels, {duration:.2f} s")
-        if stream["codec_name"] != "mp3" or abs(duration - 8.0) > 0.2:
-            fail(f"tone.mp3 is not the 8 s MP3 expected: {stream}")
+        for name in TONES:
+            mp3 = os.path.join(out, name + ".mp3")
+            wait_for(mp3, lambda: os.path.exists(mp3), 10)
+            probe = json.loads(subprocess.run(
+                ["ffprobe", "-v", "error", "-show_streams", "-of", "json", mp3],
+                capture_output=True, check=True, text=True).stdout)
+            stream = probe["streams"][0]
+            duration = float(stream["duration"])
+            print(f"encoded {name}.mp3: {stream['codec_name']}, {stream['channels']} channels, "
+                  f"{duration:.2f} s")
+            if stream["codec_name"] != "mp3" or abs(duration - SECONDS) > 0.2:
+                fail(f"{name}.mp3 is not the {SECONDS} s MP3 expected: {stream}")
     finally:
         if process is not None:
             process.terminate()
