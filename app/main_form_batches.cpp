@@ -16,39 +16,22 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QTimer>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace app {
 
 namespace {
 
-bool toldAlready(const encode::EncodeFileResult& file) {
-    return file.toldAlready;
-}
-
-bool toldAlready(const decode::DecodeFileResult&) {
-    return false;
-}
-
-// A cancelled file is not a failure: the user stopped it.
-template <class Result> QStringList failureLines(const std::vector<Result>& files) {
-    QStringList lines;
-    for (const Result& file : files) {
-        if (!file.failure.isEmpty() && file.failure != QStringLiteral("cancelled") &&
-            !toldAlready(file))
-            lines.append(QFileInfo(file.source).fileName() + QStringLiteral(": ") + file.failure);
-    }
-    return lines;
-}
-
 // Entries the batch did not finish stay queued; a cancelled file counts as not finished.
-template <class Result> int finishedEntries(const std::vector<Result>& files, bool cancelled) {
-    return int(files.size()) - (cancelled && !files.empty() ? 1 : 0);
+template <class Result> int finishedEntries(const std::vector<Result>& files) {
+    return int(std::count_if(files.begin(), files.end(), [](const Result& file) {
+        return file.outcome != selection::FileOutcome::Cancelled;
+    }));
 }
 
 } // namespace
@@ -91,7 +74,7 @@ void TMainForm::encstartClick() {
             encode::EncodeProgressWindows progress(*this, encFormOwner_, dialogs_);
             const encode::EncodeBatchResult result = encode::runEncodeBatch(request, progress);
             if (result.cancelled)
-                finished = finishedEntries(result.files, true);
+                finished = finishedEntries(result.files);
             failures = failureLines(result.files);
         }
         selection::dropFirstEntries(*encodelist, fullname, finished);
@@ -118,7 +101,7 @@ void TMainForm::decstartClick() {
     decodeProgress_ = nullptr;
     const bool stopped = result.cancelled || !result.startError.isEmpty();
     selection::dropFirstEntries(*decodelist, fullname,
-                                stopped ? finishedEntries(result.files, result.cancelled) : count);
+                                stopped ? finishedEntries(result.files) : count);
     if (const auto summary = summariseFailures(failureLines(result.files), count))
         dialogs_.message(this, widgets::MessageIcon::Error, QStringLiteral("Error"), summary->text,
                          summary->details);

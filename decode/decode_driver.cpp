@@ -38,9 +38,8 @@ DecodeBatchResult DecodeBatch::run(const DecodeBatchRequest& request, DecodeProg
         const selection::QueuedFile& file = request.files[i];
         const QString output = request.outputDirectory + WavFileName(file.path);
         if (written.contains(platform::fileIdentity(output))) {
-            result.files.push_back({file.path, output, false,
-                                    QStringLiteral("not run: its output was written by an "
-                                                   "earlier file")});
+            result.files.push_back({file.path, output, selection::FileOutcome::NotRun,
+                                    QStringLiteral("its output was written by an earlier file")});
             continue;
         }
         try {
@@ -82,19 +81,22 @@ DecodeFileResult DecodeBatch::decodeFile(const selection::QueuedFile& file, cons
     while (DecodeActive_ && !progress_->cancelRequested())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 
-    DecodeFileResult result{file.path, output, false, fileFailure_};
+    DecodeFileResult result{file.path, output, selection::FileOutcome::Failed, fileFailure_};
     if (DecodeActive_) {
         // Cancelled: the partial output goes, and an older file comes back.
         decod_.Stop();
         endFile();
         if (!older.restore() && platform::modificationTime(output) != before)
             platform::deleteFile(output);
-        result.failure = QStringLiteral("cancelled");
+        result.outcome = selection::FileOutcome::Cancelled;
         return result;
     }
-    result.produced = result.failure.isEmpty() && platform::fileExists(output);
-    if (result.failure.isEmpty() && !result.produced)
-        result.failure = QStringLiteral("the decoder wrote no output file");
+    if (!result.reason.isEmpty())
+        return result;
+    if (platform::fileExists(output))
+        result.outcome = selection::FileOutcome::Done;
+    else
+        result.reason = QStringLiteral("the decoder wrote no output file");
     return result;
 }
 

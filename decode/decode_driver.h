@@ -22,8 +22,8 @@ struct DecodeBatchRequest {
 struct DecodeFileResult {
     QString source;
     QString output;
-    bool produced = false; // the whole stream was decoded into the output
-    QString failure;       // empty when the file went well
+    selection::FileOutcome outcome = selection::FileOutcome::NotRun;
+    QString reason; // why it is not Done, for the user
 };
 
 struct DecodeBatchResult {

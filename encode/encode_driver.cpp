@@ -11,6 +11,8 @@
 
 namespace encode {
 
+using selection::FileOutcome;
+
 namespace {
 
 // Some file systems keep modification times to two seconds only.
@@ -45,13 +47,13 @@ public:
         for (int i = 0; i < count && !result_.cancelled; ++i) {
             if (!platform::fileExists(presence_)) {
                 progress_.showError("File " + presence_ + " not found");
-                result_.files.push_back({request_.files[i].path, QString(), false, false, false,
-                                         QStringLiteral("not run: the encoder is missing"), true});
+                result_.files.push_back({request_.files[i].path, QString(), FileOutcome::NotRun,
+                                         QStringLiteral("the encoder is missing"), false, true});
                 continue;
             }
             EncodeFileResult file = encodeOne(request_.files[i].path, i + 1, count);
-            if (request_.deleteSource && !file.failure.isEmpty() && file.ran && !result_.cancelled)
-                file.failure += QStringLiteral("; source kept");
+            if (request_.deleteSource && file.outcome == FileOutcome::Failed)
+                file.reason += QStringLiteral("; source kept");
             result_.files.push_back(file);
         }
         return result_;
@@ -63,7 +65,7 @@ private:
         file.source = source;
         file.output = OutputFileName(source, request_.options.outputDirectory);
         if (producedOutputs_.contains(platform::fileIdentity(file.output))) {
-            file.failure = QStringLiteral("not run: its output was written by an earlier file");
+            file.reason = QStringLiteral("its output was written by an earlier file");
             return file;
         }
         const auto before = platform::modificationTime(file.output);
@@ -86,7 +88,7 @@ private:
         }
         if (copied)
             platform::deleteFile(program_);
-        file.ran = true;
+        file.outcome = FileOutcome::Failed;
         const bool written = writtenByThisRun(file.output, before, start);
         if (written)
             producedOutputs_.insert(platform::fileIdentity(file.output));
@@ -94,27 +96,27 @@ private:
             result_.cancelled = true;
             if (written)
                 platform::deleteFile(file.output);
-            file.failure = QStringLiteral("cancelled");
+            file.outcome = FileOutcome::Cancelled;
             return file;
         }
         if (encoded.run.exitCode != 0) {
-            file.failure = runFailure(encoded.run);
+            file.reason = runFailure(encoded.run);
             return file;
         }
         if (encoded.moveFailed) {
-            file.failure = QStringLiteral("its MP3 could not be moved to ") + file.output;
+            file.reason = QStringLiteral("its MP3 could not be moved to ") + file.output;
             return file;
         }
         if (!written) {
-            file.failure = QStringLiteral("the encoder wrote no output file");
+            file.reason = QStringLiteral("the encoder wrote no output file");
             return file;
         }
         const QString shortfall = confirmEncoded(source, file.output);
-        file.produced = shortfall.isEmpty();
-        if (!file.produced) {
-            file.failure = shortfall;
+        if (!shortfall.isEmpty()) {
+            file.reason = shortfall;
             return file;
         }
+        file.outcome = FileOutcome::Done;
         if (request_.deleteSource)
             file.sourceDeleted = platform::deleteFile(source);
         return file;

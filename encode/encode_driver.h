@@ -40,10 +40,9 @@ public:
 struct EncodeFileResult {
     QString source;
     QString output;
-    bool ran = false;
-    bool produced = false; // the output holds the whole source, written by this batch
+    selection::FileOutcome outcome = selection::FileOutcome::NotRun;
+    QString reason; // why it is not Done, for the user
     bool sourceDeleted = false;
-    QString failure;          // empty when the file went well
     bool toldAlready = false; // the failure had its own message box
 };
 

@@ -80,10 +80,11 @@ TEST(DecodeDriver, DecodesEachFileOnceAndAFileThatCannotStartEndsTheBatch) {
     const DecodeBatchResult result = f.run({first, second, other, bad, after});
 
     ASSERT_EQ(result.files.size(), 3u);
-    EXPECT_TRUE(result.files[0].produced);
-    EXPECT_FALSE(result.files[1].produced);
-    EXPECT_EQ(result.files[1].failure, "not run: its output was written by an earlier file");
-    EXPECT_TRUE(result.files[2].produced);
+    using selection::FileOutcome;
+    EXPECT_EQ(result.files[0].outcome, FileOutcome::Done);
+    EXPECT_EQ(result.files[1].outcome, FileOutcome::NotRun);
+    EXPECT_EQ(result.files[1].reason, "its output was written by an earlier file");
+    EXPECT_EQ(result.files[2].outcome, FileOutcome::Done);
     EXPECT_FALSE(result.startError.isEmpty());
     EXPECT_EQ(f.progress.shown,
               QStringList({"song.mp3 1 of 5", "other.mp3 3 of 5", "bad.mp3 4 of 5"}));

@@ -89,13 +89,13 @@ TEST(EncodeDriver, DeletesOnlySourcesWhoseAudioIsInTheirOutput) {
     batch.queue("same.wav");
     batch.queue("other/same.wav");
     const struct {
-        bool produced;
-        QString failureStart;
-    } expected[] = {{true, ""},
-                    {false, ""},
-                    {false, "the source's header declares less audio"},
-                    {true, ""},
-                    {false, "not run: its output was written by an earlier file"}};
+        selection::FileOutcome outcome;
+        QString reasonStart;
+    } expected[] = {{selection::FileOutcome::Done, ""},
+                    {selection::FileOutcome::Failed, ""},
+                    {selection::FileOutcome::Failed, "the source's header declares less audio"},
+                    {selection::FileOutcome::Done, ""},
+                    {selection::FileOutcome::NotRun, "its output was written by an earlier file"}};
 
     const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
 
@@ -103,12 +103,13 @@ TEST(EncodeDriver, DeletesOnlySourcesWhoseAudioIsInTheirOutput) {
     ASSERT_EQ(result.files.size(), std::size(expected));
     for (std::size_t i = 0; i < std::size(expected); ++i) {
         const EncodeFileResult& file = result.files[i];
-        SCOPED_TRACE(file.source.toStdString() + ": " + file.failure.toStdString());
-        EXPECT_EQ(file.produced, expected[i].produced);
-        EXPECT_EQ(QFile::exists(file.source), !expected[i].produced);
-        EXPECT_EQ(file.produced, file.failure.isEmpty());
-        EXPECT_TRUE(expected[i].failureStart.isEmpty() ||
-                    file.failure.startsWith(expected[i].failureStart));
+        SCOPED_TRACE(file.source.toStdString() + ": " + file.reason.toStdString());
+        const bool done = expected[i].outcome == selection::FileOutcome::Done;
+        EXPECT_EQ(file.outcome, expected[i].outcome);
+        EXPECT_EQ(QFile::exists(file.source), !done);
+        EXPECT_EQ(done, file.reason.isEmpty());
+        EXPECT_TRUE(expected[i].reasonStart.isEmpty() ||
+                    file.reason.startsWith(expected[i].reasonStart));
     }
     EXPECT_FALSE(QFile::exists(batch.request.programDir + "codec")); // the copy goes after each run
     EXPECT_TRUE(batch.progress.errors.isEmpty());
@@ -121,8 +122,7 @@ TEST(EncodeDriver, ACancelEndsTheBatchAndKeepsTheSources) {
     const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
     EXPECT_TRUE(result.cancelled);
     ASSERT_EQ(result.files.size(), 1u);
-    EXPECT_FALSE(result.files[0].produced);
-    EXPECT_EQ(result.files[0].failure, "cancelled");
+    EXPECT_EQ(result.files[0].outcome, selection::FileOutcome::Cancelled);
     EXPECT_TRUE(QFile::exists(sources[0]) && QFile::exists(sources[1]));
     EXPECT_FALSE(QFile::exists(batch.request.programDir + "codec"));
 }
@@ -137,7 +137,8 @@ TEST(EncodeDriver, AMissingEncoderIsToldForEveryFile) {
     const EncodeBatchResult result = runEncodeBatch(request, progress);
     EXPECT_EQ(progress.errors, QStringList(2, "File " + dir.path() + "/encoder/plugger not found"));
     ASSERT_EQ(result.files.size(), 2u);
-    EXPECT_TRUE(result.files[0].toldAlready && !result.files[0].produced);
+    EXPECT_TRUE(result.files[0].toldAlready);
+    EXPECT_EQ(result.files[0].outcome, selection::FileOutcome::NotRun);
     EXPECT_TRUE(progress.captions.isEmpty());
 }
 
