@@ -64,13 +64,16 @@ void TMainForm::encstartClick() {
         int finished = count;
         QStringList failures;
         if (ValidateEncodeSettings()) {
-            const encode::EncodeBatchRequest request{selection::queuedFiles(*encodelist, fullname),
-                                                     encoder,
-                                                     {Mode->currentText(), Bitrate->currentText(),
-                                                      Layer->currentText(), encout->text(),
-                                                      showenc->isChecked()},
-                                                     ProgramDir_,
-                                                     deletesource->isChecked()};
+            const encode::EncodeBatchRequest request{
+                .files = selection::queuedFiles(*encodelist, fullname),
+                .encoder = encoder,
+                .options = {.mode = Mode->currentText(),
+                            .bitrate = Bitrate->currentText(),
+                            .layer = Layer->currentText(),
+                            .outputDirectory = encout->text(),
+                            .showEncoder = showenc->isChecked()},
+                .programDir = ProgramDir_,
+                .deleteSource = deletesource->isChecked()};
             encode::EncodeProgressWindows progress(*this, encFormOwner_, dialogs_);
             const encode::EncodeBatchResult result = encode::runEncodeBatch(request, progress);
             if (result.cancelled)
@@ -91,9 +94,10 @@ void TMainForm::decstartClick() {
     decode::DecodeBatchResult result;
     const int count = decodelist->count();
     try {
-        result = decodeBatch_->run(
-            {selection::queuedFiles(*decodelist, fullname), decout->text(), decplay->tag() != 0},
-            progress);
+        result = decodeBatch_->run({.files = selection::queuedFiles(*decodelist, fullname),
+                                    .outputDirectory = decout->text(),
+                                    .previewStarted = decplay->tag() != 0},
+                                   progress);
     } catch (...) {
         decodeProgress_ = nullptr;
         throw;

@@ -38,8 +38,11 @@ DecodeBatchResult DecodeBatch::run(const DecodeBatchRequest& request, DecodeProg
         const selection::QueuedFile& file = request.files[i];
         const QString output = request.outputDirectory + WavFileName(file.path);
         if (written.contains(platform::fileIdentity(output))) {
-            result.files.push_back({file.path, output, selection::FileOutcome::NotRun,
-                                    QStringLiteral("its output was written by an earlier file")});
+            result.files.push_back(
+                {.source = file.path,
+                 .output = output,
+                 .outcome = selection::FileOutcome::NotRun,
+                 .reason = QStringLiteral("its output was written by an earlier file")});
             continue;
         }
         try {
@@ -81,7 +84,10 @@ DecodeFileResult DecodeBatch::decodeFile(const selection::QueuedFile& file, cons
     while (DecodeActive_ && !progress_->cancelRequested())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 
-    DecodeFileResult result{file.path, output, selection::FileOutcome::Failed, fileFailure_};
+    DecodeFileResult result{.source = file.path,
+                            .output = output,
+                            .outcome = selection::FileOutcome::Failed,
+                            .reason = fileFailure_};
     if (DecodeActive_) {
         // Cancelled: the partial output goes, and an older file comes back.
         decod_.Stop();

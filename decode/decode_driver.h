@@ -23,7 +23,7 @@ struct DecodeFileResult {
     QString source;
     QString output;
     selection::FileOutcome outcome = selection::FileOutcome::NotRun;
-    QString reason; // why it is not Done, for the user
+    QString reason = {}; // why it is not Done, for the user
 };
 
 struct DecodeBatchResult {

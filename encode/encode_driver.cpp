@@ -47,8 +47,10 @@ public:
         for (int i = 0; i < count && !result_.cancelled; ++i) {
             if (!platform::fileExists(presence_)) {
                 progress_.showError("File " + presence_ + " not found");
-                result_.files.push_back({request_.files[i].path, QString(), FileOutcome::NotRun,
-                                         QStringLiteral("the encoder is missing"), false, true});
+                result_.files.push_back({.source = request_.files[i].path,
+                                         .outcome = FileOutcome::NotRun,
+                                         .reason = QStringLiteral("the encoder is missing"),
+                                         .toldAlready = true});
                 continue;
             }
             EncodeFileResult file = encodeOne(request_.files[i].path, i + 1, count);
@@ -61,9 +63,8 @@ public:
 
 private:
     EncodeFileResult encodeOne(const QString& source, int position, int count) {
-        EncodeFileResult file;
-        file.source = source;
-        file.output = OutputFileName(source, request_.options.outputDirectory);
+        EncodeFileResult file{.source = source,
+                              .output = OutputFileName(source, request_.options.outputDirectory)};
         if (producedOutputs_.contains(platform::fileIdentity(file.output))) {
             file.reason = QStringLiteral("its output was written by an earlier file");
             return file;
@@ -75,8 +76,11 @@ private:
         const bool copied = request_.encoder->programCopiedForEachRun &&
                             !platform::fileExists(program_) &&
                             platform::copyFileReplacing(presence_, program_);
-        const EncodeContext context{request_.programDir, request_.options.outputDirectory,
-                                    request_.options.showEncoder, position, count};
+        const EncodeContext context{.programDir = request_.programDir,
+                                    .outputDirectory = request_.options.outputDirectory,
+                                    .showEncoder = request_.options.showEncoder,
+                                    .position = position,
+                                    .count = count};
         EncodeFileRun encoded;
         try {
             encoded = EncodeFile(progress_, context, program_, source, request_.options.mode,

@@ -23,7 +23,7 @@ struct EncodeBatchRequest {
 struct EncoderRun {
     int exitCode = -1;      // -1: not started, or ended by a signal
     bool cancelled = false; // the user cancelled it; the batch ends
-    QString lastLine;       // the last line the encoder printed, for a failure's reason
+    QString lastLine = {};  // the last line the encoder printed, for a failure's reason
 };
 
 // What the batch needs of the desktop: the error box and one progress window per file.
@@ -39,9 +39,9 @@ public:
 
 struct EncodeFileResult {
     QString source;
-    QString output;
+    QString output = {};
     selection::FileOutcome outcome = selection::FileOutcome::NotRun;
-    QString reason; // why it is not Done, for the user
+    QString reason = {}; // why it is not Done, for the user
     bool sourceDeleted = false;
     bool toldAlready = false; // the failure had its own message box
 };

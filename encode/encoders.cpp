@@ -58,24 +58,39 @@ void fillPlugger(TEncoderJob& job, const EncodeOptions& o, const QString& out, i
 std::vector<EncoderDescription> describeAll() {
     const QStringList allModes = {"Stereo", "Joint Stereo", "Mono", "Dual Mono"};
     const OptionSet layerThreeOnly{
-        {"Stereo", "Mono"},
-        bitrateTexts({32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}),
-        false,
-        true};
+        .modes = {"Stereo", "Mono"},
+        .bitrates = bitrateTexts({32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}),
+        .layerChoice = false,
+        .showEncoderChoice = true};
     return {
-        {Encoder::House,
-         0,
-         "codec",
-         "mp3.dll",
-         true,
-         false,
-         {allModes, bitrateTexts({48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}), true,
-          false},
-         fillHouse},
-        {Encoder::BladeEnc, 1, "bladeenc/bladeenc", "bladeenc/bladeenc", false, true,
-         layerThreeOnly, fillBladeEnc},
-        {Encoder::Plugger, 2, "encoder/plugger", "encoder/plugger", false, false, layerThreeOnly,
-         fillPlugger},
+        {.id = Encoder::House,
+         .codecPosition = 0,
+         .program = "codec",
+         .presenceFile = "mp3.dll",
+         .programCopiedForEachRun = true,
+         .writesBesideInput = false,
+         .options = {.modes = allModes,
+                     .bitrates =
+                         bitrateTexts({48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}),
+                     .layerChoice = true,
+                     .showEncoderChoice = false},
+         .fillPieces = fillHouse},
+        {.id = Encoder::BladeEnc,
+         .codecPosition = 1,
+         .program = "bladeenc/bladeenc",
+         .presenceFile = "bladeenc/bladeenc",
+         .programCopiedForEachRun = false,
+         .writesBesideInput = true,
+         .options = layerThreeOnly,
+         .fillPieces = fillBladeEnc},
+        {.id = Encoder::Plugger,
+         .codecPosition = 2,
+         .program = "encoder/plugger",
+         .presenceFile = "encoder/plugger",
+         .programCopiedForEachRun = false,
+         .writesBesideInput = false,
+         .options = layerThreeOnly,
+         .fillPieces = fillPlugger},
     };
 }
 

@@ -26,15 +26,15 @@ public:
                       int count) override {
         captions.append(QStringLiteral("%1 of %2").arg(position).arg(count));
         if (position == cancelAt)
-            return {-1, true, QString()};
+            return {.exitCode = -1, .cancelled = true};
         QProcess process;
         process.start(program,
                       platform::splitArguments(EncoderJob.commandLine().mid(program.size() + 1)));
         process.waitForFinished(60000);
         const QStringList lines =
             QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, false,
-                lines.isEmpty() ? QString() : lines.back()};
+        return {.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                .lastLine = lines.isEmpty() ? QString() : lines.back()};
     }
 
     QStringList errors;
@@ -62,7 +62,10 @@ struct HouseBatch {
             QDir(dir.path()).mkpath(folder);
         EXPECT_TRUE(QFile::copy(SONABOX_PROGRAM_DIR "/mp3.dll", dir.path() + "/program/mp3.dll"));
         request.encoder = &describe(Encoder::House);
-        request.options = {"Stereo", "128 Kbit/s", "Layer III", dir.path() + "/out/", false};
+        request.options = {.mode = "Stereo",
+                           .bitrate = "128 Kbit/s",
+                           .layer = "Layer III",
+                           .outputDirectory = dir.path() + "/out/"};
         request.programDir = dir.path() + "/program/";
         request.deleteSource = true;
     }
