@@ -57,7 +57,7 @@ void TMainForm::encstartClick() {
         const encode::EncoderDescription* encoder =
             recognisedCodec(Codec->currentText(), entryTexts(*Codec));
         if (!encoder) {
-            widgets::showError(dialogs_, this, QStringLiteral("No codec selected"));
+            widgets::showError(dialogs_, this, kNoCodecSelected);
             encflist->reread();
             return;
         }

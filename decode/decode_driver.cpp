@@ -43,10 +43,12 @@ DecodeBatchResult DecodeBatch::run(const DecodeBatchRequest& request, DecodeProg
                  .output = output,
                  .outcome = selection::FileOutcome::NotRun,
                  .reason = QStringLiteral("its output was written by an earlier file")});
+            progress.fileDone(result.files.back());
             continue;
         }
         try {
             result.files.push_back(decodeFile(file, output, i + 1, count));
+            progress.fileDone(result.files.back());
         } catch (const std::exception& error) {
             endFile();
             result.startError = QString::fromUtf8(error.what());

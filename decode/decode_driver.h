@@ -46,6 +46,8 @@ public:
     virtual void end() = 0;
     // The user asked to stop the batch.
     virtual bool cancelRequested() const = 0;
+    // A file of the batch has its result.
+    virtual void fileDone(const DecodeFileResult&) {}
 };
 
 // Decodes queued files with the player into WAV files, one after another. The main window's

@@ -51,12 +51,14 @@ public:
                                          .outcome = FileOutcome::NotRun,
                                          .reason = QStringLiteral("the encoder is missing"),
                                          .toldAlready = true});
+                progress_.fileDone(result_.files.back());
                 continue;
             }
             EncodeFileResult file = encodeOne(request_.files[i].path, i + 1, count);
             if (request_.deleteSource && file.outcome == FileOutcome::Failed)
                 file.reason += QStringLiteral("; source kept");
             result_.files.push_back(file);
+            progress_.fileDone(file);
         }
         return result_;
     }

@@ -26,6 +26,8 @@ struct EncoderRun {
     QString lastLine = {};  // the last line the encoder printed, for a failure's reason
 };
 
+struct EncodeFileResult;
+
 // What the batch needs of the desktop: the error box and one progress window per file.
 class EncodeProgress {
 public:
@@ -35,6 +37,8 @@ public:
     // file `position` (from 1) of `count`, and returns when the encoder has ended.
     virtual EncoderRun runJob(const QString& program, const QString& input, const QString& output,
                               int position, int count) = 0;
+    // A file of the batch has its result.
+    virtual void fileDone(const EncodeFileResult&) {}
 };
 
 struct EncodeFileResult {

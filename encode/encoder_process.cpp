@@ -51,12 +51,14 @@ int RunEncoderProcess(const QString& program, const QString& commandLine, Encode
                       EncoderRunControl* control) {
     // Declared before the process, whose output handler uses them.
     QStringDecoder decoder(QStringDecoder::System);
+    QStringDecoder outputText(QStringDecoder::System);
     OutputTail tail;
     QProcess process;
     if (!platform::prepareProgramStart(process, program, commandLine))
         return -1;
 
-    if (view) {
+    const bool merged = view && view->takesErrorOutput();
+    if (merged) {
         process.setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, [&] {
             const QString text = decoder(process.readAllStandardOutput());
@@ -64,7 +66,11 @@ int RunEncoderProcess(const QString& program, const QString& commandLine, Encode
             view->append(text);
         });
     } else {
-        process.setStandardOutputFile(QProcess::nullDevice());
+        if (view)
+            QObject::connect(&process, &QProcess::readyReadStandardOutput, &process,
+                             [&] { view->append(outputText(process.readAllStandardOutput())); });
+        else
+            process.setStandardOutputFile(QProcess::nullDevice());
         QObject::connect(&process, &QProcess::readyReadStandardError, &process,
                          [&] { tail.append(decoder(process.readAllStandardError())); });
     }
@@ -89,7 +95,7 @@ int RunEncoderProcess(const QString& program, const QString& commandLine, Encode
     if (process.state() != QProcess::NotRunning)
         process.waitForFinished(-1);
 
-    if (!view)
+    if (!merged)
         tail.append(decoder(process.readAllStandardError()));
     if (control)
         control->lastLine_ = tail.lastLine();

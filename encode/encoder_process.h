@@ -30,8 +30,10 @@ public:
     virtual ~EncoderOutputView() = default;
     // The process has started; `program` is the file it runs.
     virtual void started(const QString& program) = 0;
-    // Standard output and error, merged, as they come.
+    // Standard output and error, merged, as they come; only standard output when the view
+    // leaves the error output to the run (which then keeps its last line for the control).
     virtual void append(const QString& text) = 0;
+    virtual bool takesErrorOutput() const { return true; }
 };
 
 // Starts the program at its path with one command line and waits until it has ended.

@@ -65,6 +65,7 @@ std::vector<EncoderDescription> describeAll() {
     return {
         {.id = Encoder::House,
          .codecPosition = 0,
+         .commandWord = "korvo",
          .program = "codec",
          .presenceFile = "mp3.dll",
          .programCopiedForEachRun = true,
@@ -77,6 +78,7 @@ std::vector<EncoderDescription> describeAll() {
          .fillPieces = fillHouse},
         {.id = Encoder::BladeEnc,
          .codecPosition = 1,
+         .commandWord = "bladeenc",
          .program = "bladeenc/bladeenc",
          .presenceFile = "bladeenc/bladeenc",
          .programCopiedForEachRun = false,
@@ -85,6 +87,7 @@ std::vector<EncoderDescription> describeAll() {
          .fillPieces = fillBladeEnc},
         {.id = Encoder::Plugger,
          .codecPosition = 2,
+         .commandWord = "plugger",
          .program = "encoder/plugger",
          .presenceFile = "encoder/plugger",
          .programCopiedForEachRun = false,

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "selection/queued_file.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// Which files a list of paths queues: the rule that a drop onto a queue and the command line's
+// FILE and FOLDER arguments share.
+namespace selection {
+
+// The file lists' masks: what each page offers to queue.
+inline const QString kEncodeMask = QStringLiteral("*.wav");
+inline const QString kDecodeMask = QStringLiteral("*.mp*");
+
+// In the order given: a file when its folder's file list would show it under the mask, and a
+// folder's files that the mask matches (not those of its sub-folders), in the file list's name
+// order. Paths that are neither are skipped. Each path is made absolute and clean first.
+std::vector<QueuedFile> filesToQueue(const QStringList& paths, const QString& mask);
+
+} // namespace selection
