@@ -24,6 +24,13 @@ std::optional<BatchSummary> summariseFailures(const QStringList& failures, int t
     return summary;
 }
 
+QString batchNoticeText(const BatchCounts& counts) {
+    const QString converted = counts.done == 1
+                                  ? QStringLiteral("1 file converted")
+                                  : QStringLiteral("%1 files converted").arg(counts.done);
+    return QStringLiteral("%1, %2 failed").arg(converted).arg(counts.failed);
+}
+
 QString failureLine(const QString& source, selection::FileOutcome outcome, const QString& reason) {
     const QString name = QFileInfo(source).fileName() + QStringLiteral(": ");
     switch (outcome) {

@@ -41,4 +41,27 @@ template <class Result> QStringList failureLines(const std::vector<Result>& file
     return lines;
 }
 
+// How a batch's files ended.
+struct BatchCounts {
+    int done = 0;
+    int failed = 0; // failed or not run
+    int cancelled = 0;
+};
+
+template <class Result> BatchCounts countOutcomes(const std::vector<Result>& files) {
+    BatchCounts counts;
+    for (const Result& file : files) {
+        if (file.outcome == selection::FileOutcome::Done)
+            ++counts.done;
+        else if (file.outcome == selection::FileOutcome::Cancelled)
+            ++counts.cancelled;
+        else
+            ++counts.failed;
+    }
+    return counts;
+}
+
+// The desktop notification's text when a long batch ends: "3 files converted, 1 failed".
+QString batchNoticeText(const BatchCounts& counts);
+
 } // namespace app

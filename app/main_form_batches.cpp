@@ -1,5 +1,7 @@
 // The main window's Encode and Decode handlers: they turn the widgets into a batch request, run
 // the batch, and turn its results into the queue's new state and one report of the failures.
+#include "app/audio_durations.h"
+#include "app/batch_notice.h"
 #include "app/batch_summary.h"
 #include "app/codec_change.h"
 #include "app/main_form.h"
@@ -74,11 +76,14 @@ void TMainForm::encstartClick() {
                             .showEncoder = showenc->isChecked()},
                 .programDir = ProgramDir_,
                 .deleteSource = deletesource->isChecked()};
-            encode::EncodeProgressWindows progress(*this, encFormOwner_, dialogs_);
+            const BatchNotice notice(QStringLiteral("Encoding finished"));
+            encode::EncodeProgressWindows progress(*this, encFormOwner_, dialogs_,
+                                                   audioDurations(request.files));
             const encode::EncodeBatchResult result = encode::runEncodeBatch(request, progress);
             if (result.cancelled)
                 finished = finishedEntries(result.files);
             failures = failureLines(result.files);
+            notice.batchEnded(*this, countOutcomes(result.files));
         }
         selection::dropFirstEntries(*encodelist, fullname, finished);
         if (const auto summary = summariseFailures(failures, count))
@@ -89,15 +94,16 @@ void TMainForm::encstartClick() {
 }
 
 void TMainForm::decstartClick() {
-    decode::DecodeProgressWindow progress(*this);
+    const BatchNotice notice(QStringLiteral("Decoding finished"));
+    const decode::DecodeBatchRequest request{.files = selection::queuedFiles(*decodelist, fullname),
+                                             .outputDirectory = decout->text(),
+                                             .previewStarted = decplay->tag() != 0};
+    decode::DecodeProgressWindow progress(*this, audioDurations(request.files));
     decodeProgress_ = &progress;
     decode::DecodeBatchResult result;
     const int count = decodelist->count();
     try {
-        result = decodeBatch_->run({.files = selection::queuedFiles(*decodelist, fullname),
-                                    .outputDirectory = decout->text(),
-                                    .previewStarted = decplay->tag() != 0},
-                                   progress);
+        result = decodeBatch_->run(request, progress);
     } catch (...) {
         decodeProgress_ = nullptr;
         throw;
@@ -106,6 +112,8 @@ void TMainForm::decstartClick() {
     const bool stopped = result.cancelled || !result.startError.isEmpty();
     selection::dropFirstEntries(*decodelist, fullname,
                                 stopped ? finishedEntries(result.files) : count);
+    if (!result.files.empty())
+        notice.batchEnded(*this, countOutcomes(result.files));
     if (const auto summary = summariseFailures(failureLines(result.files), count))
         dialogs_.message(this, widgets::MessageIcon::Error, QStringLiteral("Error"), summary->text,
                          summary->details);

@@ -102,19 +102,12 @@ private:
     int length_ = 0;
 };
 
-template <class Result> int countOf(const std::vector<Result>& files, selection::FileOutcome o) {
-    return int(std::count_if(files.begin(), files.end(),
-                             [o](const Result& file) { return file.outcome == o; }));
-}
-
 // The window's error box, as lines on standard error; then the exit status.
 template <class Result>
 int finish(BatchReport& report, const std::vector<Result>& files, int total, bool interrupted,
            const QString& stopError = QString()) {
-    const int done = countOf(files, selection::FileOutcome::Done);
-    const int failed = total - done - countOf(files, selection::FileOutcome::Cancelled) -
-                       (interrupted ? total - int(files.size()) : 0);
-    report.batchDone(total, done, failed, interrupted);
+    const app::BatchCounts counts = app::countOutcomes(files);
+    report.batchDone(total, counts.done, counts.failed, interrupted);
     if (const auto summary = app::summariseFailures(app::failureLines(files), total)) {
         const QString text = summary->details.isEmpty() ? summary->text : summary->details;
         report.say(QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
@@ -123,7 +116,7 @@ int finish(BatchReport& report, const std::vector<Result>& files, int total, boo
         report.say(stopError);
     if (interrupted)
         return kInterrupted;
-    return done == total ? kAllDone : kSomeFailed;
+    return counts.done == total ? kAllDone : kSomeFailed;
 }
 
 } // namespace

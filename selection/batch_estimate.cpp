@@ -9,7 +9,7 @@ namespace selection {
 namespace {
 
 // Below this the speed is mostly start-up cost and would promise too much.
-constexpr double kShortestMeasure = 0.5;
+constexpr double kShortestMeasure = 0.2;
 
 } // namespace
 
