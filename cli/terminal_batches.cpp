@@ -150,7 +150,7 @@ int runDecode(const CliArguments& arguments, const app::StoredSettings& stored,
         decod.setPathToDLL(programDir);
         decod.LoadDecoder();
     } catch (const std::exception&) {
-        report.say(QStringLiteral("File libmpegdll.so not found. Decoding disabled"));
+        report.say(decode::kDecoderMissing);
         return kSomeFailed;
     }
     QTimer mpgtimer;

@@ -13,6 +13,10 @@ class TMPEGPlayer;
 // per file out. Its progress window is behind DecodeProgress.
 namespace decode {
 
+// What the program says when the player cannot load the decoder library.
+inline const QString kDecoderMissing =
+    QStringLiteral("File libmpegdll.so not found. Decoding disabled");
+
 struct DecodeBatchRequest {
     std::vector<selection::QueuedFile> files;
     QString outputDirectory;     // ends in a separator
