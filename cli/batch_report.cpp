@@ -1,10 +1,10 @@
 #include "cli/batch_report.h"
 
+#include "platform/terminal.h"
+
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <unistd.h>
 
 namespace cli {
 
@@ -33,7 +33,8 @@ QString outcomeWord(selection::FileOutcome outcome) {
 }
 
 BatchReport::BatchReport(const QString& doing, std::vector<double> seconds, bool json)
-    : doing_(doing), estimate_(std::move(seconds)), json_(json), terminal_(::isatty(2) == 1) {
+    : doing_(doing), estimate_(std::move(seconds)), json_(json),
+      terminal_(platform::standardErrorIsTerminal()) {
     clock_.start();
 }
 
