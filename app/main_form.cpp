@@ -118,7 +118,7 @@ void TMainForm::FormCreate(const QString& pathToDll) {
     ProgramDir_ = platform::withSeparator(platform::currentDirectory());
     if (platform::isReadableFile(settingsFile())) {
         SettingsWidgets widgets = settingsWidgets();
-        loadSettings(settingsFile(), widgets, ProgramDir_);
+        loadedDirectories_ = loadSettings(settingsFile(), widgets, ProgramDir_);
     } else {
         showPage(QStringLiteral("Configure"));
     }
@@ -229,7 +229,7 @@ void TMainForm::eeggDblClick() {
 
 void TMainForm::FormClose() {
     platform::ensureSettingsDirectory();
-    saveSettings(settingsFile(), settingsWidgets());
+    saveSettings(settingsFile(), settingsWidgets(), loadedDirectories_);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

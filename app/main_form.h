@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/settings_file.h"
+
 #include <QMainWindow>
 #include <QStringList>
 
@@ -193,6 +195,7 @@ private:
     std::unique_ptr<decode::Mp3Preview> mp3Preview_;
     QString ProgramDir_;
     QString settingsDirectory_;
+    LoadedDirectories loadedDirectories_; // what the save keeps of the stored directories
     int lastWorkPage_ = -1;
     bool centred_ = false;
 };

@@ -29,7 +29,8 @@ namespace app {
 
 namespace {
 
-// Entries the batch did not finish stay queued; a cancelled file counts as not finished.
+// Entries the batch did not reach stay queued, and so does a file that a cancel cut short. A
+// file that had ended before the cancel came counts as finished.
 template <class Result> int finishedEntries(const std::vector<Result>& files) {
     return int(std::count_if(files.begin(), files.end(), [](const Result& file) {
         return file.outcome != selection::FileOutcome::Cancelled;

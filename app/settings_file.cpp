@@ -18,17 +18,28 @@ const QString kEncoder = QStringLiteral("ENCODER");
 const QString kDecoder = QStringLiteral("DECODER");
 const QString kDirectories = QStringLiteral("DIRECTORIES");
 
-void loadBrowser(const QString& file, const QString& key, selection::DriveBox& drive,
-                 selection::DirectoryList& directories, const QString& programDir) {
+// Returns what a save is to keep of the directory: the stored text while the browser stays
+// where loading left it, so that a folder that is not there now (an unmounted disk) is offered
+// again next time.
+StoredDirectory loadBrowser(const QString& file, const QString& key, selection::DriveBox& drive,
+                            selection::DirectoryList& directories, const QString& programDir) {
     const QString stored = platform::readProfileString(file, kDirectories, key, programDir);
     drive.setDrive(platform::volumeOf(stored, drive.drives()));
     const QString again = platform::readProfileString(file, kDirectories, key, programDir);
-    if (directories.setDirectory(again))
-        return;
-    // The stored directory is gone or unreadable: fall back to the program directory and
-    // bring the drive box along.
-    directories.setDirectory(programDir);
-    drive.setDrive(directories.drive());
+    // A value never holds a line end, so this default tells a missing key.
+    const bool present = platform::readProfileString(file, kDirectories, key, "\n") != "\n";
+    if (!directories.setDirectory(again)) {
+        // The stored directory is gone or unreadable: fall back to the program directory and
+        // bring the drive box along.
+        directories.setDirectory(programDir);
+        drive.setDrive(directories.drive());
+    }
+    return {present, again, directories.directory()};
+}
+
+QString directoryToSave(const StoredDirectory& stored, const selection::DirectoryList& list) {
+    const QString shown = list.directory();
+    return stored.inFile && shown == stored.shownAfterLoad ? stored.text : shown;
 }
 
 } // namespace
@@ -36,7 +47,7 @@ void loadBrowser(const QString& file, const QString& key, selection::DriveBox& d
 SettingsWriteError::SettingsWriteError()
     : std::runtime_error(("Unable to write to " + kSettingsFileName).toStdString()) {}
 
-void loadSettings(const QString& file, SettingsWidgets& w, const QString& programDir) {
+LoadedDirectories loadSettings(const QString& file, SettingsWidgets& w, const QString& programDir) {
     const StoredSettings stored = readStoredSettings(file);
     w.Codec.setEditText(stored.codec);
     w.Mode.setEditText(stored.mode);
@@ -46,11 +57,13 @@ void loadSettings(const QString& file, SettingsWidgets& w, const QString& progra
     w.showenc.setChecked(stored.showEncoder);
     w.encout.setText(stored.encoderOutput);
     w.decout.setText(stored.decoderOutput);
-    loadBrowser(file, "Encoder", w.encdrive, w.encdirlist, programDir);
-    loadBrowser(file, "Decoder", w.decDrive, w.decdirlist, programDir);
+    LoadedDirectories loaded;
+    loaded.encoder = loadBrowser(file, "Encoder", w.encdrive, w.encdirlist, programDir);
+    loaded.decoder = loadBrowser(file, "Decoder", w.decDrive, w.decdirlist, programDir);
+    return loaded;
 }
 
-void saveSettings(const QString& file, const SettingsWidgets& w) {
+void saveSettings(const QString& file, const SettingsWidgets& w, const LoadedDirectories& loaded) {
     auto flag = [](const QCheckBox& box) {
         return QString::fromLatin1(box.isChecked() ? "1" : "0");
     };
@@ -63,8 +76,8 @@ void saveSettings(const QString& file, const SettingsWidgets& w) {
         {kEncoder, "ShowEnc", flag(w.showenc)},
         {kEncoder, "Output", w.encout.text()},
         {kDecoder, "Output", w.decout.text()},
-        {kDirectories, "Encoder", w.encdirlist.directory()},
-        {kDirectories, "Decoder", w.decdirlist.directory()},
+        {kDirectories, "Encoder", directoryToSave(loaded.encoder, w.encdirlist)},
+        {kDirectories, "Decoder", directoryToSave(loaded.decoder, w.decdirlist)},
     };
     if (!platform::writeProfileStrings(file, writes))
         throw SettingsWriteError();

@@ -39,13 +39,28 @@ public:
     SettingsWriteError();
 };
 
+// A browser's directory as the settings file held it, and where loading left the browser.
+struct StoredDirectory {
+    bool inFile = false;
+    QString text;
+    QString shownAfterLoad;
+};
+
+struct LoadedDirectories {
+    StoredDirectory encoder;
+    StoredDirectory decoder;
+};
+
 // Applies the ten settings to the widgets. Setting a drive box runs its change handler, as a
 // user's choice would. A stored directory that can no longer be shown leaves that browser at
-// the program directory.
-void loadSettings(const QString& file, SettingsWidgets& widgets, const QString& programDir);
+// the program directory. Texts keep the bytes they had in the file, UTF-8 or not.
+LoadedDirectories loadSettings(const QString& file, SettingsWidgets& widgets,
+                               const QString& programDir);
 
 // Writes the ten settings in one replacement of the file; throws SettingsWriteError when it
-// failed, leaving the file as it was.
-void saveSettings(const QString& file, const SettingsWidgets& widgets);
+// failed, leaving the file as it was. A browser that is still where loading left it writes
+// the directory text as it was loaded, also one that could not be shown.
+void saveSettings(const QString& file, const SettingsWidgets& widgets,
+                  const LoadedDirectories& loaded = {});
 
 } // namespace app

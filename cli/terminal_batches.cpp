@@ -58,9 +58,11 @@ public:
         const int exitCode =
             encode::RunEncoderProcess(program, encode::EncoderJob.commandLine(), &view, &control);
         control_ = nullptr;
+        // An encoder that had finished its file when Ctrl+C came keeps it; the batch still ends.
         return {.exitCode = exitCode,
-                .cancelled = control.cancelled() || interrupt_.received(),
-                .lastLine = control.lastLine()};
+                .cancelled = control.cancelled(),
+                .lastLine = control.lastLine(),
+                .cancelRequested = control.cancelRequested() || interrupt_.received()};
     }
 
     void fileDone(const encode::EncodeFileResult& file) override {

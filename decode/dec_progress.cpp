@@ -35,6 +35,8 @@ void DecodeProgressWindow::begin(const QString& name, const QString& output, int
 }
 
 void DecodeProgressWindow::setLength(int length) {
+    // Each file's bar starts empty, even where the last file's bar stood at 0 as well.
+    form_->decprogress->reset();
     form_->decprogress->setRange(0, length);
     form_->decprogress->setValue(0);
 }

@@ -25,6 +25,18 @@ QString endFailure(const TMPEGError& error, bool outputKept) {
 
 } // namespace
 
+DecodeBatch::DecodeBatch(TMPEGPlayer& decod, QTimer& mpgtimer)
+    : decod_(decod), mpgtimer_(mpgtimer),
+      endSeen_(QObject::connect(&decod, &TMPEGPlayer::playbackEnded, &decod, [this] {
+          // The next file starts as soon as this one has ended; the timer only moves the bar.
+          if (DecodeActive_)
+              noticeEnd();
+      })) {}
+
+DecodeBatch::~DecodeBatch() {
+    QObject::disconnect(endSeen_);
+}
+
 DecodeBatchResult DecodeBatch::run(const DecodeBatchRequest& request, DecodeProgress& progress) {
     DecodeBatchResult result;
     if (request.files.empty())
@@ -32,6 +44,7 @@ DecodeBatchResult DecodeBatch::run(const DecodeBatchRequest& request, DecodeProg
     if (request.previewStarted)
         stopPreview();
     progress_ = &progress;
+    platform::removeStaleHelperFiles(request.outputDirectory);
     QSet<QString> written;
     const int count = int(request.files.size());
     for (int i = 0; i < count && !result.cancelled; ++i) {
@@ -78,27 +91,38 @@ DecodeFileResult DecodeBatch::decodeFile(const selection::QueuedFile& file, cons
     platform::KeptFile older(output);
     decod_.setStreamName(file.path);
     decod_.setOutFilename(output);
-    decod_.Play();
+    try {
+        decod_.Play();
+    } catch (const TMPEGError& error) {
+        // Without the library no file can start: that ends the batch. Anything else is this
+        // file's: one that cannot be opened, or an output that cannot be made.
+        if (error.ErrorCode == 0)
+            throw;
+        endFile();
+        return {.source = file.path,
+                .output = output,
+                .outcome = selection::FileOutcome::Failed,
+                .reason = QString::fromStdString(error.what())};
+    }
     progress_->setLength(std::max(0, decod_.StreamLength()));
 
-    // The library decodes on its own thread; the timer's tick ends the file. Waiting for the
-    // next event keeps this thread idle meanwhile.
+    // The library decodes on its own thread; the player's end signal ends the file. Waiting
+    // for the next event keeps this thread idle meanwhile.
     while (DecodeActive_ && !progress_->cancelRequested())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 
-    DecodeFileResult result{.source = file.path,
-                            .output = output,
-                            .outcome = selection::FileOutcome::Failed,
-                            .reason = fileFailure_};
-    if (DecodeActive_) {
+    DecodeFileResult result{
+        .source = file.path, .output = output, .outcome = selection::FileOutcome::Failed};
+    if (DecodeActive_ && stopBeforeEnd()) {
         // Cancelled: the partial output goes, and an older file comes back.
-        decod_.Stop();
         endFile();
         if (!older.restore() && platform::modificationTime(output) != before)
             platform::deleteFile(output);
         result.outcome = selection::FileOutcome::Cancelled;
         return result;
     }
+    // Read only now: the end seen while stopping may have brought this file's failure.
+    result.reason = fileFailure_;
     if (!result.reason.isEmpty())
         return result;
     if (platform::fileExists(output))
@@ -108,21 +132,53 @@ DecodeFileResult DecodeBatch::decodeFile(const selection::QueuedFile& file, cons
     return result;
 }
 
-void DecodeBatch::mpgtimerTimer() {
+bool DecodeBatch::stopBeforeEnd() {
+    // A cancel can come after the file has ended but before that end was seen: the file is
+    // then finished, and stopping it would be refused.
+    if (noticeEnd())
+        return false;
     try {
-        if (decod_.PlayerMode() == MPEGDLL_MODE_PLAYING && progress_)
-            progress_->setPosition(decod_.Position());
-        if (decod_.CheckPlayEnd() && DecodeActive_)
-            endFile();
+        decod_.Stop();
+    } catch (const TMPEGError&) {
+        // The file ended between the look and the stop.
+        if (noticeEnd())
+            return false;
+        throw;
+    }
+    // A stop that meets an end only confirms it; the end flag then tells.
+    return !noticeEnd();
+}
+
+bool DecodeBatch::noticeEnd() {
+    try {
+        if (!decod_.CheckPlayEnd())
+            return false;
     } catch (const TMPEGError& error) {
-        if (!DecodeActive_) {
+        // The decode of this file failed; the batch goes on with the next one.
+        fileFailure_ = endFailure(error, platform::fileExists(decod_.OutFilename()));
+    }
+    endFile();
+    return true;
+}
+
+void DecodeBatch::mpgtimerTimer() {
+    if (!DecodeActive_) {
+        // The question is asked all the same: it confirms an end that the player has reached.
+        try {
+            decod_.CheckPlayEnd();
+        } catch (const TMPEGError&) {
             mpgtimer_.stop();
             throw;
         }
-        // The decode of this file failed; the batch goes on with the next one.
-        fileFailure_ = endFailure(error, platform::fileExists(decod_.OutFilename()));
-        endFile();
+        return;
     }
+    try {
+        if (decod_.PlayerMode() == MPEGDLL_MODE_PLAYING && progress_)
+            progress_->setPosition(decod_.Position());
+    } catch (const TMPEGError&) {
+        // The end check below meets the same failure and ends the file with it.
+    }
+    noticeEnd();
 }
 
 void DecodeBatch::endFile() {

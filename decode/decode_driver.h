@@ -2,6 +2,7 @@
 
 #include "selection/queued_file.h"
 
+#include <QObject>
 #include <QString>
 
 #include <vector>
@@ -31,10 +32,12 @@ struct DecodeFileResult {
 };
 
 struct DecodeBatchResult {
-    std::vector<DecodeFileResult> files; // one per file that the batch finished
-    bool cancelled = false;
-    // The player's error that stopped the batch while it started the next file; that file and
-    // those after it were not decoded.
+    // One per file that the batch reached; the last one is Cancelled when a cancel stopped it
+    // before its end.
+    std::vector<DecodeFileResult> files;
+    bool cancelled = false; // the files after the last result were not started
+    // The player's error that stopped the batch while it started the next file (the decoder
+    // library is missing); that file and those after it were not decoded.
     QString startError;
 };
 
@@ -54,11 +57,14 @@ public:
     virtual void fileDone(const DecodeFileResult&) {}
 };
 
-// Decodes queued files with the player into WAV files, one after another. The main window's
-// timer polls the player while a file decodes and ends it.
+// Decodes queued files with the player into WAV files, one after another. A file ends as soon
+// as the player signals its end; the main window's timer moves the progress bar meanwhile.
 class DecodeBatch {
 public:
-    DecodeBatch(TMPEGPlayer& decod, QTimer& mpgtimer) : decod_(decod), mpgtimer_(mpgtimer) {}
+    DecodeBatch(TMPEGPlayer& decod, QTimer& mpgtimer);
+    ~DecodeBatch();
+    DecodeBatch(const DecodeBatch&) = delete;
+    DecodeBatch& operator=(const DecodeBatch&) = delete;
 
     DecodeBatchResult run(const DecodeBatchRequest& request, DecodeProgress& progress);
     // The tick of the main window's timer.
@@ -71,6 +77,10 @@ private:
     DecodeFileResult decodeFile(const selection::QueuedFile& file, const QString& output,
                                 int position, int count);
     void stopPreview();
+    // Stops the running file for a cancel; false when it had reached its end already.
+    bool stopBeforeEnd();
+    // Ends the running file when the player has reached its end; false while it decodes.
+    bool noticeEnd();
     void endFile();
 
     TMPEGPlayer& decod_;
@@ -78,6 +88,7 @@ private:
     DecodeProgress* progress_ = nullptr;
     bool DecodeActive_ = false;
     QString fileFailure_;
+    QMetaObject::Connection endSeen_;
 };
 
 } // namespace decode

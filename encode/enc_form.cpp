@@ -75,6 +75,7 @@ void TEncForm::Timer1Timer() {
     running_ = true;
     outcome_.exitCode = RunEncoder(program_, EncoderJob.commandLine(), show, this, &control_);
     outcome_.cancelled = control_.cancelled();
+    outcome_.cancelRequested = control_.cancelRequested();
     outcome_.lastLine = control_.lastLine();
     running_ = false;
     close();
@@ -90,7 +91,7 @@ void TEncForm::reject() {
     if (Timer1->isActive()) {
         // Cancelled before the encoder started: it never runs.
         Timer1->stop();
-        outcome_.cancelled = true;
+        outcome_.cancelled = outcome_.cancelRequested = true;
     }
     QDialog::reject();
 }

@@ -22,8 +22,10 @@ struct EncodeBatchRequest {
 // How one encoder run ended.
 struct EncoderRun {
     int exitCode = -1;      // -1: not started, or ended by a signal
-    bool cancelled = false; // the user cancelled it; the batch ends
+    bool cancelled = false; // the user's cancel cut it short; the batch ends
     QString lastLine = {};  // the last line the encoder printed, for a failure's reason
+    // The user cancelled, maybe after the encoder had finished its file; the batch ends.
+    bool cancelRequested = false;
 };
 
 struct EncodeFileResult;

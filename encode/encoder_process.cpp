@@ -41,7 +41,7 @@ constexpr int kKillDelayMs = 2000;
 void EncoderRunControl::cancel() {
     if (!process_ || process_->state() == QProcess::NotRunning)
         return;
-    cancelled_ = true;
+    cancelRequested_ = true;
     process_->terminate();
     QProcess* process = process_;
     QTimer::singleShot(kKillDelayMs, process, [process] { process->kill(); });
@@ -77,7 +77,7 @@ int RunEncoderProcess(const QString& program, const QString& commandLine, Encode
 
     if (control) {
         control->process_ = &process;
-        control->cancelled_ = false;
+        control->cancelRequested_ = control->cancelled_ = false;
     }
     QEventLoop loop;
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
@@ -97,11 +97,13 @@ int RunEncoderProcess(const QString& program, const QString& commandLine, Encode
 
     if (!merged)
         tail.append(decoder(process.readAllStandardError()));
-    if (control)
+    const int exitCode = process.exitStatus() == QProcess::CrashExit ? -1 : process.exitCode();
+    if (control) {
         control->lastLine_ = tail.lastLine();
-    if (process.exitStatus() == QProcess::CrashExit)
-        return -1;
-    return process.exitCode();
+        // The signal may have reached an encoder that had exited already: its file is done.
+        control->cancelled_ = control->cancelRequested_ && exitCode != 0;
+    }
+    return exitCode;
 }
 
 } // namespace encode

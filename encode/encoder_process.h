@@ -12,6 +12,10 @@ class EncoderRunControl {
 public:
     // Ends the running encoder: SIGTERM at once, SIGKILL when it is still there 2 s later.
     void cancel();
+    // A cancel was asked for during the run.
+    bool cancelRequested() const { return cancelRequested_; }
+    // The cancel cut the run short. An encoder that had already exited with success when the
+    // cancel came (its exit not yet seen) finished its file.
     bool cancelled() const { return cancelled_; }
     // The last non-empty line the encoder wrote (its error output when it runs hidden).
     const QString& lastLine() const { return lastLine_; }
@@ -20,6 +24,7 @@ private:
     friend int RunEncoderProcess(const QString&, const QString&, class EncoderOutputView*,
                                  EncoderRunControl*);
     QPointer<QProcess> process_;
+    bool cancelRequested_ = false;
     bool cancelled_ = false;
     QString lastLine_;
 };
@@ -42,7 +47,8 @@ public:
 // Windows program's C runtime reads it (see platform/command_line.h). The program is never looked
 // for among the line's blank-delimited prefixes. The process starts as
 // platform::prepareProgramStart sets it up: in the current directory, with this program's
-// environment, in a session of its own and with an empty standard input.
+// environment, in a session of its own and with an empty standard input; it is ended when this
+// program ends, so call this on the window thread.
 //
 // With a view, the view gets the process's standard output and error as they come; without
 // one, the output is discarded (its last line is kept for the control).

@@ -1,5 +1,7 @@
 #include "encode/encoders.h"
 
+#include "platform/command_line.h"
+
 #include <initializer_list>
 
 namespace encode {
@@ -13,12 +15,8 @@ QStringList bitrateTexts(std::initializer_list<int> rates) {
     return texts;
 }
 
-QString quoted(const QString& text) {
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
 void fillHouse(TEncoderJob& job, const EncodeOptions& o, const QString& out, int kbps) {
-    job.CmdPiece3 = quoted(out);
+    job.CmdPiece3 = platform::quoteArgument(out);
     if (o.mode == "Stereo")
         job.CmdPiece4 = " -M0";
     else if (o.mode == "Joint Stereo")
@@ -48,7 +46,7 @@ void fillBladeEnc(TEncoderJob& job, const EncodeOptions& o, const QString&, int 
 }
 
 void fillPlugger(TEncoderJob& job, const EncodeOptions& o, const QString& out, int kbps) {
-    job.CmdPiece3 = quoted(out);
+    job.CmdPiece3 = platform::quoteArgument(out);
     job.CmdPiece4 = " -b " + QString::number(kbps);
     job.CmdPiece5 = " -z";
     job.CmdPiece6 = o.mode == "Mono" ? " -dm" : "";

@@ -15,12 +15,18 @@ constexpr std::array<int, 7> priorityNumbers = {-15, -2, -1, 0, 1, 2, 15};
 constexpr int deviceSoundCard = MPEGDLL_OUTPUT_SOUNDCARD;
 constexpr int devicePcmFile = MPEGDLL_OUTPUT_PCMFILE;
 
+// How often the end flag is looked at while a playback runs. A decode into a file ends at any
+// moment and a batch waits for it; a sound card playback ends in real time.
+constexpr int kEndWatchFileMs = 1;
+constexpr int kEndWatchSoundCardMs = 20;
+
 } // namespace
 
 TMPEGPlayer::TMPEGPlayer(QObject* Owner) : QObject(Owner) {}
 
 TMPEGPlayer::~TMPEGPlayer() {
     delete timer_;
+    delete endWatch_;
     releaseLibrary();
 }
 
@@ -97,6 +103,8 @@ void TMPEGPlayer::LoadDecoder() {
     // A second load starts from scratch rather than leaking the first library.
     delete timer_;
     timer_ = nullptr;
+    delete endWatch_;
+    endWatch_ = nullptr;
     releaseLibrary();
 
     auto library = std::make_unique<DecoderLibrary>(decoderLibraryPath(pathToDll_));
@@ -112,6 +120,11 @@ void TMPEGPlayer::LoadDecoder() {
     timer_->setInterval(timerFreq_ > 0 ? timerFreq_ : 0);
     if (!useTimer_)
         timer_->setInterval(0);
+    // The library only writes a byte when a playback ends; a short look at it on this thread
+    // is what lets an owner go on at once, without waiting for a timer tick of its own.
+    endWatch_ = new QTimer(this);
+    endWatch_->setTimerType(Qt::PreciseTimer);
+    connect(endWatch_, &QTimer::timeout, this, &TMPEGPlayer::checkEnd);
     streamLength_ = 0;
 }
 
@@ -173,6 +186,7 @@ void TMPEGPlayer::Play() {
         throw decoderError(lastError_ > 0 ? lastError_ : 0);
     playing_ = true;
     ++playedXTimes_;
+    watchEnd();
     startTimer();
 }
 
@@ -208,6 +222,7 @@ void TMPEGPlayer::Restart() {
     checkResult();
     playing_ = true;
     ++playedXTimes_;
+    watchEnd();
     startTimer();
 }
 
@@ -243,6 +258,21 @@ bool TMPEGPlayer::CheckPlayEnd() {
     checkResult();
     playing_ = false;
     return confirmed != 0;
+}
+
+void TMPEGPlayer::watchEnd() {
+    endWatch_->start(deviceCode_ == devicePcmFile ? kEndWatchFileMs : kEndWatchSoundCardMs);
+}
+
+void TMPEGPlayer::checkEnd() {
+    if (!playing_) {
+        endWatch_->stop(); // stopped, closed, or its end already taken
+        return;
+    }
+    if (ended()) {
+        endWatch_->stop();
+        emit playbackEnded();
+    }
 }
 
 void TMPEGPlayer::startTimer() {

@@ -122,10 +122,18 @@ public:
     // The internal timer's tick.
     virtual void DoTimer(QObject* Sender);
 
+signals:
+    // The running playback has reached its end (or a failure ended it), seen moments after the
+    // library's thread set the end flag. Nothing of the player's state changes: CheckPlayEnd
+    // or a tick of the internal timer still takes the end.
+    void playbackEnded();
+
 private:
     void requireLibrary() const;
     void checkResult();
     void startTimer();
+    void watchEnd();
+    void checkEnd();
     void releaseLibrary() noexcept;
     bool ended();
     void setEnded(bool value);
@@ -153,7 +161,8 @@ private:
     int streamLength_ = 0;
 
     std::unique_ptr<DecoderLibrary> library_;
-    QTimer* timer_ = nullptr; // a Qt child of the player
+    QTimer* timer_ = nullptr;    // a Qt child of the player
+    QTimer* endWatch_ = nullptr; // looks at the end flag while a playback runs; a Qt child
     bool open_ = false;
     bool playing_ = false;
     bool paused_ = false;

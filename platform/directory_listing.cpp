@@ -1,8 +1,14 @@
 #include "platform/directory_listing.h"
 
+#include "platform/paths.h"
+
 #include <QDir>
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include <unistd.h>
 
 namespace platform {
 
@@ -16,22 +22,39 @@ void sortNames(QStringList& names) {
     });
 }
 
-} // namespace
-
-QStringList subdirectories(const QString& directory) {
-    QDir dir(directory);
-    QStringList names =
-        dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Readable | QDir::Executable);
+// The names of the entries that are not hidden and that `keep` takes, sorted. The listing goes
+// through the byte-exact paths, so a folder whose name is not UTF-8 lists as any other.
+template <typename Keep> QStringList namesIn(const QString& directory, Keep keep) {
+    QStringList names;
+    std::error_code error;
+    std::filesystem::directory_iterator entry(toFsPath(directory), error);
+    for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+        const QString name = fromFsPath(entry->path().filename());
+        std::error_code typeError;
+        if (!name.startsWith(u'.') && keep(*entry, name, typeError) && !typeError)
+            names.append(name);
+    }
     sortNames(names);
     return names;
 }
 
+bool accessible(const std::filesystem::path& path, int mode) {
+    return ::access(path.c_str(), mode) == 0;
+}
+
+} // namespace
+
+QStringList subdirectories(const QString& directory) {
+    return namesIn(directory, [](const auto& entry, const QString&, std::error_code& error) {
+        return entry.is_directory(error) && accessible(entry.path(), R_OK | X_OK);
+    });
+}
+
 QStringList filesMatching(const QString& directory, const QString& mask) {
-    QDir dir(directory);
-    dir.setNameFilters({mask});
-    QStringList names = dir.entryList(QDir::Files | QDir::Readable);
-    sortNames(names);
-    return names;
+    return namesIn(directory, [&](const auto& entry, const QString& name, std::error_code& error) {
+        return entry.is_regular_file(error) && QDir::match(mask, name) &&
+               accessible(entry.path(), R_OK);
+    });
 }
 
 } // namespace platform

@@ -19,7 +19,14 @@ QString homeDirectory();
 // The directory with the separator where needed, then the name.
 QString joinPath(const QString& directory, const QString& name);
 
-// Converts between path texts and file-system paths in the local file-name encoding.
+// File names and stored texts are bytes. Valid UTF-8 reads as its characters; any other byte b
+// reads as the lone surrogate U+DC00 + b and is written back as b, so that every name and
+// every stored text survives a read and a write unchanged (a folder "caf\xe9" stays one that
+// exists).
+QString textFromBytes(const QByteArray& bytes);
+QByteArray bytesFromText(const QString& text);
+
+// Converts between path texts and file-system paths by the two functions above.
 std::filesystem::path toFsPath(const QString& path);
 QString fromFsPath(const std::filesystem::path& path);
 

@@ -10,7 +10,9 @@ namespace platform {
 // starts with that path (see argumentsAfterProgram): a relative path is taken from the current
 // directory and never looked for elsewhere. The process gets an empty standard input and a
 // session of its own, so signals meant for our terminal or process group do not reach it; it
-// starts in the current directory with this program's environment.
+// starts in the current directory with this program's environment. It is sent SIGTERM when the
+// thread that starts it ends (or the program, however it ends), so start it from the window
+// thread: no child then outlives the program.
 // False, with the process left as it was, when the program is not an executable regular file
 // or the line does not start with its path.
 bool prepareProgramStart(QProcess& process, const QString& program, const QString& commandLine);

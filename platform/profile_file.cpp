@@ -1,7 +1,7 @@
 #include "platform/profile_file.h"
 
+#include "libs/durable_file/new_file.h"
 #include "platform/paths.h"
-#include "platform/temporary_file.h"
 
 #include <QFile>
 
@@ -41,8 +41,9 @@ ParsedFile parse(const QByteArray& content) {
     return file;
 }
 
+// Texts keep their bytes through a read and a write, UTF-8 or not.
 QString decoded(const QByteArray& bytes) {
-    return QString::fromUtf8(bytes);
+    return textFromBytes(bytes);
 }
 
 // The section name of a header line such as "[ENCODER]", or nothing for other lines.
@@ -113,7 +114,7 @@ QString unquoted(QString value) {
 }
 
 void apply(ParsedFile& parsed, const ProfileWrite& write) {
-    const QByteArray entry = write.key.toUtf8() + '=' + write.value.toUtf8();
+    const QByteArray entry = bytesFromText(write.key) + '=' + bytesFromText(write.value);
     if (const auto span = findSection(parsed.lines, write.section)) {
         if (const auto line = findKey(parsed.lines, *span, write.key)) {
             parsed.lines[*line] = entry;
@@ -126,7 +127,7 @@ void apply(ParsedFile& parsed, const ProfileWrite& write) {
             parsed.lines.insert(at, entry);
         }
     } else {
-        parsed.lines.append('[' + write.section.toUtf8() + ']');
+        parsed.lines.append('[' + bytesFromText(write.section) + ']');
         parsed.lines.append(entry);
     }
 }
@@ -189,13 +190,12 @@ bool writeProfileStrings(const QString& fileName, const QList<ProfileWrite>& wri
         // A link stays a link: the file it points to is the one replaced.
         if (std::filesystem::is_symlink(target))
             target = std::filesystem::canonical(target);
-        TemporaryFile file(target.parent_path().empty() ? "." : target.parent_path());
+        durable::NewFile file(durable::folderOf(target));
         struct stat info {};
         if (::stat(target.c_str(), &info) == 0)
             file.setMode(info.st_mode & 07777);
         file.write(output.constData(), static_cast<std::size_t>(output.size()));
-        file.sync();
-        file.replace(target);
+        file.commit(target, durable::Placement::Replace);
         return true;
     } catch (const std::exception&) {
         return false;

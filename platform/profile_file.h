@@ -8,7 +8,8 @@
 // and trailing blanks and one pair of enclosing quotes when read, and are cut to the longest
 // value that is ever read back. A write replaces the one key in place and keeps every other
 // byte of the file; it creates the section, and the file, when they are missing. Both CRLF and
-// LF files are read; a rewrite ends every line as the file's first line ends.
+// LF files are read; a rewrite ends every line as the file's first line ends. Texts that are
+// not UTF-8 keep their bytes (see textFromBytes): a value read and written back is unchanged.
 namespace platform {
 
 inline constexpr int kProfileValueLimit = 1023;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "selection/queued_file.h"
+#include "tools/encoders/core/source_names.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,7 +13,8 @@
 namespace selection {
 
 // The file lists' masks: what each page offers to queue.
-inline const QString kEncodeMask = QStringLiteral("*.wav");
+// The encode page takes every source kind the encoders read.
+inline const QString kEncodeMask = QString::fromLatin1(encoders::kSourceMask);
 inline const QString kDecodeMask = QStringLiteral("*.mp*");
 
 // In the order given: a file when its folder's file list would show it under the mask, and a

@@ -1,6 +1,7 @@
 // The decode batch without windows: the real player and decoder library decode each file, and
 // the results and the files left on disk are checked.
 #include "decode/decode_driver.h"
+#include "libs/durable_file/helper_names.h"
 #include "mpegplay/mpeg_player.h"
 
 #include <QCoreApplication>
@@ -64,9 +65,9 @@ struct Fixture {
 
 } // namespace
 
-// A second file with the same output is not run; a file that cannot start ends the batch with the
-// player's error, and nothing after it runs.
-TEST(DecodeDriver, DecodesEachFileOnceAndAFileThatCannotStartEndsTheBatch) {
+// A second file with the same output is not run; a file that cannot be opened fails with the
+// player's error, and the batch goes on.
+TEST(DecodeDriver, DecodesEachFileOnceAndAFileThatCannotBeOpenedFailsAlone) {
     Fixture f;
     const QString first = makeMp3(f.dir.path(), "song.mp3", "1");
     const QString second = makeMp3(f.dir.path() + "/other", "song.mp3", "2");
@@ -79,21 +80,40 @@ TEST(DecodeDriver, DecodesEachFileOnceAndAFileThatCannotStartEndsTheBatch) {
 
     const DecodeBatchResult result = f.run({first, second, other, bad, after});
 
-    ASSERT_EQ(result.files.size(), 3u);
+    ASSERT_EQ(result.files.size(), 5u);
     using selection::FileOutcome;
     EXPECT_EQ(result.files[0].outcome, FileOutcome::Done);
     EXPECT_EQ(result.files[1].outcome, FileOutcome::NotRun);
     EXPECT_EQ(result.files[1].reason, "its output was written by an earlier file");
     EXPECT_EQ(result.files[2].outcome, FileOutcome::Done);
-    EXPECT_FALSE(result.startError.isEmpty());
-    EXPECT_EQ(f.progress.shown,
-              QStringList({"song.mp3 1 of 5", "other.mp3 3 of 5", "bad.mp3 4 of 5"}));
+    EXPECT_EQ(result.files[3].outcome, FileOutcome::Failed);
+    EXPECT_EQ(result.files[3].reason, "Input stream error");
+    EXPECT_EQ(result.files[4].outcome, FileOutcome::Done);
+    EXPECT_TRUE(result.startError.isEmpty());
+    EXPECT_EQ(f.progress.shown, QStringList({"song.mp3 1 of 5", "other.mp3 3 of 5",
+                                             "bad.mp3 4 of 5", "after.mp3 5 of 5"}));
     // The first file's output was kept: it lasts one second, not two.
     EXPECT_NEAR(QFile(f.dir.path() + "/out/song.WAV").size(), 44100 * 4, 44100 * 4 / 10);
     EXPECT_FALSE(QFile::exists(f.dir.path() + "/out/bad.WAV"));
-    EXPECT_FALSE(QFile::exists(f.dir.path() + "/out/after.WAV"));
+    EXPECT_TRUE(QFile::exists(f.dir.path() + "/out/after.WAV"));
     EXPECT_FALSE(f.batch.DecodeActive());
     EXPECT_FALSE(f.mpgtimer.isActive());
+}
+
+// Hidden helper files in the output folder: those of an ended process (here one that had this
+// process's id before) go when the batch starts, this process's own stay.
+TEST(DecodeDriver, RemovesTheHelperFilesOfEndedProcessesFromItsOutputFolder) {
+    Fixture f;
+    const QString out = f.dir.path() + "/out/";
+    const QString ended =
+        QStringLiteral(".sbx%1.1.abcdef.keep").arg(QCoreApplication::applicationPid());
+    const QString own = QString::fromStdString(durable::helperName(".keep"));
+    for (const QString& name : {ended, own}) {
+        QFile file(out + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    f.run({makeMp3(f.dir.path(), "song.mp3", "0.5")});
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), (QStringList{own, "song.WAV"}));
 }
 
 int main(int argc, char** argv) {

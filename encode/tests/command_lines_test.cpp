@@ -1,8 +1,11 @@
 // The encoders' command lines and output names, byte for byte.
 #include "encode/command_lines.h"
 #include "encode/enc_form.h"
+#include "platform/command_line.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 using namespace encode;
 
@@ -94,12 +97,44 @@ TEST(CommandLines, OutputNamesAndTheOutputDirectoryTest) {
     EXPECT_EQ(OutputFileName("/wav/song.wav", ""), "song.mp3");
     EXPECT_EQ(OutputFileName("/wav/ab", "/mp3/"), "/mp3/mp3");
     EXPECT_EQ(bladeEncOutput("/wav/song.wav"), "/wav/song.MP3");
+    // Other source kinds lose their whole extension, whatever its length or case.
+    EXPECT_EQ(OutputFileName("/in/song.flac", "/mp3/"), "/mp3/song.mp3");
+    EXPECT_EQ(OutputFileName("/in/song.AIFC", "/mp3/"), "/mp3/song.mp3");
+    EXPECT_EQ(OutputFileName("/in/song.oga", "/mp3/"), "/mp3/song.mp3");
+    EXPECT_EQ(OutputFileName("/in/song.WAV", "/mp3/"), "/mp3/song.mp3");
+    EXPECT_EQ(bladeEncOutput("/in/song.opus"), "/in/song.MP3");
 
     EXPECT_TRUE(InOutputDirectory("/mp3/song.wav", "/mp3/"));
     EXPECT_FALSE(InOutputDirectory("/MP3/song.wav", "/mp3/"));
     EXPECT_FALSE(InOutputDirectory("/mp3/sub/song.wav", "/mp3/"));
     EXPECT_TRUE(InOutputDirectory("song.wav", ""));
     EXPECT_FALSE(InOutputDirectory("song.wav", "/mp3/"));
+}
+
+// Hostile file names (legal on Linux) compose into lines that split back into exactly the
+// paths and switches, for every encoder.
+TEST(CommandLines, EveryFileNameSplitsBackExactly) {
+    const QStringList inputs = {
+        "/wav/say \"hi\".wav",  "/wav/\"",    "/wav/a\\\"b\\\\\"c.wav", "/wav/odd\\",
+        "/wav/two  blanks\\\\", "-first.wav", "/wav/-M3.wav",           "/wav/tab\tand\nline.wav",
+        "/wav/\" -L1 \"x"};
+    for (const QString& input : inputs) {
+        for (const QString outputDirectory : {"/mp3/", "/my \"mp3\"\\/", ""}) {
+            const QString output = OutputFileName(input, outputDirectory);
+            const std::map<Encoder, QStringList> expected = {
+                {Encoder::House, {input, output, "-M3", "-B64", "-L2"}},
+                {Encoder::Plugger, {input, output, "-b", "128", "-z", "-dm"}},
+                {Encoder::BladeEnc, {input, "-MONO", "-128", "-QUIT", "-PRIO=HIGHEST"}}};
+            for (const auto& [encoder, arguments] : expected) {
+                const QString program = encoderProgramPath(encoder, kProgramDir);
+                TEncoderJob job;
+                fillJob(job, encoder, program, input,
+                        {"Mono", "128 Kbit/s", "Layer II", outputDirectory, false});
+                EXPECT_EQ(platform::argumentsAfterProgram(program, job.commandLine()), arguments)
+                    << job.commandLine().toStdString();
+            }
+        }
+    }
 }
 
 TEST(CommandLines, EncodersAreRecognisedByTheirPathBelowTheProgramDirectory) {

@@ -2,14 +2,20 @@
 #include "encode/encoder_process.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 #include <unistd.h>
 
@@ -36,6 +42,24 @@ QList<ConsoleWindow*> consoleWindows() {
 // Runs the probe with arguments after its path.
 int runProbe(const QString& arguments = QString(), int show = 0, QWidget* parent = nullptr) {
     return RunEncoder(probe, probe + arguments, show, parent);
+}
+
+// The child of `parent` that runs `program`, waited for up to 10 s; 0 when none appears.
+pid_t childRunning(qint64 parent, const QString& program) {
+    for (const QDeadlineTimer deadline(10000); !deadline.hasExpired(); QThread::msleep(20)) {
+        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+            if (readAll("/proc/" + pid + "/stat").split(' ').value(3).toLongLong() == parent &&
+                QFile::symLinkTarget("/proc/" + pid + "/exe") == program)
+                return pid.toInt();
+        }
+    }
+    return 0;
+}
+
+// Running: neither gone nor a zombie.
+bool isRunning(pid_t pid) {
+    const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
+    return !stat.isEmpty() && !QByteArray("ZX").contains(stat[stat.lastIndexOf(')') + 2]);
 }
 
 class RunEncoderTest : public ::testing::Test {
@@ -182,6 +206,34 @@ TEST_F(RunEncoderTest, EventsGoOnAndOnlyAShownRunHasAConsole) {
                       "owned|" + probe + "|shown|hello from stdout\nhello from stderr\n");
         }
     }
+}
+
+// A program killed mid-encode takes its encoder with it: no encoder goes on to finish its MP3
+// with nobody watching. The real house encoder runs, on one thread, a file long enough to be
+// far from done when the program is killed.
+TEST_F(RunEncoderTest, AProgramKilledMidEncodeLeavesNoEncoderRunning) {
+    const QString wav = path("long.wav"), mp3 = path("long.mp3"), codec = path("codec");
+    ASSERT_EQ(
+        QProcess::execute("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "600"}),
+        0);
+    ASSERT_TRUE(QFile::copy(SONABOX_PROGRAM_DIR "/mp3.dll", codec));
+    qputenv("SONABOX_ENCODER_THREADS", "1");
+    QProcess program;
+    program.start(RUN_ENCODER_HARNESS, {codec, codec + " " + wav + " " + mp3 + " -M0 -B64"});
+    const pid_t encoder = childRunning(program.processId(), QFileInfo(codec).canonicalFilePath());
+    qunsetenv("SONABOX_ENCODER_THREADS");
+    ASSERT_NE(encoder, 0) << "the encoder did not start";
+    QThread::msleep(100);
+    ASSERT_TRUE(isRunning(encoder)) << "the encoder ended before its program was killed";
+    ::kill(pid_t(program.processId()), SIGKILL);
+    program.waitForFinished();
+
+    for (const QDeadlineTimer deadline(1000); isRunning(encoder) && !deadline.hasExpired();)
+        QThread::msleep(20);
+    EXPECT_FALSE(isRunning(encoder));
+    if (isRunning(encoder))
+        ::kill(encoder, SIGKILL);
+    EXPECT_FALSE(QFile::exists(mp3));
 }
 
 TEST(ConsoleWindow, CarriageReturnOverwritesTheLine) {

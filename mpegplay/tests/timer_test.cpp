@@ -46,3 +46,23 @@ TEST_F(PlayerTest, TimerTicksReportPositionsAndTheEnd) {
         EXPECT_EQ(player_->ticks, ticks); // the timer has stopped
     }
 }
+
+// With the internal timer off, the player still says when a playback has ended, once for each
+// playback, and leaves the end for CheckPlayEnd; a stopped playback says nothing.
+TEST_F(PlayerTest, PlaybackEndedIsSignalledOnceAndLeavesTheEndToCheckPlayEnd) {
+    int signalled = 0;
+    QObject::connect(player_.get(), &TMPEGPlayer::playbackEnded, [&] { ++signalled; });
+    player_->setStreamName(qpath(shortInput().file));
+    for (int playback = 1; playback <= 2; ++playback) {
+        player_->Play(); // the second one restarts
+        ASSERT_TRUE(waitFor([&] { return signalled == playback; }));
+        EXPECT_EQ(player_->PlayerMode(), 2);
+        EXPECT_TRUE(player_->CheckPlayEnd());
+    }
+    player_->setStreamName(qpath(longInput().file));
+    player_->Play();
+    player_->Stop();
+    QTest::qWait(30);
+    EXPECT_EQ(signalled, 2);
+    EXPECT_EQ(player_->ticks, 0);
+}

@@ -1,4 +1,5 @@
 // INI files as the settings use them, checked against files written by hand.
+#include "platform/paths.h"
 #include "platform/profile_file.h"
 #include "platform/tests/test_files.h"
 
@@ -104,6 +105,20 @@ TEST_F(ProfileFile, WritesReplaceKeysInPlaceAndKeepEverythingElse) {
     struct stat info {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0604u);
+}
+
+// Values that are not UTF-8, such as a folder name in Latin-1, read as texts that write back
+// as the same bytes; UTF-8 reads as its characters.
+TEST_F(ProfileFile, BytesThatAreNotUtf8SurviveAReadAndAWrite) {
+    for (const QByteArray value : {"caf\xe9", "\xff\xc3\xa9t\xc3", "\xed\xa0\x80\xc0\xaf",
+                                   "\xf4\x90\x80\x80", "a\x80\xf0\x9f\x8e\xb5"}) {
+        const QByteArray file = "[DIRECTORIES]\nEncoder=" + value + "\nDecoder=x\n";
+        put(file);
+        const QString text = readProfileString(path, "DIRECTORIES", "Encoder", "-");
+        ASSERT_TRUE(writeProfileStrings(path, {{"DIRECTORIES", "Encoder", text}}));
+        EXPECT_EQ(content(path), file) << value.toHex().toStdString();
+    }
+    EXPECT_EQ(platform::textFromBytes("\xc3\xa9\xf0\x9f\x8e\xb5"), QStringLiteral("é🎵"));
 }
 
 // A write that fails part-way, here on a full disk, reports false and leaves the old file and

@@ -1,7 +1,12 @@
 // Cancel in the progress windows: the running file leaves no partial output and keeps its
 // source, and the files not yet converted stay queued with their full paths.
 #include "decode/dec_form.h"
+#include "libs/mpegdll/include/mpegdll.h"
+#include "mpegplay/mpeg_player.h"
+#include "tests/support/decode_watch.h"
 #include "tests/support/gui_test.h"
+
+#include <QDeadlineTimer>
 
 using namespace testsupport;
 
@@ -11,23 +16,50 @@ QStringList filesIn(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden);
 }
 
-} // namespace
+// Whether a child process of this one is still running (not ended, or ended and not yet
+// collected by Qt).
+bool childRunning() {
+    const QString tasks = QStringLiteral("/proc/self/task");
+    for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        for (const QByteArray& pid : fileContent(tasks + "/" + task + "/children").split(' ')) {
+            const QByteArray stat = fileContent("/proc/" + pid.trimmed() + "/stat");
+            const qsizetype state = stat.lastIndexOf(')') + 2;
+            if (!pid.trimmed().isEmpty() && state < stat.size() && stat[state] != 'Z')
+                return true;
+        }
+    }
+    return false;
+}
 
-TEST(Cancel, StopsTheEncoderKeepsTheSourceAndTheRestOfTheQueue) {
-    TestWorld world;
+// The house encoder with Layer III, stereo, 128 kbit/s over a queue of these WAV files (name,
+// seconds), deleting each source once its MP3 is checked.
+app::TMainForm* startEncodeQueue(TestWorld& world, const QString& wavs, const QString& out,
+                                 const std::vector<std::pair<QString, double>>& files) {
     world.installFromBuild({"mp3.dll"});
-    const QString wavs = world.makeDirectory("wavs");
-    const QString out = world.makeDirectory("out") + "/";
-    makeWav(wavs + "/a-long.wav", 240, 44100, 2);
-    makeWav(wavs + "/b.wav", 1, 44100, 2);
-    makeWav(wavs + "/c.wav", 1, 44100, 2);
+    for (const auto& [name, seconds] : files)
+        makeWav(wavs + "/" + name, seconds, 44100, 2);
     app::TMainForm* form = world.start();
     const MainWidgets w = ui(form);
     chooseEntry(*w.Codec, kHouseRow);
+    w.Mode->setEditText("Stereo");
+    w.Bitrate->setEditText("128 Kbit/s");
+    w.Layer->setEditText("Layer III");
     w.deletesource->setChecked(true);
     showWorkPage(form, true, wavs, out);
     queueAll(form);
     sharedDialogs().reset();
+    return form;
+}
+
+} // namespace
+
+TEST(Cancel, StopsTheEncoderKeepsTheSourceAndTheRestOfTheQueue) {
+    TestWorld world;
+    const QString wavs = world.makeDirectory("wavs");
+    const QString out = world.makeDirectory("out") + "/";
+    app::TMainForm* form =
+        startEncodeQueue(world, wavs, out, {{"a-long.wav", 240}, {"b.wav", 1}, {"c.wav", 1}});
+    const MainWidgets w = ui(form);
 
     whenModal([](QWidget* progress) {
         QTimer::singleShot(300, progress, [progress] {
@@ -90,4 +122,77 @@ TEST(Cancel, StopsTheDecodeRemovesItsWavAndKeepsTheRestOfTheQueue) {
     EXPECT_EQ(rowTexts(*w.decodelist), QStringList({"b-long.mp3", "c.mp3"}));
     EXPECT_EQ(form->fullname, QStringList({mp3s + "/b-long.mp3", mp3s + "/c.mp3"}));
     EXPECT_TRUE(form->isEnabled());
+}
+
+// Cancel pressed after the library has finished the file but before the window has seen it: the
+// file counts as finished (its new WAV stays, no error), and the files after it stay queued.
+TEST(Cancel, ACancelThatComesAfterTheFileHasEndedKeepsItsWav) {
+    TestWorld world;
+    const QString mp3s = world.makeDirectory("mp3s");
+    const QString out = world.makeDirectory("out") + "/";
+    makeMp3(mp3s + "/a.mp3", 1, 44100, 2, 128);
+    makeMp3(mp3s + "/b.mp3", 2, 44100, 2, 128);
+    makeMp3(mp3s + "/c.mp3", 1, 44100, 2, 128);
+    world.writeFile("out/b.WAV", "an older file");
+    app::TMainForm* form = world.start();
+    const MainWidgets w = ui(form);
+    showWorkPage(form, false, mp3s, out);
+    queueAll(form);
+    sharedDialogs().reset();
+
+    // Holding this thread once b.mp3 has started until the library reports its end keeps the
+    // window from seeing that end before the click.
+    DecodeFileWatch watch([form](decode::TDecForm& progress) {
+        if (progress.decinfile->text() != "b.mp3")
+            return;
+        const QDeadlineTimer deadline(30000);
+        while (form->decod->PlayerMode() != MPEGDLL_MODE_ENDED && !deadline.hasExpired()) {
+        }
+        click(progress.cancel);
+    });
+    click(w.decstart);
+
+    EXPECT_TRUE(sharedDialogs().messages.empty())
+        << sharedDialogs().messageTexts().join("|").toStdString();
+    EXPECT_EQ(filesIn(out), QStringList({"a.WAV", "b.WAV"}));
+    EXPECT_NEAR(probe(out + "b.WAV").duration, 2.0, 0.03);
+    EXPECT_EQ(rowTexts(*w.decodelist), QStringList({"c.mp3"}));
+    EXPECT_EQ(form->fullname, QStringList({mp3s + "/c.mp3"}));
+    EXPECT_TRUE(form->isEnabled());
+}
+
+// Cancel pressed after the encoder has exited with its output in place but before the window
+// has seen it end: the file counts as finished (its MP3 stays, its source goes as asked), and
+// the files after it stay queued.
+TEST(Cancel, ACancelThatComesAfterTheEncoderHasEndedKeepsItsMp3) {
+    TestWorld world;
+    const QString wavs = world.makeDirectory("wavs");
+    const QString out = world.makeDirectory("out") + "/";
+    app::TMainForm* form = startEncodeQueue(world, wavs, out, {{"a.wav", 1.5}, {"b.wav", 1}});
+    const MainWidgets w = ui(form);
+
+    // Once the encoder runs, this thread waits for its exit without letting Qt see it.
+    bool clicked = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        QWidget* progress = QApplication::activeModalWidget();
+        if (clicked || !progress || progress->objectName() != "EncForm" || !childRunning())
+            return;
+        const QDeadlineTimer deadline(60000);
+        while (childRunning() && !deadline.hasExpired()) {
+        }
+        click(progress->findChild<widgets::FlatButton*>("cancel"));
+        clicked = true;
+    });
+    watch.start(0);
+    click(w.encstart);
+
+    ASSERT_TRUE(clicked);
+    EXPECT_TRUE(sharedDialogs().messages.empty())
+        << sharedDialogs().messageTexts().join("|").toStdString();
+    EXPECT_EQ(filesIn(out), QStringList({"a.mp3"}));
+    EXPECT_NEAR(probe(out + "a.mp3").duration, 1.5, 0.1);
+    EXPECT_EQ(filesIn(wavs), QStringList({"b.wav"}));
+    EXPECT_EQ(rowTexts(*w.encodelist), QStringList({"b.wav"}));
+    EXPECT_EQ(form->fullname, QStringList({wavs + "/b.wav"}));
 }

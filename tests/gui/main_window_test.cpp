@@ -5,6 +5,10 @@
 #include "widgets/error_report.h"
 #include "widgets/hyperlink_label.h"
 
+#include <cstdio>
+
+#include <sys/stat.h>
+
 using app::TMainForm;
 using namespace testsupport;
 
@@ -49,6 +53,31 @@ TEST(MainWindow, FirstStartOpensOnConfigureWithPromptsAndWritesThemOnClose) {
     // With the file there, the next start opens on Encode.
     form = world.start();
     EXPECT_EQ(form->activePageCaption(), "Encode (wav 2 mp3)");
+}
+
+// Folder names are bytes: a stored folder named in Latin-1 is the one the browser opens, one
+// that is gone leaves its browser at the program directory, and a start and an exit that
+// change nothing give back the file byte for byte.
+TEST(MainWindow, FolderNamesThatAreNotUtf8AreOpenedAndKeptByteForByte) {
+    TestWorld world;
+    const QByteArray root = QFile::encodeName(world.root());
+    const QByteArray folder = root + "/caf\xe9", gone = root + "/gone \xe9";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    std::fclose(std::fopen(folder + "/tone.wav", "w"));
+    const QByteArray settings =
+        "[ENCODER]\nCodec=Choose your codec\nMode=Output mode\nBitrate=Output bitrate\n"
+        "Layer=MPEG Layer\nDelsource=0\nShowEnc=0\nOutput=" +
+        folder + "/\n[DECODER]\nOutput=" + gone + "/\n[DIRECTORIES]\nEncoder=" + folder +
+        "\nDecoder=" + gone + "\n";
+    world.writeFile("config/sonabox/SBOX.INI", settings);
+
+    auto form = world.start();
+    EXPECT_EQ(platform::bytesFromText(ui(form).encdirlist->directory()), folder);
+    EXPECT_EQ(platform::bytesFromText(ui(form).encout->text()), folder + "/");
+    EXPECT_EQ(rowTexts(*ui(form).encflist), QStringList{"tone.wav"});
+    EXPECT_EQ(ui(form).decdirlist->directory(), world.programDir());
+    world.close();
+    EXPECT_EQ(fileContent(world.settingsFile()), settings);
 }
 
 TEST(MainWindow, HouseEncoderChoicesSurviveARestartAsTheOptionSetsAllow) {
