@@ -88,7 +88,8 @@ CliArguments parseArguments(const QStringList& arguments) {
 QString usageText() {
     return QStringLiteral(
         "Usage: sonabox                                   open the window\n"
-        "       sonabox encode [options] FILE|FOLDER...   WAV files to MP3\n"
+        "       sonabox encode [options] FILE|FOLDER...   WAV, FLAC, AIFF, Ogg Vorbis and\n"
+        "                                                 Opus files to MP3\n"
         "       sonabox decode [options] FILE|FOLDER...   MP3 and MP2 files to WAV\n"
         "\n"
         "A FOLDER adds the files of its own that the page would list, in name order.\n"
@@ -100,8 +101,8 @@ QString usageText() {
         "  --mode stereo|joint|dual|mono     output mode (bladeenc, plugger: stereo, mono)\n"
         "  --bitrate KBPS                    32 to 320 (korvo: 48 to 320)\n"
         "  --layer 1|2|3                     MPEG layer (bladeenc, plugger: 3)\n"
-        "  --delete-source                   delete each WAV once its MP3 is checked\n"
-        "  --keep-source                     keep the WAV files\n"
+        "  --delete-source                   delete each source once its MP3 is checked\n"
+        "  --keep-source                     keep the source files\n"
         "Encode and decode options:\n"
         "  --output DIR                      the output folder\n"
         "  --json                            one JSON object per event on standard output\n"

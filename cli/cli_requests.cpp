@@ -96,7 +96,8 @@ encode::EncodeBatchRequest encodeRequest(const CliArguments& a, const app::Store
                               number && layer >= 1 && layer <= all.size() ? all[layer - 1] : "",
                               layers, encoder);
     }
-    return {.files = queuedFiles(a.paths, selection::kEncodeMask, QStringLiteral("WAV")),
+    return {.files = queuedFiles(a.paths, selection::kEncodeMask,
+                                 QStringLiteral("WAV, FLAC, AIFF, Ogg Vorbis or Opus")),
             .encoder = &encoder,
             .options = {.mode = texts.mode,
                         .bitrate = texts.bitrate,

@@ -86,7 +86,8 @@ class CommandLine(unittest.TestCase):
     def test_folder_arguments_and_delete_source_with_a_broken_file(self):
         os.mkdir(self.path("wavs"))
         os.mkdir(self.path("wavs", "sub"))
-        for name in ("b.wav", "a.wav", "sub/c.wav"):
+        # Every source kind the Encode page lists is queued.
+        for name in ("b.wav", "a.wav", "sub/c.wav", "d.flac"):
             sox_tone(self.path("wavs", name), 1)
         with open(self.path("wavs", "broken.wav"), "w") as f:
             f.write("this is not a wave file")
@@ -98,13 +99,15 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(status, 1)
         done = {os.path.basename(e["source"]): e["verdict"] for e in events if e["event"] == "done"}
         self.assertEqual([os.path.basename(e["source"]) for e in events if e["event"] == "started"],
-                         ["a.wav", "b.wav", "broken.wav"])
-        self.assertEqual(done, {"a.wav": "done", "b.wav": "done", "broken.wav": "failed"})
-        self.assertEqual(events[-1], {"event": "batch", "files": 3, "done": 2, "failed": 1,
+                         ["a.wav", "b.wav", "broken.wav", "d.flac"])
+        self.assertEqual(done, {"a.wav": "done", "b.wav": "done", "broken.wav": "failed",
+                                "d.flac": "done"})
+        self.assertEqual(events[-1], {"event": "batch", "files": 4, "done": 3, "failed": 1,
                                       "interrupted": False})
+        self.assertEqual(probe(os.path.join(self.out, "d.mp3"))["codec_name"], "mp3")
         # Sources go only when their MP3 holds their audio; the sub-folder is not queued.
         self.assertEqual(sorted(os.listdir(self.path("wavs"))), ["broken.wav", "notes.txt", "sub"])
-        self.assertIn("sonabox: 1 of 3 files failed:\nbroken.wav: ", err)
+        self.assertIn("sonabox: 1 of 4 files failed:\nbroken.wav: ", err)
         self.assertIn("; source kept", err)
 
     def test_defaults_come_from_the_settings_file_as_the_window_uses_them(self):
@@ -128,7 +131,7 @@ class CommandLine(unittest.TestCase):
                  (["encode", "--encoder", "korvo", "--bitrate", "32", "tone.wav"], 2,
                   "--bitrate 32 is not offered by korvo"),
                  (["encode", "--encoder", "korvo", "missing.wav"], 2, "no such file"),
-                 (["encode", "--encoder", "korvo", "out"], 2, "no WAV files"),
+                 (["encode", "--encoder", "korvo", "out"], 2, "no WAV, FLAC, AIFF"),
                  (["decode", "--encoder", "korvo", "tone.wav"], 2, "is an encode option"),
                  (["frobnicate"], 2, "unknown command"),
                  (["--help"], 0, ""),
