@@ -1,6 +1,5 @@
 #include "encode/encoder_process.h"
 
-#include "encode/console_window.h"
 #include "platform/process_start.h"
 
 #include <QEventLoop>
@@ -12,22 +11,6 @@
 namespace encode {
 
 namespace {
-
-// Owns the console window for the length of one run. The parent owns it too, so the pointer
-// notices when the parent has gone first.
-class ConsoleOwner {
-public:
-    ConsoleOwner() = default;
-    ~ConsoleOwner() { delete window_.data(); }
-    ConsoleOwner(const ConsoleOwner&) = delete;
-    ConsoleOwner& operator=(const ConsoleOwner&) = delete;
-
-    ConsoleWindow* get() const { return window_.data(); }
-    void open(const QString& title, QWidget* parent) { window_ = new ConsoleWindow(title, parent); }
-
-private:
-    QPointer<ConsoleWindow> window_;
-};
 
 // Keeps the end of what the encoder writes, enough for its last line.
 class OutputTail {
@@ -64,27 +47,30 @@ void EncoderRunControl::cancel() {
     QTimer::singleShot(kKillDelayMs, process, [process] { process->kill(); });
 }
 
-int RunEncoder(const QString& program, const QString& commandLine, int show, QWidget* consoleParent,
-               EncoderRunControl* control) {
+int RunEncoderProcess(const QString& program, const QString& commandLine, EncoderOutputView* view,
+                      EncoderRunControl* control) {
     // Declared before the process, whose output handler uses them.
-    ConsoleOwner console;
     QStringDecoder decoder(QStringDecoder::System);
+    QStringDecoder outputText(QStringDecoder::System);
     OutputTail tail;
     QProcess process;
     if (!platform::prepareProgramStart(process, program, commandLine))
         return -1;
 
-    if (show == 1) {
-        console.open(process.program(), consoleParent);
+    const bool merged = view && view->takesErrorOutput();
+    if (merged) {
         process.setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, [&] {
             const QString text = decoder(process.readAllStandardOutput());
             tail.append(text);
-            if (ConsoleWindow* window = console.get())
-                window->appendOutput(text);
+            view->append(text);
         });
     } else {
-        process.setStandardOutputFile(QProcess::nullDevice());
+        if (view)
+            QObject::connect(&process, &QProcess::readyReadStandardOutput, &process,
+                             [&] { view->append(outputText(process.readAllStandardOutput())); });
+        else
+            process.setStandardOutputFile(QProcess::nullDevice());
         QObject::connect(&process, &QProcess::readyReadStandardError, &process,
                          [&] { tail.append(decoder(process.readAllStandardError())); });
     }
@@ -98,8 +84,8 @@ int RunEncoder(const QString& program, const QString& commandLine, int show, QWi
     process.start();
     if (!process.waitForStarted(-1))
         return -1;
-    if (ConsoleWindow* window = console.get())
-        window->show();
+    if (view)
+        view->started(process.program());
 
     // The state is checked first because a quit that comes before exec() is lost; nothing
     // can finish the process in between, since signals are only delivered by the loop.
@@ -109,7 +95,7 @@ int RunEncoder(const QString& program, const QString& commandLine, int show, QWi
     if (process.state() != QProcess::NotRunning)
         process.waitForFinished(-1);
 
-    if (show != 1)
+    if (!merged)
         tail.append(decoder(process.readAllStandardError()));
     const int exitCode = process.exitStatus() == QProcess::CrashExit ? -1 : process.exitCode();
     if (control) {
