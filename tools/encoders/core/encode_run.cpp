@@ -10,6 +10,7 @@
 #include "tools/encoders/core/wav_tags.h"
 #include "tools/encoders/layer1/layer1_encoder.h"
 #include "tools/encoders/parallel/chunked_encoder.h"
+#include "tools/encoders/parallel/job_slots.h"
 
 #include <fstream>
 #include <memory>
@@ -136,7 +137,7 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     const Plan p = plan(request, source, notes);
     OutputFile out(request.output, source.identity());
     out.write(id3v2Tag(tags));
-    auto encoder = makeEncoder(request, p, source.frames());
+    auto encoder = parallel::holdingJobSlot(makeEncoder(request, p, source.frames()));
     // LAME resamples by itself; the other layers get their rate from us.
     std::optional<RateConverter> converter;
     if (request.layer != Layer::III && p.sampleRate != p.inputRate) {

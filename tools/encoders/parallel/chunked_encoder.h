@@ -43,6 +43,7 @@ private:
     std::int64_t nextChunk_ = 0;
     std::unique_ptr<StreamJoiner> joiner_;
     std::deque<std::future<CodedChunk>> inFlight_;
+    std::optional<JobSlots> slots_;
     // Last, so that its threads are joined before anything else goes.
     WorkerPool pool_;
 };
