@@ -24,6 +24,7 @@
 #include "widgets/error_report.h"
 #include "widgets/flat_button.h"
 #include "widgets/hyperlink_label.h"
+#include "widgets/window_geometry.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -32,6 +33,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QScreen>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTimer>
@@ -61,6 +63,7 @@ TMainForm::TMainForm(widgets::Dialogs& dialogs, const QString& pathToDll, QWidge
     MainBoard = new QTabWidget(client);
     MainBoard->setObjectName(QStringLiteral("MainBoard"));
     MainBoard->setGeometry(0, 0, 505, 262);
+    MainBoard->setAccessibleName(QStringLiteral("Pages"));
     MainBoard->addTab(buildEncodePage(), QStringLiteral("Encode (wav 2 mp3)"));
     MainBoard->addTab(buildDecodePage(), QStringLiteral("Decode (mp3 2 wav)"));
     MainBoard->addTab(buildConfigurePage(), QStringLiteral("Configure"));
@@ -117,11 +120,16 @@ void TMainForm::FormCreate(const QString& pathToDll) {
     Label5->setText(windowTitle());
     settingsDirectory_ = platform::settingsDirectory();
     ProgramDir_ = platform::withSeparator(platform::currentDirectory());
+    const QString start = platform::browserStartDirectory(ProgramDir_);
     if (platform::isReadableFile(settingsFile())) {
         SettingsWidgets widgets = settingsWidgets();
-        loadedDirectories_ = loadSettings(settingsFile(), widgets, ProgramDir_);
+        loadedDirectories_ = loadSettings(settingsFile(), widgets, start);
     } else {
         showPage(QStringLiteral("Configure"));
+        for (auto [drive, directories] :
+             {std::pair{encdrive, encdirlist}, std::pair{decDrive, decdirlist}})
+            if (directories->setDirectory(start))
+                drive->setDrive(directories->drive());
     }
     CodecChange();
     const int shown = MainBoard->currentIndex();
@@ -173,6 +181,26 @@ void TMainForm::wire() {
     connect(decpause1, &QAbstractButton::clicked, this, on(&TMainForm::decpause1Click));
     connect(decstop1, &QAbstractButton::clicked, this, on(&TMainForm::decstop1Click));
     connect(decgetdir, &QAbstractButton::clicked, this, on(&TMainForm::decgetdirClick));
+
+    // Delete removes the selected entries of a queue, as << does.
+    for (auto [queue, remove] : {std::pair{encodelist, &TMainForm::EncFileRemClick},
+                                 std::pair{decodelist, &TMainForm::DecFileRemClick}}) {
+        auto* shortcut = new QShortcut(QKeySequence::Delete, queue);
+        shortcut->setContext(Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, this, on(remove));
+    }
+    // Ctrl+Tab and Ctrl+PgDn go to the next page, Ctrl+Shift+Tab and Ctrl+PgUp to the one
+    // before, from wherever the focus is in the window.
+    const auto pageKey = [this](QKeyCombination key, int step) {
+        connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this, [this, step] {
+            const int count = MainBoard->count();
+            MainBoard->setCurrentIndex((MainBoard->currentIndex() + step + count) % count);
+        });
+    };
+    pageKey(Qt::CTRL | Qt::Key_Tab, 1);
+    pageKey(Qt::CTRL | Qt::Key_PageDown, 1);
+    pageKey(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, -1);
+    pageKey(Qt::CTRL | Qt::Key_PageUp, -1);
 
     selection::acceptFileDrops(*encodelist, *encflist, fullname, dialogs_,
                                QStringLiteral("No WAV files among the dropped files"));
@@ -245,10 +273,11 @@ void TMainForm::showEvent(QShowEvent* event) {
     if (centred_)
         return;
     centred_ = true;
+    // Where windows cannot be placed (Wayland), centring is the compositor's.
     if (const QScreen* display = screen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(display->availableGeometry().center());
-        move(frame.topLeft());
+        widgets::placeWindow(*this, frame.topLeft());
     }
 }
 

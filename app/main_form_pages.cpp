@@ -8,16 +8,22 @@
 #include "selection/directory_list.h"
 #include "selection/drive_box.h"
 #include "selection/file_list.h"
+#include "tools/encoders/core/source_names.h"
 #include "widgets/flat_button.h"
 #include "widgets/hyperlink_label.h"
+#include "widgets/path_label.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QUrl>
+
+#include <tuple>
 
 namespace app {
 
@@ -38,6 +44,15 @@ template <typename Widget> Widget* placeSized(Widget* widget, const char* name, 
     return widget;
 }
 
+// What a screen reader says of a control: its name, and what it does where the name is short.
+template <typename Widget>
+Widget* describe(Widget* widget, const QString& name, const QString& description = {}) {
+    widget->setAccessibleName(name);
+    if (!description.isEmpty())
+        widget->setAccessibleDescription(description);
+    return widget;
+}
+
 widgets::FlatButton* button(QWidget* parent, const char* name, const char* caption, int x, int y,
                             int width) {
     return place(new widgets::FlatButton(QString::fromLatin1(caption), parent), name, x, y, width,
@@ -45,19 +60,24 @@ widgets::FlatButton* button(QWidget* parent, const char* name, const char* capti
 }
 
 QComboBox* optionBox(QWidget* parent, const char* name, int y, const QStringList& entries,
-                     const QString& text) {
+                     const QString& text, const QString& description) {
     auto* box = new QComboBox(parent);
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
     box->addItems(entries);
     box->setEditText(text);
+    // The edit field inside the box answers to the same name.
+    const QString title = QString::fromLatin1(name);
+    describe(box->lineEdit(), title, description);
+    describe(box->view(), title + QStringLiteral(" entries"));
+    describe(box, title, description);
     return place(box, name, 48, y, 177, box->sizeHint().height());
 }
 
-QLabel* outputDirectory(QWidget* parent, const char* name) {
-    auto* label = new QLabel(initialOutputDirectory(), parent);
-    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    label->setTextFormat(Qt::PlainText);
+// The output directory's caption: the whole path in its tool tip when it is too long to show.
+QLabel* outputDirectory(QWidget* parent, const char* name, const QString& description) {
+    auto* label = new widgets::PathLabel(initialOutputDirectory(), parent);
+    label->setAccessibleDescription(description);
     return place(label, name, 8, 16, 145, 17);
 }
 
@@ -79,6 +99,10 @@ struct WorkPageNames {
     const char* play2;
     const char* pause2;
     const char* stop2;
+    // For the accessible names: the kind of file the page takes ("WAV") and what it does with
+    // it ("encode").
+    const char* kind;
+    const char* verb;
 };
 
 struct WorkPage {
@@ -118,6 +142,30 @@ WorkPage buildWorkPage(const WorkPageNames& n) {
     w.play2 = button(w.page, n.play2, "Play", 368, 208, 33);
     w.pause2 = button(w.page, n.pause2, "Pause", 408, 208, 41);
     w.stop2 = button(w.page, n.stop2, "Stop", 456, 208, 33);
+
+    const QString kind = QString::fromLatin1(n.kind);
+    const QString verb = QString::fromLatin1(n.verb);
+    const auto says = [&](const char* pattern) {
+        return QString::fromLatin1(pattern).replace("%1", kind).replace("%2", verb);
+    };
+    // A combo box's name is its text where screen readers ask (AT-SPI): the description says
+    // what the box is for.
+    describe(w.drive, says("Drive of the %1 file browser"), says("Drive of the %1 file browser"));
+    describe(w.drive->view(), says("Drives of the %1 file browser"));
+    describe(w.directories, says("Folders of the %1 file browser"),
+             QStringLiteral("Return opens a folder, Backspace goes up one"));
+    describe(w.files, says("%1 files in the folder"));
+    describe(w.add, says("Add the selected %1 files to the %2 queue"));
+    describe(w.remove, says("Remove the selected files from the %2 queue"));
+    describe(w.queue, says("Files to %2"), QStringLiteral("Delete removes the selected files"));
+    for (auto [play, pause, stop, which] :
+         {std::tuple{w.play, w.pause, w.stop, says("%1 file")},
+          std::tuple{w.play2, w.pause2, w.stop2, says("file of the %2 queue")}}) {
+        describe(play, QStringLiteral("Play the selected ") + which);
+        describe(pause, QStringLiteral("Pause the selected ") + which);
+        describe(stop, QStringLiteral("Stop the selected ") + which);
+    }
+    describe(w.start, QString::fromLatin1(n.startCaption) + says(" the queued %1 files"));
     return w;
 }
 
@@ -140,9 +188,11 @@ void TMainForm::buildMenu() {
 }
 
 QWidget* TMainForm::buildEncodePage() {
-    const WorkPage w = buildWorkPage({"encdrive", "encdirlist", "encflist", "*.wav", "encFileadd",
-                                      "EncFileRem", "encodelist", "encplay", "encpause", "encstop",
-                                      "encstart", "Encode", "encplay2", "encpause2", "encstop2"});
+    // The mask is a literal, so its view ends in a NUL.
+    const WorkPage w =
+        buildWorkPage({"encdrive", "encdirlist", "encflist", encoders::kSourceMask.data(),
+                       "encFileadd", "EncFileRem", "encodelist", "encplay", "encpause", "encstop",
+                       "encstart", "Encode", "encplay2", "encpause2", "encstop2", "WAV", "encode"});
     encdrive = w.drive;
     encdirlist = w.directories;
     encflist = w.files;
@@ -160,9 +210,10 @@ QWidget* TMainForm::buildEncodePage() {
 }
 
 QWidget* TMainForm::buildDecodePage() {
-    const WorkPage w = buildWorkPage({"decDrive", "decdirlist", "decflist", "*.mp*", "decFileadd",
-                                      "DecFileRem", "decodelist", "decplay", "decpause", "decstop",
-                                      "decstart", "Decode", "decplay1", "decpause1", "decstop1"});
+    const WorkPage w =
+        buildWorkPage({"decDrive", "decdirlist", "decflist", "*.mp*", "decFileadd", "DecFileRem",
+                       "decodelist", "decplay", "decpause", "decstop", "decstart", "Decode",
+                       "decplay1", "decpause1", "decstop1", "MP3", "decode"});
     decDrive = w.drive;
     decdirlist = w.directories;
     decflist = w.files;
@@ -186,13 +237,22 @@ QWidget* TMainForm::buildConfigurePage() {
         place(new QGroupBox(QStringLiteral("Encoder : "), page), "GroupBox1", 8, 0, 233, 225);
     const char* labels[] = {"Codec", "Mode", "Bitrate", "Layer"};
     const char* labelNames[] = {"Label1", "Label2", "Label3", "Label4"};
+    QLabel* boxLabels[4];
     for (int i = 0; i < 4; ++i)
-        placeSized(new QLabel(QString::fromLatin1(labels[i]), GroupBox1), labelNames[i], 8,
-                   20 + 32 * i);
-    Codec = optionBox(GroupBox1, "Codec", 16, codecEntries(), kCodecPrompt);
-    Mode = optionBox(GroupBox1, "Mode", 48, allModes(), kModePrompt);
-    Bitrate = optionBox(GroupBox1, "Bitrate", 80, initialBitrates(), kBitratePrompt);
-    Layer = optionBox(GroupBox1, "Layer", 112, allLayers(), kLayerPrompt);
+        boxLabels[i] = placeSized(new QLabel(QString::fromLatin1(labels[i]), GroupBox1),
+                                  labelNames[i], 8, 20 + 32 * i);
+    Codec = optionBox(GroupBox1, "Codec", 16, codecEntries(), kCodecPrompt,
+                      QStringLiteral("The encoder program"));
+    Mode = optionBox(GroupBox1, "Mode", 48, allModes(), kModePrompt,
+                     QStringLiteral("Stereo, joint stereo, dual channel or mono"));
+    Bitrate = optionBox(GroupBox1, "Bitrate", 80, initialBitrates(), kBitratePrompt,
+                        QStringLiteral("Kilobits per second of the MPEG files"));
+    Layer = optionBox(GroupBox1, "Layer", 112, allLayers(), kLayerPrompt,
+                      QStringLiteral("MPEG audio layer of the encoded files"));
+    // Each label names its box for screen readers.
+    for (auto [label, box] : {std::pair{boxLabels[0], Codec}, std::pair{boxLabels[1], Mode},
+                              std::pair{boxLabels[2], Bitrate}, std::pair{boxLabels[3], Layer}})
+        label->setBuddy(box);
     deletesource =
         placeSized(new QCheckBox(QStringLiteral("Delete Source files after encoding"), GroupBox1),
                    "deletesource", 16, 144);
@@ -200,15 +260,19 @@ QWidget* TMainForm::buildConfigurePage() {
                          "showenc", 16, 160);
     auto* GroupBox3 = place(new QGroupBox(QStringLiteral("Output Directory : "), GroupBox1),
                             "GroupBox3", 8, 176, 217, 41);
-    encout = outputDirectory(GroupBox3, "encout");
-    encgetdir = button(GroupBox3, "encgetdir", "Choose", 160, 16, 49);
+    encout =
+        outputDirectory(GroupBox3, "encout", QStringLiteral("Output directory of the MP3 files"));
+    encgetdir = describe(button(GroupBox3, "encgetdir", "Choose", 160, 16, 49),
+                         QStringLiteral("Choose the output directory of the MP3 files"));
 
     auto* GroupBox2 =
         place(new QGroupBox(QStringLiteral("Decoder : "), page), "GroupBox2", 256, 0, 233, 225);
     auto* GroupBox4 = place(new QGroupBox(QStringLiteral("Output Directory : "), GroupBox2),
                             "GroupBox4", 8, 176, 217, 41);
-    decout = outputDirectory(GroupBox4, "decout");
-    decgetdir = button(GroupBox4, "decgetdir", "Choose", 160, 16, 49);
+    decout =
+        outputDirectory(GroupBox4, "decout", QStringLiteral("Output directory of the WAV files"));
+    decgetdir = describe(button(GroupBox4, "decgetdir", "Choose", 160, 16, 49),
+                         QStringLiteral("Choose the output directory of the WAV files"));
     return page;
 }
 

@@ -30,16 +30,16 @@ bool checkedValue(const QString& value) {
 // where loading left it, so that a folder that is not there now (an unmounted disk) is offered
 // again next time.
 StoredDirectory loadBrowser(const QString& file, const QString& key, selection::DriveBox& drive,
-                            selection::DirectoryList& directories, const QString& programDir) {
-    const QString stored = platform::readProfileString(file, kDirectories, key, programDir);
+                            selection::DirectoryList& directories, const QString& startDir) {
+    const QString stored = platform::readProfileString(file, kDirectories, key, startDir);
     drive.setDrive(platform::volumeOf(stored, drive.drives()));
-    const QString again = platform::readProfileString(file, kDirectories, key, programDir);
+    const QString again = platform::readProfileString(file, kDirectories, key, startDir);
     // A value never holds a line end, so this default tells a missing key.
     const bool present = platform::readProfileString(file, kDirectories, key, "\n") != "\n";
     if (!directories.setDirectory(again)) {
-        // The stored directory is gone or unreadable: fall back to the program directory and
+        // The stored directory is gone or unreadable: fall back to the start directory and
         // bring the drive box along.
-        directories.setDirectory(programDir);
+        directories.setDirectory(startDir);
         drive.setDrive(directories.drive());
     }
     return {present, again, directories.directory()};
@@ -55,7 +55,7 @@ QString directoryToSave(const StoredDirectory& stored, const selection::Director
 SettingsWriteError::SettingsWriteError()
     : std::runtime_error(("Unable to write to " + kSettingsFileName).toStdString()) {}
 
-LoadedDirectories loadSettings(const QString& file, SettingsWidgets& w, const QString& programDir) {
+LoadedDirectories loadSettings(const QString& file, SettingsWidgets& w, const QString& startDir) {
     auto read = [&](const QString& section, const QString& key) {
         return platform::readProfileString(file, section, key, QString());
     };
@@ -68,8 +68,8 @@ LoadedDirectories loadSettings(const QString& file, SettingsWidgets& w, const QS
     w.encout.setText(storedOutputDirectory(read(kEncoder, "Output")));
     w.decout.setText(storedOutputDirectory(read(kDecoder, "Output")));
     LoadedDirectories loaded;
-    loaded.encoder = loadBrowser(file, "Encoder", w.encdrive, w.encdirlist, programDir);
-    loaded.decoder = loadBrowser(file, "Decoder", w.decDrive, w.decdirlist, programDir);
+    loaded.encoder = loadBrowser(file, "Encoder", w.encdrive, w.encdirlist, startDir);
+    loaded.decoder = loadBrowser(file, "Decoder", w.decDrive, w.decdirlist, startDir);
     return loaded;
 }
 

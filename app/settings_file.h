@@ -53,9 +53,10 @@ struct LoadedDirectories {
 
 // Applies the ten settings to the widgets. Setting a drive box runs its change handler, as a
 // user's choice would. A stored directory that can no longer be shown leaves that browser at
-// the program directory. Texts keep the bytes they had in the file, UTF-8 or not.
+// `startDir` (see platform::browserStartDirectory). Texts keep the bytes they had in the file,
+// UTF-8 or not.
 LoadedDirectories loadSettings(const QString& file, SettingsWidgets& widgets,
-                               const QString& programDir);
+                               const QString& startDir);
 
 // Writes the ten settings in one replacement of the file; throws SettingsWriteError when it
 // failed, leaving the file as it was. A browser that is still where loading left it writes

@@ -11,8 +11,10 @@
 #   bladeenc       bladeenc in.wav -128 -QUIT    vs  lame --noreplaygain -m s -b 128 --cbr -q 3
 #   plugger        plugger in.wav out -b 128 -z  vs  lame --noreplaygain -m s -b 128 --cbr -q 0
 # (-q 3 is LAME's standard quality, which our Layer III programs use; plugger's -z selects
-# LAME's best, -q 0. lame runs with --noreplaygain: by default it also analyses the loudness
-# for ReplayGain, work our programs do not do, which would flatter the ratio by about 10%.)
+# LAME's best, -q 0. lame runs with --noreplaygain: its own loudness analysis is the older
+# ReplayGain 1 one. Our programs measure ReplayGain 2.0 loudness (libebur128) in every run
+# compared with lame; the rows "loudness measured vs not" give its cost, against runs with
+# SONABOX_ENCODER_LOUDNESS=0, and "from FLAC vs from WAV" the cost of reading FLAC input.)
 # The house encoder's Layers I and II have no lame counterpart; their ratio is given against
 # the same lame -q 3 run, for scale. Our programs code a file in chunks on every core;
 # "one thread" runs set SONABOX_ENCODER_THREADS=1, the coding of one file on one core.
@@ -26,7 +28,7 @@ programs="$build/sonabox"
 for program in "$programs/mp3.dll" "$programs/bladeenc/bladeenc" "$programs/encoder/plugger"; do
     [[ -x $program ]] || { echo "missing $program: build first" >&2; exit 1; }
 done
-for tool in lame sox; do
+for tool in lame sox flac; do
     command -v $tool >/dev/null || { echo "$tool is not installed" >&2; exit 1; }
 done
 [[ -x /usr/bin/time ]] || { echo "/usr/bin/time is not installed (package time)" >&2; exit 1; }
@@ -40,6 +42,7 @@ cp "$programs/mp3.dll" "$work/codec"
 sox -n -r 44100 -c 2 -b 16 "$work/song.wav" synth 360 sine 220 sine 277 synth 360 sine mix 330 \
     synth 360 pinknoise mix tremolo 0.5 40 vol 0.3
 sox $(for i in $(seq 10); do echo "$work/song.wav"; done) "$work/hour.wav"
+flac -s "$work/song.wav" -o "$work/song.flac"
 echo "cores: $(nproc)"
 for f in song hour; do
     echo "input $f: $(soxi -d "$work/$f.wav"), $(soxi -r "$work/$f.wav") Hz, $(soxi -c "$work/$f.wav") channels"
@@ -48,6 +51,10 @@ done
 declare -A cmd=(
     [house_l3]="\"$work/codec\" \"$work/song.wav\" \"$work/house3.mp3\" -M0 -B64"
     [house_l3_one]="SONABOX_ENCODER_THREADS=1 \"$work/codec\" \"$work/song.wav\" \"$work/house3.mp3\" -M0 -B64"
+    [house_l3_quiet]="SONABOX_ENCODER_LOUDNESS=0 \"$work/codec\" \"$work/song.wav\" \"$work/house3.mp3\" -M0 -B64"
+    [house_l3_one_quiet]="SONABOX_ENCODER_THREADS=1 SONABOX_ENCODER_LOUDNESS=0 \"$work/codec\" \"$work/song.wav\" \"$work/house3.mp3\" -M0 -B64"
+    [house_l3_flac]="\"$work/codec\" \"$work/song.flac\" \"$work/house3.mp3\" -M0 -B64"
+    [house_l3_one_flac]="SONABOX_ENCODER_THREADS=1 \"$work/codec\" \"$work/song.flac\" \"$work/house3.mp3\" -M0 -B64"
     [house_l2]="\"$work/codec\" \"$work/song.wav\" \"$work/house2.mp3\" -M0 -B64 -L2"
     [house_l1]="\"$work/codec\" \"$work/song.wav\" \"$work/house1.mp3\" -M0 -B64 -L1"
     [bladeenc]="\"$programs/bladeenc/bladeenc\" \"$work/song.wav\"  -128 -QUIT  -PRIO=HIGHEST  -PRIO=HIGHEST"
@@ -70,7 +77,8 @@ measure() { # name: runs the command once, keeps the fastest time and the larges
         rss[$name]=$kbytes
     fi
 }
-names=(house_l3 house_l3_one bladeenc plugger house_l2 house_l1 lame_q3 lame_q0)
+names=(house_l3 house_l3_one house_l3_quiet house_l3_one_quiet house_l3_flac house_l3_one_flac
+    bladeenc plugger house_l2 house_l1 lame_q3 lame_q0)
 for ((rep = 1; rep <= reps; rep++)); do
     for name in "${names[@]}"; do
         measure "$name"
@@ -82,8 +90,8 @@ measure hour_lame_q3
 # "cpu s" is the processor time (user and system) of ours and lame's runs: on a machine busy
 # with other work the wall-clock ratio says little, the processor time still shows the cost
 # of coding in chunks.
-printf '\n%-48s %7s %7s %6s %7s %7s %8s\n' "encoder (128 kbit/s CBR stereo)" "ours s" "lame s" \
-    "ratio" "cpu s" "lame" "peak MiB"
+printf '\n%-48s %7s %7s %6s %7s %7s %8s\n' "encoder (128 kbit/s CBR stereo)" "ours s" "ref s" \
+    "ratio" "cpu s" "ref" "peak MiB"
 row() { # label ours reference
     awk -v label="$1" -v ours="${best[$2]}" -v ref="${best[$3]}" -v kb="${rss[$2]}" \
         -v c="${cpu[$2]}" -v rc="${cpu[$3]}" \
@@ -96,7 +104,11 @@ row "6 min: plugger -z                vs lame -q 0" plugger lame_q0
 row "6 min: house Layer II   (lame -q 3 scale)" house_l2 lame_q3
 row "6 min: house Layer I    (lame -q 3 scale)" house_l1 lame_q3
 row "60 min: house encoder, Layer III vs lame -q 3" hour_house_l3 hour_lame_q3
+row "6 min: house L3, loudness measured vs not" house_l3 house_l3_quiet
+row "6 min: house L3 one thread, loudness vs not" house_l3_one house_l3_one_quiet
+row "6 min: house L3 from FLAC vs from WAV" house_l3_flac house_l3
+row "6 min: house L3 one thread, FLAC vs WAV" house_l3_one_flac house_l3_one
 awk -v a="${rss[hour_house_l3]}" -v b="${rss[house_l3]}" \
     'BEGIN { printf "house Layer III peak memory, 60 min / 6 min: %.3f\n", a / b }'
 echo "(6 min: fastest of $reps runs each; targets for Layer III on 2 cores: ratio 0.60 or less,"
-echo " 60-minute peak memory within 10% of the 6-minute one)"
+echo " 60-minute peak memory within 10% of the 6-minute one; measuring loudness 1.05 or less)"

@@ -37,6 +37,15 @@ install(CODE "
          RENAME codec FILES \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${SONABOX_INSTALL_DIR}/mp3.dll\")
 ")
 
+# The installed programs and libraries lose the compiler's notes with their symbols.
+if(CMAKE_STRIP AND NOT CMAKE_STRIP MATCHES "strip-notes$")
+    set(SONABOX_SYSTEM_STRIP ${CMAKE_STRIP} CACHE FILEPATH "The strip program behind strip-notes")
+endif()
+configure_file(${packaging_source}/strip-notes.in ${packaging_binary}/strip-notes @ONLY
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
+                     WORLD_EXECUTE)
+set(CMAKE_STRIP ${packaging_binary}/strip-notes CACHE FILEPATH "strip with the notes" FORCE)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME sonabox)
 set(CPACK_PACKAGE_VENDOR "Sonabox developers")
@@ -53,6 +62,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Help (F1) and About's links go through xdg-open; the Qt platform plugin for Wayland sessions.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_POST_BUILD_SCRIPTS ${packaging_source}/drop-ldconfig-scripts.cmake)
 include(CPack)

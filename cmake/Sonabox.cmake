@@ -50,3 +50,29 @@ function(sonabox_fuzzer target)
     target_link_options(${target} PRIVATE -fsanitize=fuzzer)
     sonabox_defaults(${target})
 endfunction()
+
+# Debian's hardening flags, as dpkg-buildflags gives them to any Debian package: fortified calls,
+# the stack protector, format checks, and relocations made read-only and bound at start (relro,
+# bindnow). The build type keeps its own optimisation and debug flags. Not in the sanitizer and
+# fuzzing builds, whose run-time checks take the place of these.
+option(SONABOX_HARDENING "Build with Debian's hardening flags (dpkg-buildflags)" ON)
+find_program(SONABOX_DPKG_BUILDFLAGS dpkg-buildflags)
+if(SONABOX_HARDENING AND SONABOX_DPKG_BUILDFLAGS AND SONABOX_SANITIZER STREQUAL ""
+   AND NOT SONABOX_FUZZ)
+    foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
+        execute_process(
+            COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_MAINT_OPTIONS=hardening=+all
+                    ${SONABOX_DPKG_BUILDFLAGS} --get ${kind}
+            OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE)
+        separate_arguments(flags UNIX_COMMAND "${flags}")
+        foreach(flag IN LISTS flags)
+            if(flag MATCHES "^-(O|g$|ffile-prefix-map|fdebug-prefix-map)")
+                continue()
+            elseif(kind STREQUAL "LDFLAGS")
+                add_link_options(${flag})
+            else()
+                add_compile_options(${flag})
+            endif()
+        endforeach()
+    endforeach()
+endif()

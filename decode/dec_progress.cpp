@@ -5,7 +5,6 @@
 
 #include <QLabel>
 #include <QProgressBar>
-#include <QWindow>
 
 namespace decode {
 
@@ -13,9 +12,7 @@ DecodeProgressWindow::DecodeProgressWindow(QWidget& mainWindow)
     : mainWindow_(mainWindow), form_(std::make_unique<TDecForm>()) {
     // Not a child of the main window: that is disabled while a file decodes, and a child window
     // would be disabled and greyed with it. It stays on top of the main window all the same.
-    form_->winId();
-    if (QWindow* handle = form_->windowHandle())
-        handle->setTransientParent(mainWindow_.windowHandle());
+    widgets::makeTransientFor(*form_, mainWindow_);
 }
 
 DecodeProgressWindow::~DecodeProgressWindow() = default;
@@ -23,8 +20,9 @@ DecodeProgressWindow::~DecodeProgressWindow() = default;
 void DecodeProgressWindow::begin(const QString& name, const QString& output, int position,
                                  int count) {
     form_->setWindowTitle(QStringLiteral("Decoding... (%1 of %2)").arg(position).arg(count));
-    form_->move(centredOverMain(mainWindow_.frameGeometry(),
-                                widgets::outerSizeLike(mainWindow_, form_->size())));
+    widgets::placeWindow(*form_,
+                         centredOverMain(mainWindow_.frameGeometry(),
+                                         widgets::outerSizeLike(mainWindow_, form_->size())));
     form_->show();
     mainWindow_.setEnabled(false);
     form_->decinfile->setText(name);

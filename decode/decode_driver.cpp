@@ -44,6 +44,7 @@ DecodeBatchResult DecodeBatch::run(const DecodeBatchRequest& request, DecodeProg
     if (request.previewStarted)
         stopPreview();
     progress_ = &progress;
+    platform::removeStaleHelperFiles(request.outputDirectory);
     QSet<QString> written;
     const int count = int(request.files.size());
     for (int i = 0; i < count && !result.cancelled; ++i) {

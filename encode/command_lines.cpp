@@ -2,6 +2,7 @@
 
 #include "platform/command_line.h"
 #include "platform/paths.h"
+#include "tools/encoders/core/source_names.h"
 
 #include <algorithm>
 
@@ -13,9 +14,10 @@ QString fileNamePart(const QString& path) {
     return path.mid(path.lastIndexOf(platform::separator()) + 1);
 }
 
-// Output names drop exactly three characters, whatever they are, and keep the dot.
-QString lessLastThree(const QString& text) {
-    return text.left(std::max<qsizetype>(0, text.size() - 3));
+// A WAV's name drops its last three characters; another source kind's its whole extension.
+QString lessSourceEnd(const QString& name) {
+    const auto end = qsizetype(encoders::replacedNameEnd(name.toStdString()));
+    return name.left(std::max<qsizetype>(0, name.size() - end));
 }
 
 } // namespace
@@ -33,7 +35,7 @@ std::optional<Encoder> recogniseEncoder(const QString& encoderPath, const QStrin
 }
 
 QString OutputFileName(const QString& input, const QString& outputDirectory) {
-    return outputDirectory + lessLastThree(fileNamePart(input)) + "mp3";
+    return outputDirectory + lessSourceEnd(fileNamePart(input)) + "mp3";
 }
 
 bool InOutputDirectory(const QString& input, const QString& outputDirectory) {
@@ -41,7 +43,7 @@ bool InOutputDirectory(const QString& input, const QString& outputDirectory) {
 }
 
 QString bladeEncOutput(const QString& input) {
-    return lessLastThree(input) + "MP3";
+    return lessSourceEnd(input) + "MP3";
 }
 
 ConversionError::ConversionError(const QString& text)

@@ -17,7 +17,8 @@ QString encoderProgramPath(Encoder encoder, const QString& programDir);
 std::optional<Encoder> recogniseEncoder(const QString& encoderPath, const QString& programDir);
 
 // The output directory text, unchanged, then the input's file name less its last three
-// characters, then "mp3": /wav/song.wav with /mp3/ gives /mp3/song.mp3.
+// characters, then "mp3": /wav/song.wav with /mp3/ gives /mp3/song.mp3. Another source kind
+// loses its whole extension instead: /in/song.flac gives /mp3/song.mp3.
 QString OutputFileName(const QString& input, const QString& outputDirectory);
 
 // True when the input's directory part (up to and including its last separator) is the output
@@ -25,7 +26,7 @@ QString OutputFileName(const QString& input, const QString& outputDirectory);
 bool InOutputDirectory(const QString& input, const QString& outputDirectory);
 
 // Where BladeEnc writes its file: beside the input, the input path less its last three
-// characters followed by "MP3".
+// characters (less its extension for another source kind than WAV) followed by "MP3".
 QString bladeEncOutput(const QString& input);
 
 // A bitrate text that does not begin with a number: "'fast' is not a valid integer value".

@@ -3,6 +3,7 @@
 #include "encode/encoder_job.h"
 #include "encode/encoder_process.h"
 #include "widgets/flat_button.h"
+#include "widgets/window_geometry.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -14,6 +15,10 @@
 namespace encode {
 
 namespace {
+
+// The designed client area, and the row of the Cancel button below it.
+constexpr int kDesignWidth = 225;
+constexpr int kHeight = 97 + 28;
 
 QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int y, int width,
               bool fixed) {
@@ -32,8 +37,7 @@ TEncForm::TEncForm(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("EncForm"));
     setWindowTitle(QStringLiteral("Encoding..."));
-    // The Cancel button adds a row below the designed 225 x 97 client area.
-    setFixedSize(225, 97 + 28);
+    setFixedSize(kDesignWidth, kHeight);
     setModal(true);
 
     Label2 = label(this, "Label2", QStringLiteral("Please wait, this will not take long..:-)"), 24,
@@ -54,7 +58,20 @@ TEncForm::TEncForm(QWidget* owner)
     cancel = new widgets::FlatButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancel"));
     cancel->setGeometry(75, 100, 75, 21);
+    cancel->setAccessibleName(QStringLiteral("Cancel encoding"));
     connect(cancel, &QAbstractButton::clicked, this, &TEncForm::reject);
+    // Wider for a longer caption: the rows grow, Cancel stays in the middle.
+    widgets::keepProgressWindowUsable(*this, *cancel, kDesignWidth, [this](int width) {
+        const int extra = width - kDesignWidth;
+        setFixedSize(width, kHeight);
+        for (auto* box : findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly))
+            box->resize(width, box->height());
+        encinfile->resize(153 + extra, encinfile->height());
+        encoutfile->resize(169 + extra, encoutfile->height());
+        cancel->move((width - cancel->width()) / 2, cancel->y());
+    });
+    encinfile->setAccessibleDescription(QStringLiteral("The WAV file being encoded"));
+    encoutfile->setAccessibleDescription(QStringLiteral("The MPEG file being written"));
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

@@ -20,7 +20,8 @@ EncoderRun EncodeProgressWindows::runJob(const QString& program, const QString& 
     progress.encinfile->setText(input);
     progress.encoutfile->setText(output);
     const QSize outer = widgets::outerSizeLike(mainWindow_, progress.size());
-    progress.move(centredOver(mainWindow_.frameGeometry(), outer));
+    widgets::placeWindow(progress, centredOver(mainWindow_.frameGeometry(), outer));
+    widgets::makeTransientFor(progress, mainWindow_);
     progress.exec();
     return progress.outcome();
 }

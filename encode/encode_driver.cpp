@@ -1,12 +1,18 @@
 #include "encode/encode_driver.h"
 
+#include "encode/album_gain.h"
 #include "encode/encode_file.h"
 #include "encode/output_check.h"
 #include "platform/file_system.h"
 
+#include <QCoreApplication>
 #include <QSet>
+#include <QtDebug>
 
 #include <chrono>
+#include <filesystem>
+#include <future>
+#include <map>
 #include <optional>
 
 namespace encode {
@@ -45,6 +51,52 @@ QString runFailure(const EncoderRun& run) {
     return reason;
 }
 
+// Waits for work on another thread while the windows keep repainting; input waits meanwhile.
+template <typename T> void waitResponsively(const std::future<T>& work) {
+    while (work.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+template <typename T> T awaitResponsively(std::future<T>& work) {
+    waitResponsively(work);
+    return work.get();
+}
+
+std::filesystem::path fsPath(const QString& path) {
+    return std::filesystem::path(path.toStdString());
+}
+
+// The files of one source folder in the batch: an album. Each source is measured on its own
+// thread once its MP3 is confirmed (before the source may be deleted); after the folder's last
+// file, when every one of them went well, the album's gain goes into each MP3.
+struct Album {
+    int remaining = 0;
+    bool spoiled = false;
+    std::vector<QString> outputs;
+    std::vector<std::future<encoders::LoudnessMeter>> loudness;
+
+    void write() {
+        try {
+            std::vector<encoders::LoudnessMeter> meters;
+            for (auto& track : loudness)
+                meters.push_back(awaitResponsively(track));
+            std::vector<const encoders::LoudnessMeter*> tracks;
+            for (const auto& meter : meters)
+                tracks.push_back(&meter);
+            const auto gain = encoders::albumGain(tracks);
+            if (!gain)
+                return; // silence: no gain to give
+            std::future<void> written = std::async(std::launch::async, [this, &gain] {
+                for (const QString& output : outputs)
+                    writeAlbumGain(fsPath(output), *gain);
+            });
+            awaitResponsively(written);
+        } catch (const std::exception& error) {
+            qWarning("no album gain: %s", error.what());
+        }
+    }
+};
+
 class Batch {
 public:
     Batch(const EncodeBatchRequest& request, EncodeProgress& progress)
@@ -53,23 +105,56 @@ public:
           presence_(request.programDir + request.encoder->presenceFile) {}
 
     EncodeBatchResult run() {
+        // Helper files that ended runs left where this batch writes.
+        platform::removeStaleHelperFiles(request_.options.outputDirectory);
         const int count = int(request_.files.size());
+        for (const auto& queued : request_.files)
+            ++albums_[folderOf(queued.path)].remaining;
         for (int i = 0; i < count && !result_.cancelled; ++i) {
             if (!platform::fileExists(presence_)) {
                 progress_.showError("File " + presence_ + " not found");
                 result_.files.push_back({request_.files[i].path, QString(), false, false, false,
                                          QStringLiteral("not run: the encoder is missing"), true});
+                endOfAlbumFile(request_.files[i].path, false);
                 continue;
             }
             EncodeFileResult file = encodeOne(request_.files[i].path, i + 1, count);
             if (request_.deleteSource && !file.failure.isEmpty() && file.ran && !result_.cancelled)
                 file.failure += QStringLiteral("; source kept");
             result_.files.push_back(file);
+            endOfAlbumFile(file.source, file.produced);
+        }
+        // Measurements of albums left unfinished end before the batch does.
+        for (auto& [folder, album] : albums_) {
+            for (const auto& track : album.loudness) {
+                if (track.valid())
+                    waitResponsively(track);
+            }
         }
         return result_;
     }
 
 private:
+    static QString folderOf(const QString& source) {
+        return QString::fromStdString(fsPath(source).parent_path().string());
+    }
+
+    void endOfAlbumFile(const QString& source, bool produced) {
+        Album& album = albums_[folderOf(source)];
+        album.spoiled = album.spoiled || !produced || result_.cancelled;
+        if (--album.remaining == 0 && !album.spoiled)
+            album.write();
+    }
+
+    // Starts measuring a confirmed source; when it is to be deleted, waits until that is done.
+    void measureForAlbum(const QString& source, const QString& output) {
+        Album& album = albums_[folderOf(source)];
+        album.outputs.push_back(output);
+        album.loudness.push_back(std::async(std::launch::async, measureSource, fsPath(source)));
+        if (request_.deleteSource)
+            waitResponsively(album.loudness.back());
+    }
+
     EncodeFileResult encodeOne(const QString& source, int position, int count) {
         EncodeFileResult file;
         file.source = source;
@@ -125,8 +210,10 @@ private:
             file.failure = shortfall;
             return file;
         }
+        measureForAlbum(source, file.output);
+        // The source goes only once its MP3 is on the disk, name and data.
         if (request_.deleteSource)
-            file.sourceDeleted = platform::deleteFile(source);
+            file.sourceDeleted = platform::syncToDisk(file.output) && platform::deleteFile(source);
         return file;
     }
 
@@ -135,6 +222,7 @@ private:
     const QString program_;
     const QString presence_;
     QSet<QString> producedOutputs_;
+    std::map<QString, Album> albums_;
     EncodeBatchResult result_;
 };
 

@@ -20,7 +20,8 @@ EncodeFileRun EncodeFile(EncodeProgress& progress, const EncodeContext& context,
     result.run =
         progress.runJob(encoderPath, input, result.output, context.position, context.count);
 
-    if (describe(*encoder).writesBesideInput && !result.run.cancelled) {
+    // A failed run wrote nothing: a file beside the input is not its output then.
+    if (describe(*encoder).writesBesideInput && !result.run.cancelled && result.run.exitCode == 0) {
         // BladeEnc writes beside its input. Names differ in letter case only on file systems
         // that tell case apart, so the file is moved whenever its path is not the output path.
         const QString written = bladeEncOutput(input);

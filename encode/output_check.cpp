@@ -104,7 +104,7 @@ std::optional<MpegFacts> readMpegFacts(const QString& path) {
 QString confirmEncoded(const QString& source, const QString& output) {
     const auto wav = readWavFacts(source);
     if (!wav)
-        return QStringLiteral("the source cannot be read as a WAV file");
+        return QStringLiteral("the source cannot be read as audio");
     if (wav->truncatedHeader)
         return QStringLiteral("the source's header declares less audio than the file holds");
     const auto mpeg = readMpegFacts(output);

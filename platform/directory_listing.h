@@ -10,8 +10,8 @@ namespace platform {
 // The names of the sub-directories, in name order.
 QStringList subdirectories(const QString& directory);
 
-// The names of the regular files that match the mask ("*.wav"; letter case ignored), in name
-// order.
+// The names of the regular files that match the mask ("*.wav", or several patterns separated
+// by blanks: "*.wav *.flac"; letter case ignored), in name order.
 QStringList filesMatching(const QString& directory, const QString& mask);
 
 } // namespace platform

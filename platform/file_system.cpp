@@ -2,75 +2,20 @@
 
 #include <QFileInfo>
 
+#include "libs/durable_file/durable_moves.h"
+#include "libs/durable_file/helper_names.h"
 #include "platform/paths.h"
-#include "platform/temporary_file.h"
 
-#include <array>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
 
-#include <fcntl.h>
-#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
-
-namespace {
-
-// A file descriptor closed when it goes.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-[[noreturn]] void fail(const char* what) {
-    throw std::system_error(errno, std::generic_category(), what);
-}
-
-// Copies a regular file with its permissions to a target that must not exist yet, through a
-// temporary file beside the target that no failure leaves behind.
-void copyToNewFile(const std::filesystem::path& source, const std::filesystem::path& target) {
-    const Descriptor input(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat info {};
-    if (input.get() < 0 || ::fstat(input.get(), &info) != 0)
-        fail("open the source");
-    if (!S_ISREG(info.st_mode)) {
-        errno = EINVAL;
-        fail("open the source");
-    }
-    const auto folder = target.parent_path();
-    TemporaryFile copy(folder.empty() ? std::filesystem::path(".") : folder);
-    copy.setMode(info.st_mode & 07777);
-    std::array<char, 1 << 16> buffer{};
-    for (;;) {
-        const ssize_t got = ::read(input.get(), buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            fail("read the source");
-        if (got == 0)
-            break;
-        copy.write(buffer.data(), static_cast<std::size_t>(got));
-    }
-    copy.sync();
-    copy.placeNew(target);
-}
-
-} // namespace
 
 bool isReadableDirectory(const QString& directory) {
     if (directory.isEmpty())
@@ -101,27 +46,27 @@ bool copyFileReplacing(const QString& from, const QString& to) {
 }
 
 bool moveFileNoReplace(const QString& from, const QString& to) {
-    const auto source = toFsPath(from);
-    const auto target = toFsPath(to);
-    if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno == EINVAL || errno == ENOSYS) {
-        // A file system without that rename: a hard link does not replace either.
-        if (::link(source.c_str(), target.c_str()) != 0)
-            return false;
-        ::unlink(source.c_str());
-        return true;
-    }
-    if (errno != EXDEV)
-        return false;
     try {
-        copyToNewFile(source, target);
+        durable::moveNoReplace(toFsPath(from), toFsPath(to));
+        return true;
+    } catch (const std::system_error&) {
+        // Only a sync after the move failed when the file is at its new name alone: it has moved
+        // (the encode batch syncs again, and stops, before it deletes anything).
+        return !fileExists(from) && fileExists(to);
+    }
+}
+
+bool syncToDisk(const QString& file) {
+    try {
+        durable::syncFileAndFolder(toFsPath(file));
+        return true;
     } catch (const std::system_error&) {
         return false;
     }
-    // The target is in place; a source that cannot be removed is left as a copy.
-    ::unlink(source.c_str());
-    return true;
+}
+
+void removeStaleHelperFiles(const QString& folder) {
+    durable::removeStaleHelpers(toFsPath(folder));
 }
 
 bool deleteFile(const QString& path) {

@@ -21,10 +21,19 @@ bool fileExists(const QString& path);
 bool copyFileReplacing(const QString& from, const QString& to);
 
 // Moves a file, also to another file system; never replaces an existing target. Across file
-// systems the file is copied to a uniquely named temporary file beside the target, flushed to
-// the disk and put in place without replacing anything; only then is the source removed. False
-// when the file was not moved: the source is then untouched and nothing is left at the target.
+// systems the file is copied to a new file beside the target, synced and put in place without
+// replacing anything; only then is the source removed. Both folders are synced after it, the
+// target's first. False when the file was not moved: the source is then untouched and nothing
+// is left at the target.
 bool moveFileNoReplace(const QString& from, const QString& to);
+
+// Syncs a file's data and its folder's entries to the disk, so that both survive a power cut;
+// false when that failed.
+bool syncToDisk(const QString& file);
+
+// Removes the hidden helper files (temporary files, kept older files) that processes which have
+// ended left in the folder; those of running processes stay. Never fails.
+void removeStaleHelperFiles(const QString& folder);
 
 // One name for one file however its path is spelled: the canonical path when the file exists,
 // else the absolute path.

@@ -1,10 +1,11 @@
 #include "platform/kept_file.h"
 
+#include "libs/durable_file/helper_names.h"
+
 #include <QFile>
 
 #include <cerrno>
 #include <cstdio>
-#include <random>
 #include <unistd.h>
 
 namespace platform {
@@ -19,11 +20,9 @@ std::string folderOf(const std::string& path) {
 } // namespace
 
 KeptFile::KeptFile(const QString& path) : path_(QFile::encodeName(path).toStdString()) {
-    std::random_device random;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        char name[32];
-        std::snprintf(name, sizeof name, ".sbx%08x.keep", unsigned(random()));
-        const std::string candidate = folderOf(path_) + name;
+        // Named after this process, so that a later batch removes it once the process is gone.
+        const std::string candidate = folderOf(path_) + durable::helperName(".keep");
         if (::link(path_.c_str(), candidate.c_str()) == 0) {
             link_ = candidate;
             return;

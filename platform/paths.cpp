@@ -1,6 +1,8 @@
 #include "platform/paths.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 namespace platform {
 
@@ -16,6 +18,10 @@ QString withSeparator(const QString& directory) {
 
 QString homeDirectory() {
     return withSeparator(QDir::homePath());
+}
+
+QString browserStartDirectory(const QString& programDir) {
+    return QFileInfo(programDir).isWritable() ? programDir : homeDirectory();
 }
 
 QString joinPath(const QString& directory, const QString& name) {

@@ -16,6 +16,11 @@ QString withSeparator(const QString& directory);
 // The user's home directory, ending in the separator.
 QString homeDirectory();
 
+// Where the file browsers start when nothing is stored: the program directory where the
+// program runs from a folder of its own that the user may write to, else (an installed
+// program) the home directory.
+QString browserStartDirectory(const QString& programDir);
+
 // The directory with the separator where needed, then the name.
 QString joinPath(const QString& directory, const QString& name);
 

@@ -1,7 +1,7 @@
 #include "platform/profile_file.h"
 
+#include "libs/durable_file/new_file.h"
 #include "platform/paths.h"
-#include "platform/temporary_file.h"
 
 #include <QFile>
 
@@ -190,13 +190,12 @@ bool writeProfileStrings(const QString& fileName, const QList<ProfileWrite>& wri
         // A link stays a link: the file it points to is the one replaced.
         if (std::filesystem::is_symlink(target))
             target = std::filesystem::canonical(target);
-        TemporaryFile file(target.parent_path().empty() ? "." : target.parent_path());
+        durable::NewFile file(durable::folderOf(target));
         struct stat info {};
         if (::stat(target.c_str(), &info) == 0)
             file.setMode(info.st_mode & 07777);
         file.write(output.constData(), static_cast<std::size_t>(output.size()));
-        file.sync();
-        file.replace(target);
+        file.commit(target, durable::Placement::Replace);
         return true;
     } catch (const std::exception&) {
         return false;

@@ -68,7 +68,7 @@ for target in $targets; do
     echo "fuzz: running $target for $seconds s"
     start=$(date +%s)
     status=0
-    "$binary" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+    "$binary" -max_total_time="$seconds" -timeout=5 -print_final_stats=1 \
         -artifact_prefix="$work/$name-" "$corpus" >"$log" 2>&1 || status=$?
     elapsed=$(($(date +%s) - start))
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)

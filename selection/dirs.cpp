@@ -10,7 +10,9 @@
 #include "widgets/dialogs.h"
 #include "widgets/error_report.h"
 #include "widgets/flat_button.h"
+#include "widgets/window_geometry.h"
 
+#include <QAbstractItemView>
 #include <QSignalBlocker>
 
 namespace selection {
@@ -20,7 +22,7 @@ Tchoosedirform::Tchoosedirform(widgets::Dialogs& dialogs, QWidget* owner)
     setObjectName(QStringLiteral("choosedirform"));
     setWindowTitle(QStringLiteral("Choose directory"));
     setFixedSize(161, 212);
-    move(428, 311);
+    widgets::placeWindow(*this, {428, 311});
 
     cdrive = new DriveBox(this);
     cdrive->setObjectName(QStringLiteral("cdrive"));
@@ -37,6 +39,15 @@ Tchoosedirform::Tchoosedirform(widgets::Dialogs& dialogs, QWidget* owner)
     btnMakeDir = new widgets::FlatButton(QStringLiteral("Makedir"), this);
     btnMakeDir->setObjectName(QStringLiteral("btnMakeDir"));
     btnMakeDir->setGeometry(112, 192, 45, 17);
+
+    cdrive->setAccessibleName(QStringLiteral("Drive"));
+    cdrive->setAccessibleDescription(QStringLiteral("Drive of the folders"));
+    cdrive->view()->setAccessibleName(QStringLiteral("Drives"));
+    cdirlist->setAccessibleName(QStringLiteral("Folders"));
+    cdirlist->setAccessibleDescription(
+        QStringLiteral("Return opens a folder, Backspace goes up one"));
+    btnOK->setAccessibleName(QStringLiteral("Choose the folder shown"));
+    btnMakeDir->setAccessibleName(QStringLiteral("Make a new folder in the folder shown"));
 
     using widgets::guardedSlot;
     connect(cdrive, &DriveBox::driveChanged, this,

@@ -55,7 +55,12 @@ std::optional<QString> QtDialogs::textInput(QWidget* parent, const QString& capt
 }
 
 void QtDialogs::openUrl(const QUrl& target) {
-    QDesktopServices::openUrl(target);
+    // Without a URL opener (xdg-open) the desktop does nothing at all: say so.
+    if (!QDesktopServices::openUrl(target))
+        showError(*this, nullptr,
+                  QStringLiteral("No program was found to open %1.\rInstall xdg-utils to open "
+                                 "links and the help text.")
+                      .arg(target.toDisplayString()));
 }
 
 void showError(Dialogs& dialogs, QWidget* parent, const QString& text) {

@@ -30,8 +30,8 @@ public:
     virtual std::optional<QString> textInput(QWidget* parent, const QString& caption,
                                              const QString& prompt) = 0;
 
-    // Hands a file or a link to the desktop's default application; neither waited for nor
-    // checked.
+    // Hands a file or a link to the desktop's default application; not waited for. Where the
+    // desktop has no program to hand it to, an error box says so.
     virtual void openUrl(const QUrl& target) = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "widgets/flat_button.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyleOptionFrame>
 
@@ -43,6 +44,16 @@ void FlatButton::paintEvent(QPaintEvent*) {
         option.rect = rect().adjusted(2, 2, -2, -2);
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
     }
+}
+
+void FlatButton::keyPressEvent(QKeyEvent* event) {
+    // Space is the button's own key; Return and Enter press it too, as on a push button.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        animateClick();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void FlatButton::enterEvent(QEnterEvent* event) {

@@ -1,6 +1,7 @@
 // The decode batch without windows: the real player and decoder library decode each file, and
 // the results and the files left on disk are checked.
 #include "decode/decode_driver.h"
+#include "libs/durable_file/helper_names.h"
 #include "mpegplay/mpeg_player.h"
 
 #include <QCoreApplication>
@@ -96,6 +97,22 @@ TEST(DecodeDriver, DecodesEachFileOnceAndAFileThatCannotBeOpenedFailsAlone) {
     EXPECT_TRUE(QFile::exists(f.dir.path() + "/out/after.WAV"));
     EXPECT_FALSE(f.batch.DecodeActive());
     EXPECT_FALSE(f.mpgtimer.isActive());
+}
+
+// Hidden helper files in the output folder: those of an ended process (here one that had this
+// process's id before) go when the batch starts, this process's own stay.
+TEST(DecodeDriver, RemovesTheHelperFilesOfEndedProcessesFromItsOutputFolder) {
+    Fixture f;
+    const QString out = f.dir.path() + "/out/";
+    const QString ended =
+        QStringLiteral(".sbx%1.1.abcdef.keep").arg(QCoreApplication::applicationPid());
+    const QString own = QString::fromStdString(durable::helperName(".keep"));
+    for (const QString& name : {ended, own}) {
+        QFile file(out + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    f.run({makeMp3(f.dir.path(), "song.mp3", "0.5")});
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), (QStringList{own, "song.WAV"}));
 }
 
 int main(int argc, char** argv) {

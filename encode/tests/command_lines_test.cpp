@@ -97,6 +97,12 @@ TEST(CommandLines, OutputNamesAndTheOutputDirectoryTest) {
     EXPECT_EQ(OutputFileName("/wav/song.wav", ""), "song.mp3");
     EXPECT_EQ(OutputFileName("/wav/ab", "/mp3/"), "/mp3/mp3");
     EXPECT_EQ(bladeEncOutput("/wav/song.wav"), "/wav/song.MP3");
+    // Other source kinds lose their whole extension, whatever its length or case.
+    EXPECT_EQ(OutputFileName("/in/song.flac", "/mp3/"), "/mp3/song.mp3");
+    EXPECT_EQ(OutputFileName("/in/song.AIFC", "/mp3/"), "/mp3/song.mp3");
+    EXPECT_EQ(OutputFileName("/in/song.oga", "/mp3/"), "/mp3/song.mp3");
+    EXPECT_EQ(OutputFileName("/in/song.WAV", "/mp3/"), "/mp3/song.mp3");
+    EXPECT_EQ(bladeEncOutput("/in/song.opus"), "/in/song.MP3");
 
     EXPECT_TRUE(InOutputDirectory("/mp3/song.wav", "/mp3/"));
     EXPECT_FALSE(InOutputDirectory("/MP3/song.wav", "/mp3/"));

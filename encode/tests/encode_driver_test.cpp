@@ -3,16 +3,19 @@
 #include "encode/encode_driver.h"
 #include "encode/encoder_job.h"
 #include "encode/encoder_process.h"
+#include "tools/encoders/tests/test_support.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <optional>
 
 using namespace encode;
 
@@ -61,6 +64,15 @@ struct HouseBatch {
         request.options = {"Stereo", "128 Kbit/s", "Layer III", dir.path() + "/out/", false};
         request.programDir = dir.path() + "/program/";
         request.deleteSource = true;
+    }
+    // Queues two seconds of pink noise at this volume, made by sox in the name's format.
+    QString queueNoise(const QString& relative, const QString& volume) {
+        const QString path = dir.path() + "/" + relative;
+        QDir(dir.path()).mkpath(relative.section('/', 0, -2));
+        sox({"-n", "-r", "44100", "-c", "2", "-b", "16", path, "synth", "2", "pinknoise", "vol",
+             volume});
+        request.files.push_back({path.section('/', -1), path});
+        return path;
     }
     // Queues a one-second tone made by sox.
     QString queue(const QString& relative) {
@@ -171,6 +183,139 @@ TEST(EncodeDriver, AMissingEncoderIsToldForEveryFile) {
     ASSERT_EQ(result.files.size(), 2u);
     EXPECT_TRUE(result.files[0].toldAlready && !result.files[0].produced);
     EXPECT_TRUE(progress.captions.isEmpty());
+}
+
+std::map<std::string, std::string> outputTags(const HouseBatch& batch, const QString& name) {
+    return encoders::testing::probeTags((batch.dir.path() + "/out/" + name).toStdString());
+}
+
+// The files of one source folder form an album: after its last file each of its MP3s holds the
+// loudness of its sources played one after another (as ffmpeg's ebur128 measures them), also
+// when the sources are deleted. A folder with a failure or a cancel gets no album gain.
+TEST(EncodeDriver, EachSourceFolderBecomesAnAlbum) {
+    HouseBatch batch;
+    const QString a1 = batch.queueNoise("a/one.flac", "0.1");
+    const QString b1 = batch.queueNoise("b/three.wav", "0.2");
+    const QString a2 = batch.queueNoise("a/two.wav", "0.35");
+    batch.queueNoise("c/four.wav", "0.3");
+    patch(batch.queue("c/rate.wav"), 24, 7); // fails
+    auto loudness = [](const QStringList& files) {
+        std::vector<std::filesystem::path> paths;
+        for (const QString& file : files)
+            paths.push_back(file.toStdString());
+        return -18.0 - encoders::testing::ffmpegLoudness(paths);
+    };
+    const double albumA = loudness({a1, a2});
+    const double albumB = loudness({b1});
+
+    const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
+
+    ASSERT_EQ(result.files.size(), 5u);
+    const struct {
+        const char* name;
+        std::optional<double> album;
+    } expected[] = {{"one.mp3", albumA},
+                    {"two.mp3", albumA},
+                    {"three.mp3", albumB},
+                    {"four.mp3", std::nullopt}};
+    for (const auto& [name, album] : expected) {
+        SCOPED_TRACE(name);
+        auto tags = outputTags(batch, name);
+        EXPECT_TRUE(tags.contains("REPLAYGAIN_TRACK_GAIN"));
+        EXPECT_EQ(tags.contains("REPLAYGAIN_ALBUM_GAIN"), album.has_value());
+        EXPECT_EQ(tags.contains("REPLAYGAIN_ALBUM_PEAK"), album.has_value());
+        if (album) {
+            EXPECT_NEAR(std::stod(tags["REPLAYGAIN_ALBUM_GAIN"]), *album, 0.1);
+        }
+        // The audio did not move: the file still decodes gapless to its two seconds.
+        const auto decoded =
+            encoders::testing::mpg123Decode((batch.dir.path() + "/out/" + name).toStdString(),
+                                            batch.dir.filePath("d.wav").toStdString());
+        EXPECT_EQ(decoded.frames(), 88200);
+    }
+    EXPECT_FALSE(QFile::exists(a1) || QFile::exists(a2));
+
+    HouseBatch cancelled;
+    cancelled.queueNoise("e/five.wav", "0.2");
+    cancelled.queueNoise("e/six.wav", "0.2");
+    cancelled.progress.cancelAt = 2;
+    EXPECT_TRUE(runEncodeBatch(cancelled.request, cancelled.progress).cancelled);
+    const auto tags = outputTags(cancelled, "five.mp3");
+    EXPECT_TRUE(tags.contains("REPLAYGAIN_TRACK_GAIN"));
+    EXPECT_FALSE(tags.contains("REPLAYGAIN_ALBUM_GAIN"));
+}
+
+// BladeEnc writes NAME.MP3 beside its source: a file of the user's there is never replaced or
+// moved, and its source stays; a fresh one moves to the output folder and its source goes.
+TEST(EncodeDriver, BladeEncLeavesAUsersFileBesideTheSourceAlone) {
+    HouseBatch batch;
+    QDir(batch.dir.path()).mkpath("program/bladeenc");
+    ASSERT_TRUE(QFile::copy(SONABOX_PROGRAM_DIR "/bladeenc/bladeenc",
+                            batch.request.programDir + "bladeenc/bladeenc"));
+    batch.request.encoder = &describe(Encoder::BladeEnc);
+    const QString taken = batch.queue("taken.wav");
+    const QString fresh = batch.queue("fresh.wav");
+    QFile users(batch.dir.path() + "/taken.MP3");
+    ASSERT_TRUE(users.open(QIODevice::WriteOnly) && users.write("mine") == 4);
+    users.close();
+
+    const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
+
+    ASSERT_EQ(result.files.size(), 2u);
+    EXPECT_FALSE(result.files[0].produced);
+    EXPECT_TRUE(result.files[0].failure.contains("already exists"))
+        << result.files[0].failure.toStdString();
+    EXPECT_TRUE(result.files[0].failure.endsWith("source kept"));
+    EXPECT_TRUE(QFile::exists(taken));
+    EXPECT_EQ(QFileInfo(users.fileName()).size(), 4);
+    EXPECT_TRUE(result.files[1].produced) << result.files[1].failure.toStdString();
+    EXPECT_FALSE(QFile::exists(fresh));
+    EXPECT_EQ(QDir(batch.dir.path() + "/out").entryList(QDir::Files | QDir::Hidden),
+              QStringList{"fresh.mp3"});
+}
+
+// The batch run again under strace: a source is removed only after its MP3's data and then
+// its folder were synced.
+TEST(EncodeDriver, ASourceGoesOnlyOnceItsOutputIsOnTheDisk) {
+    if (qEnvironmentVariableIsSet("SONABOX_TRACED_BATCH")) {
+        HouseBatch batch;
+        batch.queue("traced.wav");
+        EXPECT_TRUE(runEncodeBatch(batch.request, batch.progress).files.at(0).sourceDeleted);
+        return;
+    }
+    QTemporaryDir dir;
+    const QString log = dir.filePath("trace.log");
+    QProcess traced;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("SONABOX_TRACED_BATCH", "1");
+    traced.setProcessEnvironment(environment);
+    traced.start("strace", {"-f", "-y", "-qq", "-o", log, "-e", "trace=fdatasync,fsync,unlink",
+                            QCoreApplication::applicationFilePath(),
+                            "--gtest_filter=EncodeDriver.ASourceGoesOnlyOnceItsOutputIsOnTheDisk"});
+    ASSERT_TRUE(traced.waitForFinished(120000));
+    ASSERT_EQ(traced.exitCode(), 0) << traced.readAllStandardOutput().toStdString();
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QStringList calls;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.contains("traced.") || line.contains("/out>"))
+            calls.append(QString::fromUtf8(line).section(' ', 1).trimmed());
+    }
+    const auto at = [&](const QString& start, const QString& part) {
+        for (int i = 0; i < calls.size(); ++i) {
+            if (calls[i].startsWith(start) && calls[i].contains(part))
+                return i;
+        }
+        return int(calls.size());
+    };
+    const int removed = at("unlink(", "/traced.wav\"");
+    ASSERT_LT(removed, calls.size()) << calls.join('\n').toStdString();
+    // The batch syncs the MP3 and its folder itself, whatever the encoder did.
+    const QStringList before = calls.mid(0, removed);
+    EXPECT_TRUE(before.last().startsWith("fsync(") && before.last().contains("/out>"))
+        << calls.join('\n').toStdString();
+    EXPECT_TRUE(before[before.size() - 2].startsWith("fdatasync(") &&
+                before[before.size() - 2].contains("/out/traced.mp3>"));
 }
 
 int main(int argc, char** argv) {

@@ -159,6 +159,37 @@ TEST_F(MediaPlayerTest, PlaysEachFormatToTheEndAndAgainAfterReopening) {
     }
 }
 
+// The other source kinds of the Encode page play too: the lossless ones sample for sample,
+// the lossy ones as a sound of their length.
+TEST_F(MediaPlayerTest, PlaysFlacAiffOggAndOpus) {
+    const QString wav = makeTone("kinds", {2, 16, 48000}, 0.3);
+    for (const char* kind : {"flac", "aiff", "ogg", "opus"}) {
+        SCOPED_TRACE(kind);
+        const QString source = path(QStringLiteral("kinds.") + kind);
+        runFfmpeg({"-i", wav, source});
+        const QString output = QStringLiteral("kinds-%1.out").arg(kind);
+        useDisk(output);
+        MediaPlayer player;
+        player.setFileName(source);
+        player.open();
+        player.play();
+        EXPECT_EQ(waitWhilePlaying(player), Mode::Stopped);
+        player.close();
+        if (QByteArray(kind) == "flac" || QByteArray(kind) == "aiff") {
+            expectSoundOnce(output, "kinds", 2);
+            continue;
+        }
+        const std::vector<std::int16_t> out = readSamples(path(output));
+        const auto first =
+            std::find_if(out.begin(), out.end(), [](std::int16_t s) { return s != 0; });
+        const auto last =
+            std::find_if(out.rbegin(), out.rend(), [](std::int16_t s) { return s != 0; });
+        ASSERT_NE(first, out.end());
+        const double seconds = double(out.rend() - last - (first - out.begin())) / 2 / 48000;
+        EXPECT_NEAR(seconds, 0.3, 0.02);
+    }
+}
+
 TEST_F(MediaPlayerTest, PauseHoldsThePlaceAndResumes) {
     const QString wav = makeTone("long", {1, 16, 48000}, 1.0);
     MediaPlayer player;

@@ -137,6 +137,17 @@ TEST(FirstMinutes, DroppedFilesAndFoldersJoinTheQueuesAsTheyDoByButton) {
          {"loose/c.mp3", "loose/y.mp2", "album/3.mp3", "album/1.mp2", "album/sub/9.mp3"})
         makeMp3(world.root() + "/" + mp3, 0.3, 44100, 1, 64);
     world.writeFile("loose/notes.txt", "x");
+    // Other source kinds join the encode queue too.
+    ASSERT_EQ(testsupport::runTool("flac", {"-s", world.root() + "/album/2.wav", "-o",
+                                            world.root() + "/album/4.flac"})
+                  .exitCode,
+              0);
+    makeWav(world.root() + "/loose/z.wav", 0.2, 48000, 1);
+    ASSERT_EQ(testsupport::runTool("opusenc", {"--quiet", world.root() + "/loose/z.wav",
+                                               world.root() + "/loose/z.opus"})
+                  .exitCode,
+              0);
+    QFile::remove(world.root() + "/loose/z.wav");
 
     app::TMainForm* form = world.start();
     ui(form).Codec->setCurrentIndex(kPluggerRow);
@@ -144,8 +155,9 @@ TEST(FirstMinutes, DroppedFilesAndFoldersJoinTheQueuesAsTheyDoByButton) {
         int page;
         const char *queue, *start, *out, *first, *nothing, *queued, *outputs, *error;
     } cases[] = {
-        {0, "encodelist", "encstart", "encout", "x.wav notes.txt c.mp3", "notes.txt c.mp3",
-         "x.wav 1.WAV 2.wav", "1.mp3 2.mp3 x.mp3", "No WAV files among the dropped files"},
+        {0, "encodelist", "encstart", "encout", "x.wav notes.txt c.mp3 z.opus", "notes.txt c.mp3",
+         "x.wav z.opus 1.WAV 2.wav 4.flac", "1.mp3 2.mp3 4.mp3 x.mp3 z.mp3",
+         "No WAV files among the dropped files"},
         {1, "decodelist", "decstart", "decout", "c.mp3 x.wav y.mp2", "x.wav",
          "c.mp3 y.mp2 1.mp2 3.mp3", "1.WAV 3.WAV c.WAV y.WAV",
          "No MP3 files among the dropped files"},

@@ -37,6 +37,13 @@
  *  well (for example through std::atomic_ref<unsigned char> on a suitably aligned byte), and
  *  keep it alive until Close, deinit, or a Play with another address.
  *
+ * The format of the output
+ *  The WAV file and the sound card get the rate and channel count of the stream's first frame.
+ *  Frames of another format further on (as in files joined end to end) are converted to it:
+ *  mono is copied to both channels, stereo mixed down to mono, another rate resampled
+ *  (libsamplerate), so that every part plays at its own speed and pitch and the output lasts
+ *  as long as the stream.
+ *
  * The PCM file
  *  A playback into a PCM file writes a temporary file (".sbx" and six random characters) in
  *  the output file's folder and renames it onto the output file when the playback ends or is
@@ -44,7 +51,8 @@
  *  output is followed: the file it names is replaced. When the playback fails the temporary
  *  file is removed and an existing output file is left untouched. The stream's ID3v2 tag
  *  (completed from its ID3v1 tag) goes into the file's LIST/INFO chunk as UTF-8: title INAM,
- *  artist IART, album IPRD, track ITRK, year ICRD, genre IGNR, comment ICMT; a stream without
+ *  artist IART, album IPRD, track ITRK, year ICRD, genre IGNR, comment ICMT (what does not encode
+ *  a character, such as half a UTF-16 surrogate pair, becomes U+FFFD); a stream without
  *  tags gives a file without that chunk, and a tag that cannot be read is left out.
  *
  * Failures after Play has returned
@@ -57,9 +65,10 @@
  *  MPEGDLL_ERR_INPUT   the input could not be read: no output file is left, as above. Also
  *                      when a decode into a PCM file ended well short: on data that libmpg123
  *                      could not decode with more than a tenth of the input left after it, or
- *                      with less than 90 % of the audio that the length counted at Open (a
- *                      scan or the encoder's Info frame) promises up to the end position. The
- *                      output file is then kept: it holds all that could be decoded.
+ *                      with less than 90 % of the audio that the length counted at Open (see
+ *                      GetLength: what the file holds, not an Info frame's count that it does
+ *                      not hold) promises up to the end position. The output file is then
+ *                      kept: it holds all that could be decoded.
  *  MPEGDLL_ERR_INTERNAL the decoder ran out of memory: no output file is left.
  *  After the end GetCurrentPos gives the position the decode reached.
  */
@@ -157,7 +166,9 @@ MPEGDLL_API void deinit(void);
  *  stream; user is handed back to each of them.
  * Reads the first frame and the stream's length (GetLength is valid once Open returns).
  * Returns 0 on success, else the error code: MPEGDLL_ERR_INPUT when the input cannot be read or
- * holds no MPEG audio, MPEGDLL_ERR_MODE for a bad kind or missing callbacks.
+ * holds no MPEG audio, or the file is not a regular file (a FIFO, a device or a folder is refused
+ * at once, without waiting for data); MPEGDLL_ERR_MODE for a bad kind or missing callbacks. A
+ * file is read without holding up the other entry points.
  */
 MPEGDLL_API int Open(const char* file_name, int kind, mpegdll_open_stream_fn open_stream,
                      mpegdll_close_stream_fn close_stream, mpegdll_restart_stream_fn restart_stream,
@@ -198,8 +209,8 @@ MPEGDLL_API void SetPriority(int priority);
 /*
  * SetOutputDevice: where the next playback goes. MPEGDLL_OUTPUT_SOUNDCARD plays to the sound
  * card (file_name ignored); MPEGDLL_OUTPUT_PCMFILE decodes into the WAV file file_name (16-bit
- * PCM at the stream's rate and channels; created or replaced by Play and Restart, see "The PCM
- * file"). MPEGDLL_ERR_MODE for another device or a null name with MPEGDLL_OUTPUT_PCMFILE;
+ * PCM in the format of the stream's first frame; created or replaced by Play and Restart, see "The
+ * PCM file"). MPEGDLL_ERR_MODE for another device or a null name with MPEGDLL_OUTPUT_PCMFILE;
  * MPEGDLL_ERR_OUTPUT when file_name is the open input file (the same file by device and inode,
  * also through another name or a link): the setting is kept, and Play refuses it as well.
  */
@@ -224,7 +235,10 @@ MPEGDLL_API int Play(int start_pos, int end_pos, unsigned char* end_flag);
  */
 MPEGDLL_API void Close(void);
 
-/* GetFrequency: the open stream's sample rate in Hz. MPEGDLL_ERR_MODE (and 0) when none. */
+/*
+ * GetFrequency: the sample rate in Hz of the open stream's first frame, which the output gets.
+ * MPEGDLL_ERR_MODE (and 0) when none.
+ */
 MPEGDLL_API int GetFrequency(void);
 
 /*
@@ -253,10 +267,16 @@ MPEGDLL_API int GetPlayerMode(void);
 MPEGDLL_API int GetCurrentPos(void);
 
 /*
- * GetLength: the open stream's length in milliseconds (at most 2^31 - 1): taken from the
- * stream's Info frame (written by LAME) when it has one, else from a scan of the whole file or
- * seekable stream, else (non-seekable) estimated from the size that the size callback gives.
- * 0 when unknown or when nothing is open.
+ * GetLength: the length in milliseconds of the output the open stream gives (at most 2^31 - 1):
+ * from a count of the frames of a file or seekable stream (frames of another rate counted at
+ * the first frame's rate), or from the stream's Info frame (written by LAME) when it has one
+ * whose frame count the file holds: a count of 0, or one other than the frames of a file that
+ * holds all the bytes the Info frame claims, is no count. A file shorter than its Info frame
+ * claims has lost its end, and keeps the Info frame's length. A non-seekable stream takes the
+ * Info frame's count unless its size cannot hold it (then the length is unknown), else an
+ * estimate from the size that the size callback gives; there the count judges "ended well
+ * short" only when the stream is shorter than the bytes its Info frame claims. 0 when unknown
+ * or when nothing is open.
  */
 MPEGDLL_API int GetLength(void);
 

@@ -2,31 +2,12 @@
 
 #include "libs/mpegdll/src/library_error.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <random>
-#include <string>
+#include <system_error>
 
 namespace mpegdll {
-
-namespace {
-
-constexpr int nameAttempts = 64;
-
-// ".sbx" and six random letters or digits: short enough beside any valid file name.
-std::string temporaryName(std::mt19937& random) {
-    static constexpr char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 2);
-    std::string name = ".sbx";
-    for (int i = 0; i < 6; ++i)
-        name += alphabet[pick(random)];
-    return name;
-}
-
-} // namespace
 
 std::optional<FileId> identify(const std::filesystem::path& path) {
     struct stat status {};
@@ -49,52 +30,37 @@ AtomicFile::AtomicFile(const std::filesystem::path& target) : target_(target) {
         throw LibraryError(MPEGDLL_ERR_OUTPUT);
     if (target_.filename().empty())
         throw LibraryError(MPEGDLL_ERR_OUTPUT);
-
-    const std::filesystem::path folder =
-        target_.has_parent_path() ? target_.parent_path() : std::filesystem::path(".");
-    std::mt19937 random(std::random_device{}());
-    for (int attempt = 0; attempt < nameAttempts && descriptor_ < 0; ++attempt) {
-        temporary_ = folder / temporaryName(random);
-        descriptor_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor_ < 0 && errno != EEXIST)
-            break;
-    }
-    if (descriptor_ < 0)
+    try {
+        file_.emplace(target_.has_parent_path() ? target_.parent_path()
+                                                : std::filesystem::path("."));
+        // A replaced file keeps its permissions.
+        if (exists)
+            file_->setMode(existing.st_mode & 07777);
+    } catch (const std::system_error&) {
+        file_.reset();
         throw LibraryError(MPEGDLL_ERR_OUTPUT);
-    pending_ = true;
-    // A replaced file keeps its permissions.
-    if (exists)
-        ::fchmod(descriptor_, existing.st_mode & 07777);
+    }
 }
 
 AtomicFile::~AtomicFile() {
     discard();
 }
 
-bool AtomicFile::closeDescriptor() {
-    if (descriptor_ < 0)
-        return true;
-    const bool closed = ::close(descriptor_) == 0;
-    descriptor_ = -1;
-    return closed;
-}
-
 bool AtomicFile::commit() {
-    if (!pending_)
+    if (!file_)
         return false;
-    if (!closeDescriptor() || ::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    try {
+        file_->commit(target_, durable::Placement::Replace);
+    } catch (const std::system_error&) {
         discard();
         return false;
     }
-    pending_ = false;
+    file_.reset();
     return true;
 }
 
 void AtomicFile::discard() {
-    closeDescriptor();
-    if (pending_)
-        ::unlink(temporary_.c_str());
-    pending_ = false;
+    file_.reset();
 }
 
 } // namespace mpegdll

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "libs/durable_file/new_file.h"
+
 #include <sys/types.h>
 
 #include <filesystem>
@@ -17,8 +19,9 @@ struct FileId {
 // The file that `path` names (through any symbolic links); nothing when there is none.
 std::optional<FileId> identify(const std::filesystem::path& path);
 
-// A file written under a short temporary name in its target's folder and renamed onto the
-// target once complete, so the target either stays as it was or holds the whole new content.
+// A file written as a new file in its target's folder (unnamed where the file system allows)
+// and put onto the target once complete and synced, so the target either stays as it was or
+// holds the whole new content, also after a power cut.
 // A symbolic link as the target is followed: the file it names is replaced, the link stays.
 class AtomicFile {
 public:
@@ -32,20 +35,16 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     // The temporary file, open for writing; owned by this object.
-    int descriptor() const { return descriptor_; }
-    // Closes the temporary file and renames it onto the target; false (and the temporary file
-    // removed, the target untouched) when either fails.
+    int descriptor() const { return file_ ? file_->descriptor() : -1; }
+    // Syncs the temporary file, puts it onto the target and syncs the folder; false (and the
+    // temporary file removed, the target untouched) when that fails.
     bool commit();
     // Removes the temporary file; the target stays as it was.
     void discard();
 
 private:
-    bool closeDescriptor();
-
     std::filesystem::path target_;
-    std::filesystem::path temporary_;
-    int descriptor_ = -1;
-    bool pending_ = false; // the temporary file exists
+    std::optional<durable::NewFile> file_;
 };
 
 } // namespace mpegdll

@@ -2,8 +2,14 @@
 
 #include "libs/mpegdll/src/library_error.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <climits>
-#include <filesystem>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <system_error>
 
 namespace mpegdll {
 
@@ -50,12 +56,15 @@ Decoder::~Decoder() {
 
 std::unique_ptr<Decoder> Decoder::openFile(const std::string& path) {
     std::unique_ptr<Decoder> decoder(new Decoder());
-    if (mpg123_open(decoder->handle_.get(), path.c_str()) != MPG123_OK)
+    try {
+        decoder->file_ = std::make_unique<InputFile>(path);
+    } catch (const std::system_error&) {
+        throw LibraryError(MPEGDLL_ERR_INPUT);
+    }
+    if (mpg123_open_fd(decoder->handle_.get(), decoder->file_->descriptor()) != MPG123_OK)
         failInput(decoder->handle_.get());
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    if (!error)
-        decoder->inputSize_ = static_cast<std::int64_t>(size);
+    decoder->inputSize_ = decoder->file_->size();
+    decoder->infoTag_ = findInfoTag(std::bind_front(&Decoder::readHead, decoder.get()));
     decoder->readFormat();
     return decoder;
 }
@@ -80,6 +89,12 @@ void Decoder::openCallbackStream() {
     if (mpg123_replace_reader_handle(handle, &Decoder::readCallback, &Decoder::seekCallback,
                                      nullptr) != MPG123_OK)
         failInput(handle);
+    // The Info frame is read before libmpg123 reads anything: then a seekable stream is put
+    // back, and a non-seekable one hands libmpg123 what was read ahead first.
+    infoTag_ = findInfoTag(std::bind_front(&Decoder::readHead, this));
+    readFailed_ = false; // a failed read here fails again where it counts
+    if (!nonseekable_ && seekCallback(this, 0, SEEK_SET) != 0)
+        failInput(handle);
     if (mpg123_open_handle(handle, this) != MPG123_OK)
         failInput(handle);
     // A non-seekable stream can still tell its size, which gives an estimate of its length.
@@ -100,19 +115,140 @@ void Decoder::readFormat() {
         failInput(handle);
     if (rate_ != 0 && (rate != rate_ || channels != channels_))
         throw LibraryError(MPEGDLL_ERR_INPUT);
-    rate_ = static_cast<int>(rate);
-    channels_ = channels;
+    rate_ = streamRate_ = static_cast<int>(rate);
+    channels_ = streamChannels_ = channels;
+    converter_ = std::make_unique<FormatConverter>(rate_, channels_);
 
-    // LAME's Info frame gives the exact length and the gapless trim. Without one, a full scan
-    // gives the exact length of anything seekable. (A scan of a damaged file that has an Info
-    // frame would make libmpg123 drop the trim, and decode differently from mpg123 itself.)
+    // LAME's Info frame gives the exact length and the gapless trim, when its count is true to
+    // what the stream holds. A survey of the frames of anything seekable tells both that and
+    // the length of a stream whose format changes. (libmpg123's own scan would drop the trim of
+    // a damaged file with an Info frame, and decode differently from mpg123 itself.)
     long encoderDelay = -1;
     mpg123_getstate(handle, MPG123_ENC_DELAY, &encoderDelay, nullptr);
-    if (!nonseekable_ && encoderDelay < 0 && mpg123_scan(handle) != MPG123_OK)
+    const off_t libraryLength = mpg123_length(handle);
+    const off_t libraryFrames = mpg123_framelength(handle);
+    if (nonseekable_) {
+        // Nothing counts the frames ahead: a count that the stream cannot hold gives no length
+        // (libmpg123 estimates one where the Info frame has no count), and the count judges the
+        // end only of a stream that has lost bytes its Info frame claims.
+        const bool trusted = encoderDelay >= 0 && infoCountTrusted(libraryFrames, -1);
+        const bool estimated = encoderDelay < 0 || (infoTag_ && infoTag_->frames <= 0);
+        length_ = libraryLength >= 0 && (trusted || estimated) ? libraryLength : -1;
+        lengthCounted_ = trusted && (!infoTag_ || infoLostEnd());
+        return;
+    }
+    const Survey counted = survey();
+    lengthCounted_ = true;
+    if (encoderDelay >= 0 && !counted.formatChanges &&
+        infoCountTrusted(libraryFrames, counted.frames)) {
+        length_ = libraryLength;
+        return;
+    }
+    // libmpg123 still trims the encoder's delay at the start.
+    const std::int64_t trimmed = encoderDelay >= 0 ? encoderDelay + gaplessDecoderDelay : 0;
+    length_ = std::max<std::int64_t>(counted.samples - trimmed, 0);
+}
+
+Decoder::Survey Decoder::survey() {
+    mpg123_handle* handle = handle_.get();
+    Survey result;
+    std::int64_t native = 0;
+    double converted = 0.0; // samples of frames at other rates, at rate_
+    for (int status = MPG123_OK;; status = mpg123_framebyframe_next(handle)) {
+        if (status == MPG123_NEW_FORMAT) {
+            long rate = 0;
+            int channels = 0;
+            int encoding = 0;
+            mpg123_getformat(handle, &rate, &channels, &encoding);
+            result.formatChanges |= rate != rate_ || channels != channels_;
+        } else if (status != MPG123_OK) {
+            break; // the end, or data that libmpg123 cannot read on from
+        }
+        mpg123_frameinfo2 info{};
+        if (mpg123_info2(handle, &info) != MPG123_OK || info.rate <= 0)
+            break;
+        const int samples = mpg123_spf(handle);
+        if (info.rate == rate_)
+            native += samples;
+        else
+            converted += static_cast<double>(samples) * rate_ / static_cast<double>(info.rate);
+        ++result.frames;
+    }
+    result.samples = native + std::llround(converted);
+    rewind();
+    return result;
+}
+
+bool Decoder::infoCountTrusted(std::int64_t libraryFrames, std::int64_t frames) const {
+    // Where the Info frame cannot be read here (free format), libmpg123's reading of it counts.
+    const std::int64_t claimed = infoTag_ ? infoTag_->frames : libraryFrames;
+    if (claimed <= 0)
+        return false;
+    if (infoTag_) {
+        // A stream that has lost its end: the count tells what it held, and a decode that ends
+        // well short of it has lost audio.
+        if (infoLostEnd())
+            return true;
+        const std::int64_t held = inputSize_ >= 0 ? inputSize_ - infoTag_->offset : -1;
+        if (held >= 0 && claimed * infoTag_->smallestFrame > held)
+            return false;
+    }
+    return frames < 0 || frames == claimed;
+}
+
+bool Decoder::infoLostEnd() const {
+    return infoTag_ && infoTag_->bytes > 0 && inputSize_ >= 0 &&
+           inputSize_ - infoTag_->offset < infoTag_->bytes;
+}
+
+void Decoder::rewind() {
+    mpg123_handle* handle = handle_.get();
+    if (mpg123_seek(handle, 0, SEEK_SET) == 0)
+        return;
+    // After data that it could not read on from, libmpg123 may not find the start again.
+    mpg123_close(handle);
+    readFailed_ = false;
+    if (file_) {
+        if (::lseek(file_->descriptor(), 0, SEEK_SET) != 0 ||
+            mpg123_open_fd(handle, file_->descriptor()) != MPG123_OK)
+            failInput(handle);
+    } else if (seekCallback(this, 0, SEEK_SET) != 0 ||
+               mpg123_open_handle(handle, this) != MPG123_OK) {
         failInput(handle);
-    const off_t length = mpg123_length(handle);
-    length_ = length < 0 ? -1 : static_cast<std::int64_t>(length);
-    lengthCounted_ = length >= 0 && (!nonseekable_ || encoderDelay >= 0);
+    }
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    if (mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK)
+        failInput(handle);
+}
+
+std::int64_t Decoder::readHead(void* buffer, std::size_t bytes, std::int64_t offset) {
+    if (file_)
+        return file_->readAt(buffer, bytes, offset);
+    if (nonseekable_) {
+        // Read ahead, within a bound, and kept for libmpg123.
+        constexpr std::size_t maxHead = 256 * 1024;
+        const std::size_t want = std::min(static_cast<std::size_t>(offset) + bytes, maxHead);
+        if (want > head_.size()) {
+            const std::size_t had = head_.size();
+            head_.resize(want);
+            const std::int64_t got = readFully(
+                head_.data() + had, want - had,
+                [this](char* to, std::size_t count, std::size_t) { return readStream(to, count); });
+            head_.resize(had + static_cast<std::size_t>(std::max<std::int64_t>(got, 0)));
+        }
+        if (static_cast<std::size_t>(offset) >= head_.size())
+            return 0;
+        const std::size_t count = std::min(bytes, head_.size() - static_cast<std::size_t>(offset));
+        std::memcpy(buffer, head_.data() + offset, count);
+        return static_cast<std::int64_t>(count);
+    }
+    if (seekCallback(this, static_cast<off_t>(offset), SEEK_SET) != offset)
+        return -1;
+    return readFully(buffer, bytes, [this](char* to, std::size_t count, std::size_t) {
+        return readStream(to, count);
+    });
 }
 
 bool Decoder::stoppedWellShort() const {
@@ -123,6 +259,8 @@ void Decoder::reopenStream() {
     mpg123_handle* handle = handle_.get();
     mpg123_close(handle);
     readFailed_ = false;
+    head_.clear(); // the stream's owner has brought it back to its start
+    headUsed_ = 0;
     if (mpg123_open_handle(handle, this) != MPG123_OK)
         failInput(handle);
     readFormat();
@@ -144,40 +282,43 @@ DecodedChunk Decoder::decode() {
     std::size_t bytes = 0;
     const int result = mpg123_read(handle_.get(), buffer_.data(), buffer_.size(), &bytes);
     DecodedChunk chunk;
-    chunk.samples = reinterpret_cast<const std::int16_t*>(buffer_.data());
-    chunk.frames = bytes / (sizeof(std::int16_t) * static_cast<std::size_t>(channels_));
-    // Audio that came with an end or an error is handed on first; the next call repeats it.
-    if (chunk.frames > 0) {
-        chunk.status = DecodedChunk::Status::Audio;
-        return chunk;
+    // The audio that comes with a new format is still in the one before.
+    const std::size_t frames =
+        bytes / (sizeof(std::int16_t) * static_cast<std::size_t>(streamChannels_));
+    const bool convert = converter_->needed(streamRate_, streamChannels_);
+    if (convert) {
+        converted_.clear();
+        const auto* samples = reinterpret_cast<const std::int16_t*>(buffer_.data());
+        converter_->convert(samples, frames, streamRate_, streamChannels_, converted_);
+        if (result != MPG123_OK && result != MPG123_NEW_FORMAT)
+            converter_->finish(converted_);
+        chunk.samples = converted_.data();
+        chunk.frames = converted_.size() / static_cast<std::size_t>(channels_);
+    } else {
+        chunk.samples = reinterpret_cast<const std::int16_t*>(buffer_.data());
+        chunk.frames = frames;
     }
-    switch (result) {
-    case MPG123_OK:
-        chunk.status = DecodedChunk::Status::Audio;
-        return chunk;
-    case MPG123_NEW_FORMAT: {
+    if (result == MPG123_NEW_FORMAT) {
         long rate = 0;
         int channels = 0;
         int encoding = 0;
         mpg123_getformat(handle_.get(), &rate, &channels, &encoding);
-        // The first frame after opening announces the format we already have.
-        chunk.status = rate == rate_ && channels == channels_ ? DecodedChunk::Status::Audio
-                                                              : DecodedChunk::Status::FormatChanged;
-        if (chunk.status == DecodedChunk::Status::FormatChanged)
-            stoppedAt_ = mpg123_tell_stream(handle_.get());
+        streamRate_ = static_cast<int>(rate);
+        streamChannels_ = channels;
+    }
+    // Audio that came with an end or an error is handed on first; the next call repeats it.
+    if (chunk.frames > 0 || result == MPG123_OK || result == MPG123_NEW_FORMAT) {
+        chunk.status = DecodedChunk::Status::Audio;
         return chunk;
     }
-    case MPG123_DONE:
-        chunk.status = readFailed_ ? DecodedChunk::Status::ReadFailed : DecodedChunk::Status::End;
-        return chunk;
-    default:
+    if (result != MPG123_DONE) {
         if (mpg123_errcode(handle_.get()) == MPG123_OUT_OF_MEM)
             throw LibraryError(MPEGDLL_ERR_INTERNAL);
         // Data that libmpg123 cannot resynchronise on ends the decodable part.
         stoppedAt_ = mpg123_tell_stream(handle_.get());
-        chunk.status = readFailed_ ? DecodedChunk::Status::ReadFailed : DecodedChunk::Status::End;
-        return chunk;
     }
+    chunk.status = readFailed_ ? DecodedChunk::Status::ReadFailed : DecodedChunk::Status::End;
+    return chunk;
 }
 
 void Decoder::prepare(std::int64_t frame) {
@@ -208,18 +349,37 @@ std::int64_t Decoder::seek(std::int64_t frame) {
             throw LibraryError(MPEGDLL_ERR_NONSEEKABLE);
         failInput(handle_.get());
     }
+    // Audio from here on comes in the format of the frames here.
+    converter_->reset();
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    if (mpg123_getformat(handle_.get(), &rate, &channels, &encoding) == MPG123_OK) {
+        streamRate_ = static_cast<int>(rate);
+        streamChannels_ = channels;
+    }
     return reached;
 }
 
 mpg123_ssize_t Decoder::readCallback(void* handle, void* buffer, std::size_t bytes) {
     auto* self = static_cast<Decoder*>(handle);
+    if (self->headUsed_ < self->head_.size()) {
+        const std::size_t count = std::min(bytes, self->head_.size() - self->headUsed_);
+        std::memcpy(buffer, self->head_.data() + self->headUsed_, count);
+        self->headUsed_ += count;
+        return static_cast<mpg123_ssize_t>(count);
+    }
+    return self->readStream(buffer, bytes);
+}
+
+mpg123_ssize_t Decoder::readStream(void* buffer, std::size_t bytes) {
     const int wanted =
         bytes > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(bytes);
     int got = 0;
     unsigned char ok = 0;
-    self->callbacks_.read(self->callbacks_.user, self->context_, buffer, wanted, &got, &ok);
+    callbacks_.read(callbacks_.user, context_, buffer, wanted, &got, &ok);
     if (ok == 0 || got < 0 || got > wanted) {
-        self->readFailed_ = true;
+        readFailed_ = true;
         return -1;
     }
     return got;

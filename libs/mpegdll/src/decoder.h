@@ -1,6 +1,9 @@
 #pragma once
 
 #include "libs/mpegdll/include/mpegdll.h"
+#include "libs/mpegdll/src/format_converter.h"
+#include "libs/mpegdll/src/frame_index.h"
+#include "libs/mpegdll/src/input_file.h"
 #include "libs/mpegdll/src/stream_tags.h"
 
 #include <mpg123.h>
@@ -8,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,19 +35,21 @@ struct FrameInfo {
     int mode = -1; // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
 };
 
-// The result of one decoding step. Audio is 16-bit interleaved and stays valid until the next
-// call into the decoder.
+// The result of one decoding step. Audio is 16-bit interleaved in the stream's first format and
+// stays valid until the next call into the decoder.
 struct DecodedChunk {
-    enum class Status { Audio, End, FormatChanged, ReadFailed };
+    enum class Status { Audio, End, ReadFailed };
     Status status = Status::End;
     const std::int16_t* samples = nullptr;
     std::size_t frames = 0; // samples per channel
 };
 
 // One open MPEG audio input, a file or a caller's stream, decoded by libmpg123 to 16-bit PCM
-// at the stream's own rate and channel count. Not thread-safe: one thread uses it at a time.
+// at the rate and channel count of its first frame: frames of another format further on are
+// converted to it. Not thread-safe: one thread uses it at a time.
 class Decoder {
 public:
+    // Opens a regular file (anything else is refused at once, as an input error).
     static std::unique_ptr<Decoder> openFile(const std::string& path);
     static std::unique_ptr<Decoder> openStream(const StreamCallbacks& callbacks);
     ~Decoder();
@@ -54,7 +60,7 @@ public:
     int rate() const { return rate_; }
     int channels() const { return channels_; }
     bool seekable() const { return !nonseekable_; }
-    // In samples per channel; -1 when unknown.
+    // In samples per channel at rate(); -1 when unknown.
     std::int64_t length() const { return length_; }
     // Whether the length is counted (a scan, or the encoder's Info frame), not estimated.
     bool lengthCounted() const { return lengthCounted_; }
@@ -78,10 +84,29 @@ private:
     void openCallbackStream();
     void readFormat();
     void reopenStream();
+    // Samples at rate() that the frames from the current one to the end hold; whether their
+    // format changes. Leaves the decoder at the start.
+    struct Survey {
+        std::int64_t frames = 0;
+        std::int64_t samples = 0;
+        bool formatChanges = false;
+    };
+    Survey survey();
+    // Whether the Info frame's count (`libraryFrames` as libmpg123 took it) tells what the
+    // stream holds (`frames` as counted, -1 when not counted).
+    bool infoCountTrusted(std::int64_t libraryFrames, std::int64_t frames) const;
+    // Whether the stream is shorter than the bytes its Info frame claims.
+    bool infoLostEnd() const;
+    // Back to the start after the survey.
+    void rewind();
+    std::int64_t readHead(void* buffer, std::size_t bytes, std::int64_t offset);
 
     static mpg123_ssize_t readCallback(void* handle, void* buffer, std::size_t bytes);
+    // Reads through the caller's read callback.
+    mpg123_ssize_t readStream(void* buffer, std::size_t bytes);
     static off_t seekCallback(void* handle, off_t offset, int whence);
 
+    std::unique_ptr<InputFile> file_; // the open file; none for a caller's stream
     struct HandleDeleter {
         void operator()(mpg123_handle* handle) const;
     };
@@ -93,13 +118,22 @@ private:
     bool streamOpened_ = false;
     bool nonseekable_ = false;
     bool readFailed_ = false;
+    // The start of a non-seekable stream, read ahead for its Info frame; libmpg123 reads it
+    // first.
+    std::vector<unsigned char> head_;
+    std::size_t headUsed_ = 0;
 
     bool used_ = false;
     std::int64_t inputSize_ = -1; // bytes; -1 when unknown
     std::int64_t stoppedAt_ = -1; // input offset where undecodable data ended the decode
     bool lengthCounted_ = false;
-    int rate_ = 0;
+    std::optional<InfoTag> infoTag_;
+    int rate_ = 0; // the output's format: the first frame's
     int channels_ = 0;
+    int streamRate_ = 0; // the format of the audio libmpg123 gives now
+    int streamChannels_ = 0;
+    std::unique_ptr<FormatConverter> converter_;
+    std::vector<std::int16_t> converted_;
     std::int64_t length_ = -1;
     // Decoded audio of one step: a few MPEG frames, about 0.1 s of CD-quality stereo.
     std::vector<unsigned char> buffer_ = std::vector<unsigned char>(16384);

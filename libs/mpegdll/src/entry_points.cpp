@@ -104,12 +104,27 @@ MPEGDLL_API int Open(const char* file_name, int kind, mpegdll_open_stream_fn ope
                      mpegdll_close_stream_fn close_stream, mpegdll_restart_stream_fn restart_stream,
                      mpegdll_read_stream_fn read_stream, mpegdll_seek_stream_fn seek_stream,
                      mpegdll_stream_size_fn stream_size, void* user) {
+    // A file is opened and read through (its length scanned) before the call lock is taken, so
+    // a slow disk holds up this call only, not every other entry point.
+    std::unique_ptr<mpegdll::Decoder> file;
+    std::exception_ptr fileFailure;
+    if (kind == MPEGDLL_INPUT_FILE && file_name != nullptr) {
+        try {
+            file = mpegdll::Decoder::openFile(file_name);
+        } catch (...) {
+            fileFailure = std::current_exception();
+        }
+    }
     return guardedVoid([&] {
         Player& p = thePlayer();
         if (kind == MPEGDLL_INPUT_FILE) {
             if (file_name == nullptr)
                 throw LibraryError(MPEGDLL_ERR_INPUT);
-            p.openFile(file_name);
+            if (fileFailure) {
+                p.close(); // as when the file is opened under the lock: the old one is gone
+                std::rethrow_exception(fileFailure);
+            }
+            p.openFile(file_name, std::move(file));
         } else if (kind == MPEGDLL_INPUT_STREAM) {
             const mpegdll::StreamCallbacks callbacks{open_stream, close_stream, restart_stream,
                                                      read_stream, seek_stream,  stream_size,

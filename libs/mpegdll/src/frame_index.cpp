@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 namespace mpegdll {
 
@@ -70,15 +71,15 @@ int FrameHeader::mainDataBegin(const unsigned char* frame) const {
 
 namespace {
 
-// Sequential reads through a window of the file, so the walk costs one read per block.
+// Sequential reads through a window of the input, so the walk costs one read per block.
 class Window {
 public:
-    explicit Window(const InputFile& file) : file_(file) {}
+    explicit Window(const ReadAt& readAt) : readAt_(readAt) {}
 
     // `count` bytes at `offset`, or null when the file ends or cannot be read before them.
     const unsigned char* at(std::int64_t offset, std::size_t count) {
         if (offset < start_ || offset + static_cast<std::int64_t>(count) > start_ + filled_) {
-            const std::int64_t got = file_.readAt(buffer_.data(), buffer_.size(), offset);
+            const std::int64_t got = readAt_(buffer_.data(), buffer_.size(), offset);
             start_ = offset;
             filled_ = std::max<std::int64_t>(got, 0);
             if (static_cast<std::int64_t>(count) > filled_)
@@ -88,7 +89,7 @@ public:
     }
 
 private:
-    const InputFile& file_;
+    const ReadAt& readAt_;
     std::array<unsigned char, 65536> buffer_{};
     std::int64_t start_ = 0;
     std::int64_t filled_ = 0;
@@ -103,18 +104,39 @@ std::int64_t id3v2Size(const unsigned char* bytes) {
     return 10 + size + ((bytes[5] & 0x10) != 0 ? 10 : 0);
 }
 
+// The offset of the audio's first byte: past the ID3v2 tags at the start.
+std::int64_t skipId3v2(Window& window) {
+    std::int64_t offset = 0;
+    while (const unsigned char* bytes = window.at(offset, 10)) {
+        const std::int64_t tag = id3v2Size(bytes);
+        if (tag == 0)
+            break;
+        offset += tag;
+    }
+    return offset;
+}
+
 // The Xing/Info tag sits right after the side information of a Layer III frame (encoders put
-// it there as if the frame had no CRC, so both places are tried).
-bool isInfoFrame(const FrameHeader& header, const unsigned char* frame) {
+// it there as if the frame had no CRC, so both places are tried). Its offset in the frame, or
+// -1 when the frame has none.
+int infoTagOffset(const FrameHeader& header, const unsigned char* frame) {
     if (header.layer != 3)
-        return false;
+        return -1;
     for (const int offset :
          {4 + header.sideInfoBytes() - (header.crc ? 2 : 0), 4 + header.sideInfoBytes()}) {
-        if (offset + 4 <= header.length && (std::memcmp(frame + offset, "Xing", 4) == 0 ||
+        if (offset + 8 <= header.length && (std::memcmp(frame + offset, "Xing", 4) == 0 ||
                                             std::memcmp(frame + offset, "Info", 4) == 0))
-            return true;
+            return offset;
     }
-    return false;
+    return -1;
+}
+
+bool isInfoFrame(const FrameHeader& header, const unsigned char* frame) {
+    return infoTagOffset(header, frame) >= 0;
+}
+
+std::int64_t bigEndian32(const unsigned char* bytes) {
+    return (std::int64_t{bytes[0]} << 24) | (bytes[1] << 16) | (bytes[2] << 8) | bytes[3];
 }
 
 bool isVbriFrame(const FrameHeader& header, const unsigned char* frame) {
@@ -134,19 +156,46 @@ std::int64_t FrameIndex::offsetOf(std::int64_t frame) const {
     return starts[static_cast<std::size_t>(frame / step)];
 }
 
+std::optional<InfoTag> findInfoTag(const ReadAt& readAt) {
+    Window window(readAt);
+    const std::int64_t offset = skipId3v2(window);
+    const unsigned char* bytes = window.at(offset, 4);
+    const std::optional<FrameHeader> header = bytes ? parseFrameHeader(bytes) : std::nullopt;
+    if (!header)
+        return std::nullopt;
+    const unsigned char* frame = window.at(offset, static_cast<std::size_t>(header->length));
+    const int at = frame ? infoTagOffset(*header, frame) : -1;
+    if (at < 0)
+        return std::nullopt;
+    InfoTag tag;
+    tag.offset = offset;
+    const std::int64_t flags = bigEndian32(frame + at + 4);
+    int field = at + 8;
+    for (const auto& [flag, value] : {std::pair(1, &tag.frames), std::pair(2, &tag.bytes)}) {
+        if ((flags & flag) == 0)
+            continue;
+        if (field + 4 > header->length)
+            break;
+        *value = bigEndian32(frame + field);
+        field += 4;
+    }
+    // The frame at the lowest bitrate of this format, without padding.
+    const unsigned char lowest[4] = {
+        bytes[0], bytes[1], static_cast<unsigned char>((bytes[2] & 0x0d) | 0x10), bytes[3]};
+    tag.smallestFrame = parseFrameHeader(lowest)->length;
+    return tag;
+}
+
 std::optional<FrameIndex> indexFrames(const std::filesystem::path& path) {
     try {
         const InputFile file(path);
-        Window window(file);
+        const ReadAt readAt = [&](void* buffer, std::size_t bytes, std::int64_t at) {
+            return file.readAt(buffer, bytes, at);
+        };
+        Window window(readAt);
         const std::int64_t size = file.size();
 
-        std::int64_t offset = 0;
-        while (const unsigned char* bytes = window.at(offset, 10)) {
-            const std::int64_t tag = id3v2Size(bytes);
-            if (tag == 0)
-                break;
-            offset += tag;
-        }
+        std::int64_t offset = skipId3v2(window);
 
         FrameIndex index;
         std::optional<FrameHeader> first;

@@ -2,10 +2,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <vector>
 
 namespace mpegdll {
+
+// libmpg123 starts the gapless trim of a LAME stream this many samples after the encoder's delay.
+constexpr std::int64_t gaplessDecoderDelay = 529;
 
 // What one frame header says.
 struct FrameHeader {
@@ -54,6 +58,20 @@ struct FrameIndex {
     // The byte offset of audio frame `frame`, which must be a multiple of `step` or `frames`.
     std::int64_t offsetOf(std::int64_t frame) const;
 };
+
+// Reads up to `bytes` bytes of an input at `offset`; the count read (short at its end), or -1.
+using ReadAt = std::function<std::int64_t(void* buffer, std::size_t bytes, std::int64_t offset)>;
+
+// What the Xing/Info frame at the start of a Layer III stream (after its ID3v2 tags) claims.
+struct InfoTag {
+    std::int64_t offset = 0;  // of the Info frame in the input
+    std::int64_t frames = -1; // audio frames after it; -1 when the tag leaves the count out
+    std::int64_t bytes = -1;  // of the stream from the Info frame on; -1 when left out
+    int smallestFrame = 0;    // bytes of a frame of this format at its lowest bitrate
+};
+
+// The Info frame's claims; nullopt when the first frame is no Info frame.
+std::optional<InfoTag> findInfoTag(const ReadAt& readAt);
 
 // Walks the file's frame headers; nullopt when the file is not a plain stream (see above) or
 // cannot be read.

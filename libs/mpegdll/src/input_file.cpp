@@ -10,14 +10,22 @@
 namespace mpegdll {
 
 InputFile::InputFile(const std::filesystem::path& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO waits for a writer, maybe forever; only a regular file
+    // is read, and its reads never wait for another process.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
         throw std::system_error(errno, std::generic_category(), "open");
     struct stat status {};
-    if (::fstat(fd_, &status) != 0) {
-        const int error = errno;
+    int error = 0;
+    if (::fstat(fd_, &status) != 0)
+        error = errno;
+    else if (!S_ISREG(status.st_mode))
+        error = EINVAL;
+    else if (::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0)
+        error = errno;
+    if (error != 0) {
         ::close(fd_);
-        throw std::system_error(error, std::generic_category(), "fstat");
+        throw std::system_error(error, std::generic_category(), "not a readable regular file");
     }
     size_ = status.st_size;
 }
@@ -27,19 +35,13 @@ InputFile::~InputFile() {
 }
 
 std::int64_t InputFile::readAt(void* buffer, std::size_t bytes, std::int64_t offset) const {
-    std::size_t done = 0;
-    while (done < bytes) {
-        const ssize_t got =
-            ::pread(fd_, static_cast<char*>(buffer) + done, bytes - done, offset + done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return -1;
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    return static_cast<std::int64_t>(done);
+    return readFully(buffer, bytes, [&](char* to, std::size_t count, std::size_t done) {
+        ssize_t got = 0;
+        do
+            got = ::pread(fd_, to, count, offset + static_cast<std::int64_t>(done));
+        while (got < 0 && errno == EINTR);
+        return got;
+    });
 }
 
 } // namespace mpegdll

@@ -6,16 +6,34 @@
 
 namespace mpegdll {
 
-// A file opened for reading at explicit offsets; pread makes it safe to share between threads.
+// Calls `read(to, count, done)` (the bytes read, 0 at the end, negative on failure) until
+// `bytes` bytes are in `buffer`; the count read, short only at the end, or -1 on a failure.
+template <typename Read> std::int64_t readFully(void* buffer, std::size_t bytes, Read read) {
+    std::size_t done = 0;
+    while (done < bytes) {
+        const auto got = read(static_cast<char*>(buffer) + done, bytes - done, done);
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+// A regular file opened for reading at explicit offsets; pread makes it safe to share between
+// threads.
 class InputFile {
 public:
-    // Throws std::system_error when the file cannot be opened.
+    // Throws std::system_error when the file cannot be opened or is not a regular file (a FIFO,
+    // a device, a folder), without waiting for one.
     explicit InputFile(const std::filesystem::path& path);
     ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
     std::int64_t size() const { return size_; }
+    int descriptor() const { return fd_; }
     // Reads up to `bytes` bytes at `offset`; the count read, short only at the end of the file;
     // -1 on a read error.
     std::int64_t readAt(void* buffer, std::size_t bytes, std::int64_t offset) const;

@@ -18,8 +18,6 @@ namespace {
 
 constexpr std::int64_t defaultChunkFrames = 512; // about 13 s of 44.1 kHz Layer III
 constexpr auto pollInterval = std::chrono::milliseconds(10);
-// libmpg123 starts the gapless trim this many samples later than the encoder's delay.
-constexpr std::int64_t decoderDelay = 529;
 
 std::optional<long> environmentNumber(const char* name) {
     const char* text = std::getenv(name);
@@ -68,7 +66,7 @@ std::optional<GaplessTrim> gaplessTrim(const std::filesystem::path& path, const 
         return GaplessTrim{0, total};
     if (frames != index.frames || padding < 0)
         return std::nullopt;
-    GaplessTrim trim{delay + decoderDelay, total - padding + decoderDelay};
+    GaplessTrim trim{delay + gaplessDecoderDelay, total - padding + gaplessDecoderDelay};
     trim.end = std::min(trim.end, total);
     // A trim reaching past the first frame makes libmpg123 skip frames at the start.
     if (trim.begin >= index.samplesPerFrame || trim.end <= trim.begin)

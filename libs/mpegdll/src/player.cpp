@@ -49,9 +49,9 @@ void Player::requireOpen() const {
         throw LibraryError(MPEGDLL_ERR_MODE);
 }
 
-void Player::openFile(const std::string& path) {
+void Player::openFile(const std::string& path, std::unique_ptr<Decoder> decoder) {
     close();
-    opened(Decoder::openFile(path));
+    opened(std::move(decoder));
     inputId_ = identify(path);
     inputPath_ = path;
 }
@@ -396,7 +396,7 @@ Player::Outcome Player::decodeLoop(Playback& playback) {
         if (chunk.status == DecodedChunk::Status::ReadFailed)
             return Outcome::InputFailed;
         if (chunk.status != DecodedChunk::Status::Audio) {
-            // The end of the stream, or a change of format that one output cannot hold.
+            // The end of the stream.
             if (!playback.sound)
                 return Outcome::Ended;
             playback.draining = true;

@@ -28,7 +28,8 @@ public:
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
 
-    void openFile(const std::string& path);
+    // Takes `decoder`, opened on the file at `path`, as the open stream.
+    void openFile(const std::string& path, std::unique_ptr<Decoder> decoder);
     void openStream(const StreamCallbacks& callbacks);
     void close();
 

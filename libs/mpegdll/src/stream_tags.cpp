@@ -34,59 +34,79 @@ constexpr std::array<std::string_view, 126> genres = {
     "Euro-House", "Dance Hall"};
 // clang-format on
 
-// The length of the valid UTF-8 sequence at the start of `text`, 0 when there is none.
-std::size_t utf8Sequence(std::string_view text) {
-    const auto lead = static_cast<unsigned char>(text[0]);
-    const std::size_t length = lead < 0x80                   ? 1
-                               : lead >= 0xc2 && lead < 0xe0 ? 2
+// What starts `text` read as UTF-8: the bytes one character takes, and whether they encode a
+// code point as UTF-8 must. A well-built sequence for a surrogate (the CESU-style bytes that an
+// unpaired UTF-16 surrogate turns into), an overlong form or a value past U+10FFFF takes its
+// whole length but is not valid; a broken sequence takes its first byte.
+struct Utf8Char {
+    std::size_t length;
+    bool valid;
+};
+
+Utf8Char utf8Char(std::string_view text) {
+    const auto byte = [&](std::size_t i) {
+        return static_cast<unsigned char>(text[i]);
+    };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80)
+        return {1, true};
+    const std::size_t length = lead >= 0xc0 && lead < 0xe0   ? 2
                                : lead >= 0xe0 && lead < 0xf0 ? 3
-                               : lead >= 0xf0 && lead < 0xf5 ? 4
+                               : lead >= 0xf0 && lead < 0xf8 ? 4
                                                              : 0;
     if (length == 0 || length > text.size())
-        return 0;
-    for (std::size_t i = 1; i < length; ++i)
-        if ((static_cast<unsigned char>(text[i]) & 0xc0) != 0x80)
-            return 0;
-    return length;
+        return {1, false};
+    char32_t point = lead & (0x7f >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xc0) != 0x80)
+            return {1, false};
+        point = point << 6 | (byte(i) & 0x3f);
+    }
+    constexpr char32_t shortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    const bool valid =
+        point >= shortest[length] && (point < 0xd800 || point > 0xdfff) && point <= 0x10ffff;
+    return {length, valid};
 }
 
 bool isUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t length = utf8Sequence(text.substr(i));
-        if (length == 0)
+        const Utf8Char next = utf8Char(text.substr(i));
+        if (!next.valid)
             return false;
-        i += length;
+        i += next.length;
     }
     return true;
 }
 
-// Text as a field: up to its first NUL, trailing blanks dropped, read as Latin-1 when it is
-// not UTF-8, control characters dropped, cut to the field's limit.
-std::string field(std::string_view raw) {
+// Text as a field: up to its first NUL, trailing blanks dropped, control characters dropped,
+// cut to the field's limit, as valid UTF-8. Text known to be UTF-8 keeps what is valid and gets
+// U+FFFD for each character that is not; other text is read as Latin-1 when it is not UTF-8.
+std::string field(std::string_view raw, bool knownUtf8) {
     raw = raw.substr(0, raw.find('\0'));
     while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\n' || raw.back() == '\r'))
         raw.remove_suffix(1);
-    std::string utf8;
-    if (isUtf8(raw)) {
-        utf8 = raw;
-    } else {
-        for (const char c : raw) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (byte < 0x80) {
-                utf8 += c;
-            } else {
-                utf8 += static_cast<char>(0xc0 | (byte >> 6));
-                utf8 += static_cast<char>(0x80 | (byte & 0x3f));
-            }
-        }
-    }
+    const bool latin1 = !knownUtf8 && !isUtf8(raw);
     std::string text;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const std::size_t length = utf8Sequence(std::string_view(utf8).substr(i));
-        if (text.size() + length > maxFieldBytes)
+    for (std::size_t i = 0; i < raw.size();) {
+        const auto byte = static_cast<unsigned char>(raw[i]);
+        std::string_view character;
+        char pair[2] = {static_cast<char>(0xc0 | (byte >> 6)),
+                        static_cast<char>(0x80 | (byte & 0x3f))};
+        std::size_t length = 1;
+        if (byte < 0x20) {
+            // a control character: dropped
+        } else if (byte < 0x80) {
+            character = raw.substr(i, 1);
+        } else if (latin1) {
+            character = std::string_view(pair, 2);
+        } else {
+            const Utf8Char next = utf8Char(raw.substr(i));
+            length = next.length;
+            character = next.valid ? raw.substr(i, length) : std::string_view("\xef\xbf\xbd");
+        }
+        if (text.size() + character.size() > maxFieldBytes)
             break;
-        if (length > 1 || static_cast<unsigned char>(utf8[i]) >= 0x20)
-            text.append(utf8, i, length);
+        text += character;
         i += length;
     }
     return text;
@@ -95,7 +115,8 @@ std::string field(std::string_view raw) {
 std::string field(const mpg123_string* text) {
     if (text == nullptr || text->p == nullptr || text->fill == 0)
         return {};
-    return field(std::string_view(text->p, text->fill));
+    // libmpg123 gives the ID3v2 text as UTF-8, whatever encoding the tag used.
+    return field(std::string_view(text->p, text->fill), true);
 }
 
 // A genre given as an ID3v1 number, "(n)" or "(n)name" in ID3v2, becomes its name.
@@ -141,7 +162,7 @@ void fillFromV2(StreamTags& tags, const mpg123_id3v2& tag) {
 void fillFromV1(StreamTags& tags, const mpg123_id3v1& tag) {
     const auto take = [](std::string& to, const char* from, std::size_t size) {
         if (to.empty())
-            to = field(std::string_view(from, size));
+            to = field(std::string_view(from, size), false);
     };
     take(tags.title, tag.title, sizeof tag.title);
     take(tags.artist, tag.artist, sizeof tag.artist);

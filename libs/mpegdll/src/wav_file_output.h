@@ -12,7 +12,7 @@
 
 namespace mpegdll {
 
-// A 16-bit PCM WAV file written through libsndfile under a temporary name beside its target.
+// A 16-bit PCM WAV file written through libsndfile as a temporary file beside its target.
 // finish writes the final header and puts the file in place, so a file stopped half-way is
 // still valid; until then an existing target stays as it was.
 class WavFileOutput {

@@ -2,13 +2,17 @@
 
 #include "libs/mpegdll/tests/library_fixture.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <set>
+#include <thread>
 
 using namespace testsupport;
 
@@ -85,6 +89,26 @@ TEST(Library, CallsInTheWrongOrderOrOutOfRange) {
         VOID(Stop(), 0), VOID(deinit(), 0), VOID(GetPlayerMode(), mode),
     });
     // clang-format on
+}
+
+// A FIFO is no file to decode: Open refuses it at once rather than wait for a writer, and holds
+// up no other call meanwhile. The calls run on threads with a bounded wait, so that a library
+// that blocks fails the test instead of hanging it.
+TEST_F(LibraryTest, OpenRefusesAFifoWithoutBlockingOtherCalls) {
+    using namespace std::chrono_literals;
+    const auto fifo = out_ / "fifo.mp3";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto opened = std::async(std::launch::async, [&] { return openFile(fifo); });
+    std::this_thread::sleep_for(100ms);
+    auto other = std::async(std::launch::async, [] { return GetPlayerMode(); });
+    const bool prompt = opened.wait_for(10s) == std::future_status::ready &&
+                        other.wait_for(10s) == std::future_status::ready;
+    // A writer lets a blocked open go on, so the threads end either way.
+    if (const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); writer >= 0)
+        ::close(writer);
+    ASSERT_TRUE(prompt);
+    EXPECT_EQ(opened.get(), MPEGDLL_ERR_INPUT);
+    EXPECT_EQ(other.get(), MPEGDLL_MODE_CLOSED);
 }
 
 namespace {

@@ -10,12 +10,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 // An MPEG file and what mpg123 decodes from it.
 struct Input {
@@ -79,6 +81,21 @@ protected:
 private:
     alignas(std::atomic_ref<unsigned char>::required_alignment) unsigned char endFlag_ = 0;
 };
+
+// What a command prints; throws when it fails.
+std::string commandOutput(const std::string& command);
+
+// A WAV file's rate, channels and length as ffprobe reads them.
+struct WavFormat {
+    int rate = 0, channels = 0;
+    double seconds = 0;
+};
+WavFormat probeWav(const std::filesystem::path& wav);
+
+// The frame count in the Info frame that lame writes, and `mp3` with another one there; both
+// throw when `mp3` has no such count.
+std::uint32_t infoCount(const std::vector<unsigned char>& mp3);
+std::vector<unsigned char> withInfoCount(std::vector<unsigned char> mp3, std::uint32_t count);
 
 // gtest prints a whole sample vector on failure; this compares and says where they differ.
 ::testing::AssertionResult samePcm(const testsupport::Pcm& actual,

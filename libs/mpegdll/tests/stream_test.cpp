@@ -154,3 +154,41 @@ TEST_F(StreamTest, ReadErrorsEndThePlaybackAndAreReported) {
               MPEGDLL_ERR_MODE);
     EXPECT_EQ(unreadable.opens, 1);
 }
+
+// Nothing counts the frames of a non-seekable stream ahead: its Info frame's count judges the
+// end only when the stream is shorter than the bytes the Info frame claims, so a count that
+// lies does not fail a complete decode, and a count that the stream cannot hold gives no length.
+TEST_F(StreamTest, ANonseekableStreamFailsOnlyForAudioItLost) {
+    const auto honest = bytes();
+    const std::uint32_t frames = infoCount(honest);
+    const int length = toMs(input().reference.frames(), 44100);
+    const struct {
+        const char* name;
+        std::uint32_t count;
+        bool cut;     // the second half is missing
+        int lengthMs; // -1: not checked
+        int error;
+    } rows[] = {
+        {"the true count", frames, false, length, 0},
+        {"twice the count", 2 * frames, false, -1, 0},
+        {"the largest count", 0xfffffff0u, false, 0, 0},
+        {"a cut stream", frames, true, length, MPEGDLL_ERR_INPUT},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        MemoryStream& stream = streams[0];
+        stream = {.bytes = withInfoCount(honest, row.count), .nonseekable = true};
+        if (row.cut)
+            stream.bytes.resize(stream.bytes.size() / 2);
+        writeBytes(out_ / "in.mp3", stream.bytes);
+        ASSERT_EQ(openStream(stream), 0);
+        if (row.lengthMs >= 0) {
+            EXPECT_EQ(GetLength(), row.lengthMs);
+        }
+        ASSERT_EQ(Play(0, 0, endFlag()), 0);
+        ASSERT_TRUE(waitForEnd());
+        EXPECT_EQ(withError(ResetPlayerMode()), std::pair(1, row.error));
+        EXPECT_TRUE(samePcm(readWav(wav_), mpg123Decode(out_ / "in.mp3", out_ / "ref.wav")));
+        Close();
+    }
+}

@@ -10,22 +10,32 @@
 
 namespace encoders {
 
+namespace {
+
+std::string number(std::uint64_t value, int width, bool bigEndian) {
+    std::string bytes(static_cast<std::size_t>(width), '\0');
+    for (int i = 0; i < width; ++i) {
+        bytes[static_cast<std::size_t>(bigEndian ? width - 1 - i : i)] =
+            static_cast<char>(value >> (8 * i) & 0xFF);
+    }
+    return bytes;
+}
+
+} // namespace
+
 AudioFileView::AudioFileView(int fd) : fd_(fd) {
     struct stat status {};
-    if (::fstat(fd_, &status) == 0) {
-        size_ = status.st_size;
+    if (::fstat(fd_, &status) == 0 && status.st_size > 0) {
+        fileSize_ = static_cast<std::uint64_t>(status.st_size);
     }
-    const RiffLayout layout = walkRiff(
-        [this](std::uint64_t offset, std::size_t size) {
-            std::string bytes(size, '\0');
-            bytes.resize(readAt(offset, bytes.data(), size));
-            return bytes;
-        },
-        static_cast<std::uint64_t>(size_));
-    for (const RiffChunk& chunk : layout.chunks) {
-        if (chunk.id != "fmt " && chunk.id != "fact" && chunk.id != "data") {
-            hidden_.push_back(chunk.offset - 8);
-        }
+    try {
+        layOutWave();
+    } catch (...) {
+        ::close(fd_);
+        throw;
+    }
+    for (const Piece& piece : pieces_) {
+        size_ += static_cast<sf_count_t>(piece.bytes.size() + piece.length);
     }
 }
 
@@ -33,12 +43,51 @@ AudioFileView::~AudioFileView() {
     ::close(fd_);
 }
 
+void AudioFileView::layOutWave() {
+    const RiffLayout layout = walkRiff(
+        [this](std::uint64_t offset, std::size_t size) {
+            std::string bytes(size, '\0');
+            bytes.resize(readFile(offset, bytes.data(), size));
+            return bytes;
+        },
+        fileSize_);
+    if (!layout.isWave) {
+        pieces_.push_back({{}, 0, fileSize_});
+        return;
+    }
+    const WaveAudio audio = locateWaveAudio(layout);
+    const bool big = layout.form == RiffForm::Rifx;
+    const std::uint64_t formatSize = audio.format.size;
+    const std::uint64_t dataSize = audio.data.size;
+    std::string head;
+    std::string middle;
+    if (layout.form == RiffForm::Rf64) {
+        // The sizes live in "ds64"; its reader takes no pad byte after an odd "fmt " chunk.
+        const std::uint64_t total = 4 + 36 + 8 + formatSize + 8 + dataSize;
+        head = "RF64" + number(0xFFFFFFFF, 4, false) + "WAVE" + "ds64" + number(28, 4, false) +
+               number(total, 8, false) + number(dataSize, 8, false) + number(0, 8, false) +
+               number(0, 4, false);
+        middle = "data" + number(0xFFFFFFFF, 4, false);
+    } else {
+        const std::uint64_t pad = formatSize & 1;
+        const std::uint64_t total = 4 + 8 + formatSize + pad + 8 + dataSize;
+        head = (big ? "RIFX" : "RIFF") +
+               number(std::min<std::uint64_t>(total, 0xFFFFFFFF), 4, big) + "WAVE";
+        middle = std::string(pad, '\0') + "data" + number(dataSize, 4, big);
+    }
+    head += "fmt " + number(formatSize, 4, big);
+    pieces_.push_back({head, 0, 0});
+    pieces_.push_back({{}, audio.format.offset, formatSize});
+    pieces_.push_back({middle, 0, 0});
+    pieces_.push_back({{}, audio.data.offset, dataSize});
+}
+
 SNDFILE* AudioFileView::open(SF_INFO& info) {
     static SF_VIRTUAL_IO io = {length, seek, read, nullptr, tell};
     return sf_open_virtual(&io, SFM_READ, &info, this);
 }
 
-std::size_t AudioFileView::readAt(std::uint64_t offset, char* buffer, std::size_t count) const {
+std::size_t AudioFileView::readFile(std::uint64_t offset, char* buffer, std::size_t count) const {
     std::size_t done = 0;
     while (done < count) {
         const ssize_t got =
@@ -50,12 +99,6 @@ std::size_t AudioFileView::readAt(std::uint64_t offset, char* buffer, std::size_
             break;
         }
         done += static_cast<std::size_t>(got);
-    }
-    for (std::uint64_t id : hidden_) {
-        // The part of the four id bytes that falls inside what was read.
-        for (std::uint64_t i = std::max(id, offset); i < std::min(id + 4, offset + done); ++i) {
-            buffer[i - offset] = "JUNK"[i - id];
-        }
     }
     return done;
 }
@@ -78,14 +121,31 @@ sf_count_t AudioFileView::seek(sf_count_t offset, int whence, void* self) {
 
 sf_count_t AudioFileView::read(void* buffer, sf_count_t count, void* self) {
     auto* view = static_cast<AudioFileView*>(self);
-    if (count <= 0 || view->position_ >= view->size_) {
-        return 0;
+    auto* out = static_cast<char*>(buffer);
+    sf_count_t done = 0;
+    sf_count_t start = 0; // of the piece in the view
+    for (const Piece& piece : view->pieces_) {
+        const auto pieceSize = static_cast<sf_count_t>(piece.bytes.size() + piece.length);
+        const sf_count_t at = view->position_ + done;
+        if (done < count && at >= start && at < start + pieceSize) {
+            const auto within = static_cast<std::size_t>(at - start);
+            const auto wanted =
+                static_cast<std::size_t>(std::min(count - done, pieceSize - (at - start)));
+            std::size_t got = wanted;
+            if (piece.bytes.empty()) {
+                got = view->readFile(piece.fileOffset + within, out + done, wanted);
+            } else {
+                std::memcpy(out + done, piece.bytes.data() + within, wanted);
+            }
+            done += static_cast<sf_count_t>(got);
+            if (got < wanted) {
+                break;
+            }
+        }
+        start += pieceSize;
     }
-    const std::size_t got =
-        view->readAt(static_cast<std::uint64_t>(view->position_), static_cast<char*>(buffer),
-                     static_cast<std::size_t>(count));
-    view->position_ += static_cast<sf_count_t>(got);
-    return static_cast<sf_count_t>(got);
+    view->position_ += done;
+    return done;
 }
 
 sf_count_t AudioFileView::tell(void* self) {

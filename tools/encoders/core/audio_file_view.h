@@ -3,16 +3,19 @@
 #include <sndfile.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace encoders {
 
-// An input file as libsndfile reads it through virtual I/O. In a RIFF/WAVE file every
-// top-level chunk but "fmt ", "fact" and "data" reads as a "JUNK" chunk: our own code reads
-// the tags, and libsndfile's parsers of metadata chunks can loop forever on malformed ones.
+// An input file as libsndfile reads it through virtual I/O. A WAVE file (RIFF, RIFX or RF64)
+// is shown as a well-formed file of the same form holding only its "fmt " and "data" chunks:
+// our own code checks the layout and reads the tags, and libsndfile's header parser can loop
+// forever on repeated or malformed chunks. Other files are shown as they are.
 class AudioFileView {
 public:
-    // Takes over the open descriptor of a regular file.
+    // Takes over the open descriptor of a regular file. Throws EncoderError for a WAVE file
+    // without exactly one "fmt " and one "data" chunk.
     explicit AudioFileView(int fd);
     ~AudioFileView();
     AudioFileView(const AudioFileView&) = delete;
@@ -22,16 +25,25 @@ public:
     SNDFILE* open(SF_INFO& info);
 
 private:
+    // A stretch of the view: bytes of its own, or `length` bytes of the file from `fileOffset`.
+    struct Piece {
+        std::string bytes;
+        std::uint64_t fileOffset = 0;
+        std::uint64_t length = 0;
+    };
+
     static sf_count_t length(void* self);
     static sf_count_t seek(sf_count_t offset, int whence, void* self);
     static sf_count_t read(void* buffer, sf_count_t count, void* self);
     static sf_count_t tell(void* self);
-    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t count) const;
+    void layOutWave();
+    std::size_t readFile(std::uint64_t offset, char* buffer, std::size_t count) const;
 
     int fd_;
+    std::uint64_t fileSize_ = 0;
+    std::vector<Piece> pieces_;
     sf_count_t size_ = 0;
     sf_count_t position_ = 0;
-    std::vector<std::uint64_t> hidden_; // where the ids of hidden chunks start
 };
 
 } // namespace encoders

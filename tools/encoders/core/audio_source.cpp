@@ -55,6 +55,11 @@ AudioSource::~AudioSource() {
     }
 }
 
+std::string AudioSource::text(int which) const {
+    const char* found = sf_get_string(file_, which);
+    return found != nullptr ? found : "";
+}
+
 std::size_t AudioSource::read(std::span<float> interleaved) {
     const auto wanted = static_cast<sf_count_t>(interleaved.size() / info_.channels);
     const sf_count_t got = sf_readf_float(file_, interleaved.data(), wanted);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <string>
 
 namespace encoders {
 
@@ -31,6 +32,8 @@ public:
     int sampleRate() const { return info_.samplerate; }
     std::int64_t frames() const { return info_.frames; }
     const FileIdentity& identity() const { return identity_; }
+    // A text the file's own chunks carry (SF_STR_TITLE, ...), empty when there is none.
+    std::string text(int which) const;
 
     // Fills the buffer with whole frames, clipped to +/-1; returns the number of frames read,
     // 0 at the end of the file.

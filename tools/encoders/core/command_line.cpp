@@ -1,6 +1,7 @@
 #include "tools/encoders/core/command_line.h"
 
 #include "tools/encoders/core/encoder_error.h"
+#include "tools/encoders/core/source_names.h"
 
 #include <charconv>
 #include <optional>
@@ -111,6 +112,7 @@ EncodeRequest parseBladeencArguments(const std::vector<std::string>& args) {
     EncodeRequest request;
     request.input = args[0];
     request.output = bladeencOutputPath(args[0]);
+    request.replaceOutput = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         rejectStrayArgument(arg);
@@ -153,10 +155,11 @@ EncodeRequest parsePluggerArguments(const std::vector<std::string>& args) {
 }
 
 std::string bladeencOutputPath(const std::string& input) {
-    if (input.size() <= 3) {
+    const std::size_t end = replacedNameEnd(input);
+    if (input.size() <= end) {
         throw UsageError("input file name '" + input + "' is too short to name an output after it");
     }
-    return input.substr(0, input.size() - 3) + "MP3";
+    return input.substr(0, input.size() - end) + "MP3";
 }
 
 } // namespace encoders

@@ -17,7 +17,7 @@ EncodeRequest parseHouseArguments(const std::vector<std::string>& args);
 
 // in.wav [-MONO] -<kbps> [-QUIT] [-PRIO=...]...
 // Layer III at the bitrate (128 kbit/s when none is given), mono with -MONO; the output lies
-// beside the input (see bladeencOutputPath).
+// beside the input (see bladeencOutputPath) and never replaces a file there.
 EncodeRequest parseBladeencArguments(const std::vector<std::string>& args);
 
 // in.wav out.mp3 -b <kbps> [-z] [-dm]
@@ -25,7 +25,8 @@ EncodeRequest parseBladeencArguments(const std::vector<std::string>& args);
 // -dm mixes the input down to mono.
 EncodeRequest parsePluggerArguments(const std::vector<std::string>& args);
 
-// The input path less its last three characters, followed by "MP3": song.wav gives song.MP3.
+// The input path less its last three characters, followed by "MP3": song.wav gives song.MP3;
+// another source kind loses its whole extension: song.flac gives song.MP3.
 std::string bladeencOutputPath(const std::string& input);
 
 } // namespace encoders

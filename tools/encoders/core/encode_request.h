@@ -19,6 +19,9 @@ struct EncodeRequest {
     // The total bitrate asked for, in kbit/s; the run uses the nearest one the format allows.
     int kbps = 128;
     int lameQuality = kLameStandardQuality;
+    // False for a program that names its output itself: a file there is never the user's
+    // choice to lose.
+    bool replaceOutput = true;
 };
 
 } // namespace encoders

@@ -4,14 +4,18 @@
 #include "tools/encoders/core/encoder_error.h"
 #include "tools/encoders/core/id3_writer.h"
 #include "tools/encoders/core/lame_encoder.h"
+#include "tools/encoders/core/loudness.h"
 #include "tools/encoders/core/output_file.h"
 #include "tools/encoders/core/rate_converter.h"
+#include "tools/encoders/core/source_tags.h"
 #include "tools/encoders/core/twolame_encoder.h"
-#include "tools/encoders/core/wav_tags.h"
 #include "tools/encoders/layer1/layer1_encoder.h"
 #include "tools/encoders/parallel/chunked_encoder.h"
 #include "tools/encoders/parallel/job_slots.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -23,6 +27,19 @@ namespace encoders {
 namespace {
 
 constexpr std::size_t kBlockFrames = 8192;
+// The longest file name, in bytes, that Linux file systems take.
+constexpr std::size_t kMaxNameBytes = 255;
+
+// A request that cannot succeed is refused before any work: a name the file system cannot
+// take would otherwise fail only when the coded file is put in place.
+void checkRequest(const EncodeRequest& request) {
+    const std::string name = request.output.filename().string();
+    if (name.size() > kMaxNameBytes) {
+        throw EncoderError("the output name '" + name + "' is " + std::to_string(name.size()) +
+                           " bytes long; file names may have at most " +
+                           std::to_string(kMaxNameBytes));
+    }
+}
 
 // What the run codes, once the input is known.
 struct Plan {
@@ -113,10 +130,12 @@ void downmix(std::vector<float>& block, std::size_t frames) {
 }
 
 // The input's tags; damaged tags and a header that declares too little audio become notes.
-Tags inspectInput(const std::filesystem::path& input, std::ostream& notes) {
+Tags inspectInput(const std::filesystem::path& input, const AudioSource& source,
+                  std::ostream& notes) {
     std::ifstream in(input, std::ios::binary);
     std::vector<std::string> warnings;
-    Tags tags = readWavTags(in, warnings);
+    Tags tags = readSourceTags(
+        input, [&source](int which) { return source.text(which); }, warnings);
     if (std::string shortData = shortDataChunkWarning(in); !shortData.empty()) {
         warnings.push_back(shortData);
     }
@@ -126,17 +145,33 @@ Tags inspectInput(const std::filesystem::path& input, std::ostream& notes) {
     return tags;
 }
 
+// The loudness is measured unless SONABOX_ENCODER_LOUDNESS=0 (for benchmarks: the cost of it).
+std::optional<LoudnessMeter> loudnessMeter(const AudioSource& source) {
+    const char* setting = std::getenv("SONABOX_ENCODER_LOUDNESS");
+    if (setting != nullptr && std::strcmp(setting, "0") == 0) {
+        return std::nullopt;
+    }
+    return std::make_optional<LoudnessMeter>(source.channels(), source.sampleRate());
+}
+
 } // namespace
 
 void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostream& notes) {
+    checkRequest(request);
     AudioSource source(request.input);
     if (source.frames() == 0) {
         throw EncoderError("'" + request.input.string() + "' holds no audio samples");
     }
-    const Tags tags = inspectInput(request.input, notes);
+    const Tags tags = inspectInput(request.input, source, notes);
     const Plan p = plan(request, source, notes);
-    OutputFile out(request.output, source.identity());
-    out.write(id3v2Tag(tags));
+    OutputFile out(request.output, source.identity(),
+                   request.replaceOutput ? durable::Placement::Replace
+                                         : durable::Placement::NoReplace);
+    // The tag keeps room for the ReplayGain frames, filled in at the end (the track's) and by
+    // the batch's album step (the album's) without moving the audio.
+    const std::size_t headSize = std::max<std::size_t>(id3v2Tag(tags).size(), 10) + kReplayGainRoom;
+    out.write(id3v2Tag(tags, {}, headSize));
+    std::optional<LoudnessMeter> meter = loudnessMeter(source);
     auto encoder = parallel::holdingJobSlot(makeEncoder(request, p, source.frames()));
     // LAME resamples by itself; the other layers get their rate from us.
     std::optional<RateConverter> converter;
@@ -155,6 +190,9 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     for (;;) {
         const std::size_t frames = source.read(block);
         const bool last = frames == 0;
+        if (meter) {
+            meter->add(std::span<const float>(block).first(frames * source.channels()));
+        }
         if (source.channels() == 2 && p.channels == 1) {
             downmix(block, frames);
         }
@@ -168,8 +206,15 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
         }
         lines.advance(static_cast<std::int64_t>(frames));
     }
+    const std::optional<ReplayGain> gain = meter ? meter->result() : std::nullopt;
+    if (gain) {
+        encoder->setTrackGain(*gain);
+    }
     encoder->finish(out);
     out.write(id3v1Tag(tags));
+    if (gain) {
+        out.overwrite(0, id3v2Tag(tags, replayGainTexts("TRACK", *gain), headSize));
+    }
     out.commit();
     progress << "Written " << request.output.string() << std::endl;
 }

@@ -11,20 +11,6 @@ namespace encoders {
 
 namespace {
 
-void appendSyncsafe(std::vector<unsigned char>& out, std::size_t value) {
-    for (int shift = 21; shift >= 0; shift -= 7) {
-        out.push_back(static_cast<unsigned char>((value >> shift) & 0x7f));
-    }
-}
-
-void appendFrame(std::vector<unsigned char>& out, const char* id, const std::string& content) {
-    out.insert(out.end(), id, id + 4);
-    appendSyncsafe(out, content.size());
-    out.push_back(0); // no status flags
-    out.push_back(0); // no format flags
-    out.insert(out.end(), content.begin(), content.end());
-}
-
 constexpr char kUtf8 = 3;
 
 // The genre's number in the ID3v1 list, compared without regard to case.
@@ -66,14 +52,13 @@ bool putField(std::vector<unsigned char>& tag, std::size_t at, std::size_t size,
 
 } // namespace
 
-std::vector<unsigned char> id3v2Tag(const Tags& tags) {
-    if (tags.empty()) {
-        return {};
-    }
-    std::vector<unsigned char> frames;
+std::vector<unsigned char> id3v2Tag(const Tags& tags, const std::vector<UserText>& userTexts,
+                                    std::size_t totalSize) {
+    Bytes frames;
     const std::pair<const char*, const std::string*> texts[] = {
-        {"TIT2", &tags.title}, {"TPE1", &tags.artist}, {"TALB", &tags.album},
-        {"TRCK", &tags.track}, {"TDRC", &tags.year},   {"TCON", &tags.genre},
+        {"TIT2", &tags.title}, {"TPE1", &tags.artist},      {"TALB", &tags.album},
+        {"TRCK", &tags.track}, {"TPOS", &tags.disc},        {"TDRC", &tags.year},
+        {"TCON", &tags.genre}, {"TPE2", &tags.albumArtist},
     };
     for (const auto& [id, text] : texts) {
         if (!text->empty()) {
@@ -84,14 +69,24 @@ std::vector<unsigned char> id3v2Tag(const Tags& tags) {
         // Language "eng", an empty description, then the text.
         appendFrame(frames, "COMM", std::string{kUtf8} + "eng" + '\0' + tags.comment);
     }
-    std::vector<unsigned char> tag = {'I', 'D', '3', 4, 0, 0};
-    appendSyncsafe(tag, frames.size());
-    tag.insert(tag.end(), frames.begin(), frames.end());
-    return tag;
+    if (!tags.cover.data.empty()) {
+        // Encoding, MIME type, picture type, description, then the image itself.
+        appendFrame(frames, "APIC",
+                    std::string{kUtf8} + tags.cover.mime + '\0' +
+                        static_cast<char>(tags.cover.type) + tags.cover.description + '\0' +
+                        tags.cover.data);
+    }
+    for (const UserText& text : userTexts) {
+        appendUserText(frames, text);
+    }
+    if (frames.empty() && totalSize == 0) {
+        return {};
+    }
+    return assembleTag(frames, totalSize);
 }
 
 std::vector<unsigned char> id3v1Tag(const Tags& tags) {
-    if (tags.empty()) {
+    if (tags.basicEmpty()) {
         return {};
     }
     std::vector<unsigned char> tag(128, 0);

@@ -1,6 +1,7 @@
 #include "tools/encoders/core/lame_encoder.h"
 
 #include "tools/encoders/core/encoder_error.h"
+#include "tools/encoders/parallel/info_tag.h"
 
 #include <cstdarg>
 #include <lame/lame.h>
@@ -42,7 +43,7 @@ lame_global_struct* openLame(const LameSettings& settings) {
     lame_set_VBR(lame, vbr_off);
     lame_set_brate(lame, settings.kbps);
     lame_set_quality(lame, settings.quality);
-    lame_set_bWriteVbrTag(lame, settings.infoTag ? 1 : 0);
+    lame_set_bWriteVbrTag(lame, 0);
     lame_set_disable_reservoir(lame, settings.reservoir ? 0 : 1);
     if (lame_init_params(lame) < 0) {
         lame_close(lame);
@@ -52,17 +53,35 @@ lame_global_struct* openLame(const LameSettings& settings) {
     return lame;
 }
 
+parallel::TagFacts lameTagFacts(lame_global_struct* lame, int kbps) {
+    parallel::TagFacts facts;
+    facts.encoderVersion = get_lame_short_version();
+    facts.encoderDelay = lame_get_encoder_delay(lame);
+    facts.lowpassHz = lame_get_lowpassfreq(lame);
+    facts.athType = lame_get_ATHtype(lame);
+    facts.quality = 100 - 10 * lame_get_VBR_q(lame) - lame_get_quality(lame);
+    facts.kbps = kbps;
+    return facts;
+}
+
 LameEncoder::LameEncoder(const LameSettings& settings)
-    : lame_(openLame(settings)), channels_(settings.channels) {}
+    : lame_(openLame(settings)), channels_(settings.channels), kbps_(settings.kbps) {}
 
 LameEncoder::~LameEncoder() {
     lame_close(lame_);
 }
 
-void LameEncoder::encode(std::span<const float> interleaved, OutputFile& out) {
-    if (!start_) {
-        start_ = out.size();
+void LameEncoder::emit(int bytes, OutputFile& out) {
+    if (bytes < 0) {
+        throw EncoderError("the Layer III encoder failed (code " + std::to_string(bytes) + ")");
     }
+    if (!stream_) {
+        stream_.emplace(out, lameTagFacts(lame_, kbps_));
+    }
+    stream_->write(std::span(buffer_).first(static_cast<std::size_t>(bytes)));
+}
+
+void LameEncoder::encode(std::span<const float> interleaved, OutputFile& out) {
     const int frames = static_cast<int>(interleaved.size() / channels_);
     // LAME's documented worst case for a block of input.
     buffer_.resize(frames + frames / 4 + 7200);
@@ -74,31 +93,16 @@ void LameEncoder::encode(std::span<const float> interleaved, OutputFile& out) {
         bytes = lame_encode_buffer_ieee_float(lame_, interleaved.data(), interleaved.data(), frames,
                                               buffer_.data(), static_cast<int>(buffer_.size()));
     }
-    if (bytes < 0) {
-        throw EncoderError("the Layer III encoder failed (code " + std::to_string(bytes) + ")");
-    }
-    out.write(std::span(buffer_).first(static_cast<std::size_t>(bytes)));
+    emit(bytes, out);
 }
 
 void LameEncoder::finish(OutputFile& out) {
-    if (!start_) {
-        start_ = out.size();
-    }
     buffer_.resize(7200);
-    int bytes = lame_encode_flush(lame_, buffer_.data(), static_cast<int>(buffer_.size()));
-    if (bytes < 0) {
-        throw EncoderError("the Layer III encoder failed (code " + std::to_string(bytes) + ")");
+    emit(lame_encode_flush(lame_, buffer_.data(), static_cast<int>(buffer_.size())), out);
+    if (gain_) {
+        stream_->setTrackGain(*gain_);
     }
-    out.write(std::span(buffer_).first(static_cast<std::size_t>(bytes)));
-    // The first frame written was a placeholder for the Info frame that is now complete.
-    std::size_t tagSize = lame_get_lametag_frame(lame_, buffer_.data(), buffer_.size());
-    if (tagSize > buffer_.size()) {
-        buffer_.resize(tagSize);
-        tagSize = lame_get_lametag_frame(lame_, buffer_.data(), buffer_.size());
-    }
-    if (tagSize > 0 && *start_ + tagSize <= out.size()) {
-        out.overwrite(*start_, std::span(buffer_).first(tagSize));
-    }
+    stream_->finish(lame_get_encoder_padding(lame_));
 }
 
 } // namespace encoders

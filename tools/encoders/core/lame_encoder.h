@@ -2,6 +2,8 @@
 
 #include "tools/encoders/core/frame_encoder.h"
 #include "tools/encoders/core/mpeg_format.h"
+#include "tools/encoders/parallel/info_tag.h"
+#include "tools/encoders/parallel/tagged_stream.h"
 
 #include <cstdint>
 #include <optional>
@@ -18,17 +20,20 @@ struct LameSettings {
     ChannelMode mode = ChannelMode::Stereo; // stereo, joint stereo or mono
     int kbps = 128;                         // an allowed Layer III bitrate at outputRate
     int quality = 3;                        // LAME's 0 (best) to 9
-    bool infoTag = true;                    // an Info frame first, telling players the exact length
     bool reservoir = true;                  // frames may borrow room from the frames before them
 };
 
 // A LAME handle set up for constant-bitrate coding with these settings, its console messages
-// silenced. Throws EncoderError when LAME refuses them. The caller closes it (lame_close).
+// silenced and without an Info frame of its own (LAME leaves that out at the lowest bitrates).
+// Throws EncoderError when LAME refuses the settings. The caller closes it (lame_close).
 lame_global_struct* openLame(const LameSettings& settings);
 
+// What the handle's coding reports in an Info frame; padding is left for the caller.
+parallel::TagFacts lameTagFacts(lame_global_struct* lame, int kbps);
+
 // Layer III through libmp3lame, constant bitrate. The stream begins with an Info frame that
-// tells players the exact length (encoder delay and padding), completed by finish(); the
-// stream starts where the output stood at the first call (after a tag, say).
+// tells players the exact length (encoder delay and padding) at every bitrate, completed by
+// finish(); the stream starts where the output stood at the first call (after a tag, say).
 class LameEncoder : public FrameEncoder {
 public:
     explicit LameEncoder(const LameSettings& settings);
@@ -37,12 +42,18 @@ public:
     LameEncoder& operator=(const LameEncoder&) = delete;
 
     void encode(std::span<const float> interleaved, OutputFile& out) override;
+    void setTrackGain(const ReplayGain& gain) override { gain_ = gain; }
     void finish(OutputFile& out) override;
 
 private:
+    // Hands LAME's output to the stream, which starts at the first call.
+    void emit(int bytes, OutputFile& out);
+
     lame_global_struct* lame_ = nullptr;
     int channels_;
-    std::optional<std::uint64_t> start_;
+    int kbps_;
+    std::optional<ReplayGain> gain_;
+    std::optional<parallel::TaggedStream> stream_;
     std::vector<unsigned char> buffer_;
 };
 

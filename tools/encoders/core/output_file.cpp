@@ -5,10 +5,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <random>
 #include <string>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace encoders {
@@ -40,8 +39,9 @@ bool writeAllAt(int fd, const unsigned char* data, std::size_t size, off_t offse
 
 } // namespace
 
-OutputFile::OutputFile(std::filesystem::path target, std::optional<FileIdentity> input)
-    : target_(std::move(target)) {
+OutputFile::OutputFile(std::filesystem::path target, std::optional<FileIdentity> input,
+                       durable::Placement placement)
+    : target_(std::move(target)), placement_(placement) {
     if (target_.empty() || !target_.has_filename()) {
         throw EncoderError("output file name '" + target_.string() + "' names no file");
     }
@@ -54,6 +54,10 @@ OutputFile::OutputFile(std::filesystem::path target, std::optional<FileIdentity>
         if (input && *input == FileIdentity{existing.st_dev, existing.st_ino}) {
             throw EncoderError("output '" + target_.string() + "' is the input file");
         }
+        if (placement_ == durable::Placement::NoReplace) {
+            throw EncoderError("output '" + target_.string() +
+                               "' already exists and is not replaced");
+        }
     }
     std::filesystem::path directory = target_.parent_path();
     if (directory.empty()) {
@@ -64,34 +68,22 @@ OutputFile::OutputFile(std::filesystem::path target, std::optional<FileIdentity>
 }
 
 void OutputFile::createTemporary(const std::filesystem::path& directory) {
-    // Short, so that it fits wherever the target's own name fits.
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device random;
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = ".sbx";
-        for (int i = 0; i < 8; ++i) {
-            name += kLetters[pick(random)];
-        }
-        const std::filesystem::path candidate = directory / (name + ".tmp");
-        const CleanupSignalsHeld held;
-        fd_ = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ >= 0) {
-            temporary_ = candidate;
-            try {
-                cleanupSlot_ = registerTemporary(temporary_);
-            } catch (...) {
-                discard();
-                throw;
-            }
-            return;
-        }
-        if (errno != EEXIST) {
-            break;
+    // Created and registered in one step: a signal in between is handled after it.
+    const CleanupSignalsHeld held;
+    try {
+        file_.emplace(directory);
+    } catch (const std::system_error& error) {
+        throw EncoderError("cannot write to output directory '" + directory.string() +
+                           "': " + error.code().message());
+    }
+    if (!temporary().empty()) {
+        try {
+            cleanupSlot_ = registerTemporary(temporary());
+        } catch (...) {
+            discard();
+            throw;
         }
     }
-    throw EncoderError("cannot write to output directory '" + directory.string() +
-                       "': " + systemError());
 }
 
 OutputFile::~OutputFile() {
@@ -103,7 +95,8 @@ void OutputFile::write(std::span<const unsigned char> bytes) {
         flush();
     }
     if (bytes.size() > kBufferSize) {
-        if (!writeAllAt(fd_, bytes.data(), bytes.size(), static_cast<off_t>(written_))) {
+        if (!writeAllAt(file_->descriptor(), bytes.data(), bytes.size(),
+                        static_cast<off_t>(written_))) {
             throw EncoderError("writing '" + target_.string() + "' failed: " + systemError());
         }
         written_ += bytes.size();
@@ -117,7 +110,7 @@ void OutputFile::overwrite(std::uint64_t offset, std::span<const unsigned char> 
     if (offset + bytes.size() > written_) {
         throw EncoderError("internal error: overwrite beyond the end of the output");
     }
-    if (!writeAllAt(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset))) {
+    if (!writeAllAt(file_->descriptor(), bytes.data(), bytes.size(), static_cast<off_t>(offset))) {
         throw EncoderError("writing '" + target_.string() + "' failed: " + systemError());
     }
 }
@@ -126,7 +119,8 @@ void OutputFile::flush() {
     if (buffer_.empty()) {
         return;
     }
-    if (!writeAllAt(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(written_))) {
+    if (!writeAllAt(file_->descriptor(), buffer_.data(), buffer_.size(),
+                    static_cast<off_t>(written_))) {
         throw EncoderError("writing '" + target_.string() + "' failed: " + systemError());
     }
     written_ += buffer_.size();
@@ -135,32 +129,22 @@ void OutputFile::flush() {
 
 void OutputFile::commit() {
     flush();
-    int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) {
-        std::string reason = systemError();
+    try {
+        // A signal during the commit comes after it: the named temporary file is either still
+        // registered or already the target.
+        const CleanupSignalsHeld held;
+        file_->commit(target_, placement_);
+    } catch (const std::system_error& error) {
         discard();
-        throw EncoderError("writing '" + target_.string() + "' failed: " + reason);
+        throw EncoderError(error.what());
     }
-    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
-        std::string reason = systemError();
-        discard();
-        throw EncoderError("cannot create '" + target_.string() + "': " + reason);
-    }
-    temporary_.clear();
     releaseTemporary(cleanupSlot_);
     cleanupSlot_ = -1;
 }
 
 void OutputFile::discard() noexcept {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    if (!temporary_.empty()) {
-        ::unlink(temporary_.c_str());
-        temporary_.clear();
-    }
+    if (file_)
+        file_->discard();
     releaseTemporary(cleanupSlot_);
     cleanupSlot_ = -1;
 }

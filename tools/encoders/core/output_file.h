@@ -1,5 +1,6 @@
 #pragma once
 
+#include "libs/durable_file/new_file.h"
 #include "tools/encoders/core/file_identity.h"
 
 #include <cstdint>
@@ -10,15 +11,18 @@
 
 namespace encoders {
 
-// The encoded file under construction. It is written to a hidden temporary file with a short
-// unique name in the target's directory and renamed to the target only by commit(), so a run
-// that fails or is cut short never leaves a partial file under the target's name; an
-// uncommitted temporary is removed, also when the process is ended by SIGTERM, SIGINT or SIGHUP.
+// The encoded file under construction. It is written to a new file in the target's directory,
+// unnamed where the file system allows, and given the target's name only by commit(), once its
+// data is on the disk, so a run that fails or is cut short never leaves a partial file under
+// the target's name. A named temporary file that was not committed is removed, also when the
+// process is ended by one of the signals of temp_cleanup.h.
 class OutputFile {
 public:
-    // Refuses a target that exists but is not a regular file, or that is the file `input`.
+    // Refuses a target that exists but is not a regular file, or that is the file `input`, and
+    // with Placement::NoReplace any existing target.
     explicit OutputFile(std::filesystem::path target,
-                        std::optional<FileIdentity> input = std::nullopt);
+                        std::optional<FileIdentity> input = std::nullopt,
+                        durable::Placement placement = durable::Placement::Replace);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -28,11 +32,13 @@ public:
     void overwrite(std::uint64_t offset, std::span<const unsigned char> bytes);
     std::uint64_t size() const { return written_ + buffer_.size(); }
 
-    // Finishes the file and gives it the target's name, replacing any file there.
+    // Finishes the file, syncs it and gives it the target's name (replacing a file there only
+    // with Placement::Replace), then syncs the directory.
     void commit();
 
     const std::filesystem::path& target() const { return target_; }
-    const std::filesystem::path& temporary() const { return temporary_; }
+    // The named temporary file; empty while the file has no name.
+    const std::filesystem::path& temporary() const { return file_->helperPath(); }
 
 private:
     void createTemporary(const std::filesystem::path& directory);
@@ -40,8 +46,8 @@ private:
     void discard() noexcept;
 
     std::filesystem::path target_;
-    std::filesystem::path temporary_;
-    int fd_ = -1;
+    durable::Placement placement_;
+    std::optional<durable::NewFile> file_;
     int cleanupSlot_ = -1;
     std::vector<unsigned char> buffer_;
     std::uint64_t written_ = 0;

@@ -16,7 +16,7 @@ namespace encoders {
 namespace {
 
 constexpr std::size_t kSlots = 16;
-constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ};
 
 // Plain buffers and lock-free flags: all that a signal handler may touch.
 char paths[kSlots][PATH_MAX];

@@ -7,13 +7,28 @@
 
 namespace encoders {
 
+// An embedded picture: the front cover, say.
+struct Picture {
+    std::string mime; // e.g. "image/jpeg"
+    std::string description;
+    int type = 3; // the ID3/FLAC picture type; 3 is the front cover
+    std::string data;
+    bool operator==(const Picture&) const = default;
+};
+
 // The tags a file carries, as UTF-8 text; an empty field is absent.
 struct Tags {
     std::string title, artist, album, track, year, genre, comment;
+    std::string albumArtist, disc;
+    Picture cover; // no data: none
 
-    bool empty() const {
+    // The fields an ID3v1 tag can hold are all empty.
+    bool basicEmpty() const {
         return title.empty() && artist.empty() && album.empty() && track.empty() && year.empty() &&
                genre.empty() && comment.empty();
+    }
+    bool empty() const {
+        return basicEmpty() && albumArtist.empty() && disc.empty() && cover.data.empty();
     }
     bool operator==(const Tags&) const = default;
 };

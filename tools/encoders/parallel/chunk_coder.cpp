@@ -24,8 +24,8 @@ public:
     explicit Lame(const ChunkSettings& s) {
         std::lock_guard lock(setupMutex());
         // Chunks carry no Info frame: the joined stream gets one of its own.
-        gf_ = openLame({s.channels, s.sampleRate, s.sampleRate, s.mode, s.kbps, s.lameQuality,
-                        false, s.reservoir});
+        gf_ = openLame(
+            {s.channels, s.sampleRate, s.sampleRate, s.mode, s.kbps, s.lameQuality, s.reservoir});
     }
     ~Lame() { lame_close(gf_); }
     Lame(const Lame&) = delete;
@@ -136,14 +136,7 @@ std::vector<std::uint8_t> ChunkCoder::code(std::span<const float> pcm,
 
 TagFacts ChunkCoder::tagFacts() const {
     Lame lame(settings_);
-    TagFacts facts;
-    facts.encoderVersion = get_lame_short_version();
-    facts.encoderDelay = lame_get_encoder_delay(lame.get());
-    facts.lowpassHz = lame_get_lowpassfreq(lame.get());
-    facts.athType = lame_get_ATHtype(lame.get());
-    facts.quality = 100 - 10 * lame_get_VBR_q(lame.get()) - lame_get_quality(lame.get());
-    facts.kbps = settings_.kbps;
-    return facts;
+    return lameTagFacts(lame.get(), settings_.kbps);
 }
 
 } // namespace encoders::parallel

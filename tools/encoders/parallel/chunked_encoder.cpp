@@ -100,6 +100,9 @@ void ChunkedEncoder::finish(OutputFile& out) {
     while (!inFlight_.empty()) {
         collect(out);
     }
+    if (gain_) {
+        joiner_->setTrackGain(*gain_);
+    }
     joiner_->finish(samplesIn_);
 }
 

@@ -22,6 +22,7 @@ public:
     ChunkedEncoder(const ChunkSettings& settings, const ChunkLayout& layout, int threads);
 
     void encode(std::span<const float> interleaved, OutputFile& out) override;
+    void setTrackGain(const ReplayGain& gain) override { gain_ = gain; }
     void finish(OutputFile& out) override;
 
 private:
@@ -41,6 +42,7 @@ private:
     std::int64_t samplesIn_ = 0;    // at the coded rate
     std::int64_t inputSamples_ = 0; // as given
     std::int64_t nextChunk_ = 0;
+    std::optional<ReplayGain> gain_;
     std::unique_ptr<StreamJoiner> joiner_;
     std::deque<std::future<CodedChunk>> inFlight_;
     std::optional<JobSlots> slots_;

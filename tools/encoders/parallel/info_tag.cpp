@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace encoders::parallel {
 
@@ -29,7 +30,7 @@ const std::array<std::uint16_t, 256>& crcTable() {
     return table;
 }
 
-void putBig(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value, int bytes) {
+void putBig(std::span<std::uint8_t> out, std::size_t at, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) {
         out[at + i] = static_cast<std::uint8_t>(value >> (8 * (bytes - 1 - i)));
     }
@@ -47,6 +48,19 @@ std::vector<std::uint8_t> infoHeader(std::span<const std::uint8_t> audioHeader) 
         }
     }
     throw EncoderError("internal error: no Layer III frame holds the Info tag");
+}
+
+// Bytes 11..18 of the LAME extension: the peak as a fraction of full scale in 9.23 fixed point,
+// the radio gain (name 1, set automatically, sign, tenths of a dB), no audiophile gain.
+void putReplayGain(std::span<std::uint8_t> lame, const ReplayGain& gain) {
+    const double peak = std::clamp(gain.peak, 0.0, 255.0) * (1 << 23);
+    const auto tenths =
+        static_cast<std::uint32_t>(std::min(std::lround(std::abs(gain.gainDb) * 10), 511L));
+    const std::uint32_t radio = 1u << 13 | 3u << 10 | (gain.gainDb < 0 ? 1u << 9 : 0u) | tenths;
+    const std::uint32_t fields[] = {static_cast<std::uint32_t>(std::lround(peak)), radio << 16};
+    for (int i = 0; i < 8; ++i) {
+        lame[11 + i] = static_cast<std::uint8_t>(fields[i / 4] >> (8 * (3 - i % 4)));
+    }
 }
 
 int sampleRateCode(int rate) {
@@ -137,7 +151,9 @@ std::vector<std::uint8_t> infoFrame(std::span<const std::uint8_t> audioHeader,
     std::copy(version.begin(), version.end(), frame.begin() + at);
     frame[at + 9] = 0x01; // tag revision 0, constant bitrate
     frame[at + 10] = static_cast<std::uint8_t>(std::clamp((facts.lowpassHz + 50) / 100, 0, 255));
-    // Bytes 11..18: peak and replay gain, not analysed.
+    if (facts.trackGain) {
+        putReplayGain(std::span(frame).subspan(at), *facts.trackGain);
+    }
     frame[at + 19] = static_cast<std::uint8_t>(facts.athType & 0x0F);
     frame[at + 20] = static_cast<std::uint8_t>(std::min(facts.kbps, 255));
     if (facts.encoderDelay < 0 || facts.encoderDelay > 4095 || facts.padding < 0 ||

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "tools/encoders/core/loudness.h"
 #include "tools/encoders/parallel/frame_header.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -42,6 +44,7 @@ struct TagFacts {
     int athType = 0;
     int quality = 0; // the Xing quality field, 0..100
     int kbps = 0;
+    std::optional<ReplayGain> trackGain; // the peak and radio gain fields; absent: not analysed
 };
 
 // The size of the Info frame for a stream whose audio frames have this header: a frame of the

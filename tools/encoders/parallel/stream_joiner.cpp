@@ -43,12 +43,9 @@ void FrameJoiner::add(CodedChunk chunk) {
 
 Layer3Joiner::Layer3Joiner(OutputFile& out, const ChunkLayout& layout, const TagFacts& facts,
                            int frameSamples, Recoder withoutReservoir)
-    : out_(out), layout_(layout), facts_(facts), frameSamples_(frameSamples),
-      withoutReservoir_(std::move(withoutReservoir)),
-      packer_([this](std::span<const std::uint8_t> frame) {
-          out_.write(frame);
-          summary_.add(frame);
-      }) {}
+    : layout_(layout), encoderDelay_(facts.encoderDelay), frameSamples_(frameSamples),
+      withoutReservoir_(std::move(withoutReservoir)), stream_(out, facts),
+      packer_([this](std::span<const std::uint8_t> frame) { stream_.write(frame); }) {}
 
 void Layer3Joiner::pushHeld(std::int64_t end) {
     const auto& frames = held_->layer3;
@@ -97,12 +94,6 @@ void Layer3Joiner::add(CodedChunk chunk) {
         throw EncoderError("internal error: a Layer III chunk coded no frames");
     }
     if (!held_) {
-        // The Info frame goes first; it is completed once the stream is.
-        audioHeader_.assign(chunk.layer3.front().head.begin(),
-                            chunk.layer3.front().head.begin() + 4);
-        infoOffset_ = out_.size();
-        out_.write(
-            std::vector<std::uint8_t>(static_cast<std::size_t>(infoFrameBytes(audioHeader_)), 0));
         cursor_ = chunk.start;
     } else {
         pushHeld(chunk.start - layout_.joinBack);
@@ -129,9 +120,8 @@ void Layer3Joiner::add(CodedChunk chunk) {
 
 void Layer3Joiner::finish(std::int64_t totalSamples) {
     packer_.finish();
-    facts_.padding =
-        static_cast<int>(summary_.frames() * frameSamples_ - facts_.encoderDelay - totalSamples);
-    out_.overwrite(infoOffset_, infoFrame(audioHeader_, summary_, facts_));
+    stream_.finish(
+        static_cast<int>(stream_.frames() * frameSamples_ - encoderDelay_ - totalSamples));
 }
 
 } // namespace encoders::parallel

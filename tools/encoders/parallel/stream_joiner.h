@@ -4,6 +4,7 @@
 #include "tools/encoders/parallel/info_tag.h"
 #include "tools/encoders/parallel/layer3_frame.h"
 #include "tools/encoders/parallel/reservoir_packer.h"
+#include "tools/encoders/parallel/tagged_stream.h"
 
 #include <cstdint>
 #include <functional>
@@ -37,6 +38,8 @@ class StreamJoiner {
 public:
     virtual ~StreamJoiner() = default;
     virtual void add(CodedChunk chunk) = 0;
+    // The loudness for a header frame that has room for it.
+    virtual void setTrackGain(const ReplayGain&) {}
     // Completes the stream of `totalSamples` samples per channel.
     virtual void finish(std::int64_t totalSamples) = 0;
 };
@@ -66,6 +69,7 @@ public:
     Layer3Joiner(OutputFile& out, const ChunkLayout& layout, const TagFacts& facts,
                  int frameSamples, Recoder withoutReservoir);
     void add(CodedChunk chunk) override;
+    void setTrackGain(const ReplayGain& gain) override { stream_.setTrackGain(gain); }
     void finish(std::int64_t totalSamples) override;
 
 private:
@@ -74,17 +78,14 @@ private:
     // The best frame to switch to the later chunk at, or -1 when the reservoir allows none.
     std::int64_t chooseJoin(const CodedChunk& later, int leastRank) const;
 
-    OutputFile& out_;
     ChunkLayout layout_;
-    TagFacts facts_;
+    int encoderDelay_;
     int frameSamples_;
     Recoder withoutReservoir_;
-    StreamSummary summary_;
+    TaggedStream stream_;
     ReservoirPacker packer_;
     std::optional<CodedChunk> held_; // the chunk whose frames are being given out
     std::int64_t cursor_ = 0;        // the next stream frame to give out
-    std::uint64_t infoOffset_ = 0;
-    std::vector<std::uint8_t> audioHeader_;
 };
 
 } // namespace encoders::parallel

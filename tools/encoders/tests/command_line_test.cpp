@@ -84,6 +84,12 @@ TEST(BladeencArguments, OutputNameReplacesTheLastThreeCharacters) {
     EXPECT_EQ(bladeencOutputPath("a.wav"), "a.MP3");
     EXPECT_EQ(bladeencOutputPath("/d/odd name.wav"), "/d/odd name.MP3");
     EXPECT_THROW(bladeencOutputPath("wav"), UsageError);
+    // Other source kinds lose their whole extension, whatever its length or case.
+    EXPECT_EQ(bladeencOutputPath("/d/song.flac"), "/d/song.MP3");
+    EXPECT_EQ(bladeencOutputPath("/d/Song.OPUS"), "/d/Song.MP3");
+    EXPECT_EQ(bladeencOutputPath("/d/a.b.aif"), "/d/a.b.MP3");
+    EXPECT_EQ(bladeencOutputPath("/d.flac/song.wav"), "/d.flac/song.MP3");
+    EXPECT_EQ(bladeencOutputPath("x.ogg"), "x.MP3");
 }
 
 TEST(PluggerArguments, TheProgramsCommandLines) {

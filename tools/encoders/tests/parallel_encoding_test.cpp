@@ -166,8 +166,7 @@ TEST_P(ParallelEncoding, JoinedStreamIsValidGaplessAndAsGoodAsOneThread) {
         EXPECT_EQ(decoded.frames(), single.frames());
     }
 
-    // Without room for the Info frame (Layer III at the lowest bitrates), a one-thread coding
-    // keeps the coder's delay; each decode is lined up with the input on its own.
+    // Each decode is lined up with the input on its own (Layers I and II keep the coder's delay).
     auto error = [&](const Audio& audio) {
         return errorOf(audio, input, c.signal == Signal::Silence ? 0 : delayOf(audio, input),
                        c.rate);

@@ -362,13 +362,19 @@ TEST_F(EncoderPrograms, TagsSurviveAndDamageIsToldButNotFatal) {
                                       : c.program == "-L2" ? "mp2"
                                                            : "mp3";
         expectStream(out, {codecName, 128, 44100, 2, "stereo"}, 22050, 44100, work);
-        EXPECT_EQ(probeTags(out), c.tags);
+        Tags read = probeTags(out);
+        // Every file gets its loudness (checked against an independent meter elsewhere).
+        EXPECT_TRUE(read.contains("REPLAYGAIN_TRACK_GAIN") &&
+                    read.contains("REPLAYGAIN_TRACK_PEAK"));
+        read.erase("REPLAYGAIN_TRACK_GAIN");
+        read.erase("REPLAYGAIN_TRACK_PEAK");
+        EXPECT_EQ(read, c.tags);
         if (codecName == "mp3") { // a tag before the Info frame keeps decoding gapless
             EXPECT_EQ(mpg123Decode(out, work / "decoded.wav").frames(), 22050);
         }
         std::ifstream in(out, std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-        EXPECT_EQ(bytes.starts_with("ID3"), !c.tags.empty());
+        EXPECT_TRUE(bytes.starts_with("ID3"));
         EXPECT_EQ(bytes.substr(bytes.size() - 128, 3) == "TAG", c.id3v1);
         std::filesystem::remove(out);
     }

@@ -40,17 +40,13 @@ long writeWav(const std::filesystem::path& path, const ToneWav& tone) {
     return frames;
 }
 
-namespace {
-
-std::string littleEndian(std::uint32_t value, int bytes) {
+std::string littleEndian(std::uint64_t value, int bytes) {
     std::string out;
     for (int i = 0; i < bytes; ++i) {
         out += static_cast<char>((value >> (8 * i)) & 0xff);
     }
     return out;
 }
-
-} // namespace
 
 std::string riffChunk(const std::string& id, const std::string& contents) {
     return id + littleEndian(static_cast<std::uint32_t>(contents.size()), 4) + contents +
@@ -188,6 +184,27 @@ std::map<std::string, std::string> probeTags(const std::filesystem::path& file) 
         }
     }
     return tags;
+}
+
+double ffmpegLoudness(const std::vector<std::filesystem::path>& files) {
+    std::vector<std::string> argv = {"ffmpeg", "-nostats", "-v", "error"};
+    std::string graph;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        argv.insert(argv.end(), {"-i", files[i].string()});
+        graph += "[" + std::to_string(i) + ":a]";
+    }
+    graph += "concat=n=" + std::to_string(files.size()) +
+             ":v=0:a=1,ebur128=metadata=1,ametadata=mode=print:key=lavfi.r128.I:file=-";
+    argv.insert(argv.end(), {"-filter_complex", graph, "-f", "null", "-"});
+    const ProcessResult result = run(argv);
+    // The last value printed is the loudness of the whole.
+    double lufs = 0;
+    for (const std::string& line : lines(result.out)) {
+        if (line.starts_with("lavfi.r128.I=")) {
+            lufs = std::stod(line.substr(13));
+        }
+    }
+    return lufs;
 }
 
 Mpg123Report mpg123Check(const std::filesystem::path& file) {

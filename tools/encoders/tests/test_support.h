@@ -2,6 +2,7 @@
 
 #include "tests/plain/temp_dir.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -37,6 +38,8 @@ struct RawWav {
     long declaredFrames = -1; // the data chunk's size in frames; -1 for the true size
 };
 void writeRawWav(const std::filesystem::path& path, const RawWav& wav);
+// The low `bytes` bytes of the value, least significant first.
+std::string littleEndian(std::uint64_t value, int bytes);
 // A RIFF chunk: id, little-endian size, contents and the pad byte to an even size.
 std::string riffChunk(const std::string& id, const std::string& contents);
 // A LIST/INFO chunk of NUL-terminated INAM, IART, IPRD, IPRT, ICRD, IGNR and ICMT entries.
@@ -44,6 +47,10 @@ std::string infoChunk(const std::vector<std::string>& values);
 
 // The tags ffprobe reads from a file: "title", "artist", ... as it names them.
 std::map<std::string, std::string> probeTags(const std::filesystem::path& file);
+
+// The integrated loudness in LUFS that ffmpeg's ebur128 filter measures over the files played
+// one after another (they share rate and channel count).
+double ffmpegLoudness(const std::vector<std::filesystem::path>& files);
 
 // Interleaved samples of an audio file and its layout, read with libsndfile.
 struct Audio {

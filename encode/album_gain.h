@@ -1,0 +1,23 @@
+#pragma once
+
+#include "tools/encoders/core/loudness.h"
+
+#include <filesystem>
+#include <vector>
+
+// The album step after a batch: the sources of one folder are one album; their loudness,
+// measured together, goes into each of their MP3s as REPLAYGAIN_ALBUM_GAIN and _PEAK.
+namespace encode {
+
+// The source's loudness, its gating blocks kept for the album. Throws std::runtime_error when
+// the source cannot be read.
+encoders::LoudnessMeter measureSource(const std::filesystem::path& source);
+
+// Puts the album's gain and peak into the ID3v2 tag that the encoder left at the head of the
+// MP3, inside the room the tag keeps, so no audio byte moves. The file is replaced whole and
+// durably: a new file beside it, synced, renamed into place, the folder synced. Throws
+// std::runtime_error (std::system_error for a failed write) when the tag has no room for them
+// or a write fails; the MP3 then stays as it was.
+void writeAlbumGain(const std::filesystem::path& mp3, const encoders::ReplayGain& album);
+
+} // namespace encode
