@@ -17,6 +17,8 @@ struct EncodeBatchRequest {
     EncodeOptions options;
     QString programDir; // ends in a separator
     bool deleteSource = false;
+    // Encoder programs running at once, and job slots they share; 0: one per core.
+    int programs = 0;
 };
 
 // How one encoder run ended.

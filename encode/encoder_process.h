@@ -3,10 +3,11 @@
 #include <QPointer>
 #include <QString>
 
-class QProcess;
 class QWidget;
 
 namespace encode {
+
+class StartedEncoder;
 
 // What a caller can do with a run while it waits, and learns of it afterwards.
 class EncoderRunControl {
@@ -23,7 +24,7 @@ public:
 
 private:
     friend int RunEncoder(const QString&, const QString&, int, QWidget*, EncoderRunControl*);
-    QPointer<QProcess> process_;
+    QPointer<StartedEncoder> encoder_;
     bool cancelRequested_ = false;
     bool cancelled_ = false;
     QString lastLine_;
@@ -36,7 +37,9 @@ private:
 // for among the line's blank-delimited prefixes. The process starts as
 // platform::prepareProgramStart sets it up: in the current directory, with this program's
 // environment, in a session of its own and with an empty standard input; it is ended when this
-// program ends, so call this on the window thread.
+// program ends, so call this on the window thread. During an encode batch the batch's runner
+// (LookAhead) starts it, with the batch's job slots in its environment, or has started it
+// already, in which case this waits for it, or takes its end at once.
 //
 // show == 1: a console window, a top-level window owned by consoleParent, shows the process's
 // standard output and error as they come, and goes away when the process has ended. Any other
