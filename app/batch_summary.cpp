@@ -1,5 +1,7 @@
 #include "app/batch_summary.h"
 
+#include <QFileInfo>
+
 namespace app {
 
 namespace {
@@ -20,6 +22,27 @@ std::optional<BatchSummary> summariseFailures(const QStringList& failures, int t
         summary.details = failures.join(QLatin1Char('\n'));
     }
     return summary;
+}
+
+QString batchNoticeText(const BatchCounts& counts) {
+    const QString converted = counts.done == 1
+                                  ? QStringLiteral("1 file converted")
+                                  : QStringLiteral("%1 files converted").arg(counts.done);
+    return QStringLiteral("%1, %2 failed").arg(converted).arg(counts.failed);
+}
+
+QString failureLine(const QString& source, selection::FileOutcome outcome, const QString& reason) {
+    const QString name = QFileInfo(source).fileName() + QStringLiteral(": ");
+    switch (outcome) {
+    case selection::FileOutcome::Failed:
+        return name + reason;
+    case selection::FileOutcome::NotRun:
+        return name + QStringLiteral("not run: ") + reason;
+    case selection::FileOutcome::Done:
+    case selection::FileOutcome::Cancelled:
+        break;
+    }
+    return QString();
 }
 
 } // namespace app

@@ -27,19 +27,18 @@ void CodecChange(OptionWidgets& widgets) {
     if (!encoder)
         return;
     const encode::OptionSet& set = encoder->options;
+    const ChosenOptions chosen = optionsOnChoice(*encoder, rememberedBitrate);
 
-    refill(widgets.Mode, set.modes, QStringLiteral("Stereo"));
+    refill(widgets.Mode, set.modes, chosen.mode);
 
-    refill(widgets.Layer, set.layerChoice ? allLayers() : QStringList(),
-           QStringLiteral("Layer III"));
+    refill(widgets.Layer, set.layerChoice ? allLayers() : QStringList(), chosen.layer);
     widgets.Layer.setEnabled(set.layerChoice);
 
     if (!set.showEncoderChoice)
         widgets.showenc.setChecked(false);
     widgets.showenc.setEnabled(set.showEncoderChoice);
 
-    const bool keep = BitrateInList(rememberedBitrate, set.bitrates);
-    refill(widgets.Bitrate, set.bitrates, keep ? rememberedBitrate : set.bitrates.front());
+    refill(widgets.Bitrate, set.bitrates, chosen.bitrate);
 }
 
 } // namespace app

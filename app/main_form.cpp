@@ -114,8 +114,7 @@ void TMainForm::FormCreate(const QString& pathToDll) {
         decod->LoadDecoder();
     } catch (const std::exception&) {
         // Decoding stays offered; its commands meet the player's own error then.
-        widgets::showError(dialogs_, nullptr,
-                           QStringLiteral("File libmpegdll.so not found. Decoding disabled"));
+        widgets::showError(dialogs_, nullptr, decode::kDecoderMissing);
     }
     Label5->setText(windowTitle());
     settingsDirectory_ = platform::settingsDirectory();

@@ -1,5 +1,7 @@
 // The main window's Encode and Decode handlers: they turn the widgets into a batch request, run
 // the batch, and turn its results into the queue's new state and one report of the failures.
+#include "app/audio_durations.h"
+#include "app/batch_notice.h"
 #include "app/batch_summary.h"
 #include "app/codec_change.h"
 #include "app/main_form.h"
@@ -16,41 +18,23 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QTimer>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace app {
 
 namespace {
 
-bool toldAlready(const encode::EncodeFileResult& file) {
-    return file.toldAlready;
-}
-
-bool toldAlready(const decode::DecodeFileResult&) {
-    return false;
-}
-
-// A cancelled file is not a failure: the user stopped it.
-template <class Result> QStringList failureLines(const std::vector<Result>& files) {
-    QStringList lines;
-    for (const Result& file : files) {
-        if (!file.failure.isEmpty() && file.failure != QStringLiteral("cancelled") &&
-            !toldAlready(file))
-            lines.append(QFileInfo(file.source).fileName() + QStringLiteral(": ") + file.failure);
-    }
-    return lines;
-}
-
 // Entries the batch did not reach stay queued, and so does a file that a cancel cut short. A
 // file that had ended before the cancel came counts as finished.
 template <class Result> int finishedEntries(const std::vector<Result>& files) {
-    const bool cutShort = !files.empty() && files.back().failure == QStringLiteral("cancelled");
-    return int(files.size()) - (cutShort ? 1 : 0);
+    return int(std::count_if(files.begin(), files.end(), [](const Result& file) {
+        return file.outcome != selection::FileOutcome::Cancelled;
+    }));
 }
 
 } // namespace
@@ -76,25 +60,31 @@ void TMainForm::encstartClick() {
         const encode::EncoderDescription* encoder =
             recognisedCodec(Codec->currentText(), entryTexts(*Codec));
         if (!encoder) {
-            widgets::showError(dialogs_, this, QStringLiteral("No codec selected"));
+            widgets::showError(dialogs_, this, kNoCodecSelected);
             encflist->reread();
             return;
         }
         int finished = count;
         QStringList failures;
         if (ValidateEncodeSettings()) {
-            const encode::EncodeBatchRequest request{selection::queuedFiles(*encodelist, fullname),
-                                                     encoder,
-                                                     {Mode->currentText(), Bitrate->currentText(),
-                                                      Layer->currentText(), encout->text(),
-                                                      showenc->isChecked()},
-                                                     ProgramDir_,
-                                                     deletesource->isChecked()};
-            encode::EncodeProgressWindows progress(*this, encFormOwner_, dialogs_);
+            const encode::EncodeBatchRequest request{
+                .files = selection::queuedFiles(*encodelist, fullname),
+                .encoder = encoder,
+                .options = {.mode = Mode->currentText(),
+                            .bitrate = Bitrate->currentText(),
+                            .layer = Layer->currentText(),
+                            .outputDirectory = encout->text(),
+                            .showEncoder = showenc->isChecked()},
+                .programDir = ProgramDir_,
+                .deleteSource = deletesource->isChecked()};
+            const BatchNotice notice(QStringLiteral("Encoding finished"));
+            encode::EncodeProgressWindows progress(*this, encFormOwner_, dialogs_,
+                                                   audioDurations(request.files));
             const encode::EncodeBatchResult result = encode::runEncodeBatch(request, progress);
             if (result.cancelled)
                 finished = finishedEntries(result.files);
             failures = failureLines(result.files);
+            notice.batchEnded(*this, countOutcomes(result.files));
         }
         selection::dropFirstEntries(*encodelist, fullname, finished);
         if (const auto summary = summariseFailures(failures, count))
@@ -105,14 +95,16 @@ void TMainForm::encstartClick() {
 }
 
 void TMainForm::decstartClick() {
-    decode::DecodeProgressWindow progress(*this);
+    const BatchNotice notice(QStringLiteral("Decoding finished"));
+    const decode::DecodeBatchRequest request{.files = selection::queuedFiles(*decodelist, fullname),
+                                             .outputDirectory = decout->text(),
+                                             .previewStarted = decplay->tag() != 0};
+    decode::DecodeProgressWindow progress(*this, audioDurations(request.files));
     decodeProgress_ = &progress;
     decode::DecodeBatchResult result;
     const int count = decodelist->count();
     try {
-        result = decodeBatch_->run(
-            {selection::queuedFiles(*decodelist, fullname), decout->text(), decplay->tag() != 0},
-            progress);
+        result = decodeBatch_->run(request, progress);
     } catch (...) {
         decodeProgress_ = nullptr;
         throw;
@@ -121,6 +113,8 @@ void TMainForm::decstartClick() {
     const bool stopped = result.cancelled || !result.startError.isEmpty();
     selection::dropFirstEntries(*decodelist, fullname,
                                 stopped ? finishedEntries(result.files) : count);
+    if (!result.files.empty())
+        notice.batchEnded(*this, countOutcomes(result.files));
     if (const auto summary = summariseFailures(failureLines(result.files), count))
         dialogs_.message(this, widgets::MessageIcon::Error, QStringLiteral("Error"), summary->text,
                          summary->details);

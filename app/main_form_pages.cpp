@@ -8,7 +8,7 @@
 #include "selection/directory_list.h"
 #include "selection/drive_box.h"
 #include "selection/file_list.h"
-#include "tools/encoders/core/source_names.h"
+#include "selection/queue_paths.h"
 #include "widgets/flat_button.h"
 #include "widgets/hyperlink_label.h"
 #include "widgets/path_label.h"
@@ -87,7 +87,7 @@ struct WorkPageNames {
     const char* drive;
     const char* directories;
     const char* files;
-    const char* mask;
+    QString mask;
     const char* add;
     const char* remove;
     const char* queue;
@@ -127,8 +127,7 @@ WorkPage buildWorkPage(const WorkPageNames& n) {
     w.page = new QWidget;
     w.drive = place(new selection::DriveBox(w.page), n.drive, 8, 8, 145, 19);
     w.directories = place(new selection::DirectoryList(w.page), n.directories, 8, 32, 145, 193);
-    w.files = place(new selection::FileList(QString::fromLatin1(n.mask), w.page), n.files, 160, 8,
-                    145, 193);
+    w.files = place(new selection::FileList(n.mask, w.page), n.files, 160, 8, 145, 193);
     QObject::connect(w.files, &selection::FileList::upRequested, w.directories,
                      &selection::DirectoryList::goUp);
     w.add = button(w.page, n.add, ">>", 312, 160, 23);
@@ -188,11 +187,10 @@ void TMainForm::buildMenu() {
 }
 
 QWidget* TMainForm::buildEncodePage() {
-    // The mask is a literal, so its view ends in a NUL.
     const WorkPage w =
-        buildWorkPage({"encdrive", "encdirlist", "encflist", encoders::kSourceMask.data(),
-                       "encFileadd", "EncFileRem", "encodelist", "encplay", "encpause", "encstop",
-                       "encstart", "Encode", "encplay2", "encpause2", "encstop2", "WAV", "encode"});
+        buildWorkPage({"encdrive", "encdirlist", "encflist", selection::kEncodeMask, "encFileadd",
+                       "EncFileRem", "encodelist", "encplay", "encpause", "encstop", "encstart",
+                       "Encode", "encplay2", "encpause2", "encstop2", "WAV", "encode"});
     encdrive = w.drive;
     encdirlist = w.directories;
     encflist = w.files;
@@ -211,9 +209,9 @@ QWidget* TMainForm::buildEncodePage() {
 
 QWidget* TMainForm::buildDecodePage() {
     const WorkPage w =
-        buildWorkPage({"decDrive", "decdirlist", "decflist", "*.mp*", "decFileadd", "DecFileRem",
-                       "decodelist", "decplay", "decpause", "decstop", "decstart", "Decode",
-                       "decplay1", "decpause1", "decstop1", "MP3", "decode"});
+        buildWorkPage({"decDrive", "decdirlist", "decflist", selection::kDecodeMask, "decFileadd",
+                       "DecFileRem", "decodelist", "decplay", "decpause", "decstop", "decstart",
+                       "Decode", "decplay1", "decpause1", "decstop1", "MP3", "decode"});
     decDrive = w.drive;
     decdirlist = w.directories;
     decflist = w.files;

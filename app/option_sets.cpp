@@ -53,6 +53,15 @@ const encode::EncoderDescription* recognisedCodec(const QString& codecText,
     return nullptr;
 }
 
+ChosenOptions optionsOnChoice(const encode::EncoderDescription& encoder,
+                              const QString& rememberedBitrate) {
+    const QStringList& bitrates = encoder.options.bitrates;
+    return {.mode = QStringLiteral("Stereo"),
+            .bitrate =
+                BitrateInList(rememberedBitrate, bitrates) ? rememberedBitrate : bitrates.front(),
+            .layer = QStringLiteral("Layer III")};
+}
+
 bool BitrateInList(const QString& remembered, const QStringList& entries) {
     const QString wanted = trimmedOfControls(remembered);
     for (const QString& entry : entries) {

@@ -1,7 +1,6 @@
 #include "app/settings_file.h"
 
-#include "app/option_sets.h"
-#include "app/output_directory.h"
+#include "app/stored_settings.h"
 #include "platform/profile_file.h"
 #include "platform/volumes.h"
 #include "selection/directory_list.h"
@@ -18,13 +17,6 @@ namespace {
 const QString kEncoder = QStringLiteral("ENCODER");
 const QString kDecoder = QStringLiteral("DECODER");
 const QString kDirectories = QStringLiteral("DIRECTORIES");
-
-// A check-box value is checked when it reads as a non-zero integer.
-bool checkedValue(const QString& value) {
-    bool isNumber = false;
-    const long long number = value.toLongLong(&isNumber);
-    return isNumber && number != 0;
-}
 
 // Returns what a save is to keep of the directory: the stored text while the browser stays
 // where loading left it, so that a folder that is not there now (an unmounted disk) is offered
@@ -56,17 +48,15 @@ SettingsWriteError::SettingsWriteError()
     : std::runtime_error(("Unable to write to " + kSettingsFileName).toStdString()) {}
 
 LoadedDirectories loadSettings(const QString& file, SettingsWidgets& w, const QString& startDir) {
-    auto read = [&](const QString& section, const QString& key) {
-        return platform::readProfileString(file, section, key, QString());
-    };
-    w.Codec.setEditText(currentCodecText(read(kEncoder, "Codec")));
-    w.Mode.setEditText(read(kEncoder, "Mode"));
-    w.Bitrate.setEditText(read(kEncoder, "Bitrate"));
-    w.Layer.setEditText(read(kEncoder, "Layer"));
-    w.deletesource.setChecked(checkedValue(read(kEncoder, "Delsource")));
-    w.showenc.setChecked(checkedValue(read(kEncoder, "ShowEnc")));
-    w.encout.setText(storedOutputDirectory(read(kEncoder, "Output")));
-    w.decout.setText(storedOutputDirectory(read(kDecoder, "Output")));
+    const StoredSettings stored = readStoredSettings(file);
+    w.Codec.setEditText(stored.codec);
+    w.Mode.setEditText(stored.mode);
+    w.Bitrate.setEditText(stored.bitrate);
+    w.Layer.setEditText(stored.layer);
+    w.deletesource.setChecked(stored.deleteSource);
+    w.showenc.setChecked(stored.showEncoder);
+    w.encout.setText(stored.encoderOutput);
+    w.decout.setText(stored.decoderOutput);
     LoadedDirectories loaded;
     loaded.encoder = loadBrowser(file, "Encoder", w.encdrive, w.encdirlist, startDir);
     loaded.decoder = loadBrowser(file, "Decoder", w.decDrive, w.decdirlist, startDir);

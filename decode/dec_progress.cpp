@@ -8,8 +8,9 @@
 
 namespace decode {
 
-DecodeProgressWindow::DecodeProgressWindow(QWidget& mainWindow)
-    : mainWindow_(mainWindow), form_(std::make_unique<TDecForm>()) {
+DecodeProgressWindow::DecodeProgressWindow(QWidget& mainWindow, std::vector<double> seconds)
+    : mainWindow_(mainWindow), form_(std::make_unique<TDecForm>()), estimate_(std::move(seconds)) {
+    clock_.start();
     // Not a child of the main window: that is disabled while a file decodes, and a child window
     // would be disabled and greyed with it. It stays on top of the main window all the same.
     widgets::makeTransientFor(*form_, mainWindow_);
@@ -19,7 +20,9 @@ DecodeProgressWindow::~DecodeProgressWindow() = default;
 
 void DecodeProgressWindow::begin(const QString& name, const QString& output, int position,
                                  int count) {
-    form_->setWindowTitle(QStringLiteral("Decoding... (%1 of %2)").arg(position).arg(count));
+    position_ = position;
+    count_ = count;
+    showCaption(0);
     widgets::placeWindow(*form_,
                          centredOverMain(mainWindow_.frameGeometry(),
                                          widgets::outerSizeLike(mainWindow_, form_->size())));
@@ -38,6 +41,14 @@ void DecodeProgressWindow::setLength(int length) {
 
 void DecodeProgressWindow::setPosition(int position) {
     form_->decprogress->setValue(std::min(position, form_->decprogress->maximum()));
+    const int length = form_->decprogress->maximum();
+    showCaption(length > 0 ? double(form_->decprogress->value()) / length : 0);
+}
+
+void DecodeProgressWindow::showCaption(double fraction) {
+    estimate_.update(position_ - 1, fraction, double(clock_.elapsed()) / 1000);
+    form_->setWindowTitle(selection::batchCaption(QStringLiteral("Decoding"), position_, count_,
+                                                  estimate_.secondsLeft()));
 }
 
 void DecodeProgressWindow::end() {

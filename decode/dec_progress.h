@@ -1,8 +1,12 @@
 #pragma once
 
 #include "decode/decode_driver.h"
+#include "selection/batch_estimate.h"
+
+#include <QElapsedTimer>
 
 #include <memory>
+#include <vector>
 
 class QWidget;
 
@@ -13,7 +17,8 @@ class TDecForm;
 // The decode batch's progress window over the main window, made for one press of Decode.
 class DecodeProgressWindow final : public DecodeProgress {
 public:
-    explicit DecodeProgressWindow(QWidget& mainWindow);
+    // `seconds`: the audio seconds of each file, for the time left in the caption.
+    explicit DecodeProgressWindow(QWidget& mainWindow, std::vector<double> seconds = {});
     ~DecodeProgressWindow() override;
 
     void begin(const QString& name, const QString& output, int position, int count) override;
@@ -27,6 +32,12 @@ public:
 private:
     QWidget& mainWindow_;
     std::unique_ptr<TDecForm> form_;
+    selection::BatchEstimate estimate_;
+    QElapsedTimer clock_;
+    int position_ = 0;
+    int count_ = 0;
+
+    void showCaption(double fraction);
 };
 
 } // namespace decode

@@ -51,13 +51,17 @@ DecodeBatchResult DecodeBatch::run(const DecodeBatchRequest& request, DecodeProg
         const selection::QueuedFile& file = request.files[i];
         const QString output = request.outputDirectory + WavFileName(file.path);
         if (written.contains(platform::fileIdentity(output))) {
-            result.files.push_back({file.path, output, false,
-                                    QStringLiteral("not run: its output was written by an "
-                                                   "earlier file")});
+            result.files.push_back(
+                {.source = file.path,
+                 .output = output,
+                 .outcome = selection::FileOutcome::NotRun,
+                 .reason = QStringLiteral("its output was written by an earlier file")});
+            progress.fileDone(result.files.back());
             continue;
         }
         try {
             result.files.push_back(decodeFile(file, output, i + 1, count));
+            progress.fileDone(result.files.back());
         } catch (const std::exception& error) {
             endFile();
             result.startError = QString::fromUtf8(error.what());
@@ -95,7 +99,10 @@ DecodeFileResult DecodeBatch::decodeFile(const selection::QueuedFile& file, cons
         if (error.ErrorCode == 0)
             throw;
         endFile();
-        return {file.path, output, false, QString::fromStdString(error.what())};
+        return {.source = file.path,
+                .output = output,
+                .outcome = selection::FileOutcome::Failed,
+                .reason = QString::fromStdString(error.what())};
     }
     progress_->setLength(std::max(0, decod_.StreamLength()));
 
@@ -104,19 +111,24 @@ DecodeFileResult DecodeBatch::decodeFile(const selection::QueuedFile& file, cons
     while (DecodeActive_ && !progress_->cancelRequested())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 
-    DecodeFileResult result{file.path, output, false, QString()};
+    DecodeFileResult result{
+        .source = file.path, .output = output, .outcome = selection::FileOutcome::Failed};
     if (DecodeActive_ && stopBeforeEnd()) {
         // Cancelled: the partial output goes, and an older file comes back.
         endFile();
         if (!older.restore() && platform::modificationTime(output) != before)
             platform::deleteFile(output);
-        result.failure = QStringLiteral("cancelled");
+        result.outcome = selection::FileOutcome::Cancelled;
         return result;
     }
-    result.failure = fileFailure_;
-    result.produced = result.failure.isEmpty() && platform::fileExists(output);
-    if (result.failure.isEmpty() && !result.produced)
-        result.failure = QStringLiteral("the decoder wrote no output file");
+    // Read only now: the end seen while stopping may have brought this file's failure.
+    result.reason = fileFailure_;
+    if (!result.reason.isEmpty())
+        return result;
+    if (platform::fileExists(output))
+        result.outcome = selection::FileOutcome::Done;
+    else
+        result.reason = QStringLiteral("the decoder wrote no output file");
     return result;
 }
 

@@ -14,6 +14,10 @@ class TMPEGPlayer;
 // per file out. Its progress window is behind DecodeProgress.
 namespace decode {
 
+// What the program says when the player cannot load the decoder library.
+inline const QString kDecoderMissing =
+    QStringLiteral("File libmpegdll.so not found. Decoding disabled");
+
 struct DecodeBatchRequest {
     std::vector<selection::QueuedFile> files;
     QString outputDirectory;     // ends in a separator
@@ -23,13 +27,13 @@ struct DecodeBatchRequest {
 struct DecodeFileResult {
     QString source;
     QString output;
-    bool produced = false; // the whole stream was decoded into the output
-    QString failure;       // empty when the file went well
+    selection::FileOutcome outcome = selection::FileOutcome::NotRun;
+    QString reason = {}; // why it is not Done, for the user
 };
 
 struct DecodeBatchResult {
-    // One per file that the batch reached; the last one's failure is "cancelled" when a cancel
-    // stopped it before its end.
+    // One per file that the batch reached; the last one is Cancelled when a cancel stopped it
+    // before its end.
     std::vector<DecodeFileResult> files;
     bool cancelled = false; // the files after the last result were not started
     // The player's error that stopped the batch while it started the next file (the decoder
@@ -49,6 +53,8 @@ public:
     virtual void end() = 0;
     // The user asked to stop the batch.
     virtual bool cancelRequested() const = 0;
+    // A file of the batch has its result.
+    virtual void fileDone(const DecodeFileResult&) {}
 };
 
 // Decodes queued files with the player into WAV files, one after another. A file ends as soon

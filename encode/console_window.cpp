@@ -3,12 +3,40 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QVBoxLayout>
 
 namespace encode {
+
+namespace {
+
+// Owns the console window for the length of one run. The parent owns it too, so the pointer
+// notices when the parent has gone first.
+class ConsoleOwner final : public EncoderOutputView {
+public:
+    explicit ConsoleOwner(QWidget* parent) : parent_(parent) {}
+    ~ConsoleOwner() override { delete window_.data(); }
+    ConsoleOwner(const ConsoleOwner&) = delete;
+    ConsoleOwner& operator=(const ConsoleOwner&) = delete;
+
+    void started(const QString& program) override {
+        window_ = new ConsoleWindow(program, parent_);
+        window_->show();
+    }
+    void append(const QString& text) override {
+        if (ConsoleWindow* window = window_.data())
+            window->appendOutput(text);
+    }
+
+private:
+    QWidget* parent_;
+    QPointer<ConsoleWindow> window_;
+};
+
+} // namespace
 
 namespace {
 
@@ -74,6 +102,14 @@ QString ConsoleWindow::text() const {
 
 void ConsoleWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
+}
+
+int RunEncoder(const QString& program, const QString& commandLine, int show, QWidget* consoleParent,
+               EncoderRunControl* control) {
+    if (show != 1)
+        return RunEncoderProcess(program, commandLine, nullptr, control);
+    ConsoleOwner console(consoleParent);
+    return RunEncoderProcess(program, commandLine, &console, control);
 }
 
 } // namespace encode

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "encode/encoder_process.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -32,5 +34,12 @@ private:
     // A carriage return ended the last piece of output; the next character decides what it means.
     bool pendingReturn_ = false;
 };
+
+// Runs the encoder as RunEncoderProcess does. show == 1: a console window, a top-level window
+// owned by consoleParent, shows the process's output as it comes, and goes away when the process
+// has ended. Any other value: no window, and the output is discarded. Keeping input away from
+// other windows is the job of the caller's modal window.
+int RunEncoder(const QString& program, const QString& commandLine, int show, QWidget* consoleParent,
+               EncoderRunControl* control = nullptr);
 
 } // namespace encode

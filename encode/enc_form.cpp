@@ -1,5 +1,6 @@
 #include "encode/enc_form.h"
 
+#include "encode/console_window.h"
 #include "encode/encoder_job.h"
 #include "encode/encoder_process.h"
 #include "widgets/flat_button.h"

@@ -25,7 +25,10 @@ EncoderRun EncodeProgressWindows::runJob(const QString& program, const QString& 
     }
     TEncForm progress(owner_);
     progress.setProgram(program);
-    progress.setWindowTitle(QStringLiteral("Encoding... (%1 of %2)").arg(position).arg(count));
+    // The encoder tells no progress of its own: the speed comes from the files already done.
+    estimate_.update(position - 1, 0, double(clock_.elapsed()) / 1000);
+    progress.setWindowTitle(selection::batchCaption(QStringLiteral("Encoding"), position, count,
+                                                    estimate_.secondsLeft()));
     progress.encinfile->setText(input);
     progress.encoutfile->setText(output);
     const QSize outer = widgets::outerSizeLike(mainWindow_, progress.size());

@@ -19,6 +19,8 @@
 
 namespace encode {
 
+using selection::FileOutcome;
+
 namespace {
 
 // Some file systems keep modification times to two seconds only.
@@ -149,19 +151,23 @@ public:
             runner.reach(i);
             if (!platform::fileExists(presence_)) {
                 progress_.showError("File " + presence_ + " not found");
-                result_.files.push_back({request_.files[i].path, QString(), false, false, false,
-                                         QStringLiteral("not run: the encoder is missing"), true});
+                result_.files.push_back({.source = request_.files[i].path,
+                                         .outcome = FileOutcome::NotRun,
+                                         .reason = QStringLiteral("the encoder is missing"),
+                                         .toldAlready = true});
+                progress_.fileDone(result_.files.back());
                 endOfAlbumFile(request_.files[i].path, false);
                 continue;
             }
             EncodeFileResult file = encodeOne(request_.files[i].path, i + 1, count);
-            if (request_.deleteSource && !file.failure.isEmpty() && file.ran && !result_.cancelled)
-                file.failure += QStringLiteral("; source kept");
+            if (request_.deleteSource && file.outcome == FileOutcome::Failed)
+                file.reason += QStringLiteral("; source kept");
             result_.files.push_back(file);
-            endOfAlbumFile(file.source, file.produced);
+            progress_.fileDone(file);
+            endOfAlbumFile(file.source, file.outcome == FileOutcome::Done);
             if (result_.cancelled) {
                 // Every program still running ends; later files stay as if never started.
-                runner.stopAll(file.failure == QStringLiteral("cancelled") ? i : i + 1);
+                runner.stopAll(file.outcome == FileOutcome::Cancelled ? i : i + 1);
             }
         }
         runner_ = nullptr;
@@ -197,23 +203,26 @@ private:
     }
 
     EncodeFileResult encodeOne(const QString& source, int position, int count) {
-        EncodeFileResult file;
-        file.source = source;
-        file.output = OutputFileName(source, request_.options.outputDirectory);
+        EncodeFileResult file{.source = source,
+                              .output = OutputFileName(source, request_.options.outputDirectory)};
         if (producedOutputs_.contains(platform::fileIdentity(file.output))) {
-            file.failure = QStringLiteral("not run: its output was written by an earlier file");
+            file.reason = QStringLiteral("its output was written by an earlier file");
             return file;
         }
         // A program started before the file's turn was timed when it started.
         const auto early = runner_->startedEarly(position - 1);
         const auto before = early ? early->before : platform::modificationTime(file.output);
         const auto start = early ? early->at : std::chrono::system_clock::now();
-        const EncodeContext context{request_.programDir, request_.options.outputDirectory,
-                                    request_.options.showEncoder, position, count};
+        const EncodeContext context{.programDir = request_.programDir,
+                                    .outputDirectory = request_.options.outputDirectory,
+                                    .showEncoder = request_.options.showEncoder,
+                                    .position = position,
+                                    .count = count};
         const EncodeFileRun encoded =
             EncodeFile(progress_, context, program_, source, request_.options.mode,
                        request_.options.bitrate, request_.options.layer);
-        file.ran = true;
+        file.outcome = FileOutcome::Failed;
+        // A cancel that came after the encoder had finished its file still ends the batch.
         result_.cancelled = encoded.run.cancelled || encoded.run.cancelRequested;
         const bool written = writtenByThisRun(file.output, before, start);
         if (written)
@@ -222,27 +231,27 @@ private:
             result_.cancelled = true;
             if (written)
                 platform::deleteFile(file.output);
-            file.failure = QStringLiteral("cancelled");
+            file.outcome = FileOutcome::Cancelled;
             return file;
         }
         if (encoded.run.exitCode != 0) {
-            file.failure = runFailure(encoded.run);
+            file.reason = runFailure(encoded.run);
             return file;
         }
         if (encoded.moveFailed) {
-            file.failure = QStringLiteral("its MP3 could not be moved to ") + file.output;
+            file.reason = QStringLiteral("its MP3 could not be moved to ") + file.output;
             return file;
         }
         if (!written) {
-            file.failure = QStringLiteral("the encoder wrote no output file");
+            file.reason = QStringLiteral("the encoder wrote no output file");
             return file;
         }
         const QString shortfall = confirmEncoded(source, file.output);
-        file.produced = shortfall.isEmpty();
-        if (!file.produced) {
-            file.failure = shortfall;
+        if (!shortfall.isEmpty()) {
+            file.reason = shortfall;
             return file;
         }
+        file.outcome = FileOutcome::Done;
         measureForAlbum(source, file.output);
         // The source goes only once its MP3 is on the disk, name and data.
         if (request_.deleteSource)

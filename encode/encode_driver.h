@@ -25,10 +25,12 @@ struct EncodeBatchRequest {
 struct EncoderRun {
     int exitCode = -1;      // -1: not started, or ended by a signal
     bool cancelled = false; // the user's cancel cut it short; the batch ends
-    QString lastLine;       // the last line the encoder printed, for a failure's reason
+    QString lastLine = {};  // the last line the encoder printed, for a failure's reason
     // The user cancelled, maybe after the encoder had finished its file; the batch ends.
     bool cancelRequested = false;
 };
+
+struct EncodeFileResult;
 
 // What the batch needs of the desktop: the error box and one progress window per file.
 class EncodeProgress {
@@ -39,15 +41,16 @@ public:
     // file `position` (from 1) of `count`, and returns when the encoder has ended.
     virtual EncoderRun runJob(const QString& program, const QString& input, const QString& output,
                               int position, int count) = 0;
+    // A file of the batch has its result.
+    virtual void fileDone(const EncodeFileResult&) {}
 };
 
 struct EncodeFileResult {
     QString source;
-    QString output;
-    bool ran = false;
-    bool produced = false; // the output holds the whole source, written by this batch
+    QString output = {};
+    selection::FileOutcome outcome = selection::FileOutcome::NotRun;
+    QString reason = {}; // why it is not Done, for the user
     bool sourceDeleted = false;
-    QString failure;          // empty when the file went well
     bool toldAlready = false; // the failure had its own message box
 };
 
@@ -56,7 +59,9 @@ struct EncodeBatchResult {
     bool cancelled = false;              // files after the last result were not started
 };
 
-// Encodes the files one after another. A source is deleted only when its output has been
+// Encodes the files, taking their results one after another in queue order; while a file's
+// encoder runs, the next files' encoders may start on idle cores (see LookAhead), which changes
+// nothing of the results. A source is deleted only when its output has been
 // checked to hold its audio; an output that an earlier file of the batch wrote is never
 // written again. Throws ConversionError when the bitrate has no number: the options are the
 // same for every file, so nothing has been run then.

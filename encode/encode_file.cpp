@@ -14,7 +14,11 @@ EncodeFileRun EncodeFile(EncodeProgress& progress, const EncodeContext& context,
         return {};
     }
     fillJob(EncoderJob, *encoder, encoderPath, input,
-            {mode, bitrate, layer, context.outputDirectory, context.showEncoder});
+            {.mode = mode,
+             .bitrate = bitrate,
+             .layer = layer,
+             .outputDirectory = context.outputDirectory,
+             .showEncoder = context.showEncoder});
     EncodeFileRun result;
     result.output = OutputFileName(input, context.outputDirectory);
     result.run =

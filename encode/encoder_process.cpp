@@ -1,34 +1,11 @@
 #include "encode/encoder_process.h"
 
-#include "encode/console_window.h"
 #include "encode/look_ahead.h"
 #include "encode/started_encoder.h"
-
-#include <QPointer>
 
 #include <memory>
 
 namespace encode {
-
-namespace {
-
-// Owns the console window for the length of one run. The parent owns it too, so the pointer
-// notices when the parent has gone first.
-class ConsoleOwner {
-public:
-    ConsoleOwner() = default;
-    ~ConsoleOwner() { delete window_.data(); }
-    ConsoleOwner(const ConsoleOwner&) = delete;
-    ConsoleOwner& operator=(const ConsoleOwner&) = delete;
-
-    ConsoleWindow* get() const { return window_.data(); }
-    void open(const QString& title, QWidget* parent) { window_ = new ConsoleWindow(title, parent); }
-
-private:
-    QPointer<ConsoleWindow> window_;
-};
-
-} // namespace
 
 void EncoderRunControl::cancel() {
     if (!encoder_ || encoder_->ended())
@@ -37,11 +14,9 @@ void EncoderRunControl::cancel() {
     encoder_->cancel();
 }
 
-int RunEncoder(const QString& program, const QString& commandLine, int show, QWidget* consoleParent,
-               EncoderRunControl* control) {
-    // Declared before the run, whose output goes to it.
-    ConsoleOwner console;
-    const bool merged = show == 1;
+int RunEncoderProcess(const QString& program, const QString& commandLine, EncoderOutputView* view,
+                      EncoderRunControl* control) {
+    const bool merged = view && view->takesErrorOutput();
     // During a batch its runner may have started this very run already.
     std::unique_ptr<StartedEncoder> own;
     StartedEncoder* run = nullptr;
@@ -58,13 +33,9 @@ int RunEncoder(const QString& program, const QString& commandLine, int show, QWi
         control->encoder_ = run;
         control->cancelRequested_ = control->cancelled_ = false;
     }
-    if (merged) {
-        console.open(run->program(), consoleParent);
-        console.get()->show();
-        run->setOutputSink([&console](const QString& text) {
-            if (ConsoleWindow* window = console.get())
-                window->appendOutput(text);
-        });
+    if (view) {
+        view->started(run->program());
+        run->setOutputSink([view](const QString& text) { view->append(text); });
     }
     const int exitCode = run->wait();
     run->setOutputSink({});

@@ -3,8 +3,6 @@
 #include <QPointer>
 #include <QString>
 
-class QWidget;
-
 namespace encode {
 
 class StartedEncoder;
@@ -23,11 +21,24 @@ public:
     const QString& lastLine() const { return lastLine_; }
 
 private:
-    friend int RunEncoder(const QString&, const QString&, int, QWidget*, EncoderRunControl*);
+    friend int RunEncoderProcess(const QString&, const QString&, class EncoderOutputView*,
+                                 EncoderRunControl*);
     QPointer<StartedEncoder> encoder_;
     bool cancelRequested_ = false;
     bool cancelled_ = false;
     QString lastLine_;
+};
+
+// Where a shown encoder's output goes while it runs.
+class EncoderOutputView {
+public:
+    virtual ~EncoderOutputView() = default;
+    // The process has started; `program` is the file it runs.
+    virtual void started(const QString& program) = 0;
+    // Standard output and error, merged, as they come; only standard output when the view
+    // leaves the error output to the run (which then keeps its last line for the control).
+    virtual void append(const QString& text) = 0;
+    virtual bool takesErrorOutput() const { return true; }
 };
 
 // Starts the program at its path with one command line and waits until it has ended.
@@ -41,15 +52,13 @@ private:
 // (LookAhead) starts it, with the batch's job slots in its environment, or has started it
 // already, in which case this waits for it, or takes its end at once.
 //
-// show == 1: a console window, a top-level window owned by consoleParent, shows the process's
-// standard output and error as they come, and goes away when the process has ended. Any other
-// value: no window, and the output is discarded.
+// With a view, the view gets the process's standard output and error as they come; without
+// one, the output is discarded (its last line is kept for the control).
 //
-// While waiting, events keep being processed, so windows repaint; keeping input away from other
-// windows is the job of the caller's modal window. Returns the exit code, or -1 when nothing
+// While waiting, events keep being processed. Returns the exit code, or -1 when nothing
 // was started (a program that does not exist or cannot be run, a line that does not start with
 // it) or the process was ended by a signal.
-int RunEncoder(const QString& program, const QString& commandLine, int show, QWidget* consoleParent,
-               EncoderRunControl* control = nullptr);
+int RunEncoderProcess(const QString& program, const QString& commandLine, EncoderOutputView* view,
+                      EncoderRunControl* control = nullptr);
 
 } // namespace encode

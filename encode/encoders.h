@@ -33,8 +33,9 @@ struct OptionSet {
 
 struct EncoderDescription {
     Encoder id;
-    int codecPosition; // its entry in the Codec box
-    QString program;   // the program run, below the program directory
+    int codecPosition;   // its entry in the Codec box
+    QString commandWord; // its name on the command line
+    QString program;     // the program run, below the program directory
     // Below the program directory; the encoder counts as installed when this file exists.
     QString presenceFile;
     // The program is a copy of the presence file, made before each run and removed after it.

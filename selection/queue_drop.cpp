@@ -1,57 +1,33 @@
 #include "selection/queue_drop.h"
 
-#include "platform/directory_listing.h"
-#include "platform/file_system.h"
 #include "selection/batch_queue.h"
 #include "selection/file_list.h"
+#include "selection/queue_paths.h"
 #include "widgets/dialogs.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QHash>
-#include <QList>
 #include <QListWidget>
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
-#include <utility>
 
 namespace selection {
 
 namespace {
 
-// What a drop of these URLs queues, as directory and name pairs, in drop order: a local file
-// when its folder's file list would show it under the mask, and a local folder's files that the
-// mask matches (not those of its sub-folders), in the file list's name order. Anything else is
-// skipped.
-QList<std::pair<QString, QString>> droppedFilesMatching(const QList<QUrl>& urls,
-                                                        const QString& mask) {
-    QHash<QString, QStringList> listed;
-    auto listing = [&](const QString& folder) -> const QStringList& {
-        auto known = listed.find(folder);
-        if (known == listed.end())
-            known = listed.insert(folder, platform::filesMatching(folder, mask));
-        return *known;
-    };
-    QList<std::pair<QString, QString>> found;
+// What a drop of these URLs queues: the local files and folders among them, as the queue takes
+// paths.
+std::vector<QueuedFile> droppedFilesMatching(const QList<QUrl>& urls, const QString& mask) {
+    QStringList paths;
     for (const QUrl& url : urls) {
-        if (!url.isLocalFile())
-            continue;
-        const QString path = QDir::cleanPath(url.toLocalFile());
-        if (platform::isReadableDirectory(path)) {
-            for (const QString& name : listing(path))
-                found.append({path, name});
-            continue;
-        }
-        const QFileInfo file(path);
-        if (listing(file.absolutePath()).contains(file.fileName()))
-            found.append({file.absolutePath(), file.fileName()});
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
     }
-    return found;
+    return filesToQueue(paths, mask);
 }
 
 bool offersLocalFiles(const QMimeData* data) {
@@ -106,7 +82,7 @@ private:
             return;
         }
         const auto found = droppedFilesMatching(event.mimeData()->urls(), files_.mask());
-        if (found.isEmpty()) {
+        if (found.empty()) {
             event.ignore();
             // The box waits until the drop has ended: the file manager must not wait for it.
             QTimer::singleShot(0, this, [this] {
@@ -115,8 +91,8 @@ private:
             return;
         }
         takeAsCopy(event);
-        for (const auto& [directory, name] : found)
-            appendToQueue(queue_, fullname_, directory, name);
+        for (const QueuedFile& file : found)
+            appendToQueue(queue_, fullname_, QFileInfo(file.path).absolutePath(), file.name);
         keepCurrentEntry(queue_);
     }
 

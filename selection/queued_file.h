@@ -10,4 +10,13 @@ struct QueuedFile {
     QString path;
 };
 
+// What became of one queued file in a batch. The reason beside it says why for every outcome
+// but Done.
+enum class FileOutcome {
+    Done,      // its output is written and holds its audio
+    Failed,    // it ran and did not give a whole output
+    NotRun,    // the batch did not start it
+    Cancelled, // the user stopped it
+};
+
 } // namespace selection

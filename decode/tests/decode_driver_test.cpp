@@ -81,13 +81,14 @@ TEST(DecodeDriver, DecodesEachFileOnceAndAFileThatCannotBeOpenedFailsAlone) {
     const DecodeBatchResult result = f.run({first, second, other, bad, after});
 
     ASSERT_EQ(result.files.size(), 5u);
-    EXPECT_TRUE(result.files[0].produced);
-    EXPECT_FALSE(result.files[1].produced);
-    EXPECT_EQ(result.files[1].failure, "not run: its output was written by an earlier file");
-    EXPECT_TRUE(result.files[2].produced);
-    EXPECT_FALSE(result.files[3].produced);
-    EXPECT_EQ(result.files[3].failure, "Input stream error");
-    EXPECT_TRUE(result.files[4].produced);
+    using selection::FileOutcome;
+    EXPECT_EQ(result.files[0].outcome, FileOutcome::Done);
+    EXPECT_EQ(result.files[1].outcome, FileOutcome::NotRun);
+    EXPECT_EQ(result.files[1].reason, "its output was written by an earlier file");
+    EXPECT_EQ(result.files[2].outcome, FileOutcome::Done);
+    EXPECT_EQ(result.files[3].outcome, FileOutcome::Failed);
+    EXPECT_EQ(result.files[3].reason, "Input stream error");
+    EXPECT_EQ(result.files[4].outcome, FileOutcome::Done);
     EXPECT_TRUE(result.startError.isEmpty());
     EXPECT_EQ(f.progress.shown, QStringList({"song.mp3 1 of 5", "other.mp3 3 of 5",
                                              "bad.mp3 4 of 5", "after.mp3 5 of 5"}));

@@ -30,10 +30,11 @@ public:
                       int count) override {
         captions.append(QStringLiteral("%1 of %2").arg(position).arg(count));
         if (position == cancelAt)
-            return {-1, true, QString()};
+            return {.exitCode = -1, .cancelled = true};
         EncoderRunControl control;
-        const int exitCode = RunEncoder(program, EncoderJob.commandLine(), 0, nullptr, &control);
-        return {exitCode, false, control.lastLine()};
+        const int exitCode =
+            RunEncoderProcess(program, EncoderJob.commandLine(), nullptr, &control);
+        return {.exitCode = exitCode, .lastLine = control.lastLine()};
     }
 
     QStringList errors;
@@ -61,7 +62,10 @@ struct HouseBatch {
             QDir(dir.path()).mkpath(folder);
         EXPECT_TRUE(QFile::copy(SONABOX_PROGRAM_DIR "/mp3.dll", dir.path() + "/program/mp3.dll"));
         request.encoder = &describe(Encoder::House);
-        request.options = {"Stereo", "128 Kbit/s", "Layer III", dir.path() + "/out/", false};
+        request.options = {.mode = "Stereo",
+                           .bitrate = "128 Kbit/s",
+                           .layer = "Layer III",
+                           .outputDirectory = dir.path() + "/out/"};
         request.programDir = dir.path() + "/program/";
         request.deleteSource = true;
     }
@@ -97,13 +101,13 @@ TEST(EncodeDriver, DeletesOnlySourcesWhoseAudioIsInTheirOutput) {
     batch.queue("same.wav");
     batch.queue("other/same.wav");
     const struct {
-        bool produced;
-        QString failureStart;
-    } expected[] = {{true, ""},
-                    {false, ""},
-                    {false, "the source's header declares less audio"},
-                    {true, ""},
-                    {false, "not run: its output was written by an earlier file"}};
+        selection::FileOutcome outcome;
+        QString reasonStart;
+    } expected[] = {{selection::FileOutcome::Done, ""},
+                    {selection::FileOutcome::Failed, ""},
+                    {selection::FileOutcome::Failed, "the source's header declares less audio"},
+                    {selection::FileOutcome::Done, ""},
+                    {selection::FileOutcome::NotRun, "its output was written by an earlier file"}};
 
     const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
 
@@ -111,12 +115,13 @@ TEST(EncodeDriver, DeletesOnlySourcesWhoseAudioIsInTheirOutput) {
     ASSERT_EQ(result.files.size(), std::size(expected));
     for (std::size_t i = 0; i < std::size(expected); ++i) {
         const EncodeFileResult& file = result.files[i];
-        SCOPED_TRACE(file.source.toStdString() + ": " + file.failure.toStdString());
-        EXPECT_EQ(file.produced, expected[i].produced);
-        EXPECT_EQ(QFile::exists(file.source), !expected[i].produced);
-        EXPECT_EQ(file.produced, file.failure.isEmpty());
-        EXPECT_TRUE(expected[i].failureStart.isEmpty() ||
-                    file.failure.startsWith(expected[i].failureStart));
+        SCOPED_TRACE(file.source.toStdString() + ": " + file.reason.toStdString());
+        const bool done = expected[i].outcome == selection::FileOutcome::Done;
+        EXPECT_EQ(file.outcome, expected[i].outcome);
+        EXPECT_EQ(QFile::exists(file.source), !done);
+        EXPECT_EQ(done, file.reason.isEmpty());
+        EXPECT_TRUE(expected[i].reasonStart.isEmpty() ||
+                    file.reason.startsWith(expected[i].reasonStart));
     }
     EXPECT_FALSE(QFile::exists(batch.request.programDir + "codec")); // the copy goes after each run
     EXPECT_TRUE(batch.progress.errors.isEmpty());
@@ -129,8 +134,7 @@ TEST(EncodeDriver, ACancelEndsTheBatchAndKeepsTheSources) {
     const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
     EXPECT_TRUE(result.cancelled);
     ASSERT_EQ(result.files.size(), 1u);
-    EXPECT_FALSE(result.files[0].produced);
-    EXPECT_EQ(result.files[0].failure, "cancelled");
+    EXPECT_EQ(result.files[0].outcome, selection::FileOutcome::Cancelled);
     EXPECT_TRUE(QFile::exists(sources[0]) && QFile::exists(sources[1]));
     EXPECT_FALSE(QFile::exists(batch.request.programDir + "codec"));
 }
@@ -147,8 +151,8 @@ TEST(EncodeDriver, FileNamesWithQuotesEncodeWithEveryEncoder) {
         const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
         ASSERT_EQ(result.files.size(), 2u);
         for (const EncodeFileResult& file : result.files) {
-            EXPECT_TRUE(file.produced)
-                << file.source.toStdString() << ": " << file.failure.toStdString();
+            EXPECT_EQ(file.outcome, selection::FileOutcome::Done)
+                << file.source.toStdString() << ": " << file.reason.toStdString();
             EXPECT_TRUE(QFile::exists(file.output)) << file.output.toStdString();
         }
     }
@@ -167,7 +171,8 @@ TEST(EncodeDriver, AStaleCodecIsReplacedBeforeTheRun) {
     batch.queue("a.wav");
     const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
     ASSERT_EQ(result.files.size(), 1u);
-    EXPECT_TRUE(result.files[0].produced) << result.files[0].failure.toStdString();
+    EXPECT_EQ(result.files[0].outcome, selection::FileOutcome::Done)
+        << result.files[0].reason.toStdString();
     EXPECT_FALSE(QFile::exists(marker));
 }
 
@@ -181,7 +186,8 @@ TEST(EncodeDriver, AMissingEncoderIsToldForEveryFile) {
     const EncodeBatchResult result = runEncodeBatch(request, progress);
     EXPECT_EQ(progress.errors, QStringList(2, "File " + dir.path() + "/encoder/plugger not found"));
     ASSERT_EQ(result.files.size(), 2u);
-    EXPECT_TRUE(result.files[0].toldAlready && !result.files[0].produced);
+    EXPECT_TRUE(result.files[0].toldAlready);
+    EXPECT_EQ(result.files[0].outcome, selection::FileOutcome::NotRun);
     EXPECT_TRUE(progress.captions.isEmpty());
 }
 
@@ -262,13 +268,14 @@ TEST(EncodeDriver, BladeEncLeavesAUsersFileBesideTheSourceAlone) {
     const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
 
     ASSERT_EQ(result.files.size(), 2u);
-    EXPECT_FALSE(result.files[0].produced);
-    EXPECT_TRUE(result.files[0].failure.contains("already exists"))
-        << result.files[0].failure.toStdString();
-    EXPECT_TRUE(result.files[0].failure.endsWith("source kept"));
+    EXPECT_EQ(result.files[0].outcome, selection::FileOutcome::Failed);
+    EXPECT_TRUE(result.files[0].reason.contains("already exists"))
+        << result.files[0].reason.toStdString();
+    EXPECT_TRUE(result.files[0].reason.endsWith("source kept"));
     EXPECT_TRUE(QFile::exists(taken));
     EXPECT_EQ(QFileInfo(users.fileName()).size(), 4);
-    EXPECT_TRUE(result.files[1].produced) << result.files[1].failure.toStdString();
+    EXPECT_EQ(result.files[1].outcome, selection::FileOutcome::Done)
+        << result.files[1].reason.toStdString();
     EXPECT_FALSE(QFile::exists(fresh));
     EXPECT_EQ(QDir(batch.dir.path() + "/out").entryList(QDir::Files | QDir::Hidden),
               QStringList{"fresh.mp3"});

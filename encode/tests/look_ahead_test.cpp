@@ -32,7 +32,7 @@ public:
             return run;
         }
         EncoderRunControl control;
-        run.exitCode = RunEncoder(program, EncoderJob.commandLine(), 0, nullptr, &control);
+        run.exitCode = RunEncoderProcess(program, EncoderJob.commandLine(), nullptr, &control);
         run.lastLine = control.lastLine();
         return run;
     }
@@ -123,10 +123,9 @@ void expectSameResults(const EncodeBatchResult& one, const EncodeBatchResult& ma
     for (std::size_t i = 0; i < one.files.size(); ++i) {
         const EncodeFileResult& x = one.files[i];
         const EncodeFileResult& y = many.files[i];
-        SCOPED_TRACE(x.source.toStdString() + ": " + x.failure.toStdString());
-        EXPECT_EQ(x.produced, y.produced);
-        EXPECT_EQ(x.ran, y.ran);
-        EXPECT_EQ(QString(x.failure).remove(a.dir.path()), QString(y.failure).remove(b.dir.path()));
+        SCOPED_TRACE(x.source.toStdString() + ": " + x.reason.toStdString());
+        EXPECT_EQ(x.outcome, y.outcome);
+        EXPECT_EQ(QString(x.reason).remove(a.dir.path()), QString(y.reason).remove(b.dir.path()));
         EXPECT_EQ(x.sourceDeleted, y.sourceDeleted);
         EXPECT_EQ(QFile::exists(x.source), QFile::exists(y.source));
     }

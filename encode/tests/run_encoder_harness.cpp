@@ -8,6 +8,6 @@ int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     if (argc != 3)
         return 2;
-    return encode::RunEncoder(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]), 0,
-                              nullptr);
+    return encode::RunEncoderProcess(QString::fromLocal8Bit(argv[1]),
+                                     QString::fromLocal8Bit(argv[2]), nullptr);
 }

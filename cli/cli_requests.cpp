@@ -1,0 +1,117 @@
+#include "cli/cli_requests.h"
+
+#include "app/option_sets.h"
+#include "app/output_directory.h"
+#include "platform/file_system.h"
+#include "platform/paths.h"
+#include "selection/queue_paths.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+
+namespace cli {
+
+namespace {
+
+const encode::EncoderDescription& chosenEncoder(const QString& word, const QString& codecText) {
+    if (word.isEmpty()) {
+        const auto* stored = app::recognisedCodec(codecText, app::codecEntries());
+        if (!stored)
+            throw UsageError(app::kNoCodecSelected);
+        return *stored;
+    }
+    QStringList words;
+    for (const encode::EncoderDescription& encoder : encode::encoders()) {
+        if (encoder.commandWord == word)
+            return encoder;
+        words.append(encoder.commandWord);
+    }
+    throw UsageError(QStringLiteral("--encoder must be one of %1").arg(words.join(", ")));
+}
+
+// The mode words and the Mode box's texts they stand for.
+QString modeText(const QString& word) {
+    static const QHash<QString, QString> texts{
+        {QStringLiteral("stereo"), QStringLiteral("Stereo")},
+        {QStringLiteral("joint"), QStringLiteral("Joint Stereo")},
+        {QStringLiteral("dual"), QStringLiteral("Dual Mono")},
+        {QStringLiteral("mono"), QStringLiteral("Mono")},
+    };
+    return texts.value(word);
+}
+
+// The option's text when the encoder offers it; a usage error otherwise.
+QString offered(const QString& option, const QString& word, const QString& text,
+                const QStringList& offers, const encode::EncoderDescription& encoder) {
+    if (text.isEmpty() || !offers.contains(text))
+        throw UsageError(
+            QStringLiteral("%1 %2 is not offered by %3").arg(option, word, encoder.commandWord));
+    return text;
+}
+
+QString outputDirectory(const QString& given, const QString& stored) {
+    if (given.isEmpty())
+        return stored.isEmpty() ? app::initialOutputDirectory() : stored;
+    const QString path = QDir::cleanPath(QFileInfo(given).absoluteFilePath());
+    if (!platform::isReadableDirectory(path))
+        throw UsageError(QStringLiteral("--output %1 is not a folder").arg(given));
+    return platform::withSeparator(path);
+}
+
+std::vector<selection::QueuedFile> queuedFiles(const QStringList& paths, const QString& mask,
+                                               const QString& kind) {
+    for (const QString& path : paths) {
+        if (!platform::fileExists(path))
+            throw UsageError(QStringLiteral("no such file or folder: %1").arg(path));
+    }
+    auto files = selection::filesToQueue(paths, mask);
+    if (files.empty())
+        throw UsageError(QStringLiteral("no %1 files among the given files").arg(kind));
+    return files;
+}
+
+} // namespace
+
+encode::EncodeBatchRequest encodeRequest(const CliArguments& a, const app::StoredSettings& stored,
+                                         const QString& programDir) {
+    const encode::EncoderDescription& encoder = chosenEncoder(a.encoder, stored.codec);
+    // The boxes as the window shows them once this encoder is chosen.
+    app::ChosenOptions texts = app::optionsOnChoice(encoder, stored.bitrate);
+    const encode::OptionSet& offers = encoder.options;
+    if (!a.mode.isEmpty())
+        texts.mode = offered("--mode", a.mode, modeText(a.mode), offers.modes, encoder);
+    if (!a.bitrate.isEmpty()) {
+        bool number = false;
+        const int kbps = a.bitrate.toInt(&number);
+        texts.bitrate = offered("--bitrate", a.bitrate, number ? encode::bitrateText(kbps) : "",
+                                offers.bitrates, encoder);
+    }
+    if (!a.layer.isEmpty()) {
+        const QStringList layers = offers.layerChoice ? app::allLayers() : QStringList{texts.layer};
+        bool number = false;
+        const int layer = a.layer.toInt(&number);
+        const QStringList all = app::allLayers();
+        texts.layer = offered("--layer", a.layer,
+                              number && layer >= 1 && layer <= all.size() ? all[layer - 1] : "",
+                              layers, encoder);
+    }
+    return {.files = queuedFiles(a.paths, selection::kEncodeMask,
+                                 QStringLiteral("WAV, FLAC, AIFF, Ogg Vorbis or Opus")),
+            .encoder = &encoder,
+            .options = {.mode = texts.mode,
+                        .bitrate = texts.bitrate,
+                        .layer = texts.layer,
+                        .outputDirectory = outputDirectory(a.output, stored.encoderOutput),
+                        .showEncoder = false},
+            .programDir = programDir,
+            .deleteSource = a.deleteSource.value_or(stored.deleteSource)};
+}
+
+decode::DecodeBatchRequest decodeRequest(const CliArguments& a, const app::StoredSettings& stored) {
+    return {.files = queuedFiles(a.paths, selection::kDecodeMask, QStringLiteral("MP3")),
+            .outputDirectory = outputDirectory(a.output, stored.decoderOutput),
+            .previewStarted = false};
+}
+
+} // namespace cli

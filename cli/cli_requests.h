@@ -1,0 +1,19 @@
+#pragma once
+
+#include "app/stored_settings.h"
+#include "cli/cli_options.h"
+#include "decode/decode_driver.h"
+#include "encode/encode_driver.h"
+
+// The batch requests of a command line: its words where given, the settings file's choices as
+// the window would use them where not. Both throw UsageError.
+namespace cli {
+
+encode::EncodeBatchRequest encodeRequest(const CliArguments& arguments,
+                                         const app::StoredSettings& stored,
+                                         const QString& programDir);
+
+decode::DecodeBatchRequest decodeRequest(const CliArguments& arguments,
+                                         const app::StoredSettings& stored);
+
+} // namespace cli

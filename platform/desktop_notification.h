@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+namespace platform {
+
+// Shows a desktop notification through the session's notification service
+// (org.freedesktop.Notifications on D-Bus). False, and nothing shown, when no such service runs.
+bool notifyDesktop(const QString& appName, const QString& summary, const QString& body);
+
+} // namespace platform
