@@ -150,8 +150,10 @@ bool LookAhead::mayStart(int index) const {
 void LookAhead::fill() {
     if (!settings_.early || stopped_ || (other_ && !other_->ended()))
         return;
-    // The current file's program, when it is still to start, has the first place.
-    int busy = current_ < int(runs_.size()) && !runs_[std::size_t(current_)].encoder ? 1 : 0;
+    // The current file's program starts first: the progress window shows it running.
+    if (current_ < int(runs_.size()) && !runs_[std::size_t(current_)].encoder)
+        return;
+    int busy = 0;
     for (const Run& run : runs_)
         busy += running(run) ? 1 : 0;
     for (int i = current_ + 1; i < int(runs_.size()) && busy < settings_.programs; ++i) {
