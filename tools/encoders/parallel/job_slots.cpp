@@ -23,7 +23,8 @@ int openSlotFile(const std::filesystem::path& file) {
     return ::open(file.c_str(), O_RDWR | O_CLOEXEC);
 }
 
-// The whole-file coder codes on the calling thread, which holds one slot while it does.
+// The whole-file coder codes on the calling thread, which holds one slot while it does. Every
+// other call goes to the coder as it is.
 class SlotHoldingEncoder : public FrameEncoder {
 public:
     SlotHoldingEncoder(std::unique_ptr<FrameEncoder> inner, JobSlots slots)
@@ -33,6 +34,7 @@ public:
         hold();
         inner_->encode(interleaved, out);
     }
+    void setTrackGain(const ReplayGain& gain) override { inner_->setTrackGain(gain); }
     void finish(OutputFile& out) override {
         hold();
         inner_->finish(out);
