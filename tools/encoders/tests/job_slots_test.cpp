@@ -122,23 +122,6 @@ TEST(JobSlots, AWaitEndsWhenAbandonedOrWhenTheFileIsUnusable) {
     EXPECT_FALSE(JobSlots(dir / "missing", 1).take().held());
 }
 
-TEST(WorkerPool, WorkersCodeOnlyWhileTheyHoldASlot) {
-    TempDir dir;
-    const JobSlots slots = slotsIn(dir, 1);
-    Occupancy occupancy;
-    {
-        WorkerPool pool(4, slots);
-        std::vector<std::future<void>> done;
-        for (int i = 0; i < 8; ++i) {
-            done.push_back(pool.submit([&] { occupancy.during(std::chrono::milliseconds(3)); }));
-        }
-        for (auto& job : done) {
-            job.get();
-        }
-    }
-    EXPECT_EQ(occupancy.most, 1);
-}
-
 TEST(WorkerPool, StopsWhileItsWorkersWaitForSlots) {
     TempDir dir;
     const JobSlots slots = slotsIn(dir, 1);
