@@ -72,8 +72,13 @@ LookAhead* LookAhead::active() {
 }
 
 void LookAhead::reach(int index) {
-    for (; current_ < index && current_ < int(runs_.size()); ++current_)
+    for (; current_ < index && current_ < int(runs_.size()); ++current_) {
+        // A file the batch passed by without its run (the encoder went missing meanwhile) is
+        // left as if its program had never started.
+        if (!runs_[std::size_t(current_)].taken)
+            undo(current_);
         runs_[std::size_t(current_)] = {};
+    }
     other_.reset();
     fill();
 }
@@ -88,6 +93,7 @@ StartedEncoder& LookAhead::take(const QString& program, const QString& commandLi
         Run& run = runs_[std::size_t(current_)];
         if (!run.encoder)
             start(current_, false);
+        run.taken = true;
         fill();
         return *run.encoder;
     }
@@ -185,17 +191,18 @@ void LookAhead::putBack(bool waitGently, int from) {
         all([](StartedEncoder& encoder) { encoder.wait(); });
     }
     for (int i = std::max(from, current_); i < int(runs_.size()); ++i) {
-        Run& run = runs_[std::size_t(i)];
-        if (!run.encoder)
-            continue;
-        // Killed, if it still runs. Whatever it left is put back as it was; a file that was
-        // not there before is its own (no earlier file writes it, no other file starts early
-        // with it).
-        run.encoder.reset();
-        if (run.early && !run.kept->restore())
-            platform::deleteFile(settings_.runs[std::size_t(i)].writtenFile);
-        run = {};
+        undo(i);
     }
+}
+
+void LookAhead::undo(int index) {
+    Run& run = runs_[std::size_t(index)];
+    // Killed, if it still runs. Whatever it left is put back as it was; a file that was not
+    // there before is its own (no earlier file writes it, no other file starts early with it).
+    run.encoder.reset();
+    if (run.early && !run.kept->restore())
+        platform::deleteFile(settings_.runs[std::size_t(index)].writtenFile);
+    run = {};
 }
 
 } // namespace encode

@@ -88,6 +88,7 @@ private:
         std::unique_ptr<platform::KeptFile> kept; // what the program may replace
         Start start;
         bool early = false;
+        bool taken = false; // the batch waits, or has waited, for it
     };
 
     void fill();
@@ -96,6 +97,8 @@ private:
     void start(int index, bool early);
     bool isCurrent(const QString& program, const QString& commandLine) const;
     void putBack(bool waitGently, int from);
+    // Leaves the file as if its program had not started early.
+    void undo(int index);
 
     Settings settings_;
     QTemporaryFile slots_; // one byte-range lock per job slot, taken by the programs
