@@ -337,14 +337,15 @@ QByteArray contents(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
 }
 
-// One batch folder: program/, out/, the sources in a/ and b/; the same files each time.
-struct Batch {
+// A house batch's folder with the sources in a/ and b/; the same files each time.
+struct Batch : HouseBatch {
     Batch(Encoder encoder, int programs, bool logged) {
-        for (const char* folder : {"program/bladeenc", "out", "a", "b"})
+        for (const char* folder : {"program/bladeenc", "a", "b"})
             QDir(dir.path()).mkpath(folder);
         const QString real = encoder == Encoder::House ? QStringLiteral("mp3.dll")
                                                        : QStringLiteral("bladeenc/bladeenc");
         const QString installed = dir.path() + "/program/" + real;
+        QFile::remove(installed);
         if (logged) {
             // Logs each run's start and end with its input, around the real program.
             QFile script(installed);
@@ -358,12 +359,6 @@ struct Batch {
             EXPECT_TRUE(QFile::copy(SONABOX_PROGRAM_DIR "/" + real, installed));
         }
         request.encoder = &describe(encoder);
-        request.options = {.mode = "Stereo",
-                           .bitrate = "128 Kbit/s",
-                           .layer = "Layer III",
-                           .outputDirectory = dir.path() + "/out/"};
-        request.programDir = dir.path() + "/program/";
-        request.deleteSource = true;
         request.programs = programs;
         // A long file in chunks, short ones of one chunk, a broken one, two with one output.
         for (const auto& [name, seconds] : std::vector<std::pair<QString, int>>{{"a/long.wav", 4},
@@ -398,10 +393,6 @@ struct Batch {
         }
         return {most, shared};
     }
-
-    QTemporaryDir dir;
-    EncodeBatchRequest request;
-    ProcessProgress progress;
 };
 
 void expectSameResults(const EncodeBatchResult& one, const EncodeBatchResult& many, const Batch& a,
