@@ -88,12 +88,8 @@ void TEncForm::Timer1Timer() {
     Timer1->stop();
     if (EncoderJob.CmdShow.isEmpty())
         EncoderJob.CmdShow = QStringLiteral("0");
-    const int show = EncoderJob.CmdShow.toInt();
     running_ = true;
-    outcome_.exitCode = RunEncoder(program_, EncoderJob.commandLine(), show, this, &control_);
-    outcome_.cancelled = control_.cancelled();
-    outcome_.cancelRequested = control_.cancelRequested();
-    outcome_.lastLine = control_.lastLine();
+    outcome_ = runJobRecord(program_, this, control_);
     running_ = false;
     close();
 }
@@ -119,6 +115,17 @@ void TEncForm::closeEvent(QCloseEvent* event) {
         event->ignore();
     else
         QDialog::closeEvent(event);
+}
+
+EncoderRun runJobRecord(const QString& program, QWidget* consoleParent,
+                        EncoderRunControl& control) {
+    EncoderRun run;
+    run.exitCode = RunEncoder(program, EncoderJob.commandLine(), EncoderJob.CmdShow.toInt(),
+                              consoleParent, &control);
+    run.cancelled = control.cancelled();
+    run.cancelRequested = control.cancelRequested();
+    run.lastLine = control.lastLine();
+    return run;
 }
 
 QPoint centredOver(const QRect& mainOuter, const QSize& windowOuter) {

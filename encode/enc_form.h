@@ -52,6 +52,9 @@ private:
     EncoderRun outcome_;
 };
 
+// Runs the job record's command line with `program` (see RunEncoder) and tells how it ended.
+EncoderRun runJobRecord(const QString& program, QWidget* consoleParent, EncoderRunControl& control);
+
 // Where the progress window goes over the main window: each half width and height truncated
 // separately, outer sizes on both sides. The result may lie partly off the screen.
 QPoint centredOver(const QRect& mainOuter, const QSize& windowOuter);

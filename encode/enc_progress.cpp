@@ -1,6 +1,8 @@
 #include "encode/enc_progress.h"
 
 #include "encode/enc_form.h"
+#include "encode/encoder_job.h"
+#include "encode/look_ahead.h"
 #include "widgets/dialogs.h"
 #include "widgets/window_geometry.h"
 
@@ -14,6 +16,13 @@ void EncodeProgressWindows::showError(const QString& text) {
 
 EncoderRun EncodeProgressWindows::runJob(const QString& program, const QString& input,
                                          const QString& output, int position, int count) {
+    // A file whose program the batch started before its turn and which has ended already
+    // needs no window: its result is there.
+    if (const LookAhead* batch = LookAhead::active();
+        batch && batch->endedEarly(program, EncoderJob.commandLine())) {
+        EncoderRunControl control;
+        return runJobRecord(program, owner_, control);
+    }
     TEncForm progress(owner_);
     progress.setProgram(program);
     // The encoder tells no progress of its own: the speed comes from the files already done.

@@ -2,11 +2,13 @@
 
 #include "encode/album_gain.h"
 #include "encode/encode_file.h"
+#include "encode/look_ahead.h"
 #include "encode/output_check.h"
 #include "platform/file_system.h"
 
 #include <QCoreApplication>
 #include <QSet>
+#include <QThread>
 #include <QtDebug>
 
 #include <chrono>
@@ -32,17 +34,38 @@ bool writtenByThisRun(const QString& path, std::optional<platform::FileTime> bef
     return written && written != before && *written >= start - kTimeSlack;
 }
 
-// Copies the encoder over the program that runs, so that a copy left by a killed run or by an
-// older build never runs. The old one is removed first, which works also while it still runs.
-// An installed, read-only program folder keeps the program it was installed with, which then
-// runs. True when the copy is to be removed after the run: where no program stood before it
-// (an installed folder that root can write keeps its program).
-bool freshCopy(const QString& from, const QString& to) {
-    const bool existed = platform::fileExists(to);
-    if (existed && !platform::deleteFile(to))
-        return false;
-    return platform::copyFileReplacing(from, to) && !existed;
-}
+// Copies the encoder over the program that runs, once for the batch, so that a copy left by a
+// killed run or by an older build never runs and no run finds the copy half made. The old one is
+// removed first, which works also while it still runs. An installed, read-only program folder
+// keeps the program it was installed with, which then runs. The copy goes when the batch ends,
+// where no program stood before it (an installed folder that root can write keeps its program).
+class ProgramCopy {
+public:
+    ProgramCopy(const QString& from, const QString& to) : from_(from), to_(to) {}
+    ~ProgramCopy() {
+        if (remove_)
+            platform::deleteFile(to_);
+    }
+    ProgramCopy(const ProgramCopy&) = delete;
+    ProgramCopy& operator=(const ProgramCopy&) = delete;
+
+    // Makes the copy unless it is made already.
+    void make() {
+        if (made_ || !platform::fileExists(from_))
+            return;
+        made_ = true;
+        const bool existed = platform::fileExists(to_);
+        if (existed && !platform::deleteFile(to_))
+            return;
+        remove_ = platform::copyFileReplacing(from_, to_) && !existed;
+    }
+
+private:
+    QString from_;
+    QString to_;
+    bool made_ = false;
+    bool remove_ = false;
+};
 
 QString runFailure(const EncoderRun& run) {
     QString reason = run.exitCode < 0
@@ -112,7 +135,20 @@ public:
         const int count = int(request_.files.size());
         for (const auto& queued : request_.files)
             ++albums_[folderOf(queued.path)].remaining;
+        // Before the runner, which goes first and may run the copy.
+        ProgramCopy copy(presence_, program_);
+        if (request_.encoder->programCopiedForEachRun)
+            copy.make();
+        LookAhead runner(
+            {.program = program_,
+             .presence = presence_,
+             .runs = planRuns(request_, program_),
+             .programs = request_.programs > 0 ? request_.programs : QThread::idealThreadCount(),
+             .beside = request_.encoder->writesBesideInput,
+             .early = !request_.options.showEncoder});
+        runner_ = &runner;
         for (int i = 0; i < count && !result_.cancelled; ++i) {
+            runner.reach(i);
             if (!platform::fileExists(presence_)) {
                 progress_.showError("File " + presence_ + " not found");
                 result_.files.push_back({.source = request_.files[i].path,
@@ -129,7 +165,12 @@ public:
             result_.files.push_back(file);
             progress_.fileDone(file);
             endOfAlbumFile(file.source, file.outcome == FileOutcome::Done);
+            if (result_.cancelled) {
+                // Every program still running ends; later files stay as if never started.
+                runner.stopAll(file.outcome == FileOutcome::Cancelled ? i : i + 1);
+            }
         }
+        runner_ = nullptr;
         // Measurements of albums left unfinished end before the batch does.
         for (auto& [folder, album] : albums_) {
             for (const auto& track : album.loudness) {
@@ -168,26 +209,18 @@ private:
             file.reason = QStringLiteral("its output was written by an earlier file");
             return file;
         }
-        const auto before = platform::modificationTime(file.output);
-        const auto start = std::chrono::system_clock::now();
-        const bool removeCopy =
-            request_.encoder->programCopiedForEachRun && freshCopy(presence_, program_);
+        // A program started before the file's turn was timed when it started.
+        const auto early = runner_->startedEarly(position - 1);
+        const auto before = early ? early->before : platform::modificationTime(file.output);
+        const auto start = early ? early->at : std::chrono::system_clock::now();
         const EncodeContext context{.programDir = request_.programDir,
                                     .outputDirectory = request_.options.outputDirectory,
                                     .showEncoder = request_.options.showEncoder,
                                     .position = position,
                                     .count = count};
-        EncodeFileRun encoded;
-        try {
-            encoded = EncodeFile(progress_, context, program_, source, request_.options.mode,
-                                 request_.options.bitrate, request_.options.layer);
-        } catch (...) {
-            if (removeCopy)
-                platform::deleteFile(program_);
-            throw;
-        }
-        if (removeCopy)
-            platform::deleteFile(program_);
+        const EncodeFileRun encoded =
+            EncodeFile(progress_, context, program_, source, request_.options.mode,
+                       request_.options.bitrate, request_.options.layer);
         file.outcome = FileOutcome::Failed;
         // A cancel that came after the encoder had finished its file still ends the batch.
         result_.cancelled = encoded.run.cancelled || encoded.run.cancelRequested;
@@ -232,6 +265,7 @@ private:
     const QString presence_;
     QSet<QString> producedOutputs_;
     std::map<QString, Album> albums_;
+    LookAhead* runner_ = nullptr;
     EncodeBatchResult result_;
 };
 

@@ -17,6 +17,8 @@ struct EncodeBatchRequest {
     EncodeOptions options;
     QString programDir; // ends in a separator
     bool deleteSource = false;
+    // Encoder programs running at once, and job slots they share; 0: one per core.
+    int programs = 0;
 };
 
 // How one encoder run ended.
@@ -57,7 +59,9 @@ struct EncodeBatchResult {
     bool cancelled = false;              // files after the last result were not started
 };
 
-// Encodes the files one after another. A source is deleted only when its output has been
+// Encodes the files, taking their results one after another in queue order; while a file's
+// encoder runs, the next files' encoders may start on idle cores (see LookAhead), which changes
+// nothing of the results. A source is deleted only when its output has been
 // checked to hold its audio; an output that an earlier file of the batch wrote is never
 // written again. Throws ConversionError when the bitrate has no number: the options are the
 // same for every file, so nothing has been run then.

@@ -3,9 +3,9 @@
 #include <QPointer>
 #include <QString>
 
-class QProcess;
-
 namespace encode {
+
+class StartedEncoder;
 
 // What a caller can do with a run while it waits, and learns of it afterwards.
 class EncoderRunControl {
@@ -23,7 +23,7 @@ public:
 private:
     friend int RunEncoderProcess(const QString&, const QString&, class EncoderOutputView*,
                                  EncoderRunControl*);
-    QPointer<QProcess> process_;
+    QPointer<StartedEncoder> encoder_;
     bool cancelRequested_ = false;
     bool cancelled_ = false;
     QString lastLine_;
@@ -48,7 +48,9 @@ public:
 // for among the line's blank-delimited prefixes. The process starts as
 // platform::prepareProgramStart sets it up: in the current directory, with this program's
 // environment, in a session of its own and with an empty standard input; it is ended when this
-// program ends, so call this on the window thread.
+// program ends, so call this on the window thread. During an encode batch the batch's runner
+// (LookAhead) starts it, with the batch's job slots in its environment, or has started it
+// already, in which case this waits for it, or takes its end at once.
 //
 // With a view, the view gets the process's standard output and error as they come; without
 // one, the output is discarded (its last line is kept for the control).

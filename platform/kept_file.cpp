@@ -40,6 +40,8 @@ KeptFile::~KeptFile() {
 bool KeptFile::restore() {
     if (link_.empty() || std::rename(link_.c_str(), path_.c_str()) != 0)
         return false;
+    // Where the file was never replaced both names are one file, and the rename does nothing.
+    ::unlink(link_.c_str());
     link_.clear();
     return true;
 }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the decoder library and its tests with AddressSanitizer (plus UBSan) and with
 # ThreadSanitizer, and runs the tests; under ThreadSanitizer also the encoder core's tests and
-# the house encoder coding files in chunks on several threads. Exits non-zero on a failed test
-# or any sanitizer report.
+# the house encoder coding files in chunks on several threads, and the programs sharing job
+# slots. Exits non-zero on a failed test or any sanitizer report.
 #   scripts/sanitize-decoder.sh [address|thread]...   (default: both)
 set -euo pipefail
 
@@ -38,7 +38,8 @@ for sanitizer in "${sanitizers[@]}"; do
         # The encoder programs run by the tests inherit TSAN_OPTIONS: a report fails their run.
         tests="$build/tools/encoders/tests"
         if ! "$tests/sonabox_encoder_core_tests" ||
-            ! "$tests/sonabox_encoder_program_tests" --gtest_filter='Joins/ParallelEncoding.*'; then
+            ! "$tests/sonabox_encoder_program_tests" \
+                --gtest_filter='Joins/ParallelEncoding.*:Programs/SharedSlots.*'; then
             echo "== $sanitizer (encoders): FAILED" >&2
             status=1
         fi

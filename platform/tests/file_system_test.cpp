@@ -1,5 +1,7 @@
-// Moving a file without replacing anything, within one file system and across two.
+// Moving a file without replacing anything, within one file system and across two; a file
+// kept aside and put back.
 #include "platform/file_system.h"
+#include "platform/kept_file.h"
 #include "platform/tests/test_files.h"
 
 #include <QTemporaryDir>
@@ -76,6 +78,24 @@ TEST(MoveFileNoReplace, MovesWithinAndAcrossFileSystemsAndNeverReplaces) {
         [&] { return platform::moveFileNoReplace(source, there.filePath("big.mp3")); }, 65536));
     EXPECT_EQ(content(source), sound);
     EXPECT_EQ(entries(there.path()), (QStringList{"across.mp3", "across.mp3.part", "taken.mp3"}));
+}
+
+// Put back whether or not something replaced it, and no second name is left in the folder.
+TEST(KeptFile, ComesBackAsItWasAndLeavesNothingBeside) {
+    for (const bool replaced : {false, true}) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("song.wav");
+        put(path, "older");
+        platform::KeptFile kept(path);
+        ASSERT_TRUE(kept.kept());
+        if (replaced) {
+            QFile::remove(path);
+            put(path, "newer");
+        }
+        EXPECT_TRUE(kept.restore());
+        EXPECT_EQ(content(path), "older");
+        EXPECT_EQ(entries(dir.path()), QStringList{"song.wav"}) << replaced;
+    }
 }
 
 } // namespace

@@ -100,11 +100,13 @@ TEST(BatchFaces, TheCaptionAddsTheTimeLeftOnceTheSpeedIsKnown) {
     watch.start(20);
     click(ui(form).encstart);
     watch.stop();
-    ASSERT_EQ(captions.size(), 3) << captions.join('|').toStdString();
+    // The last file may have ended before its turn, its encoder started beside the second's:
+    // then it needs no window.
+    ASSERT_GE(captions.size(), 2) << captions.join('|').toStdString();
     EXPECT_EQ(captions[0], "Encoding... (1 of 3)");
     const QRegularExpression withTimeLeft(R"(^Encoding\.\.\. \(([23]) of 3, \d+:\d\d left\)$)");
-    EXPECT_TRUE(withTimeLeft.match(captions[1]).hasMatch()) << captions[1].toStdString();
-    EXPECT_TRUE(withTimeLeft.match(captions[2]).hasMatch()) << captions[2].toStdString();
+    for (qsizetype i = 1; i < captions.size(); ++i)
+        EXPECT_TRUE(withTimeLeft.match(captions[i]).hasMatch()) << captions[i].toStdString();
 }
 
 namespace {
@@ -186,13 +188,13 @@ TEST(BatchFaces, ALongBatchEndingBehindAnotherWindowTellsTheDesktop) {
         GTEST_SKIP() << daemon.whyNot().toStdString();
     // The program's session bus is the private one: nothing here has used D-Bus before.
     qputenv("DBUS_SESSION_BUS_ADDRESS", daemon.address().toUtf8());
-    // The house encoder is the real one behind a wrapper that first waits 6 s (two files: 12 s), so
-    // that the batch is a long one however fast the machine is.
+    // The house encoder is the real one behind a wrapper that first waits 11 s, so that the batch
+    // is a long one however fast the machine is, also with both files encoding at once.
     world.installFromBuild({"mp3.dll"});
     const QString encoder = world.programDir() + "/mp3.dll";
     ASSERT_TRUE(QFile::rename(encoder, world.programDir() + "/real-encoder"));
     world.writeFile("program/mp3.dll",
-                    "#!/bin/sh\nsleep 6\nexec \"$(dirname \"$0\")/real-encoder\" \"$@\"\n");
+                    "#!/bin/sh\nsleep 11\nexec \"$(dirname \"$0\")/real-encoder\" \"$@\"\n");
     QFile(encoder).setPermissions(QFile(encoder).permissions() | QFileDevice::ExeOwner);
     const QString wavs = world.makeDirectory("wavs");
     makeWav(wavs + "/long.wav", 2, 44100, 2);

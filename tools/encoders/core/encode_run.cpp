@@ -11,6 +11,7 @@
 #include "tools/encoders/core/twolame_encoder.h"
 #include "tools/encoders/layer1/layer1_encoder.h"
 #include "tools/encoders/parallel/chunked_encoder.h"
+#include "tools/encoders/parallel/job_slots.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -171,7 +172,7 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     const std::size_t headSize = std::max<std::size_t>(id3v2Tag(tags).size(), 10) + kReplayGainRoom;
     out.write(id3v2Tag(tags, {}, headSize));
     std::optional<LoudnessMeter> meter = loudnessMeter(source);
-    auto encoder = makeEncoder(request, p, source.frames());
+    auto encoder = parallel::holdingJobSlot(makeEncoder(request, p, source.frames()));
     // LAME resamples by itself; the other layers get their rate from us.
     std::optional<RateConverter> converter;
     if (request.layer != Layer::III && p.sampleRate != p.inputRate) {

@@ -59,7 +59,8 @@ int encoderThreads() {
 ChunkedEncoder::ChunkedEncoder(const ChunkSettings& settings, const ChunkLayout& layout,
                                int threads)
     : settings_(settings), coder_(settings), layout_(layout), frameSamples_(coder_.frameSamples()),
-      maxInFlight_(2 * static_cast<std::size_t>(threads)), pool_(threads) {
+      maxInFlight_(2 * static_cast<std::size_t>(threads)), slots_(JobSlots::fromEnvironment()),
+      pool_(threads, slots_) {
     if (settings.inputRate != 0 && settings.inputRate != settings.sampleRate) {
         converter_.emplace(settings.channels, settings.inputRate, settings.sampleRate);
     }
@@ -149,7 +150,9 @@ void ChunkedEncoder::collect(OutputFile& out) {
             plain.reservoir = false;
             joiner_ = std::make_unique<Layer3Joiner>(
                 out, layout_, coder_.tagFacts(), frameSamples_,
-                [plainCoder = ChunkCoder(plain)](const CodedChunk& chunk) {
+                [plainCoder = ChunkCoder(plain), slots = slots_](const CodedChunk& chunk) {
+                    // Coded here on the joining thread, which takes a slot for it.
+                    const auto slot = slots ? slots->take() : JobSlots::Slot();
                     CodedChunk again;
                     again.firstFrame = chunk.firstFrame;
                     again.start = chunk.start;

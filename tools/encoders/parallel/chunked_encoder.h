@@ -45,6 +45,7 @@ private:
     std::optional<ReplayGain> gain_;
     std::unique_ptr<StreamJoiner> joiner_;
     std::deque<std::future<CodedChunk>> inFlight_;
+    std::optional<JobSlots> slots_;
     // Last, so that its threads are joined before anything else goes.
     WorkerPool pool_;
 };

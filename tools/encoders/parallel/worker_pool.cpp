@@ -2,7 +2,7 @@
 
 namespace encoders::parallel {
 
-WorkerPool::WorkerPool(int threads) {
+WorkerPool::WorkerPool(int threads, std::optional<JobSlots> slots) : slots_(std::move(slots)) {
     threads_.reserve(static_cast<std::size_t>(threads));
     try {
         for (int i = 0; i < threads; ++i) {
@@ -52,6 +52,18 @@ void WorkerPool::run() {
             }
             job = std::move(jobs_.front());
             jobs_.pop_front();
+        }
+        JobSlots::Slot slot;
+        if (slots_) {
+            // A pool being stopped drops the job rather than wait for a slot for it.
+            slot = slots_->take([this] {
+                std::lock_guard lock(mutex_);
+                return stopping_;
+            });
+            std::lock_guard lock(mutex_);
+            if (stopping_) {
+                return;
+            }
         }
         job();
     }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "tools/encoders/parallel/job_slots.h"
+
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -13,10 +16,10 @@ namespace encoders::parallel {
 
 // A fixed set of threads that run jobs in the order they were given. Destroying the pool
 // drops the jobs not yet started (their futures report a broken promise) and waits for the
-// running ones.
+// running ones. With job slots, each thread holds a slot while it runs a job.
 class WorkerPool {
 public:
-    explicit WorkerPool(int threads);
+    explicit WorkerPool(int threads, std::optional<JobSlots> slots = std::nullopt);
     ~WorkerPool();
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
@@ -37,6 +40,7 @@ private:
     std::condition_variable wake_;
     std::deque<std::function<void()>> jobs_;
     bool stopping_ = false;
+    const std::optional<JobSlots> slots_;
     std::vector<std::thread> threads_;
 };
 

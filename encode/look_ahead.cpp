@@ -1,0 +1,208 @@
+#include "encode/look_ahead.h"
+
+#include "encode/command_lines.h"
+#include "encode/encode_driver.h"
+#include "encode/encoder_job.h"
+
+#include <QFileInfo>
+#include <QSet>
+
+#include <algorithm>
+#include <chrono>
+#include <exception>
+
+namespace encode {
+
+namespace {
+
+LookAhead* activeLookAhead = nullptr;
+
+} // namespace
+
+std::vector<PlannedRun> planRuns(const EncodeBatchRequest& request, const QString& program) {
+    const auto encoder = recogniseEncoder(program, request.programDir);
+    if (!encoder)
+        return {};
+    const bool beside = describe(*encoder).writesBesideInput;
+    std::vector<PlannedRun> runs;
+    QSet<QString> outputs;
+    try {
+        for (const selection::QueuedFile& file : request.files) {
+            // Each file sets the same pieces, so a copy of the record as the batch finds it
+            // gives every file the line the batch will give it.
+            TEncoderJob job = EncoderJob;
+            fillJob(job, *encoder, program, file.path, request.options);
+            PlannedRun run;
+            run.commandLine = job.commandLine();
+            run.output = OutputFileName(file.path, request.options.outputDirectory);
+            run.writtenFile = beside ? bladeEncOutput(file.path) : run.output;
+            run.folder = QFileInfo(file.path).absolutePath();
+            const QString identity = platform::fileIdentity(run.output);
+            run.early = !outputs.contains(identity);
+            outputs.insert(identity);
+            runs.push_back(run);
+        }
+    } catch (const ConversionError&) {
+        return {};
+    }
+    return runs;
+}
+
+LookAhead::LookAhead(Settings settings)
+    : settings_(std::move(settings)), environment_(QProcessEnvironment::systemEnvironment()),
+      runs_(settings_.runs.size()), previous_(activeLookAhead) {
+    if (slots_.open()) {
+        environment_.insert(QStringLiteral("SONABOX_JOB_SLOTS"),
+                            slots_.fileName() + QLatin1Char(':') +
+                                QString::number(settings_.programs));
+    } else {
+        // Without the slots each program codes on all cores: then one runs at a time.
+        settings_.early = false;
+    }
+    activeLookAhead = this;
+}
+
+LookAhead::~LookAhead() {
+    activeLookAhead = previous_;
+    putBack(false, current_ + 1);
+}
+
+LookAhead* LookAhead::active() {
+    return activeLookAhead;
+}
+
+void LookAhead::reach(int index) {
+    for (; current_ < index && current_ < int(runs_.size()); ++current_) {
+        // A file the batch passed by without its run (the encoder went missing meanwhile) is
+        // left as if its program had never started.
+        if (!runs_[std::size_t(current_)].taken)
+            undo(current_);
+        runs_[std::size_t(current_)] = {};
+    }
+    other_.reset();
+    fill();
+}
+
+bool LookAhead::isCurrent(const QString& program, const QString& commandLine) const {
+    return current_ < int(runs_.size()) && program == settings_.program &&
+           commandLine == settings_.runs[std::size_t(current_)].commandLine;
+}
+
+StartedEncoder& LookAhead::take(const QString& program, const QString& commandLine, bool merged) {
+    if (isCurrent(program, commandLine) && !merged) {
+        Run& run = runs_[std::size_t(current_)];
+        if (!run.encoder)
+            start(current_, false);
+        run.taken = true;
+        fill();
+        return *run.encoder;
+    }
+    other_ = std::make_unique<StartedEncoder>(program, commandLine, environment_, merged);
+    return *other_;
+}
+
+bool LookAhead::endedEarly(const QString& program, const QString& commandLine) const {
+    if (!isCurrent(program, commandLine))
+        return false;
+    const Run& run = runs_[std::size_t(current_)];
+    return run.early && run.encoder->ended();
+}
+
+std::optional<LookAhead::Start> LookAhead::startedEarly(int index) const {
+    if (index < current_ || index >= int(runs_.size()) || !runs_[std::size_t(index)].early)
+        return std::nullopt;
+    return runs_[std::size_t(index)].start;
+}
+
+void LookAhead::start(int index, bool early) {
+    Run& run = runs_[std::size_t(index)];
+    const PlannedRun& plan = settings_.runs[std::size_t(index)];
+    run.early = early;
+    if (early)
+        run.kept = std::make_unique<platform::KeptFile>(plan.writtenFile);
+    run.start = {platform::modificationTime(plan.output), std::chrono::system_clock::now()};
+    run.encoder =
+        std::make_unique<StartedEncoder>(settings_.program, plan.commandLine, environment_, false);
+    // Each program that ends makes room for the next; this runs inside whichever wait the
+    // batch is in, and must not throw into the event loop.
+    connect(run.encoder.get(), &StartedEncoder::finished, this, [this] {
+        try {
+            fill();
+        } catch (const std::exception&) {
+            // The file then simply waits for its turn.
+        }
+    });
+}
+
+bool LookAhead::mayStart(int index) const {
+    const PlannedRun& plan = settings_.runs[std::size_t(index)];
+    if (runs_[std::size_t(index)].encoder || !plan.early)
+        return false;
+    if (!settings_.beside)
+        return true;
+    // BladeEnc: alone in its folder, and not over an earlier file's MP3 still lying there.
+    for (int i = current_; i < int(runs_.size()); ++i) {
+        const PlannedRun& other = settings_.runs[std::size_t(i)];
+        const Run& run = runs_[std::size_t(i)];
+        // The current file runs, or is about to.
+        const bool busy = running(run) || (i == current_ && !run.encoder);
+        if (i != index && other.folder == plan.folder &&
+            (busy || (i < index && other.writtenFile == plan.writtenFile)))
+            return false;
+    }
+    return true;
+}
+
+void LookAhead::fill() {
+    if (!settings_.early || stopped_ || (other_ && !other_->ended()))
+        return;
+    // The current file's program starts first: the progress window shows it running.
+    if (current_ < int(runs_.size()) && !runs_[std::size_t(current_)].encoder)
+        return;
+    int busy = 0;
+    for (const Run& run : runs_)
+        busy += running(run) ? 1 : 0;
+    for (int i = current_ + 1; i < int(runs_.size()) && busy < settings_.programs; ++i) {
+        if (!mayStart(i))
+            continue;
+        if (!platform::fileExists(settings_.presence) || !platform::fileExists(settings_.program))
+            return;
+        start(i, true);
+        ++busy;
+    }
+}
+
+void LookAhead::stopAll(int firstUnfinished) {
+    putBack(true, firstUnfinished);
+}
+
+void LookAhead::putBack(bool waitGently, int from) {
+    stopped_ = true;
+    auto all = [this](auto&& each) {
+        for (Run& run : runs_) {
+            if (run.encoder)
+                each(*run.encoder);
+        }
+        if (other_)
+            each(*other_);
+    };
+    if (waitGently) {
+        all([](StartedEncoder& encoder) { encoder.cancel(); });
+        all([](StartedEncoder& encoder) { encoder.wait(); });
+    }
+    for (int i = std::max(from, current_); i < int(runs_.size()); ++i) {
+        undo(i);
+    }
+}
+
+void LookAhead::undo(int index) {
+    Run& run = runs_[std::size_t(index)];
+    // Killed, if it still runs. Whatever it left is put back as it was; a file that was not
+    // there before is its own (no earlier file writes it, no other file starts early with it).
+    run.encoder.reset();
+    if (run.early && !run.kept->restore())
+        platform::deleteFile(settings_.runs[std::size_t(index)].writtenFile);
+    run = {};
+}
+
+} // namespace encode

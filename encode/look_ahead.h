@@ -1,0 +1,113 @@
+#pragma once
+
+#include "encode/started_encoder.h"
+#include "platform/file_system.h"
+#include "platform/kept_file.h"
+
+#include <QObject>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QTemporaryFile>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace encode {
+
+struct EncodeBatchRequest;
+
+// One file of a batch as it may be started before its turn.
+struct PlannedRun {
+    QString commandLine;
+    QString output;      // the output path
+    QString writtenFile; // what the program writes: the output, or BladeEnc's file beside the input
+    QString folder;      // the input's folder, where BladeEnc writes
+    bool early = false;  // may start before its turn: no earlier file of the batch has its output
+};
+
+// The command lines and output names the batch gives each file, made as the batch makes them;
+// nothing when they cannot be made (a bitrate without a number: the batch fails on its own).
+std::vector<PlannedRun> planRuns(const EncodeBatchRequest& request, const QString& program);
+
+// Keeps every core busy during an encode batch. The batch takes its files in queue order; while
+// the program of the current file runs, this starts the programs of the next files (the same
+// command lines, the same output names) as long as fewer programs run than the machine has
+// cores. When the batch reaches such a file, it waits for the program already running, or takes
+// the result of the one that has ended. All programs of the batch share one set of job slots
+// (SONABOX_JOB_SLOTS) with one slot per core, so however many run, they code on no more threads
+// than there are cores, and their output is the same as when they run alone.
+//
+// A BladeEnc run writes beside its input, so two of them never run in one folder at once, and
+// a file waits while an earlier file's MP3 of the same name still lies there. A file whose output
+// an earlier file also writes waits for its turn. While the console shows a program's output,
+// one program runs at a time, as the user would expect of that window.
+//
+// Only one batch runs at a time: while this object lives, encoder runs go through it
+// (RunEncoderProcess asks active()).
+class LookAhead : public QObject {
+    Q_OBJECT
+public:
+    struct Settings {
+        QString program;  // the program every file runs
+        QString presence; // the encoder counts as installed while this file exists
+        std::vector<PlannedRun> runs;
+        int programs = 1;    // at most so many at once, and so many job slots
+        bool beside = false; // the encoder writes beside its input
+        bool early = true;   // start programs before their turn at all
+    };
+    explicit LookAhead(Settings settings);
+    // Ends the programs still running and puts back what the programs of files not reached
+    // replaced.
+    ~LookAhead() override;
+
+    static LookAhead* active();
+
+    // The batch is at file `index` (from 0): the files before it are done with.
+    void reach(int index);
+    // The program of the current file's run: the one started early when its command line is
+    // this one, else one started now.
+    StartedEncoder& take(const QString& program, const QString& commandLine, bool merged);
+    // The current file's program was started early and has ended already.
+    bool endedEarly(const QString& program, const QString& commandLine) const;
+    // When the file's program was started early: its output's time before, and the start.
+    struct Start {
+        std::optional<platform::FileTime> before;
+        platform::FileTime at;
+    };
+    std::optional<Start> startedEarly(int index) const;
+
+    // The batch was cancelled: every program still running is ended, and the files from
+    // `firstUnfinished` on keep what their programs would have replaced as it was before the
+    // batch. Waits until all have ended.
+    void stopAll(int firstUnfinished);
+
+private:
+    struct Run {
+        std::unique_ptr<StartedEncoder> encoder;
+        std::unique_ptr<platform::KeptFile> kept; // what the program may replace
+        Start start;
+        bool early = false;
+        bool taken = false; // the batch waits, or has waited, for it
+    };
+
+    void fill();
+    bool mayStart(int index) const;
+    bool running(const Run& run) const { return run.encoder && !run.encoder->ended(); }
+    void start(int index, bool early);
+    bool isCurrent(const QString& program, const QString& commandLine) const;
+    void putBack(bool waitGently, int from);
+    // Leaves the file as if its program had not started early.
+    void undo(int index);
+
+    Settings settings_;
+    QTemporaryFile slots_; // one byte-range lock per job slot, taken by the programs
+    QProcessEnvironment environment_;
+    std::vector<Run> runs_;
+    std::unique_ptr<StartedEncoder> other_; // a current run that was not planned
+    int current_ = 0;
+    bool stopped_ = false;
+    LookAhead* previous_;
+};
+
+} // namespace encode
