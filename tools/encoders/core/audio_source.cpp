@@ -66,9 +66,19 @@ std::size_t AudioSource::read(std::span<float> interleaved) {
     if (got < 0 || (got < wanted && sf_error(file_) != SF_ERR_NO_ERROR)) {
         throw EncoderError(std::string("reading the input failed: ") + sf_strerror(file_));
     }
-    auto samples = interleaved.first(static_cast<std::size_t>(got) * info_.channels);
-    std::transform(samples.begin(), samples.end(), samples.begin(),
-                   [](float s) { return std::clamp(s, -1.0f, 1.0f); });
+    // Integer samples come scaled into full scale already; others may lie beyond it.
+    switch (info_.format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_PCM_16:
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_PCM_32:
+        break;
+    default:
+        for (float& s : interleaved.first(static_cast<std::size_t>(got) * info_.channels)) {
+            s = std::clamp(s, -1.0f, 1.0f);
+        }
+    }
     return static_cast<std::size_t>(got);
 }
 
