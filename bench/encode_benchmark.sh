@@ -12,7 +12,7 @@
 #   plugger        plugger in.wav out -b 128 -z  vs  lame --noreplaygain -m s -b 128 --cbr -q 0
 # (-q 3 is LAME's standard quality, which our Layer III programs use; plugger's -z selects
 # LAME's best, -q 0. lame runs with --noreplaygain: its own loudness analysis is the older
-# ReplayGain 1 one. Our programs measure ReplayGain 2.0 loudness (libebur128) in every run
+# ReplayGain 1 one. Our programs measure ReplayGain 2.0 loudness (BS.1770) in every run
 # compared with lame; the rows "loudness measured vs not" give its cost, against runs with
 # SONABOX_ENCODER_LOUDNESS=0, and "from FLAC vs from WAV" the cost of reading FLAC input.)
 # The house encoder's Layers I and II have no lame counterpart; their ratio is given against

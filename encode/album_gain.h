@@ -3,15 +3,10 @@
 #include "tools/encoders/core/loudness.h"
 
 #include <filesystem>
-#include <vector>
 
 // The album step after a batch: the sources of one folder are one album; their loudness,
 // measured together, goes into each of their MP3s as REPLAYGAIN_ALBUM_GAIN and _PEAK.
 namespace encode {
-
-// The source's loudness, its gating blocks kept for the album. Throws std::runtime_error when
-// the source cannot be read.
-encoders::LoudnessMeter measureSource(const std::filesystem::path& source);
 
 // Puts the album's gain and peak into the ID3v2 tag that the encoder left at the head of the
 // MP3, inside the room the tag keeps, so no audio byte moves. The file is replaced whole and

@@ -23,6 +23,8 @@ using selection::FileOutcome;
 
 namespace {
 
+constexpr std::size_t kAlbumWriters = 8;
+
 // Some file systems keep modification times to two seconds only.
 constexpr auto kTimeSlack = std::chrono::seconds(2);
 
@@ -91,33 +93,37 @@ std::filesystem::path fsPath(const QString& path) {
     return std::filesystem::path(path.toStdString());
 }
 
-// The files of one source folder in the batch: an album. Each source is measured on its own
-// thread once its MP3 is confirmed (before the source may be deleted); after the folder's last
-// file, when every one of them went well, the album's gain goes into each MP3.
+// The files of one source folder in the batch: an album. Each program leaves its file's
+// loudness measurement; after the folder's last file, when every one of them went well, the
+// album's gain goes into each MP3.
 struct Album {
     int remaining = 0;
     bool spoiled = false;
     std::vector<QString> outputs;
-    std::vector<std::future<encoders::LoudnessMeter>> loudness;
+    std::vector<encoders::TrackLoudness> tracks;
 
     void write() {
-        try {
-            std::vector<encoders::LoudnessMeter> meters;
-            for (auto& track : loudness)
-                meters.push_back(awaitResponsively(track));
-            std::vector<const encoders::LoudnessMeter*> tracks;
-            for (const auto& meter : meters)
-                tracks.push_back(&meter);
-            const auto gain = encoders::albumGain(tracks);
-            if (!gain)
-                return; // silence: no gain to give
-            std::future<void> written = std::async(std::launch::async, [this, &gain] {
-                for (const QString& output : outputs)
-                    writeAlbumGain(fsPath(output), *gain);
-            });
-            awaitResponsively(written);
-        } catch (const std::exception& error) {
-            qWarning("no album gain: %s", error.what());
+        std::vector<const encoders::TrackLoudness*> measured;
+        for (const auto& track : tracks)
+            measured.push_back(&track);
+        const auto gain = encoders::replayGain(measured);
+        if (!gain)
+            return; // silence: no gain to give
+        // Each write waits mostly for the disk to sync it; several at once share the syncs.
+        const std::size_t lanes = std::min<std::size_t>(outputs.size(), kAlbumWriters);
+        std::vector<std::future<void>> writers;
+        for (std::size_t lane = 0; lane < lanes; ++lane) {
+            writers.push_back(std::async(std::launch::async, [this, &gain, lane, lanes] {
+                for (std::size_t i = lane; i < outputs.size(); i += lanes)
+                    writeAlbumGain(fsPath(outputs[i]), *gain);
+            }));
+        }
+        for (auto& writer : writers) {
+            try {
+                awaitResponsively(writer);
+            } catch (const std::exception& error) {
+                qWarning("no album gain: %s", error.what());
+            }
         }
     }
 };
@@ -171,13 +177,6 @@ public:
             }
         }
         runner_ = nullptr;
-        // Measurements of albums left unfinished end before the batch does.
-        for (auto& [folder, album] : albums_) {
-            for (const auto& track : album.loudness) {
-                if (track.valid())
-                    waitResponsively(track);
-            }
-        }
         return result_;
     }
 
@@ -193,13 +192,16 @@ private:
             album.write();
     }
 
-    // Starts measuring a confirmed source; when it is to be deleted, waits until that is done.
-    void measureForAlbum(const QString& source, const QString& output) {
+    // Takes the loudness that the program of a confirmed file measured.
+    void measuredForAlbum(const QString& source, const QString& output, int index) {
         Album& album = albums_[folderOf(source)];
-        album.outputs.push_back(output);
-        album.loudness.push_back(std::async(std::launch::async, measureSource, fsPath(source)));
-        if (request_.deleteSource)
-            waitResponsively(album.loudness.back());
+        try {
+            album.tracks.push_back(encoders::loadLoudness(fsPath(runner_->loudnessFile(index))));
+            album.outputs.push_back(output);
+        } catch (const std::exception& error) {
+            qWarning("no album gain: %s", error.what());
+            album.spoiled = true;
+        }
     }
 
     EncodeFileResult encodeOne(const QString& source, int position, int count) {
@@ -252,7 +254,7 @@ private:
             return file;
         }
         file.outcome = FileOutcome::Done;
-        measureForAlbum(source, file.output);
+        measuredForAlbum(source, file.output, position - 1);
         // The source goes only once its MP3 is on the disk, name and data.
         if (request_.deleteSource)
             file.sourceDeleted = platform::syncToDisk(file.output) && platform::deleteFile(source);

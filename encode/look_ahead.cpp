@@ -4,8 +4,10 @@
 #include "encode/encode_driver.h"
 #include "encode/encoder_job.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QThread>
 
 #include <algorithm>
 #include <chrono>
@@ -37,6 +39,7 @@ std::vector<PlannedRun> planRuns(const EncodeBatchRequest& request, const QStrin
             run.output = OutputFileName(file.path, request.options.outputDirectory);
             run.writtenFile = beside ? bladeEncOutput(file.path) : run.output;
             run.folder = QFileInfo(file.path).absolutePath();
+            run.size = QFileInfo(file.path).size();
             const QString identity = platform::fileIdentity(run.output);
             run.early = !outputs.contains(identity);
             outputs.insert(identity);
@@ -46,6 +49,20 @@ std::vector<PlannedRun> planRuns(const EncodeBatchRequest& request, const QStrin
         return {};
     }
     return runs;
+}
+
+std::vector<bool> codedWhole(const std::vector<PlannedRun>& runs, bool beside, int cores) {
+    std::vector<bool> whole(runs.size(), false);
+    for (std::size_t i = 0; i < runs.size() && cores > 1; ++i) {
+        qint64 later = 0;
+        for (std::size_t j = i + 1; j < runs.size(); ++j) {
+            // BladeEnc runs one program per folder at a time.
+            if (!beside || runs[j].folder != runs[i].folder)
+                later += runs[j].size;
+        }
+        whole[i] = later >= qint64(cores - 1) * runs[i].size;
+    }
+    return whole;
 }
 
 LookAhead::LookAhead(Settings settings)
@@ -59,7 +76,25 @@ LookAhead::LookAhead(Settings settings)
         // Without the slots each program codes on all cores: then one runs at a time.
         settings_.early = false;
     }
+    whole_ = settings_.early
+                 ? codedWhole(settings_.runs, settings_.beside, QThread::idealThreadCount())
+                 : std::vector<bool>(settings_.runs.size(), false);
     activeLookAhead = this;
+}
+
+QString LookAhead::loudnessFile(int index) const {
+    return measurements_.isValid()
+               ? measurements_.filePath(QString::number(index) + QStringLiteral(".loudness"))
+               : QString();
+}
+
+QProcessEnvironment LookAhead::environmentFor(int index) const {
+    QProcessEnvironment environment = environment_;
+    if (measurements_.isValid())
+        environment.insert(QStringLiteral("SONABOX_LOUDNESS_FILE"), loudnessFile(index));
+    if (whole_[std::size_t(index)])
+        environment.insert(QStringLiteral("SONABOX_ENCODER_THREADS"), QStringLiteral("1"));
+    return environment;
 }
 
 LookAhead::~LookAhead() {
@@ -97,7 +132,12 @@ StartedEncoder& LookAhead::take(const QString& program, const QString& commandLi
         fill();
         return *run.encoder;
     }
-    other_ = std::make_unique<StartedEncoder>(program, commandLine, environment_, merged);
+    // The current file's program with its output shown, or a run the batch did not plan.
+    const bool current = isCurrent(program, commandLine);
+    if (current)
+        QFile::remove(loudnessFile(current_));
+    other_ = std::make_unique<StartedEncoder>(
+        program, commandLine, current ? environmentFor(current_) : environment_, merged);
     return *other_;
 }
 
@@ -121,8 +161,9 @@ void LookAhead::start(int index, bool early) {
     if (early)
         run.kept = std::make_unique<platform::KeptFile>(plan.writtenFile);
     run.start = {platform::modificationTime(plan.output), std::chrono::system_clock::now()};
-    run.encoder =
-        std::make_unique<StartedEncoder>(settings_.program, plan.commandLine, environment_, false);
+    QFile::remove(loudnessFile(index));
+    run.encoder = std::make_unique<StartedEncoder>(settings_.program, plan.commandLine,
+                                                   environmentFor(index), false);
     // Each program that ends makes room for the next; this runs inside whichever wait the
     // batch is in, and must not throw into the event loop.
     connect(run.encoder.get(), &StartedEncoder::finished, this, [this] {

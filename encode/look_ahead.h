@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 #include <memory>
@@ -24,11 +25,17 @@ struct PlannedRun {
     QString writtenFile; // what the program writes: the output, or BladeEnc's file beside the input
     QString folder;      // the input's folder, where BladeEnc writes
     bool early = false;  // may start before its turn: no earlier file of the batch has its output
+    qint64 size = 0;     // of the source, as a measure of the work it takes
 };
 
 // The command lines and output names the batch gives each file, made as the batch makes them;
 // nothing when they cannot be made (a bitrate without a number: the batch fails on its own).
 std::vector<PlannedRun> planRuns(const EncodeBatchRequest& request, const QString& program);
+
+// Which files of a batch on `cores` cores are coded whole on one thread: those where the files
+// after them that may run beside them hold at least as much work as the other cores would do
+// on this one meanwhile. The rest use every core.
+std::vector<bool> codedWhole(const std::vector<PlannedRun>& runs, bool beside, int cores);
 
 // Keeps every core busy during an encode batch. The batch takes its files in queue order; while
 // the program of the current file runs, this starts the programs of the next files (the same
@@ -42,6 +49,16 @@ std::vector<PlannedRun> planRuns(const EncodeBatchRequest& request, const QStrin
 // a file waits while an earlier file's MP3 of the same name still lies there. A file whose output
 // an earlier file also writes waits for its turn. While the console shows a program's output,
 // one program runs at a time, as the user would expect of that window.
+//
+// Coding a file in chunks on several threads costs more work in all than coding it whole on one,
+// so a file is coded whole where the files after it hold enough work to keep the other cores
+// busy meanwhile; the last ones, and one that is long beside the rest, use every core. This
+// depends on the queue and the machine only, never on how many programs run, so a file's MP3 is
+// the same whichever way the batch runs. (While the console shows one program at a time, every
+// file uses every core.)
+//
+// Each program leaves its file's loudness measurement for the batch's album gain in a folder of
+// the runner's (loudnessFile), so no source is read twice.
 //
 // Only one batch runs at a time: while this object lives, encoder runs go through it
 // (RunEncoderProcess asks active()).
@@ -76,6 +93,8 @@ public:
         platform::FileTime at;
     };
     std::optional<Start> startedEarly(int index) const;
+    // Where the program of file `index` leaves its loudness measurement once it has ended well.
+    QString loudnessFile(int index) const;
 
     // The batch was cancelled: every program still running is ended, and the files from
     // `firstUnfinished` on keep what their programs would have replaced as it was before the
@@ -91,6 +110,7 @@ private:
         bool taken = false; // the batch waits, or has waited, for it
     };
 
+    QProcessEnvironment environmentFor(int index) const;
     void fill();
     bool mayStart(int index) const;
     bool running(const Run& run) const { return run.encoder && !run.encoder->ended(); }
@@ -102,7 +122,9 @@ private:
 
     Settings settings_;
     QTemporaryFile slots_; // one byte-range lock per job slot, taken by the programs
+    QTemporaryDir measurements_;
     QProcessEnvironment environment_;
+    std::vector<bool> whole_; // coded whole on one thread
     std::vector<Run> runs_;
     std::unique_ptr<StartedEncoder> other_; // a current run that was not planned
     int current_ = 0;

@@ -3,6 +3,7 @@
 #include "encode/encode_driver.h"
 #include "encode/encoder_job.h"
 #include "encode/encoder_process.h"
+#include "encode/look_ahead.h"
 #include "tools/encoders/tests/test_support.h"
 
 #include <QCoreApplication>
@@ -460,6 +461,39 @@ INSTANTIATE_TEST_SUITE_P(Encoders, LookAheadBatch,
                          [](const auto& info) {
                              return info.param == Encoder::House ? "house" : "bladeenc";
                          });
+
+// Files are coded whole on one thread where the files after them keep the other cores busy.
+TEST(LookAheadPlan, FilesAreCodedWholeWhileLaterFilesKeepTheOtherCoresBusy) {
+    struct Case {
+        std::vector<std::pair<const char*, qint64>> files; // folder, size
+        bool beside;
+        int cores;
+        std::vector<bool> whole;
+    };
+    const std::vector<Case> cases = {
+        {{{"a", 5}, {"a", 5}, {"a", 5}, {"a", 5}}, false, 2, {true, true, true, false}},
+        // A long file beside short ones uses every core.
+        {{{"a", 20}, {"a", 3}, {"a", 3}}, false, 2, {false, true, false}},
+        {{{"a", 1}, {"a", 1}, {"a", 1}, {"a", 1}, {"a", 1}},
+         false,
+         4,
+         {true, true, false, false, false}},
+        // BladeEnc runs one program per folder: only other folders' files keep cores busy.
+        {{{"a", 1}, {"a", 1}, {"b", 1}, {"b", 1}}, true, 2, {true, true, false, false}},
+        {{{"a", 1}, {"a", 1}}, false, 1, {false, false}},
+    };
+    for (const Case& c : cases) {
+        std::vector<PlannedRun> runs;
+        for (const auto& [folder, size] : c.files) {
+            PlannedRun run;
+            run.folder = folder;
+            run.size = size;
+            runs.push_back(run);
+        }
+        EXPECT_EQ(codedWhole(runs, c.beside, c.cores), c.whole)
+            << "files " << c.files.size() << ", cores " << c.cores;
+    }
+}
 
 } // namespace
 

@@ -206,7 +206,11 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
         }
         lines.advance(static_cast<std::int64_t>(frames));
     }
-    const std::optional<ReplayGain> gain = meter ? meter->result() : std::nullopt;
+    const std::optional<ReplayGain> gain = meter ? replayGain(meter->measured()) : std::nullopt;
+    // The batch that runs the program pools the tracks of a folder for their album gain.
+    if (const char* record = std::getenv("SONABOX_LOUDNESS_FILE"); meter && record != nullptr) {
+        saveLoudness(record, meter->measured());
+    }
     if (gain) {
         encoder->setTrackGain(*gain);
     }

@@ -2,83 +2,206 @@
 
 #include "tools/encoders/core/encoder_error.h"
 
-#include <ebur128.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <utility>
+#include <cstdlib>
+#include <fstream>
+#include <numbers>
+#include <stdexcept>
 
 namespace encoders {
 
 namespace {
 
-std::optional<ReplayGain> gainFor(double lufs, double peak) {
-    if (!std::isfinite(lufs)) {
-        return std::nullopt;
-    }
-    return ReplayGain{kReplayGainReference - lufs, peak};
+using Biquad = LoudnessMeter::Biquad;
+using ChannelState = LoudnessMeter::ChannelState;
+
+// The two stages of BS.1770's K-weighting, derived for any sample rate from their analogue
+// prototypes (the standard gives the coefficients for 48 kHz only).
+Biquad shelfFor(int sampleRate) {
+    const double k = std::tan(std::numbers::pi * 1681.974450955533 / sampleRate);
+    const double q = 0.7071752369554196;
+    const double vh = std::pow(10.0, 3.999843853973347 / 20.0);
+    const double vb = std::pow(vh, 0.4996667741545416);
+    const double a0 = 1.0 + k / q + k * k;
+    return {(vh + vb * k / q + k * k) / a0, 2.0 * (k * k - vh) / a0, (vh - vb * k / q + k * k) / a0,
+            2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0};
 }
 
-double samplePeak(ebur128_state* state, int channels) {
-    double peak = 0;
-    for (int c = 0; c < channels; ++c) {
-        double channelPeak = 0;
-        if (ebur128_sample_peak(state, static_cast<unsigned>(c), &channelPeak) == EBUR128_SUCCESS) {
-            peak = std::max(peak, channelPeak);
+Biquad highPassFor(int sampleRate) {
+    const double k = std::tan(std::numbers::pi * 38.13547087602444 / sampleRate);
+    const double q = 0.5003270373238773;
+    const double a0 = 1.0 + k / q + k * k;
+    return {1.0, -2.0, 1.0, 2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0};
+}
+
+// Filters `frames` frames of interleaved samples through both stages and adds up the squares.
+// The channels go side by side in the lanes of one vector (a mono signal leaves one lane
+// empty); the high pass's numerator is 1, -2, 1.
+template <int Channels>
+float filterFrames(const float* in, int frames, const Biquad& f, const Biquad& g,
+                   ChannelState* states) {
+    using Lanes = double __attribute__((vector_size(2 * sizeof(double))));
+    Lanes s0{}, s1{}, s2{}, s3{}, sum{};
+    for (int c = 0; c < Channels; ++c) {
+        s0[c] = states[c].s[0];
+        s1[c] = states[c].s[1];
+        s2[c] = states[c].s[2];
+        s3[c] = states[c].s[3];
+        sum[c] = states[c].sum;
+    }
+    float peak = 0;
+    for (int i = 0; i < frames; ++i) {
+        Lanes x{};
+        for (int c = 0; c < Channels; ++c) {
+            const float sample = in[i * Channels + c];
+            peak = std::max(peak, std::abs(sample));
+            x[c] = sample;
         }
+        const Lanes y = f.b0 * x + s0;
+        s0 = f.b1 * x - f.a1 * y + s1;
+        s1 = f.b2 * x - f.a2 * y;
+        const Lanes z = y + s2;
+        s2 = s3 - 2.0 * y - g.a1 * z;
+        s3 = y - g.a2 * z;
+        sum += z * z;
+    }
+    for (int c = 0; c < Channels; ++c) {
+        states[c].s[0] = s0[c];
+        states[c].s[1] = s1[c];
+        states[c].s[2] = s2[c];
+        states[c].s[3] = s3[c];
+        states[c].sum = sum[c];
     }
     return peak;
 }
 
+double loudnessOf(double energy) {
+    return -0.691 + 10.0 * std::log10(energy);
+}
+
+double mean(const std::vector<double>& values) {
+    double sum = 0;
+    for (double v : values) {
+        sum += v;
+    }
+    return sum / static_cast<double>(values.size());
+}
+
 } // namespace
 
-LoudnessMeter::LoudnessMeter(int channels, int sampleRate) : channels_(channels) {
-    state_ = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
-                          EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK);
-    if (state_ == nullptr) {
-        throw EncoderError("cannot set up the loudness measurement");
+LoudnessMeter::LoudnessMeter(int channels, int sampleRate)
+    : channels_(channels), stepFrames_((sampleRate + 5) / 10), shelf_(shelfFor(sampleRate)),
+      highPass_(highPassFor(sampleRate)) {
+    if (channels < 1 || channels > 2 || sampleRate < 1000) {
+        throw EncoderError("cannot measure the loudness of " + std::to_string(channels) +
+                           " channels at " + std::to_string(sampleRate) + " Hz");
     }
 }
-
-LoudnessMeter::~LoudnessMeter() {
-    if (state_ != nullptr) {
-        ebur128_destroy(&state_);
-    }
-}
-
-LoudnessMeter::LoudnessMeter(LoudnessMeter&& other) noexcept
-    : state_(std::exchange(other.state_, nullptr)), channels_(other.channels_) {}
 
 void LoudnessMeter::add(std::span<const float> interleaved) {
-    if (ebur128_add_frames_float(state_, interleaved.data(),
-                                 interleaved.size() / static_cast<std::size_t>(channels_)) !=
-        EBUR128_SUCCESS) {
-        throw EncoderError("the loudness measurement ran out of memory");
+    const float* in = interleaved.data();
+    int frames = static_cast<int>(interleaved.size() / static_cast<std::size_t>(channels_));
+    while (frames > 0) {
+        const int now = std::min(frames, stepFrames_ - stepFilled_);
+        const float peak = channels_ == 2 ? filterFrames<2>(in, now, shelf_, highPass_, state_)
+                                          : filterFrames<1>(in, now, shelf_, highPass_, state_);
+        measured_.peak = std::max(measured_.peak, double(peak));
+        in += static_cast<std::ptrdiff_t>(now) * channels_;
+        frames -= now;
+        stepFilled_ += now;
+        if (stepFilled_ == stepFrames_) {
+            endStep();
+        }
     }
 }
 
-std::optional<ReplayGain> LoudnessMeter::result() const {
-    double lufs = 0;
-    if (ebur128_loudness_global(state_, &lufs) != EBUR128_SUCCESS) {
-        return std::nullopt;
+void LoudnessMeter::endStep() {
+    // Left and right (or the one channel) weigh 1.
+    double energy = 0;
+    for (int c = 0; c < channels_; ++c) {
+        energy += state_[c].sum / stepFrames_;
+        state_[c].sum = 0;
+        // Silence lets the filters decay into subnormal numbers, which are slow to compute.
+        for (double& s : state_[c].s) {
+            if (std::abs(s) < 1e-30) {
+                s = 0;
+            }
+        }
     }
-    return gainFor(lufs, samplePeak(state_, channels_));
+    steps_[stepCount_ % 4] = energy;
+    ++stepCount_;
+    stepFilled_ = 0;
+    if (stepCount_ >= 4) {
+        measured_.blocks.push_back((steps_[0] + steps_[1] + steps_[2] + steps_[3]) / 4.0);
+    }
 }
 
-std::optional<ReplayGain> albumGain(std::span<const LoudnessMeter* const> tracks) {
-    std::vector<ebur128_state*> states;
+std::optional<ReplayGain> replayGain(std::span<const TrackLoudness* const> tracks) {
+    // Blocks below -70 LUFS are left out, and then those 10 LU or more below the mean of the rest.
+    const double absoluteGate = std::pow(10.0, (-70.0 + 0.691) / 10.0);
+    std::vector<double> loud;
     double peak = 0;
-    for (const LoudnessMeter* track : tracks) {
-        states.push_back(track->state_);
-        peak = std::max(peak, samplePeak(track->state_, track->channels_));
+    for (const TrackLoudness* track : tracks) {
+        peak = std::max(peak, track->peak);
+        std::copy_if(track->blocks.begin(), track->blocks.end(), std::back_inserter(loud),
+                     [absoluteGate](double block) { return block > absoluteGate; });
     }
-    double lufs = 0;
-    if (states.empty() ||
-        ebur128_loudness_global_multiple(states.data(), states.size(), &lufs) != EBUR128_SUCCESS) {
+    if (loud.empty()) {
         return std::nullopt;
     }
-    return gainFor(lufs, peak);
+    const double relativeGate = mean(loud) / 10.0;
+    std::erase_if(loud, [relativeGate](double block) { return block <= relativeGate; });
+    return ReplayGain{kReplayGainReference - loudnessOf(mean(loud)), peak};
+}
+
+std::optional<ReplayGain> replayGain(const TrackLoudness& track) {
+    const TrackLoudness* one = &track;
+    return replayGain(std::span(&one, 1));
+}
+
+void saveLoudness(const std::filesystem::path& path, const TrackLoudness& loudness) {
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    if (file == nullptr) {
+        throw EncoderError("cannot write the loudness to '" + path.string() + "'");
+    }
+    std::fprintf(file, "loudness 1\npeak %a\nblocks %zu\n", loudness.peak, loudness.blocks.size());
+    for (double block : loudness.blocks) {
+        std::fprintf(file, "%a\n", block);
+    }
+    if (std::fclose(file) != 0) {
+        throw EncoderError("cannot write the loudness to '" + path.string() + "'");
+    }
+}
+
+TrackLoudness loadLoudness(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    // A finite number of at least 0, or -1.
+    const auto number = [&in]() {
+        std::string text;
+        in >> text;
+        char* end = nullptr;
+        const double v = std::strtod(text.c_str(), &end);
+        return (!text.empty() && *end == '\0' && std::isfinite(v) && v >= 0) ? v : -1.0;
+    };
+    std::string word, version, blocks;
+    std::size_t count = 0;
+    TrackLoudness loudness;
+    // One block per 100 ms: a day of audio has far fewer than the limit.
+    bool good = in >> word >> version && word == "loudness" && version == "1" && in >> word &&
+                word == "peak" && (loudness.peak = number()) >= 0 && in >> blocks &&
+                blocks == "blocks" && in >> count && count <= 10'000'000;
+    if (good) {
+        loudness.blocks.resize(count);
+        for (double& block : loudness.blocks) {
+            good = good && (block = number()) >= 0;
+        }
+    }
+    if (!good) {
+        throw std::runtime_error("'" + path.string() + "' holds no loudness measurement");
+    }
+    return loudness;
 }
 
 std::string gainText(double gainDb) {

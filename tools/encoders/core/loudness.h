@@ -1,7 +1,6 @@
 #pragma once
 
-#include <ebur128.h>
-
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -18,29 +17,55 @@ struct ReplayGain {
 
 inline constexpr double kReplayGainReference = -18.0;
 
-// Measures interleaved float samples with libebur128: integrated loudness with its gating
-// blocks kept, so that several meters can be combined into an album's loudness.
+// What the loudness of a track rests on: the mean square of its K-weighted samples, summed over
+// the channels, in windows of 400 ms every 100 ms (its gating blocks), and its sample peak. The
+// blocks of several tracks pooled give the loudness of the tracks played as one album.
+struct TrackLoudness {
+    std::vector<double> blocks;
+    double peak = 0;
+};
+
+// Measures interleaved float samples of one or two channels, as they come.
 class LoudnessMeter {
 public:
     LoudnessMeter(int channels, int sampleRate);
-    ~LoudnessMeter();
-    LoudnessMeter(LoudnessMeter&& other) noexcept;
-    LoudnessMeter& operator=(LoudnessMeter&&) = delete;
-    LoudnessMeter(const LoudnessMeter&) = delete;
-    LoudnessMeter& operator=(const LoudnessMeter&) = delete;
 
     void add(std::span<const float> interleaved);
-    // The track's gain and peak; nothing when no block rises above the absolute gate (silence).
-    std::optional<ReplayGain> result() const;
+    const TrackLoudness& measured() const { return measured_; }
+
+    // The K-weighting filter: a high shelf and a high pass, each a biquad.
+    struct Biquad {
+        double b0, b1, b2, a1, a2;
+    };
+    struct ChannelState {
+        double s[4] = {}; // the two biquads' delays
+        double sum = 0;   // of squares in the running 100 ms step
+    };
 
 private:
-    friend std::optional<ReplayGain> albumGain(std::span<const LoudnessMeter* const> tracks);
-    ebur128_state* state_ = nullptr;
+    void endStep();
+
     int channels_;
+    int stepFrames_; // 100 ms
+    int stepFilled_ = 0;
+    Biquad shelf_;
+    Biquad highPass_;
+    ChannelState state_[2];
+    double steps_[4] = {}; // the last four steps' energies, a ring
+    long long stepCount_ = 0;
+    TrackLoudness measured_;
 };
 
-// The album's gain over the gating blocks of all its tracks, and its highest peak.
-std::optional<ReplayGain> albumGain(std::span<const LoudnessMeter* const> tracks);
+// The gain and peak of these tracks taken together (one track: its own); nothing when no block
+// rises above the absolute gate of -70 LUFS (silence).
+std::optional<ReplayGain> replayGain(std::span<const TrackLoudness* const> tracks);
+std::optional<ReplayGain> replayGain(const TrackLoudness& track);
+
+// The measurement as an encoder program hands it to the batch that ran it, exactly (the numbers
+// in hexadecimal floating point). Loading throws std::runtime_error for a file that is missing
+// or not such a measurement.
+void saveLoudness(const std::filesystem::path& path, const TrackLoudness& loudness);
+TrackLoudness loadLoudness(const std::filesystem::path& path);
 
 // The tag texts: "-6.52 dB" and "0.988235".
 std::string gainText(double gainDb);
