@@ -2,13 +2,13 @@
 # Encode batch benchmark: an album (12 WAV files of 60 s) and a sample pack (60 WAV files of
 # 3 s), each encoded by `sonabox encode` (the batch driver the window uses, without a window)
 # with the house encoder at 128 kbit/s stereo, beside lame at the same settings on all cores at
-# once (xargs -P $(nproc)), and beside the house encoder itself run the same way with the
-# batch's job slots. Prints the times, the ratio sonabox/lame against its target, and the
+# once (xargs -P $(nproc)), and beside the house encoder itself run the same way, each file
+# whole on one thread. Prints the times, the ratio sonabox/lame against its target, and the
 # per-file overhead: what the batch adds (starting each program, waiting in queue order,
-# checking each MP3, measuring each source for its folder's album gain) over the encoder
-# programs run bare. Our programs also measure each file's loudness for its ReplayGain, which
-# lame --noreplaygain does not: "no loudness" runs the same batch with SONABOX_ENCODER_LOUDNESS=0
-# to show what that costs.
+# checking each MP3, writing each folder's album gain) over the encoder programs run bare. Our
+# programs also measure each file's loudness for its ReplayGain, which lame --noreplaygain does
+# not: "no loudness" runs the same batch with SONABOX_ENCODER_LOUDNESS=0 (and so without album
+# gain) to show what that costs.
 #
 #   bench/batch_benchmark.sh [build-dir] [repetitions]
 #
@@ -61,7 +61,7 @@ run_lame() { # folder
 }
 run_bare() { # folder
     rm -rf "$work/out" && mkdir "$work/out"
-    (cd "$1" && ls *.wav | SONABOX_JOB_SLOTS="$work/slots:$cores" xargs -P "$cores" -I{} \
+    (cd "$1" && ls *.wav | SONABOX_ENCODER_THREADS=1 xargs -P "$cores" -I{} \
         "$work/codec" {} "$work/out/{}.mp3" -M0 -B64)
 }
 run_quiet() { # folder
@@ -88,7 +88,7 @@ for set in album pack; do
     [[ $set == album ]] && target=1.05 || target=1.15
     ratio=$(echo "${best[sonabox]} / ${best[lame]}" | bc -l)
     overhead=$(echo "(${best[sonabox]} - ${best[bare]}) * 1000 / $files" | bc -l)
-    printf '%s (%d files of %s s): sonabox encode %.2f s, lame -P%d %.2f s, house encoder bare -P%d %.2f s\n' \
+    printf '%s (%d files of %s s): sonabox encode %.2f s, lame -P%d %.2f s, house encoder bare -P%d (one thread each) %.2f s\n' \
         "$set" "$files" "$(soxi -D "$work/$set/$(ls "$work/$set" | head -1)" | cut -d. -f1)" \
         "${best[sonabox]}" "$cores" "${best[lame]}" "$cores" "${best[bare]}"
     printf '  ratio sonabox/lame %.3f (target <= %s)  per-file overhead %.1f ms (target <= 30)\n' \
