@@ -38,7 +38,7 @@ void writeAlbumGain(const std::filesystem::path& mp3, const encoders::ReplayGain
     durable::NewFile next(folder.empty() ? std::filesystem::path(".") : folder);
     next.setMode(static_cast<unsigned>(permissions) & 07777);
     next.write(bytes.data(), bytes.size());
-    next.commit(mp3, durable::Placement::Replace);
+    next.commit(mp3, durable::Placement::Replace, durable::FolderSync::ByCaller);
 }
 
 } // namespace encode

@@ -10,7 +10,7 @@ namespace encode {
 
 // Puts the album's gain and peak into the ID3v2 tag that the encoder left at the head of the
 // MP3, inside the room the tag keeps, so no audio byte moves. The file is replaced whole and
-// durably: a new file beside it, synced, renamed into place, the folder synced. Throws
+// durably: a new file beside it, synced, renamed into place; the caller syncs the folder. Throws
 // std::runtime_error (std::system_error for a failed write) when the tag has no room for them
 // or a write fails; the MP3 then stays as it was.
 void writeAlbumGain(const std::filesystem::path& mp3, const encoders::ReplayGain& album);

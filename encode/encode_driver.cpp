@@ -7,6 +7,7 @@
 #include "platform/file_system.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSet>
 #include <QThread>
 #include <QtDebug>
@@ -16,6 +17,7 @@
 #include <future>
 #include <map>
 #include <optional>
+#include <set>
 
 namespace encode {
 
@@ -177,6 +179,11 @@ public:
             }
         }
         runner_ = nullptr;
+        // The programs and the album step left the new names to be synced here, once a folder.
+        for (const QString& folder : writtenFolders_) {
+            if (!platform::syncFolder(folder))
+                qWarning("cannot sync the folder %s", qPrintable(folder));
+        }
         return result_;
     }
 
@@ -227,8 +234,10 @@ private:
         // A cancel that came after the encoder had finished its file still ends the batch.
         result_.cancelled = encoded.run.cancelled || encoded.run.cancelRequested;
         const bool written = writtenByThisRun(file.output, before, start);
-        if (written)
+        if (written) {
             producedOutputs_.insert(platform::fileIdentity(file.output));
+            writtenFolders_.insert(QFileInfo(file.output).absolutePath());
+        }
         if (encoded.run.cancelled) {
             result_.cancelled = true;
             if (written)
@@ -266,6 +275,7 @@ private:
     const QString program_;
     const QString presence_;
     QSet<QString> producedOutputs_;
+    std::set<QString> writtenFolders_;
     std::map<QString, Album> albums_;
     LookAhead* runner_ = nullptr;
     EncodeBatchResult result_;

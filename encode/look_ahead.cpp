@@ -76,6 +76,8 @@ LookAhead::LookAhead(Settings settings)
         // Without the slots each program codes on all cores: then one runs at a time.
         settings_.early = false;
     }
+    // The batch syncs its output folders once, not each program after each file.
+    environment_.insert(QStringLiteral("SONABOX_FOLDER_SYNCED_BY_CALLER"), QStringLiteral("1"));
     whole_ = settings_.early
                  ? codedWhole(settings_.runs, settings_.beside, QThread::idealThreadCount())
                  : std::vector<bool>(settings_.runs.size(), false);

@@ -57,6 +57,9 @@ std::vector<bool> codedWhole(const std::vector<PlannedRun>& runs, bool beside, i
 // the same whichever way the batch runs. (While the console shows one program at a time, every
 // file uses every core.)
 //
+// The programs leave the syncing of their output folder to the batch (runEncodeBatch), which
+// does it once for all its files.
+//
 // Each program leaves its file's loudness measurement for the batch's album gain in a folder of
 // the runner's (loudnessFile), so no source is read twice.
 //

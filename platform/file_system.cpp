@@ -65,6 +65,15 @@ bool syncToDisk(const QString& file) {
     }
 }
 
+bool syncFolder(const QString& folder) {
+    try {
+        durable::syncFolder(toFsPath(folder));
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
 void removeStaleHelperFiles(const QString& folder) {
     durable::removeStaleHelpers(toFsPath(folder));
 }

@@ -30,6 +30,8 @@ bool moveFileNoReplace(const QString& from, const QString& to);
 // Syncs a file's data and its folder's entries to the disk, so that both survive a power cut;
 // false when that failed.
 bool syncToDisk(const QString& file);
+// Syncs a folder's entries (new and replaced names) to the disk; false when that failed.
+bool syncFolder(const QString& folder);
 
 // Removes the hidden helper files (temporary files, kept older files) that processes which have
 // ended left in the folder; those of running processes stay. Never fails.

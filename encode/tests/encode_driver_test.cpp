@@ -285,7 +285,8 @@ TEST(EncodeDriver, BladeEncLeavesAUsersFileBesideTheSourceAlone) {
 }
 
 // The batch run again under strace: a source is removed only after its MP3's data and then
-// its folder were synced.
+// its folder were synced, and every name put in place later (the album gain's) is synced
+// before the batch returns.
 TEST(EncodeDriver, ASourceGoesOnlyOnceItsOutputIsOnTheDisk) {
     if (qEnvironmentVariableIsSet("SONABOX_TRACED_BATCH")) {
         HouseBatch batch;
@@ -299,7 +300,8 @@ TEST(EncodeDriver, ASourceGoesOnlyOnceItsOutputIsOnTheDisk) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("SONABOX_TRACED_BATCH", "1");
     traced.setProcessEnvironment(environment);
-    traced.start("strace", {"-f", "-y", "-qq", "-o", log, "-e", "trace=fdatasync,fsync,unlink",
+    traced.start("strace", {"-f", "-y", "-qq", "-o", log, "-e",
+                            "trace=fdatasync,fsync,unlink,linkat,renameat,renameat2",
                             QCoreApplication::applicationFilePath(),
                             "--gtest_filter=EncodeDriver.ASourceGoesOnlyOnceItsOutputIsOnTheDisk"});
     ASSERT_TRUE(traced.waitForFinished(120000));
@@ -326,6 +328,15 @@ TEST(EncodeDriver, ASourceGoesOnlyOnceItsOutputIsOnTheDisk) {
         << calls.join('\n').toStdString();
     EXPECT_TRUE(before[before.size() - 2].startsWith("fdatasync(") &&
                 before[before.size() - 2].contains("/out/traced.mp3>"));
+    int lastRename = removed;
+    for (int i = removed; i < calls.size(); ++i) {
+        if (calls[i].startsWith("renameat"))
+            lastRename = i;
+    }
+    const QStringList after = calls.mid(lastRename + 1);
+    EXPECT_TRUE(lastRename > removed && !after.isEmpty() && after.first().startsWith("fsync(") &&
+                after.first().contains("/out>"))
+        << calls.join('\n').toStdString();
 }
 
 // Batches that run several encoder programs at once: the results, the MP3 bytes, the deleted

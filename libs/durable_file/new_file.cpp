@@ -71,7 +71,8 @@ void NewFile::setMode(unsigned mode) {
         fail("cannot set a temporary file's mode");
 }
 
-void NewFile::commit(const std::filesystem::path& target, Placement placement) {
+void NewFile::commit(const std::filesystem::path& target, Placement placement,
+                     FolderSync folderSync) {
     // The data first: a name that survives a crash must not lead to missing content.
     if (::fdatasync(file_.get()) != 0) {
         const int error = errno;
@@ -90,7 +91,7 @@ void NewFile::commit(const std::filesystem::path& target, Placement placement) {
     }
     helper_.clear();
     file_.reset();
-    if (::fsync(folder_.get()) != 0)
+    if (folderSync == FolderSync::Now && ::fsync(folder_.get()) != 0)
         fail("cannot sync the folder of '" + target.string() + "'");
     folder_.reset();
 }

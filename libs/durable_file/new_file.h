@@ -12,6 +12,11 @@ enum class Placement {
     NoReplace // an existing file at the target stays; the commit fails with EEXIST
 };
 
+enum class FolderSync {
+    Now,     // the commit syncs the folder, so the name survives a crash at once
+    ByCaller // the caller syncs the folder (syncFolder) before anything relies on the name
+};
+
 // A file written beside its target and put in place only once complete and on the disk, so
 // the target holds either what it held before or the whole new content, also after a crash or
 // a power cut. Where the file system allows, the file has no name until the commit (O_TMPFILE)
@@ -37,8 +42,11 @@ public:
 
     // Syncs the data, gives the file the target's name (the target lies in the folder given at
     // the start, a symbolic link there is replaced itself) and syncs the folder, so the name
-    // survives a crash. The file is closed afterwards.
-    void commit(const std::filesystem::path& target, Placement placement);
+    // survives a crash. The file is closed afterwards. A caller that puts many files in one
+    // folder may sync the folder once for all of them: a crash before then leaves each name
+    // with its old content or its whole new one.
+    void commit(const std::filesystem::path& target, Placement placement,
+                FolderSync folderSync = FolderSync::Now);
     // Drops the file; the target stays as it was.
     void discard() noexcept;
 

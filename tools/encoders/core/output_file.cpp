@@ -4,8 +4,10 @@
 #include "tools/encoders/core/temp_cleanup.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -133,7 +135,11 @@ void OutputFile::commit() {
         // A signal during the commit comes after it: the named temporary file is either still
         // registered or already the target.
         const CleanupSignalsHeld held;
-        file_->commit(target_, placement_);
+        const char* byCaller = std::getenv("SONABOX_FOLDER_SYNCED_BY_CALLER");
+        file_->commit(target_, placement_,
+                      byCaller != nullptr && std::string_view(byCaller) == "1"
+                          ? durable::FolderSync::ByCaller
+                          : durable::FolderSync::Now);
     } catch (const std::system_error& error) {
         discard();
         throw EncoderError(error.what());

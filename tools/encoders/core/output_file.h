@@ -33,7 +33,9 @@ public:
     std::uint64_t size() const { return written_ + buffer_.size(); }
 
     // Finishes the file, syncs it and gives it the target's name (replacing a file there only
-    // with Placement::Replace), then syncs the directory.
+    // with Placement::Replace), then syncs the directory, unless the program that runs this one
+    // says it does that itself (SONABOX_FOLDER_SYNCED_BY_CALLER=1: a batch syncs its output
+    // folder once, before it reports the batch done or deletes a source).
     void commit();
 
     const std::filesystem::path& target() const { return target_; }
