@@ -14,6 +14,7 @@
 #include "tools/encoders/parallel/job_slots.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -103,7 +104,9 @@ std::unique_ptr<FrameEncoder> makeEncoder(const EncodeRequest& request, const Pl
         LameSettings{p.channels, p.inputRate, p.sampleRate, p.mode, p.kbps, request.lameQuality});
 }
 
-// Prints the share of the input done in steps of a quarter: a handful of lines per file.
+// Prints the share of the input done in steps of a quarter: a handful of lines per file. A
+// line goes out at once only when the last went out a while ago: whoever reads them is woken
+// a few times a second at most, and for a short file once at its end.
 class ProgressLines {
 public:
     ProgressLines(std::ostream& out, std::int64_t total) : out_(out), total_(total) {}
@@ -111,16 +114,23 @@ public:
     void advance(std::int64_t frames) {
         done_ += frames;
         while (total_ > 0 && next_ <= 100 && done_ * 100 >= total_ * next_) {
-            out_ << "  " << next_ << "% done" << std::endl;
+            out_ << "  " << next_ << "% done\n";
             next_ += 25;
+            const auto now = std::chrono::steady_clock::now();
+            if (now - flushed_ >= kFlushInterval) {
+                out_.flush();
+                flushed_ = now;
+            }
         }
     }
 
 private:
+    static constexpr auto kFlushInterval = std::chrono::milliseconds(100);
     std::ostream& out_;
     std::int64_t total_;
     std::int64_t done_ = 0;
     int next_ = 25;
+    std::chrono::steady_clock::time_point flushed_ = std::chrono::steady_clock::now();
 };
 
 void downmix(std::vector<float>& block, std::size_t frames) {
@@ -181,7 +191,7 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     // Notes wait until the run is set up, so a run refused up front reports one line only.
     notes.flush();
 
-    progress << "Encoding " << request.input.string() << std::endl;
+    progress << "Encoding " << request.input.string() << "\n";
     progress << "  " << versionName(versionForSampleRate(p.sampleRate)) << " "
              << layerName(request.layer) << ", " << p.kbps << " kbit/s, " << modeName(p.mode)
              << ", " << p.sampleRate << " Hz" << std::endl;
