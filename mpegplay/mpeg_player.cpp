@@ -2,9 +2,11 @@
 
 #include "mpegplay/decoder_library.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -15,10 +17,20 @@ constexpr std::array<int, 7> priorityNumbers = {-15, -2, -1, 0, 1, 2, 15};
 constexpr int deviceSoundCard = MPEGDLL_OUTPUT_SOUNDCARD;
 constexpr int devicePcmFile = MPEGDLL_OUTPUT_PCMFILE;
 
-// How often the end flag is looked at while a playback runs. A decode into a file ends at any
-// moment and a batch waits for it; a sound card playback ends in real time.
-constexpr int kEndWatchFileMs = 1;
+// How often the end flag is looked at while a playback runs. A sound card playback ends in real
+// time. A decode into a file ends at any moment and a batch waits for it: the flag is looked
+// at again after a quarter of the time the rest should take at the speed so far, so only the
+// last moments are watched closely.
 constexpr int kEndWatchSoundCardMs = 20;
+constexpr int kEndWatchFileFirstMs = 1;
+constexpr qint64 kEndWatchFileLongestMs = 50;
+
+int nextFileWatchMs(qint64 elapsedMs, int fromPos, int pos, int length) {
+    if (elapsedMs <= 0 || pos <= fromPos)
+        return kEndWatchFileFirstMs;
+    const qint64 restMs = qint64(length - pos) * elapsedMs / (pos - fromPos);
+    return int(std::clamp<qint64>(restMs / 4, 1, kEndWatchFileLongestMs));
+}
 
 } // namespace
 
@@ -261,7 +273,9 @@ bool TMPEGPlayer::CheckPlayEnd() {
 }
 
 void TMPEGPlayer::watchEnd() {
-    endWatch_->start(deviceCode_ == devicePcmFile ? kEndWatchFileMs : kEndWatchSoundCardMs);
+    watchClock_.start();
+    watchFrom_ = library_->entry().GetCurrentPos();
+    endWatch_->start(deviceCode_ == devicePcmFile ? kEndWatchFileFirstMs : kEndWatchSoundCardMs);
 }
 
 void TMPEGPlayer::checkEnd() {
@@ -272,6 +286,10 @@ void TMPEGPlayer::checkEnd() {
     if (ended()) {
         endWatch_->stop();
         emit playbackEnded();
+    } else if (deviceCode_ == devicePcmFile) {
+        const int pos = library_->entry().GetCurrentPos();
+        endWatch_->setInterval(
+            nextFileWatchMs(watchClock_.elapsed(), watchFrom_, pos, streamLength_));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "mpegplay/mpeg_error.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -163,6 +164,8 @@ private:
     std::unique_ptr<DecoderLibrary> library_;
     QTimer* timer_ = nullptr;    // a Qt child of the player
     QTimer* endWatch_ = nullptr; // looks at the end flag while a playback runs; a Qt child
+    QElapsedTimer watchClock_;   // since the playback started
+    int watchFrom_ = 0;          // the position it started at
     bool open_ = false;
     bool playing_ = false;
     bool paused_ = false;
