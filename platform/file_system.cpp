@@ -38,6 +38,20 @@ bool fileExists(const QString& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(toFsPath(path), error));
 }
 
+namespace {
+
+// Whether a step of the durable file library went through.
+template <typename Step> bool succeeds(Step step) {
+    try {
+        step();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+} // namespace
+
 bool copyFileReplacing(const QString& from, const QString& to) {
     std::error_code error;
     std::filesystem::copy_file(toFsPath(from), toFsPath(to),
@@ -57,21 +71,11 @@ bool moveFileNoReplace(const QString& from, const QString& to) {
 }
 
 bool syncToDisk(const QString& file) {
-    try {
-        durable::syncFileAndFolder(toFsPath(file));
-        return true;
-    } catch (const std::system_error&) {
-        return false;
-    }
+    return succeeds([&] { durable::syncFileAndFolder(toFsPath(file)); });
 }
 
 bool syncFolder(const QString& folder) {
-    try {
-        durable::syncFolder(toFsPath(folder));
-        return true;
-    } catch (const std::system_error&) {
-        return false;
-    }
+    return succeeds([&] { durable::syncFolder(toFsPath(folder)); });
 }
 
 void removeStaleHelperFiles(const QString& folder) {
