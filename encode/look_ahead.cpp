@@ -53,15 +53,33 @@ std::vector<PlannedRun> planRuns(const EncodeBatchRequest& request, const QStrin
 
 std::vector<bool> codedWhole(const std::vector<PlannedRun>& runs, bool beside, int cores) {
     std::vector<bool> whole(runs.size(), false);
-    for (std::size_t i = 0; i < runs.size() && cores > 1; ++i) {
-        qint64 later = 0;
-        for (std::size_t j = i + 1; j < runs.size(); ++j) {
-            // BladeEnc runs one program per folder at a time.
-            if (!beside || runs[j].folder != runs[i].folder)
-                later += runs[j].size;
+    if (cores < 2)
+        return whole;
+    if (beside) {
+        // BladeEnc runs one program per folder at a time: only the later files of other folders
+        // can keep the other cores busy.
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            qint64 later = 0;
+            for (std::size_t j = i + 1; j < runs.size(); ++j) {
+                if (runs[j].folder != runs[i].folder)
+                    later += runs[j].size;
+            }
+            whole[i] = later >= qint64(cores - 1) * runs[i].size;
         }
-        whole[i] = later >= qint64(cores - 1) * runs[i].size;
+        return whole;
     }
+    // The files run whole, each on the core that comes free first, as the batch starts them;
+    // those that end before the first core has nothing left to do stay whole.
+    std::vector<qint64> freeAt(std::size_t(cores), 0);
+    std::vector<qint64> endAt;
+    for (const PlannedRun& run : runs) {
+        const auto core = std::min_element(freeAt.begin(), freeAt.end());
+        *core += run.size;
+        endAt.push_back(*core);
+    }
+    const qint64 firstIdle = *std::min_element(freeAt.begin(), freeAt.end());
+    for (std::size_t i = 0; i < runs.size(); ++i)
+        whole[i] = endAt[i] <= firstIdle;
     return whole;
 }
 

@@ -32,9 +32,10 @@ struct PlannedRun {
 // nothing when they cannot be made (a bitrate without a number: the batch fails on its own).
 std::vector<PlannedRun> planRuns(const EncodeBatchRequest& request, const QString& program);
 
-// Which files of a batch on `cores` cores are coded whole on one thread: those where the files
-// after them that may run beside them hold at least as much work as the other cores would do
-// on this one meanwhile. The rest use every core.
+// Which files of a batch on `cores` cores are coded whole on one thread: those that end, when
+// every file runs whole, before a core runs out of files; with BladeEnc, those where the files
+// of other folders after them hold at least as much work as the other cores would do on this
+// one meanwhile. The rest use every core.
 std::vector<bool> codedWhole(const std::vector<PlannedRun>& runs, bool beside, int cores);
 
 // Keeps every core busy during an encode batch. The batch takes its files in queue order; while
@@ -51,8 +52,8 @@ std::vector<bool> codedWhole(const std::vector<PlannedRun>& runs, bool beside, i
 // one program runs at a time, as the user would expect of that window.
 //
 // Coding a file in chunks on several threads costs more work in all than coding it whole on one,
-// so a file is coded whole where the files after it hold enough work to keep the other cores
-// busy meanwhile; the last ones, and one that is long beside the rest, use every core. This
+// so a file is coded whole where the other files keep the other cores busy meanwhile; the last
+// ones, and one that is long beside the rest, use every core (codedWhole). This
 // depends on the queue and the machine only, never on how many programs run, so a file's MP3 is
 // the same whichever way the batch runs. (While the console shows one program at a time, every
 // file uses every core.)

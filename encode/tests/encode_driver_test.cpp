@@ -372,8 +372,9 @@ struct Batch : HouseBatch {
         }
         request.encoder = &describe(encoder);
         request.programs = programs;
-        // A long file in chunks, short ones of one chunk, a broken one, two with one output.
-        for (const auto& [name, seconds] : std::vector<std::pair<QString, int>>{{"a/long.wav", 4},
+        // A long file in chunks (the rest end before it), short ones whole, a broken one, two
+        // with one output.
+        for (const auto& [name, seconds] : std::vector<std::pair<QString, int>>{{"a/long.wav", 10},
                                                                                 {"a/one.wav", 1},
                                                                                 {"b/two.wav", 1},
                                                                                 {"a/rate.wav", 1},
@@ -473,8 +474,8 @@ INSTANTIATE_TEST_SUITE_P(Encoders, LookAheadBatch,
                              return info.param == Encoder::House ? "house" : "bladeenc";
                          });
 
-// Files are coded whole on one thread where the files after them keep the other cores busy.
-TEST(LookAheadPlan, FilesAreCodedWholeWhileLaterFilesKeepTheOtherCoresBusy) {
+// Files are coded whole on one thread where other files keep the other cores busy.
+TEST(LookAheadPlan, FilesAreCodedWholeWhileOtherFilesKeepTheOtherCoresBusy) {
     struct Case {
         std::vector<std::pair<const char*, qint64>> files; // folder, size
         bool beside;
@@ -482,13 +483,19 @@ TEST(LookAheadPlan, FilesAreCodedWholeWhileLaterFilesKeepTheOtherCoresBusy) {
         std::vector<bool> whole;
     };
     const std::vector<Case> cases = {
-        {{{"a", 5}, {"a", 5}, {"a", 5}, {"a", 5}}, false, 2, {true, true, true, false}},
+        // Two cores finish four like files together; of five, the last would run alone.
+        {{{"a", 5}, {"a", 5}, {"a", 5}, {"a", 5}}, false, 2, {true, true, true, true}},
+        {{{"a", 5}, {"a", 5}, {"a", 5}, {"a", 5}, {"a", 5}},
+         false,
+         2,
+         {true, true, true, true, false}},
         // A long file beside short ones uses every core.
-        {{{"a", 20}, {"a", 3}, {"a", 3}}, false, 2, {false, true, false}},
+        {{{"a", 20}, {"a", 3}, {"a", 3}}, false, 2, {false, true, true}},
+        {{{"a", 3}, {"a", 1}, {"a", 1}, {"a", 2}}, false, 2, {true, true, true, false}},
         {{{"a", 1}, {"a", 1}, {"a", 1}, {"a", 1}, {"a", 1}},
          false,
          4,
-         {true, true, false, false, false}},
+         {true, true, true, true, false}},
         // BladeEnc runs one program per folder: only other folders' files keep cores busy.
         {{{"a", 1}, {"a", 1}, {"b", 1}, {"b", 1}}, true, 2, {true, true, false, false}},
         {{{"a", 1}, {"a", 1}}, false, 1, {false, false}},
