@@ -5,8 +5,11 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace encode {
@@ -61,6 +64,31 @@ struct Mpg123Deleter {
     }
 };
 
+// The MP3 read whole into memory and handed to libmpg123 from there: reading the file itself,
+// it asks for every frame header and frame on its own, hundreds of calls for a short file.
+struct BytesInMemory {
+    QByteArray bytes;
+    qint64 position = 0;
+
+    static mpg123_ssize_t read(void* self, void* buffer, std::size_t wanted) {
+        auto* in = static_cast<BytesInMemory*>(self);
+        const auto count = std::min<qint64>(qint64(wanted), in->bytes.size() - in->position);
+        std::memcpy(buffer, in->bytes.constData() + in->position, std::size_t(count));
+        in->position += count;
+        return count;
+    }
+    static off_t seek(void* self, off_t offset, int whence) {
+        auto* in = static_cast<BytesInMemory*>(self);
+        const qint64 from = whence == SEEK_SET   ? 0
+                            : whence == SEEK_CUR ? in->position
+                                                 : in->bytes.size();
+        if (from + offset < 0 || from + offset > in->bytes.size())
+            return -1;
+        in->position = from + offset;
+        return off_t(in->position);
+    }
+};
+
 } // namespace
 
 std::optional<WavFacts> readWavFacts(const QString& path) {
@@ -81,12 +109,20 @@ std::optional<WavFacts> readWavFacts(const QString& path) {
 }
 
 std::optional<MpegFacts> readMpegFacts(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // Before the handle, which reads from it until it goes.
+    BytesInMemory input{file.readAll()};
     int error = MPG123_OK;
     std::unique_ptr<mpg123_handle, Mpg123Deleter> handle(mpg123_new(nullptr, &error));
     if (!handle)
         return std::nullopt;
     mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
-    if (mpg123_open(handle.get(), QFile::encodeName(path).constData()) != MPG123_OK)
+    if (input.bytes.size() != file.size() ||
+        mpg123_replace_reader_handle(handle.get(), &BytesInMemory::read, &BytesInMemory::seek,
+                                     nullptr) != MPG123_OK ||
+        mpg123_open_handle(handle.get(), &input) != MPG123_OK)
         return std::nullopt;
     long rate = 0;
     int channels = 0;
