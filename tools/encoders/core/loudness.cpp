@@ -59,11 +59,13 @@ float filterFrames(const float* in, int frames, const Biquad& f, const Biquad& g
             peak = std::max(peak, std::abs(sample));
             x[c] = sample;
         }
+        // The feedback term comes last, so each sample waits on the one before it for a
+        // multiplication and a subtraction only.
         const Lanes y = f.b0 * x + s0;
-        s0 = f.b1 * x - f.a1 * y + s1;
+        s0 = (f.b1 * x + s1) - f.a1 * y;
         s1 = f.b2 * x - f.a2 * y;
         const Lanes z = y + s2;
-        s2 = s3 - 2.0 * y - g.a1 * z;
+        s2 = (s3 - 2.0 * y) - g.a1 * z;
         s3 = y - g.a2 * z;
         sum += z * z;
     }
