@@ -67,6 +67,8 @@ declare -A cmd=(
 declare -A best cpu rss
 measure() { # name: runs the command once, keeps the fastest time and the largest peak memory
     local name=$1
+    # BladeEnc never replaces a file: the last run's MP3 goes first.
+    rm -f "$work/song.MP3"
     eval "/usr/bin/time -o \"$work/time\" -f '%e %M %U %S' env ${cmd[$name]}" >/dev/null
     read -r seconds kbytes user system <"$work/time"
     if [[ -z ${best[$name]:-} ]] || awk -v a="$seconds" -v b="${best[$name]}" 'BEGIN { exit !(a < b) }'; then
