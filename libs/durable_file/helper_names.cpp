@@ -95,9 +95,15 @@ std::string helperName(const std::string& suffix) {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937 random{std::random_device{}()};
     std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
-    const long pid = ::getpid();
-    std::string name = std::string(kPrefix) + std::to_string(pid) + "." +
-                       std::to_string(startTime(pid).value_or(0)) + ".";
+    // A process's start time never changes; a forked child has a pid of its own and reads its own.
+    thread_local long knownPid = 0;
+    thread_local unsigned long long knownStart = 0;
+    if (const long pid = ::getpid(); pid != knownPid) {
+        knownStart = startTime(pid).value_or(0);
+        knownPid = pid;
+    }
+    std::string name =
+        std::string(kPrefix) + std::to_string(knownPid) + "." + std::to_string(knownStart) + ".";
     for (std::size_t i = 0; i < kRandomLength; ++i)
         name += kLetters[pick(random)];
     return name + suffix;
