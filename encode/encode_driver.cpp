@@ -40,9 +40,11 @@ bool writtenByThisRun(const QString& path, std::optional<platform::FileTime> bef
 
 // Copies the encoder over the program that runs, once for the batch, so that a copy left by a
 // killed run or by an older build never runs and no run finds the copy half made. The old one is
-// removed first, which works also while it still runs. An installed, read-only program folder
-// keeps the program it was installed with, which then runs. The copy goes when the batch ends,
-// where no program stood before it (an installed folder that root can write keeps its program).
+// removed first, which works also while it still runs. The "copy" is a second name of the same
+// file where the folder allows: nothing that runs writes to either. An installed, read-only program
+// folder keeps the program it was installed with, which then runs. The copy goes when the batch
+// ends, where no program stood before it (an installed folder that root can write keeps its
+// program).
 class ProgramCopy {
 public:
     ProgramCopy(const QString& from, const QString& to) : from_(from), to_(to) {}
@@ -61,7 +63,7 @@ public:
         const bool existed = platform::fileExists(to_);
         if (existed && !platform::deleteFile(to_))
             return;
-        remove_ = platform::copyFileReplacing(from_, to_) && !existed;
+        remove_ = platform::linkOrCopyFile(from_, to_) && !existed;
     }
 
 private:

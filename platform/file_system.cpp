@@ -59,6 +59,12 @@ bool copyFileReplacing(const QString& from, const QString& to) {
     return !error;
 }
 
+bool linkOrCopyFile(const QString& from, const QString& to) {
+    std::error_code error;
+    std::filesystem::create_hard_link(toFsPath(from), toFsPath(to), error);
+    return !error || copyFileReplacing(from, to);
+}
+
 bool moveFileNoReplace(const QString& from, const QString& to) {
     try {
         durable::moveNoReplace(toFsPath(from), toFsPath(to));

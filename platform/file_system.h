@@ -19,6 +19,9 @@ bool fileExists(const QString& path);
 
 // Copies a file with its permissions, replacing the target; false on failure.
 bool copyFileReplacing(const QString& from, const QString& to);
+// Gives `to` the content of `from`: a second name of the same file where the file system has
+// them (nothing to copy, and never seen half made), else a copy as copyFileReplacing makes it.
+bool linkOrCopyFile(const QString& from, const QString& to);
 
 // Moves a file, also to another file system; never replaces an existing target. Across file
 // systems the file is copied to a new file beside the target, synced and put in place without
