@@ -184,15 +184,17 @@ void LookAhead::start(int index, bool early) {
     QFile::remove(loudnessFile(index));
     run.encoder = std::make_unique<StartedEncoder>(settings_.program, plan.commandLine,
                                                    environmentFor(index), false);
-    // Each program that ends makes room for the next; this runs inside whichever wait the
-    // batch is in, and must not throw into the event loop.
-    connect(run.encoder.get(), &StartedEncoder::finished, this, [this] {
+    // Each program that has coded its file makes room for the next; this runs inside whichever
+    // wait the batch is in, and must not throw into the event loop.
+    const auto refill = [this] {
         try {
             fill();
         } catch (const std::exception&) {
             // The file then simply waits for its turn.
         }
-    });
+    };
+    connect(run.encoder.get(), &StartedEncoder::finished, this, refill);
+    connect(run.encoder.get(), &StartedEncoder::codingEnded, this, refill);
 }
 
 bool LookAhead::mayStart(int index) const {
@@ -222,10 +224,14 @@ void LookAhead::fill() {
         return;
     int busy = 0;
     for (const Run& run : runs_)
-        busy += running(run) ? 1 : 0;
+        busy += coding(run) ? 1 : 0;
     for (int i = current_ + 1; i < int(runs_.size()) && busy < settings_.programs; ++i) {
-        if (!mayStart(i))
+        if (!mayStart(i)) {
+            // A file that waits here starts when the batch reaches it, whatever else runs then:
+            // its core is kept for it, so that later files never crowd it out.
+            busy += runs_[std::size_t(i)].encoder ? 0 : 1;
             continue;
+        }
         if (!platform::fileExists(settings_.presence) || !platform::fileExists(settings_.program))
             return;
         start(i, true);

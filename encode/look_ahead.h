@@ -40,8 +40,9 @@ std::vector<bool> codedWhole(const std::vector<PlannedRun>& runs, bool beside, i
 
 // Keeps every core busy during an encode batch. The batch takes its files in queue order; while
 // the program of the current file runs, this starts the programs of the next files (the same
-// command lines, the same output names) as long as fewer programs run than the machine has
-// cores. When the batch reaches such a file, it waits for the program already running, or takes
+// command lines, the same output names) as long as fewer programs code than the machine has
+// cores: a program that has coded its file and only puts it on the disk still runs, but takes
+// no core. When the batch reaches such a file, it waits for the program already running, or takes
 // the result of the one that has ended. All programs of the batch share one set of job slots
 // (SONABOX_JOB_SLOTS) with one slot per core, so however many run, they code on no more threads
 // than there are cores, and their output is the same as when they run alone.
@@ -118,6 +119,7 @@ private:
     void fill();
     bool mayStart(int index) const;
     bool running(const Run& run) const { return run.encoder && !run.encoder->ended(); }
+    bool coding(const Run& run) const { return running(run) && !run.encoder->codingDone(); }
     void start(int index, bool early);
     bool isCurrent(const QString& program, const QString& commandLine) const;
     void putBack(bool waitGently, int from);

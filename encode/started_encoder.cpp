@@ -65,6 +65,11 @@ void StartedEncoder::read(QProcess::ProcessChannel channel) {
     if (bytes.isEmpty())
         return;
     const QString text = outputText_(bytes);
+    // The line comes in one write of its own, so one read holds all of it.
+    if (!codingDone_ && text.contains(QStringLiteral("100% done"))) {
+        codingDone_ = true;
+        emit codingEnded();
+    }
     if (merged_)
         keepTail(text);
     if (sink_) {

@@ -26,6 +26,9 @@ public:
 
     bool started() const { return started_; }
     bool ended() const { return ended_; }
+    // The program has said that its coding is over ("100% done"): what it still does until it
+    // ends (putting its file on the disk) takes no core.
+    bool codingDone() const { return codingDone_; }
     // The file the process runs.
     QString program() const { return process_.program(); }
 
@@ -45,6 +48,7 @@ public:
 
 signals:
     void finished();
+    void codingEnded();
 
 private:
     void read(QProcess::ProcessChannel channel);
@@ -59,6 +63,7 @@ private:
     bool merged_;
     bool started_ = false;
     bool ended_ = false;
+    bool codingDone_ = false;
     bool cancelRequested_ = false;
 };
 

@@ -19,6 +19,7 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <set>
 
 using namespace encode;
 
@@ -351,7 +352,9 @@ QByteArray contents(const QString& path) {
 
 // A house batch's folder with the sources in a/ and b/; the same files each time.
 struct Batch : HouseBatch {
-    Batch(Encoder encoder, int programs, bool logged) {
+    // `logged`: each run's start, the end of its coding and its end go to a log, with its input.
+    // `lingerMs`: a run stays that long after its program has ended.
+    Batch(Encoder encoder, int programs, bool logged, int lingerMs = 0) {
         for (const char* folder : {"program/bladeenc", "a", "b"})
             QDir(dir.path()).mkpath(folder);
         const QString real = encoder == Encoder::House ? QStringLiteral("mp3.dll")
@@ -359,13 +362,18 @@ struct Batch : HouseBatch {
         const QString installed = dir.path() + "/program/" + real;
         QFile::remove(installed);
         if (logged) {
-            // Logs each run's start and end with its input, around the real program.
+            // The end of the coding is logged before the batch can see its line.
             QFile script(installed);
             EXPECT_TRUE(script.open(QIODevice::WriteOnly));
-            script.write(QStringLiteral("#!/bin/sh\necho \"start $1\" >>'%1/log'\n'%2' \"$@\"\n"
-                                        "rc=$?\necho \"end $1\" >>'%1/log'\nexit $rc\n")
-                             .arg(dir.path(), SONABOX_PROGRAM_DIR "/" + real)
-                             .toUtf8());
+            script.write(
+                QStringLiteral("#!/bin/bash\nset -o pipefail\necho \"start $1\" >>'%1/log'\n"
+                               "'%2' \"$@\" | while IFS= read -r line; do\n"
+                               "  [[ $line == *'100% done' ]] && echo \"coded $1\" >>'%1/log'\n"
+                               "  printf '%s\\n' \"$line\"\ndone\nrc=$?\nsleep %3\n"
+                               "echo \"end $1\" >>'%1/log'\nexit $rc\n")
+                    .arg(dir.path(), SONABOX_PROGRAM_DIR "/" + real,
+                         QString::number(lingerMs / 1000.0))
+                    .toUtf8());
             script.setPermissions(script.permissions() | QFile::ExeOwner);
         } else {
             EXPECT_TRUE(QFile::copy(SONABOX_PROGRAM_DIR "/" + real, installed));
@@ -392,19 +400,31 @@ struct Batch : HouseBatch {
         request.files.push_back({name.section('/', -1), path});
     }
     QString out(const QString& name) const { return dir.path() + "/out/" + name; }
-    // The most runs at once that the log shows, and whether two ran in one folder at once.
-    std::pair<int, bool> overlap() const {
-        std::map<QString, int> perFolder;
-        int now = 0, most = 0;
+    // The most runs coding at once and running at once that the log shows, and whether two ran
+    // in one folder at once.
+    struct Overlap {
+        int coding = 0;
+        int running = 0;
         bool shared = false;
+    };
+    Overlap overlap() const {
+        std::map<QString, int> perFolder;
+        std::set<QString> coding;
+        int running = 0;
+        Overlap most;
         for (const QString& line : QString(contents(dir.path() + "/log")).split('\n')) {
-            const int step = line.startsWith("start ") ? 1 : line.startsWith("end ") ? -1 : 0;
-            const QString folder = line.section(' ', 1).section('/', 0, -2);
-            now += step;
-            most = std::max(most, now);
-            shared = shared || (perFolder[folder] += step) > 1;
+            const QString what = line.section(' ', 0, 0), input = line.section(' ', 1);
+            const int step = what == "start" ? 1 : what == "end" ? -1 : 0;
+            if (what == "start")
+                coding.insert(input);
+            else
+                coding.erase(input);
+            running += step;
+            most.coding = std::max(most.coding, int(coding.size()));
+            most.running = std::max(most.running, running);
+            most.shared = most.shared || (perFolder[input.section('/', 0, -2)] += step) > 1;
         }
-        return {most, shared};
+        return most;
     }
 };
 
@@ -437,13 +457,13 @@ TEST_P(LookAheadBatch, SeveralAtOnceGiveWhatOneAtATimeGives) {
     const EncodeBatchResult many = runEncodeBatch(together.request, together.progress);
     qunsetenv("SONABOX_ENCODER_CHUNK_FRAMES");
     expectSameResults(one, many, alone, together);
-    EXPECT_EQ(alone.overlap(), std::make_pair(1, false))
-        << contents(alone.dir.path() + "/log").toStdString();
-    const auto [most, shared] = together.overlap();
+    const Batch::Overlap single = alone.overlap(), several = together.overlap();
+    EXPECT_EQ(single.coding, 1) << contents(alone.dir.path() + "/log").toStdString();
+    EXPECT_FALSE(single.shared && GetParam() == Encoder::BladeEnc);
     // Several at once, never more than allowed; BladeEnc one per folder (two folders here).
-    EXPECT_TRUE(most >= 2 && most <= (GetParam() == Encoder::BladeEnc ? 2 : 3))
+    EXPECT_TRUE(several.coding >= 2 && several.coding <= (GetParam() == Encoder::BladeEnc ? 2 : 3))
         << contents(together.dir.path() + "/log").toStdString();
-    EXPECT_FALSE(shared && GetParam() == Encoder::BladeEnc);
+    EXPECT_FALSE(several.shared && GetParam() == Encoder::BladeEnc);
     EXPECT_FALSE(QFile::exists(together.request.programDir + "codec"));
 }
 
@@ -466,6 +486,16 @@ TEST_P(LookAheadBatch, ACancelLeavesWhatItLeavesOneAtATime) {
     expectSameResults(one, many, alone, together);
     EXPECT_EQ(contents(together.out("three.mp3")), "old");
     EXPECT_EQ(contents(together.out("two.mp3")), "old");
+}
+
+// A program that has coded its file and only puts it on the disk leaves its core to the next.
+TEST(LookAheadBatchCores, AProgramDoneCodingMakesRoomForTheNext) {
+    Batch batch(Encoder::House, 1, true, 300);
+    const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
+    ASSERT_EQ(result.files.size(), batch.request.files.size());
+    const Batch::Overlap most = batch.overlap();
+    EXPECT_EQ(most.coding, 1) << contents(batch.dir.path() + "/log").toStdString();
+    EXPECT_GE(most.running, 2) << contents(batch.dir.path() + "/log").toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Encoders, LookAheadBatch,

@@ -113,7 +113,7 @@ public:
 
     void advance(std::int64_t frames) {
         done_ += frames;
-        while (total_ > 0 && next_ <= 100 && done_ * 100 >= total_ * next_) {
+        while (total_ > 0 && next_ < 100 && done_ * 100 >= total_ * next_) {
             out_ << "  " << next_ << "% done\n";
             next_ += 25;
             const auto now = std::chrono::steady_clock::now();
@@ -123,6 +123,10 @@ public:
             }
         }
     }
+
+    // The coding is over: the last line goes out at once, in one write, before the file is put
+    // on the disk. A batch then starts its next program on the core that this one leaves.
+    void finish() { out_ << "  100% done" << std::endl; }
 
 private:
     static constexpr auto kFlushInterval = std::chrono::milliseconds(100);
@@ -229,6 +233,8 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     if (gain) {
         out.overwrite(0, id3v2Tag(tags, replayGainTexts("TRACK", *gain), headSize));
     }
+    encoder.reset(); // gives its job slot back
+    lines.finish();
     out.commit();
     progress << "Written " << request.output.string() << std::endl;
 }
