@@ -65,7 +65,7 @@ void StartedEncoder::read(QProcess::ProcessChannel channel) {
     if (bytes.isEmpty())
         return;
     const QString text = outputText_(bytes);
-    // The line comes in one write of its own, so one read holds all of it.
+    // The program writes that line whole, in one write, so one read holds all of it.
     if (!codingDone_ && text.contains(QStringLiteral("100% done"))) {
         codingDone_ = true;
         emit codingEnded();
