@@ -38,8 +38,9 @@ std::vector<PlannedRun> planRuns(const EncodeBatchRequest& request, const QStrin
             run.commandLine = job.commandLine();
             run.output = OutputFileName(file.path, request.options.outputDirectory);
             run.writtenFile = beside ? bladeEncOutput(file.path) : run.output;
-            run.folder = QFileInfo(file.path).absolutePath();
-            run.size = QFileInfo(file.path).size();
+            const QFileInfo source(file.path);
+            run.folder = source.absolutePath();
+            run.size = source.size();
             const QString identity = platform::fileIdentity(run.output);
             run.early = !outputs.contains(identity);
             outputs.insert(identity);
