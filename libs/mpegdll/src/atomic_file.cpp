@@ -46,11 +46,11 @@ AtomicFile::~AtomicFile() {
     discard();
 }
 
-bool AtomicFile::commit() {
+bool AtomicFile::commit(durable::Placement placement) {
     if (!file_)
         return false;
     try {
-        file_->commit(target_, durable::Placement::Replace);
+        file_->commit(target_, placement);
     } catch (const std::system_error&) {
         discard();
         return false;

@@ -36,9 +36,10 @@ public:
 
     // The temporary file, open for writing; owned by this object.
     int descriptor() const { return file_ ? file_->descriptor() : -1; }
-    // Syncs the temporary file, puts it onto the target and syncs the folder; false (and the
-    // temporary file removed, the target untouched) when that fails.
-    bool commit();
+    // Syncs the temporary file, puts it onto the target (or, with Placement::NoReplace, only
+    // where no file is) and syncs the folder; false (and the temporary file removed, the target
+    // untouched) when that fails.
+    bool commit(durable::Placement placement = durable::Placement::Replace);
     // Removes the temporary file; the target stays as it was.
     void discard();
 

@@ -7,9 +7,11 @@
 #include <mpg123.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 namespace mpegdll {
@@ -19,15 +21,28 @@ namespace {
 constexpr std::int64_t defaultChunkFrames = 512; // about 13 s of 44.1 kHz Layer III
 constexpr auto pollInterval = std::chrono::milliseconds(10);
 
-std::optional<long> environmentNumber(const char* name) {
+// Bounds of the environment's settings: more threads than this only cost memory, and a chunk
+// of this many frames (close to a minute) already makes the joins rare. Each chunk in flight
+// holds its samples, so the two together bound the memory of a decode.
+constexpr std::int64_t maxThreads = 32;
+constexpr std::int64_t maxChunkFrames = 2048;
+
+// A whole number of the environment in [1, most]: a larger one counts as `most`, and anything
+// else (empty, signed, zero, not only digits) as not set.
+std::optional<std::int64_t> environmentCount(const char* name, std::int64_t most) {
     const char* text = std::getenv(name);
-    if (text == nullptr || *text == '\0')
+    if (text == nullptr)
         return std::nullopt;
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (*end != '\0' || value < 1)
+    const std::string_view digits(text);
+    if (digits.empty() || !std::ranges::all_of(digits, [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
-    return value;
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error == std::errc::result_out_of_range)
+        return most;
+    if (error != std::errc() || end != digits.data() + digits.size() || value < 1)
+        return std::nullopt;
+    return std::min(value, most);
 }
 
 struct GaplessTrim {
@@ -80,11 +95,11 @@ std::optional<ParallelDecodePlan> planParallelDecode(const std::filesystem::path
                                                      std::int64_t sequentialLength,
                                                      std::int64_t endSample, int priority) {
     ParallelDecodePlan plan;
-    plan.threads =
-        static_cast<int>(environmentNumber("SONABOX_DECODER_THREADS")
-                             .value_or(std::max(1u, std::thread::hardware_concurrency())));
-    plan.chunkFrames =
-        environmentNumber("SONABOX_DECODER_CHUNK_FRAMES").value_or(defaultChunkFrames);
+    const auto cores = static_cast<std::int64_t>(std::max(1u, std::thread::hardware_concurrency()));
+    plan.threads = static_cast<int>(environmentCount("SONABOX_DECODER_THREADS", maxThreads)
+                                        .value_or(std::min(cores, maxThreads)));
+    plan.chunkFrames = environmentCount("SONABOX_DECODER_CHUNK_FRAMES", maxChunkFrames)
+                           .value_or(defaultChunkFrames);
     plan.chunkFrames = (plan.chunkFrames + ChunkDecoder::alignment - 1) / ChunkDecoder::alignment *
                        ChunkDecoder::alignment;
     plan.priority = priority;
@@ -228,6 +243,7 @@ bool ParallelPcmDecode::writeFrames(const Chunk& chunk, std::int64_t from, std::
         return true;
     const std::size_t offset = static_cast<std::size_t>(begin - chunkStart) *
                                static_cast<std::size_t>(plan_.index.channels);
+    written_ += end - begin;
     return write(chunk.samples.data() + offset, static_cast<std::size_t>(end - begin));
 }
 
@@ -284,6 +300,9 @@ ParallelPcmDecode::Result ParallelPcmDecode::run(const Write& write, const Poll&
         }
         workerWake_.notify_all();
     }
+    // Whatever went wrong in the plan, a decode that did not give every sample is no success.
+    if (written_ != plan_.length)
+        throw LibraryError(MPEGDLL_ERR_INTERNAL);
     return Result::Finished;
 }
 

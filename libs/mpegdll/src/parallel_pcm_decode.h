@@ -29,10 +29,10 @@ struct ParallelDecodePlan {
 
 // The plan for decoding the file at `path` from its start to `endSample` (-1: to its end),
 // with the thread count and chunk size of the environment (SONABOX_DECODER_THREADS,
-// SONABOX_DECODER_CHUNK_FRAMES), or nullopt when the file is decoded in one piece as before:
-// one thread, one chunk, or a file that the frame index cannot cover exactly as libmpg123
-// decodes it. `sequentialLength` is the sample count that libmpg123 reports for the whole
-// stream; the plan must give the same.
+// SONABOX_DECODER_CHUNK_FRAMES; values out of bounds are bounded, others ignored), or nullopt when
+// the file is decoded in one piece as before: one thread, one chunk, or a file that the frame index
+// cannot cover exactly as libmpg123 decodes it. `sequentialLength` is the sample count that
+// libmpg123 reports for the whole stream; the plan must give the same.
 std::optional<ParallelDecodePlan> planParallelDecode(const std::filesystem::path& path,
                                                      std::int64_t sequentialLength,
                                                      std::int64_t endSample, int priority);
@@ -76,6 +76,7 @@ private:
     // Sample buffers of written chunks, for the next ones: allocated once, so memory is flat.
     std::vector<std::vector<std::int16_t>> spareBuffers_;
     std::int64_t nextChunk_ = 0;
+    std::int64_t written_ = 0; // samples per channel handed to the writer
     std::atomic<bool> stop_{false};
     std::vector<std::thread> workers_;
 };

@@ -337,14 +337,17 @@ void Player::run(std::unique_ptr<Playback> playback) {
         failure = MPEGDLL_ERR_INTERNAL;
     }
     if (playback->file) {
-        // Output of a decode that failed is dropped; one that ended well short is kept, as
-        // it holds all that could be decoded, but still counts as failed.
+        // Output of a decode that failed is dropped; one that ended well short is kept where
+        // no file was, as it holds all that could be decoded, but still counts as failed. It
+        // never replaces an existing file, which may hold the whole stream.
         const bool keep = failure == 0;
-        if (outcome == Outcome::Ended && failure == 0 && endedWellShort(*playback))
+        const bool wellShort =
+            outcome == Outcome::Ended && failure == 0 && endedWellShort(*playback);
+        if (wellShort)
             failure = MPEGDLL_ERR_INPUT;
         if (!keep)
             playback->file->discard();
-        else if (!playback->file->finish() && failure == 0)
+        else if (!playback->file->finish(!wellShort) && failure == 0)
             failure = MPEGDLL_ERR_OUTPUT;
     }
     playback->file.reset();

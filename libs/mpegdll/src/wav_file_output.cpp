@@ -46,7 +46,7 @@ bool WavFileOutput::flush() {
     return !failed_;
 }
 
-bool WavFileOutput::finish() {
+bool WavFileOutput::finish(bool replace) {
     if (file_ == nullptr)
         return false;
     flush();
@@ -59,7 +59,7 @@ bool WavFileOutput::finish() {
         target_.discard();
         return false;
     }
-    return target_.commit();
+    return target_.commit(replace ? durable::Placement::Replace : durable::Placement::NoReplace);
 }
 
 void WavFileOutput::discard() {

@@ -28,9 +28,10 @@ public:
 
     // Appends interleaved samples; false when the file cannot be written.
     bool write(const std::int16_t* samples, std::size_t frames);
-    // Writes what is buffered, closes the file and renames it onto the target; false (and
-    // nothing left behind) when that failed.
-    bool finish();
+    // Writes what is buffered, closes the file and renames it onto the target (with
+    // `replace` false, only where the target does not exist); false (and nothing left behind)
+    // when that failed.
+    bool finish(bool replace = true);
     // Drops what was written; the target stays as it was.
     void discard();
 

@@ -1,6 +1,6 @@
 // Where a decode into a WAV file leaves its output: in place when it succeeds or is stopped,
-// kept but reported when the stream ends well short, nowhere when it fails (an existing file
-// stays as it was), and never over its own input.
+// kept but reported when the stream ends well short (unless a file is there), nowhere when it
+// fails (an existing file stays as it was), and never over its own input.
 
 #include "libs/mpegdll/tests/library_fixture.h"
 
@@ -43,7 +43,9 @@ const struct OutputCase {
     {"a folder as the output", Whole, ".", true, RunToEnd, outputError, 0, Untouched},
     // Not even root can create a file there.
     {"a folder that takes no file", Whole, "/proc/out.wav", false, RunToEnd, outputError, 0, Untouched},
-    {"a truncated stream", Truncated, "out.wav", true, RunToEnd, 0, inputError, Prefix},
+    // What a stream ending short gives is kept only where no file was: it may be worse.
+    {"a truncated stream, no file before", Truncated, "out.wav", false, RunToEnd, 0, inputError, Prefix},
+    {"a truncated stream leaves the old file", Truncated, "out.wav", true, RunToEnd, 0, inputError, Untouched},
     {"a short run of zeros is skipped", Zeroed, "out.wav", false, RunToEnd, 0, 0, Complete},
     {"garbage after a third, Info frame", Garbled, "out.wav", false, RunToEnd, 0, inputError, Prefix},
     {"garbage after a third, scanned", LongGarbled, "out.wav", false, RunToEnd, 0, inputError, Prefix},

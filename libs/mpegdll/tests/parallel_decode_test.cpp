@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <regex>
 #include <string>
 
@@ -115,4 +116,53 @@ TEST_F(LibraryTest, StartAndEndPositionsCutTheOutput) {
     const std::int64_t tail = 2500 * 44100 / 1000; // from a start to the end of the stream
     EXPECT_TRUE(samePcm(decode(input.file, 2500, 0),
                         input.reference.slice(tail, input.reference.frames() - tail)));
+}
+
+TEST_F(LibraryTest, OddThreadAndChunkSettingsDecodeWellOrLeaveTheOldFile) {
+    const Input& input = media(Clip::Layer3Stereo44);
+    const auto wav = out_ / "out.wav";
+    const auto tone = out_ / "tone.wav";
+    run("sox -n -r 22050 -c 1 " + quoted(tone) + " synth 1 sine 500");
+    const struct {
+        const char* variable;
+        const char* value;
+    } rows[] = {
+        {"SONABOX_DECODER_CHUNK_FRAMES", "9223372036854775807"},
+        {"SONABOX_DECODER_CHUNK_FRAMES", "9223372036854775808"},
+        {"SONABOX_DECODER_CHUNK_FRAMES", "99999999999999999999999999"},
+        {"SONABOX_DECODER_CHUNK_FRAMES", "-9223372036854775808"},
+        {"SONABOX_DECODER_CHUNK_FRAMES", "4611686018427387904"},
+        {"SONABOX_DECODER_CHUNK_FRAMES", "0"},
+        {"SONABOX_DECODER_CHUNK_FRAMES", "-16"},
+        {"SONABOX_DECODER_CHUNK_FRAMES", "16k"},
+        {"SONABOX_DECODER_CHUNK_FRAMES", " 16"},
+        {"SONABOX_DECODER_CHUNK_FRAMES", ""},
+        {"SONABOX_DECODER_CHUNK_FRAMES", "1"},
+        {"SONABOX_DECODER_THREADS", "4294967299"},
+        {"SONABOX_DECODER_THREADS", "2147483648"},
+        {"SONABOX_DECODER_THREADS", "100000"},
+        {"SONABOX_DECODER_THREADS", "-3"},
+        {"SONABOX_DECODER_THREADS", "three"},
+        {"SONABOX_DECODER_THREADS", "0x3"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.variable) + "=" + row.value);
+        const SmallChunks chunks;
+        const ScopedEnvironment odd(row.variable, row.value);
+        std::filesystem::copy_file(tone, wav, std::filesystem::copy_options::overwrite_existing);
+        const auto before = readBytes(wav);
+        ASSERT_EQ(openFile(input.file), 0);
+        ASSERT_EQ((SetOutputDevice(MPEGDLL_OUTPUT_PCMFILE, wav.c_str()), Play(0, 0, endFlag())), 0);
+        ASSERT_TRUE(waitForEnd());
+        // Either a whole decode, or a failure that leaves the old file as it was.
+        if (withError(ResetPlayerMode()) == std::pair(1, 0)) {
+            const WavFormat format = probeWav(wav);
+            EXPECT_EQ(std::pair(format.rate, format.channels), std::pair(44100, 2));
+            EXPECT_EQ(std::lround(format.seconds * 44100), input.reference.frames());
+            EXPECT_TRUE(samePcm(readWav(wav), input.reference));
+        } else {
+            EXPECT_EQ(readBytes(wav), before);
+        }
+        Close();
+    }
 }
