@@ -1,6 +1,7 @@
 #include "libs/mpegdll/src/decoder.h"
 
 #include "libs/mpegdll/src/library_error.h"
+#include "libs/mpegdll/src/switch_tail.h"
 
 #include <unistd.h>
 
@@ -22,6 +23,11 @@ namespace {
         throw LibraryError(MPEGDLL_ERR_INTERNAL);
     throw LibraryError(MPEGDLL_ERR_INPUT);
 }
+
+// Frame offsets kept for the frames before a change of channel count, and how many of those
+// frames make the decoder's state there.
+constexpr std::size_t recentFrameCount = 16;
+constexpr std::size_t switchTailFrames = 8;
 
 } // namespace
 
@@ -286,23 +292,32 @@ DecodedChunk Decoder::decode() {
     const std::size_t frames =
         bytes / (sizeof(std::int16_t) * static_cast<std::size_t>(streamChannels_));
     const bool convert = converter_->needed(streamRate_, streamChannels_);
+    std::int16_t* output = reinterpret_cast<std::int16_t*>(buffer_.data());
     if (convert) {
         converted_.clear();
-        const auto* samples = reinterpret_cast<const std::int16_t*>(buffer_.data());
-        converter_->convert(samples, frames, streamRate_, streamChannels_, converted_);
+        converter_->convert(output, frames, streamRate_, streamChannels_, converted_);
         if (result != MPG123_OK && result != MPG123_NEW_FORMAT)
             converter_->finish(converted_);
-        chunk.samples = converted_.data();
+        output = converted_.data();
         chunk.frames = converted_.size() / static_cast<std::size_t>(channels_);
     } else {
-        chunk.samples = reinterpret_cast<const std::int16_t*>(buffer_.data());
         chunk.frames = frames;
+    }
+    addSwitchTail(output, chunk.frames);
+    chunk.samples = output;
+    if (file_) {
+        recentFrames_.push_back(mpg123_framepos(handle_.get()));
+        if (recentFrames_.size() > recentFrameCount)
+            recentFrames_.pop_front();
     }
     if (result == MPG123_NEW_FORMAT) {
         long rate = 0;
         int channels = 0;
         int encoding = 0;
         mpg123_getformat(handle_.get(), &rate, &channels, &encoding);
+        // Only a change at the output's rate: another rate goes through the resampler.
+        if (file_ && rate == rate_ && streamRate_ == rate_ && channels != streamChannels_)
+            prepareSwitchTail(mpg123_framepos(handle_.get()), streamChannels_, channels);
         streamRate_ = static_cast<int>(rate);
         streamChannels_ = channels;
     }
@@ -319,6 +334,92 @@ DecodedChunk Decoder::decode() {
     }
     chunk.status = readFailed_ ? DecodedChunk::Status::ReadFailed : DecodedChunk::Status::End;
     return chunk;
+}
+
+void Decoder::prepareSwitchTail(std::int64_t at, int oldChannels, int newChannels) {
+    switchTail_.clear();
+    switchTailUsed_ = 0;
+    const std::int64_t frame = mpg123_tellframe(handle_.get());
+    const std::int64_t partFrames = partStart_ >= 0 ? frame - partStart_ : -1;
+    std::vector<std::vector<unsigned char>> partBefore = std::move(partBefore_);
+    // What this change cannot tell the next one.
+    partBefore_.clear();
+    partStart_ = frame;
+    const auto from = std::ranges::find_if(
+        recentFrames_, [at](std::int64_t offset) { return offset >= 0 && offset < at; });
+    if (from == recentFrames_.end() || at - *from > (1 << 20))
+        return;
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(at - *from));
+    if (file_->readAt(bytes.data(), bytes.size(), *from) != static_cast<std::int64_t>(bytes.size()))
+        return;
+    // The frames from there must lead straight to the change; those of the old layout count.
+    std::vector<std::size_t> starts;
+    std::size_t position = 0;
+    while (position + 4 <= bytes.size()) {
+        const std::optional<FrameHeader> header = parseFrameHeader(bytes.data() + position);
+        if (!header)
+            return;
+        if (header->channels != oldChannels)
+            starts.clear();
+        else
+            starts.push_back(position);
+        position += static_cast<std::size_t>(header->length);
+    }
+    if (position != bytes.size() || starts.size() < 2)
+        return;
+    // libmpg123 leaves a channel that mono frames do not use as the part before them left it,
+    // and its synthesis runs at a phase that repeats every 16 frames: the frames decoded for the
+    // tail keep both, the last ones of the part before and of this part, their counts matching
+    // the stream's modulo 16.
+    std::size_t taken = starts.size();
+    if (partFrames >= 8)
+        taken = std::min(starts.size(), static_cast<std::size_t>(8 + (partFrames - 8) % 16));
+    std::vector<unsigned char> history;
+    const std::size_t earlier = partBefore.size();
+    if (earlier > 0) {
+        const auto wanted =
+            static_cast<std::size_t>(((frame - static_cast<std::int64_t>(taken)) % 16 + 16) % 16);
+        const std::size_t count =
+            earlier >= wanted ? wanted + (earlier - wanted) / 16 * 16 : earlier;
+        for (std::size_t i = earlier - count; i < earlier; ++i)
+            history.insert(history.end(), partBefore[i].begin(), partBefore[i].end());
+    }
+    // This part's frames are the part before for the next change.
+    for (std::size_t i = starts.size() - std::min<std::size_t>(starts.size(), 31);
+         i < starts.size(); ++i) {
+        const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : bytes.size();
+        partBefore_.emplace_back(bytes.begin() + static_cast<long>(starts[i]),
+                                 bytes.begin() + static_cast<long>(end));
+    }
+    const std::size_t first = starts[starts.size() - taken];
+    history.insert(history.end(), bytes.begin() + static_cast<long>(first), bytes.end());
+    const SwitchTail tail = switchTail(history, newChannels);
+    if (tail.continued.empty())
+        return;
+    // Both in the output's layout; the difference is what the new frames lack.
+    FormatConverter layout(rate_, channels_);
+    std::vector<std::int16_t> kept;
+    layout.convert(tail.continued.data(),
+                   tail.continued.size() / static_cast<std::size_t>(oldChannels), rate_,
+                   oldChannels, switchTail_);
+    layout.convert(tail.kept.data(), tail.kept.size() / static_cast<std::size_t>(newChannels),
+                   rate_, newChannels, kept);
+    if (kept.size() != switchTail_.size()) {
+        switchTail_.clear();
+        return;
+    }
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        switchTail_[i] =
+            static_cast<std::int16_t>(std::clamp(switchTail_[i] - kept[i], INT16_MIN, INT16_MAX));
+}
+
+void Decoder::addSwitchTail(std::int16_t* samples, std::size_t frames) {
+    const std::size_t count = std::min(frames * static_cast<std::size_t>(channels_),
+                                       switchTail_.size() - switchTailUsed_);
+    for (std::size_t i = 0; i < count; ++i)
+        samples[i] = static_cast<std::int16_t>(
+            std::clamp(samples[i] + switchTail_[switchTailUsed_ + i], INT16_MIN, INT16_MAX));
+    switchTailUsed_ += count;
 }
 
 void Decoder::prepare(std::int64_t frame) {
@@ -351,6 +452,10 @@ std::int64_t Decoder::seek(std::int64_t frame) {
     }
     // Audio from here on comes in the format of the frames here.
     converter_->reset();
+    recentFrames_.clear();
+    switchTail_.clear();
+    partBefore_.clear();
+    partStart_ = -1;
     long rate = 0;
     int channels = 0;
     int encoding = 0;

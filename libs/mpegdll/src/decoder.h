@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -99,6 +100,10 @@ private:
     bool infoLostEnd() const;
     // Back to the start after the survey.
     void rewind();
+    // At a change of channel count at frame offset `at` of a file: prepares switchTail_.
+    void prepareSwitchTail(std::int64_t at, int oldChannels, int newChannels);
+    // Adds what is left of switchTail_ to the output's `frames` frames at `samples`.
+    void addSwitchTail(std::int16_t* samples, std::size_t frames);
     std::int64_t readHead(void* buffer, std::size_t bytes, std::int64_t offset);
 
     static mpg123_ssize_t readCallback(void* handle, void* buffer, std::size_t bytes);
@@ -134,6 +139,16 @@ private:
     int streamChannels_ = 0;
     std::unique_ptr<FormatConverter> converter_;
     std::vector<std::int16_t> converted_;
+    // Where recent frames of a file start, oldest first, and what the frames before a change
+    // between mono and stereo still contribute after it (see switch_tail.h), in the output's
+    // format, with how much of it is added.
+    std::deque<std::int64_t> recentFrames_;
+    std::vector<std::int16_t> switchTail_;
+    std::size_t switchTailUsed_ = 0;
+    // The last frames of the part of the stream before the current one (one layout), and the
+    // frame number where the current one began; -1 after a seek.
+    std::vector<std::vector<unsigned char>> partBefore_;
+    std::int64_t partStart_ = 0;
     std::int64_t length_ = -1;
     // Decoded audio of one step: a few MPEG frames, about 0.1 s of CD-quality stereo.
     std::vector<unsigned char> buffer_ = std::vector<unsigned char>(16384);
