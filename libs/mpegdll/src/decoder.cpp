@@ -67,8 +67,7 @@ std::unique_ptr<Decoder> Decoder::openFile(const std::string& path) {
     } catch (const std::system_error&) {
         throw LibraryError(MPEGDLL_ERR_INPUT);
     }
-    if (mpg123_open_fd(decoder->handle_.get(), decoder->file_->descriptor()) != MPG123_OK)
-        failInput(decoder->handle_.get());
+    decoder->openFileHandle();
     decoder->inputSize_ = decoder->file_->size();
     decoder->infoTag_ = findInfoTag(std::bind_front(&Decoder::readHead, decoder.get()));
     decoder->readFormat();
@@ -215,9 +214,7 @@ void Decoder::rewind() {
     mpg123_close(handle);
     readFailed_ = false;
     if (file_) {
-        if (::lseek(file_->descriptor(), 0, SEEK_SET) != 0 ||
-            mpg123_open_fd(handle, file_->descriptor()) != MPG123_OK)
-            failInput(handle);
+        openFileHandle();
     } else if (seekCallback(this, 0, SEEK_SET) != 0 ||
                mpg123_open_handle(handle, this) != MPG123_OK) {
         failInput(handle);
@@ -464,6 +461,24 @@ std::int64_t Decoder::seek(std::int64_t frame) {
         streamChannels_ = channels;
     }
     return reached;
+}
+
+void Decoder::openFileHandle() {
+    mpg123_handle* handle = handle_.get();
+    fileReader_ = std::make_unique<BufferedReader>(*file_);
+    if (mpg123_replace_reader_handle(handle, &Decoder::fileReadCallback, &Decoder::fileSeekCallback,
+                                     nullptr) != MPG123_OK ||
+        mpg123_open_handle(handle, this) != MPG123_OK)
+        failInput(handle);
+}
+
+mpg123_ssize_t Decoder::fileReadCallback(void* handle, void* buffer, std::size_t bytes) {
+    return static_cast<mpg123_ssize_t>(
+        static_cast<Decoder*>(handle)->fileReader_->read(buffer, bytes));
+}
+
+off_t Decoder::fileSeekCallback(void* handle, off_t offset, int whence) {
+    return static_cast<off_t>(static_cast<Decoder*>(handle)->fileReader_->seek(offset, whence));
 }
 
 mpg123_ssize_t Decoder::readCallback(void* handle, void* buffer, std::size_t bytes) {

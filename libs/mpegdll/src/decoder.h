@@ -110,8 +110,13 @@ private:
     // Reads through the caller's read callback.
     mpg123_ssize_t readStream(void* buffer, std::size_t bytes);
     static off_t seekCallback(void* handle, off_t offset, int whence);
+    // libmpg123 reads a file through these.
+    static mpg123_ssize_t fileReadCallback(void* handle, void* buffer, std::size_t bytes);
+    static off_t fileSeekCallback(void* handle, off_t offset, int whence);
+    void openFileHandle();
 
     std::unique_ptr<InputFile> file_; // the open file; none for a caller's stream
+    std::unique_ptr<BufferedReader> fileReader_;
     struct HandleDeleter {
         void operator()(mpg123_handle* handle) const;
     };

@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <system_error>
 
 namespace mpegdll {
@@ -42,6 +45,45 @@ std::int64_t InputFile::readAt(void* buffer, std::size_t bytes, std::int64_t off
         while (got < 0 && errno == EINTR);
         return got;
     });
+}
+
+std::int64_t BufferedReader::read(void* to, std::size_t bytes) {
+    constexpr std::size_t bufferBytes = 64 * 1024;
+    const std::int64_t end = bufferStart_ + static_cast<std::int64_t>(buffer_.size());
+    if (position_ < bufferStart_ || position_ >= end) {
+        // A large read goes straight to the caller.
+        if (bytes >= bufferBytes) {
+            const std::int64_t got = file_.readAt(to, bytes, position_);
+            if (got > 0)
+                position_ += got;
+            return got;
+        }
+        buffer_.resize(bufferBytes);
+        const std::int64_t got = file_.readAt(buffer_.data(), bufferBytes, position_);
+        buffer_.resize(static_cast<std::size_t>(std::max<std::int64_t>(got, 0)));
+        bufferStart_ = position_;
+        if (got <= 0)
+            return got;
+    }
+    const auto offset = static_cast<std::size_t>(position_ - bufferStart_);
+    const std::size_t count = std::min(bytes, buffer_.size() - offset);
+    std::memcpy(to, buffer_.data() + offset, count);
+    position_ += static_cast<std::int64_t>(count);
+    return static_cast<std::int64_t>(count);
+}
+
+std::int64_t BufferedReader::seek(std::int64_t offset, int whence) {
+    std::int64_t target = offset;
+    if (whence == SEEK_CUR)
+        target += position_;
+    else if (whence == SEEK_END)
+        target += file_.size();
+    else if (whence != SEEK_SET)
+        return -1;
+    if (target < 0)
+        return -1;
+    position_ = target;
+    return position_;
 }
 
 } // namespace mpegdll
