@@ -11,9 +11,13 @@ namespace mpegdll {
 
 namespace {
 
-// Frames decoded and dropped before a run: at least two for the filterbanks, and as many as
-// keep the synthesis buffer's phase (Layer III counts its made-up frame as one of them).
-constexpr std::int64_t preRollFrames = 8;
+// Frames decoded and dropped before a run: at least two for the filterbanks, and a multiple of
+// the frames after which the synthesis buffer's phase repeats (it moves on 16 slots in a
+// cycle, by 36 per frame of 1152 samples and 18 per frame of 576). Layer III counts its
+// made-up frame as one of them.
+std::int64_t preRollFrames(const FrameIndex& index) {
+    return index.samplesPerFrame == 576 ? 8 : 4;
+}
 
 // 16-bit output at the stream's own rate and channels, like the playback's decoder, but
 // without the gapless trim (the caller trims) and without looking for an Info frame.
@@ -82,7 +86,8 @@ std::int64_t ChunkDecoder::prepareInput(std::int64_t preRollStart, std::int64_t 
     std::int64_t walkFrom = preRollStart / alignment * alignment;
     for (;;) {
         const std::int64_t from = index_.offsetOf(walkFrom);
-        std::vector<unsigned char> bytes(static_cast<std::size_t>(index_.offsetOf(stop) - from));
+        std::vector<unsigned char>& bytes = read_;
+        bytes.resize(static_cast<std::size_t>(index_.offsetOf(stop) - from));
         if (file_.readAt(bytes.data(), bytes.size(), from) !=
             static_cast<std::int64_t>(bytes.size()))
             throw LibraryError(MPEGDLL_ERR_INPUT);
@@ -120,7 +125,7 @@ bool ChunkDecoder::decode(std::int64_t first, std::int64_t count, const std::ato
                           const std::function<void(const std::int16_t*)>& frameDone) {
     std::int64_t preRollStart = first;
     if (first > 0)
-        preRollStart = first - preRollFrames + (index_.layer == 3 ? 1 : 0);
+        preRollStart = first - preRollFrames(index_) + (index_.layer == 3 ? 1 : 0);
     const std::int64_t leading = prepareInput(preRollStart, first + count) + first - preRollStart;
 
     // Opening resets every decoding state of the instance, as a new one has it.

@@ -3,8 +3,6 @@
 #include "libs/mpegdll/src/library_error.h"
 #include "libs/mpegdll/src/switch_tail.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <climits>
 #include <cmath>

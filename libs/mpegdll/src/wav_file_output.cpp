@@ -2,13 +2,18 @@
 
 #include "libs/mpegdll/src/library_error.h"
 
+#include <fcntl.h>
+
 #include <cstring>
 
 namespace mpegdll {
 
 namespace {
 constexpr std::size_t bufferFrames = 16384;
-}
+// The commit syncs the file; writing back every few MiB while the decode goes on leaves that
+// sync little to wait for.
+constexpr std::int64_t writeBackBytes = 4 << 20;
+} // namespace
 
 WavFileOutput::WavFileOutput(const std::string& path, int rate, int channels,
                              const StreamTags& tags)
@@ -30,8 +35,13 @@ WavFileOutput::~WavFileOutput() {
 
 bool WavFileOutput::write(const std::int16_t* samples, std::size_t frames) {
     const std::size_t count = frames * static_cast<std::size_t>(channels_);
-    if (buffer_.size() + count > buffer_.capacity() && !flush())
-        return false;
+    if (buffer_.size() + count > buffer_.capacity()) {
+        if (!flush())
+            return false;
+        // A run as large as the buffer goes to the file as it is, without a copy.
+        if (count >= buffer_.capacity())
+            return writeFile(samples, frames);
+    }
     buffer_.insert(buffer_.end(), samples, samples + count);
     return true;
 }
@@ -39,10 +49,24 @@ bool WavFileOutput::write(const std::int16_t* samples, std::size_t frames) {
 bool WavFileOutput::flush() {
     if (buffer_.empty() || failed_)
         return !failed_;
-    const auto frames =
-        static_cast<sf_count_t>(buffer_.size() / static_cast<std::size_t>(channels_));
-    failed_ = sf_writef_short(file_, buffer_.data(), frames) != frames;
+    writeFile(buffer_.data(), buffer_.size() / static_cast<std::size_t>(channels_));
     buffer_.clear();
+    return !failed_;
+}
+
+bool WavFileOutput::writeFile(const std::int16_t* samples, std::size_t frames) {
+    if (failed_)
+        return false;
+    const auto count = static_cast<sf_count_t>(frames);
+    failed_ = sf_writef_short(file_, samples, count) != count;
+    written_ += static_cast<std::int64_t>(frames) * channels_ *
+                static_cast<std::int64_t>(sizeof(std::int16_t));
+    if (!failed_ && written_ - writtenBack_ >= writeBackBytes) {
+        // Only starts the writes; a file system without it syncs all at the commit.
+        ::sync_file_range(target_.descriptor(), writtenBack_, written_ - writtenBack_,
+                          SYNC_FILE_RANGE_WRITE);
+        writtenBack_ = written_;
+    }
     return !failed_;
 }
 

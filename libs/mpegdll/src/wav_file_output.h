@@ -37,11 +37,15 @@ public:
 
 private:
     bool flush();
+    bool writeFile(const std::int16_t* samples, std::size_t frames);
 
     AtomicFile target_;
     SNDFILE* file_ = nullptr;
     int channels_;
     bool failed_ = false;
+    std::int64_t written_ = 0;     // bytes of samples written
+    std::int64_t writtenBack_ = 0; // of those, handed to the disk's write-back
+
     // Collects several MPEG frames per write call.
     std::vector<std::int16_t> buffer_;
 };
