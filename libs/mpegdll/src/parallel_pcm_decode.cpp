@@ -121,6 +121,13 @@ std::optional<ParallelDecodePlan> planParallelDecode(const std::filesystem::path
         (plan.skip + plan.length + plan.index.samplesPerFrame - 1) / plan.index.samplesPerFrame;
     if (frames <= plan.chunkFrames)
         return std::nullopt;
+    // Chunks of one size, as many as give every thread the same share: a short last chunk or
+    // one chunk more than the others would leave one thread working alone at the end.
+    std::int64_t chunks = (frames + plan.chunkFrames - 1) / plan.chunkFrames;
+    chunks = (chunks + plan.threads - 1) / plan.threads * plan.threads;
+    const std::int64_t even = (frames + chunks - 1) / chunks;
+    plan.chunkFrames =
+        (even + ChunkDecoder::alignment - 1) / ChunkDecoder::alignment * ChunkDecoder::alignment;
     return plan;
 }
 
