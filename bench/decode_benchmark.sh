@@ -6,8 +6,10 @@
 # alternately; the best wall-clock time, the least CPU time (user + system, all threads) and
 # the largest max RSS (/usr/bin/time) are shown.
 #   bench/decode_benchmark.sh [BUILD_DIR]     (default: build-bench, configured if missing)
-# Targets on 2 cores: ours/mpg123 <= 0.60; the 60-minute peak RSS within 10 % of the
-# 6-minute one. Other processes on the machine skew the times: compare runs on a quiet one.
+# Targets on 2 cores: ours/mpg123 <= 0.50 in wall-clock time; the 60-minute peak RSS within
+# 10 % of the 6-minute one. Other processes on the machine skew the wall-clock times: compare
+# runs on a quiet one. The CPU ratio (all threads against mpg123's one) is what a busy machine
+# still tells: near 1 means the split into chunks costs little beside the decode itself.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -65,7 +67,9 @@ for name in 6min 60min; do
     printf '%s (%s bytes), best of %d, wall (cpu) seconds: libmpegdll %s (%s), one thread %s (%s), mpg123 -w %s (%s)\n' \
         "$name" "$(stat -c %s "$input")" "$n" "$ours" "$cpu_ours" "$one" "$cpu_one" "$theirs" "$cpu_theirs"
     awk -v a="$ours" -v b="$theirs" -v o="$one" -v n="$name" \
-        'BEGIN { printf "%s ours/mpg123: %.3f (one thread %.3f; target 0.60 or less on 2 cores)\n", n, a / b, o / b }'
+        'BEGIN { printf "%s ours/mpg123: %.3f (one thread %.3f; target 0.50 or less on 2 cores)\n", n, a / b, o / b }'
+    awk -v a="$cpu_ours" -v b="$cpu_theirs" -v o="$cpu_one" -v n="$name" \
+        'BEGIN { printf "%s CPU ours/mpg123: %.3f (one thread %.3f)\n", n, a / b, o / b }'
     printf '%s max RSS: libmpegdll %d KiB, mpg123 -w %d KiB\n' "$name" "$rss_ours" "$rss_theirs"
     rm -f "$work"/*.wav
 done
