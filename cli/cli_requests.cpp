@@ -109,7 +109,7 @@ encode::EncodeBatchRequest encodeRequest(const CliArguments& a, const app::Store
 }
 
 decode::DecodeBatchRequest decodeRequest(const CliArguments& a, const app::StoredSettings& stored) {
-    return {.files = queuedFiles(a.paths, selection::kDecodeMask, QStringLiteral("MP3")),
+    return {.files = queuedFiles(a.paths, selection::kDecodeMask, QStringLiteral("MP3 or MP2")),
             .outputDirectory = outputDirectory(a.output, stored.decoderOutput),
             .previewStarted = false};
 }

@@ -135,7 +135,7 @@ class CommandLine(unittest.TestCase):
                  (["decode", "--encoder", "korvo", "tone.wav"], 2, "is an encode option"),
                  (["frobnicate"], 2, "unknown command"),
                  (["--help"], 0, ""),
-                 (["decode", "tone.wav"], 2, "no MP3 files")]
+                 (["decode", "tone.wav"], 2, "no MP3 or MP2 files")]
         for args, expected, said in cases:
             with self.subTest(args=args):
                 status, _, err = self.run_cli(*args)
