@@ -67,6 +67,9 @@ CliArguments parseArguments(const QStringList& arguments) {
                     throw UsageError(QStringLiteral("%1 needs a value").arg(word));
                 value = arguments[i];
             }
+            // An empty value would stand for the settings' choice, or the working directory.
+            if (value.isEmpty())
+                throw UsageError(QStringLiteral("%1 needs a value").arg(word));
             *field = value;
         } else if (inline_) {
             throw UsageError(QStringLiteral("%1 takes no value").arg(word));
