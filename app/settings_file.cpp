@@ -1,6 +1,7 @@
 #include "app/settings_file.h"
 
 #include "app/stored_settings.h"
+#include "platform/profile_file.h"
 #include "platform/volumes.h"
 #include "selection/directory_list.h"
 #include "selection/drive_box.h"
@@ -36,8 +37,10 @@ QString directoryToSave(const StoredDirectory& stored, const selection::Director
 
 } // namespace
 
-SettingsWriteError::SettingsWriteError()
-    : std::runtime_error(("Unable to write to " + kSettingsFileName).toStdString()) {}
+SettingsWriteError::SettingsWriteError(const QString& reason)
+    : std::runtime_error(("Unable to write to " + kSettingsFileName +
+                          (reason.isEmpty() ? QString() : ": " + reason))
+                             .toStdString()) {}
 
 LoadedDirectories loadSettings(const QString& file, SettingsWidgets& w, const QString& startDir) {
     const SettingTexts texts = readSettingTexts(file);
@@ -70,6 +73,9 @@ void saveSettings(const QString& file, const SettingsWidgets& w, const LoadedDir
     texts.set(Setting::DecoderOutput, w.decout.text());
     texts.set(Setting::EncoderFolder, directoryToSave(loaded.encoder, w.encdirlist));
     texts.set(Setting::DecoderFolder, directoryToSave(loaded.decoder, w.decdirlist));
+    // The user may have made the file read-only to keep its settings: it stays as it is.
+    if (platform::isReadOnlyFile(file))
+        throw SettingsWriteError(QStringLiteral("the file is read-only and stays as it is"));
     if (!writeSettingTexts(file, texts))
         throw SettingsWriteError();
 }

@@ -1,7 +1,6 @@
 #include "cli/cli_requests.h"
 
 #include "app/option_sets.h"
-#include "app/output_directory.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
 #include "selection/queue_paths.h"
@@ -40,8 +39,9 @@ Value offered(const QString& option, const QString& word, std::optional<Value> v
 }
 
 QString outputDirectory(const QString& given, const QString& stored) {
+    // The stored folder is never empty: the home folder stands in for a missing one.
     if (given.isEmpty())
-        return stored.isEmpty() ? app::initialOutputDirectory() : stored;
+        return stored;
     const QString path = QDir::cleanPath(QFileInfo(given).absoluteFilePath());
     if (!platform::isReadableDirectory(path))
         throw UsageError(QStringLiteral("--output %1 is not a folder").arg(given));
