@@ -20,11 +20,11 @@ void fillHouse(TEncoderJob& job, const EncoderDescription& house, const EncodeCh
                const QString& out) {
     job.CmdPiece3 = platform::quoteArgument(out);
     // A text that names no mode or layer leaves its switch as the previous file had it.
-    if (const auto mode = EncoderDescription::switchFor(house.modes, choices.mode))
+    if (const auto mode = switchFor(house.modes, choices.mode))
         job.CmdPiece4 = *mode;
     // The house encoder takes half the total bitrate.
     job.CmdPiece5 = " -B" + QString::number(choices.rate.kbps / 2);
-    if (const auto layer = EncoderDescription::switchFor(house.layers, choices.layer))
+    if (const auto layer = switchFor(house.layers, choices.layer))
         job.CmdPiece6 = *layer;
     job.CmdShow = "0";
 }
@@ -36,7 +36,7 @@ bool mono(const EncodeChoices& choices) {
 
 void fillBladeEnc(TEncoderJob& job, const EncoderDescription& bladeEnc,
                   const EncodeChoices& choices, const QString&) {
-    job.CmdPiece3 = EncoderDescription::switchFor(bladeEnc.modes, choices.mode).value_or("");
+    job.CmdPiece3 = switchFor(bladeEnc.modes, choices.mode).value_or("");
     job.CmdPiece4 = " -" + QString::number(choices.rate.kbps);
     job.CmdPiece5 = mono(choices) ? " -QUIT" : " -QUIT  -PRIO=HIGHEST ";
     job.CmdPiece6 = " -PRIO=HIGHEST";
@@ -48,7 +48,7 @@ void fillPlugger(TEncoderJob& job, const EncoderDescription& plugger, const Enco
     job.CmdPiece3 = platform::quoteArgument(out);
     job.CmdPiece4 = " -b " + QString::number(choices.rate.kbps);
     job.CmdPiece5 = " -z";
-    job.CmdPiece6 = EncoderDescription::switchFor(plugger.modes, choices.mode).value_or("");
+    job.CmdPiece6 = switchFor(plugger.modes, choices.mode).value_or("");
     job.CmdShow = choices.showEncoder ? "1" : "0";
 }
 

@@ -22,6 +22,17 @@ template <typename Value> struct Offer {
     QString switchText;
 };
 
+// The switch for a value when the encoder offers it.
+template <typename Value>
+std::optional<QString> switchFor(const std::vector<Offer<Value>>& offers,
+                                 std::optional<Value> value) {
+    for (const Offer<Value>& offer : offers) {
+        if (value && offer.value == *value)
+            return offer.switchText;
+    }
+    return std::nullopt;
+}
+
 struct EncoderDescription {
     Encoder id;
     QString codecEntry; // its entry in the Codec box: its name, three blanks and a credit
@@ -44,16 +55,6 @@ struct EncoderDescription {
     void (*fillPieces)(TEncoderJob& job, const EncoderDescription& encoder,
                        const EncodeChoices& choices, const QString& output);
 
-    // The switch for a value when the encoder offers it.
-    template <typename Value>
-    static std::optional<QString> switchFor(const std::vector<Offer<Value>>& offers,
-                                            std::optional<Value> value) {
-        for (const Offer<Value>& offer : offers) {
-            if (value && offer.value == *value)
-                return offer.switchText;
-        }
-        return std::nullopt;
-    }
     bool offers(ChannelMode mode) const {
         return switchFor(modes, std::optional(mode)).has_value();
     }
