@@ -26,19 +26,18 @@ void CodecChange(OptionWidgets& widgets) {
         recognisedCodec(widgets.Codec.currentText(), entryTexts(widgets.Codec));
     if (!encoder)
         return;
-    const encode::OptionSet& set = encoder->options;
     const ChosenOptions chosen = optionsOnChoice(*encoder, rememberedBitrate);
 
-    refill(widgets.Mode, set.modes, chosen.mode);
+    refill(widgets.Mode, encoder->modeTexts(), chosen.mode);
 
-    refill(widgets.Layer, set.layerChoice ? allLayers() : QStringList(), chosen.layer);
-    widgets.Layer.setEnabled(set.layerChoice);
+    refill(widgets.Layer, encoder->layerTexts(), chosen.layer);
+    widgets.Layer.setEnabled(encoder->layerChoice);
 
-    if (!set.showEncoderChoice)
+    if (!encoder->showEncoderChoice)
         widgets.showenc.setChecked(false);
-    widgets.showenc.setEnabled(set.showEncoderChoice);
+    widgets.showenc.setEnabled(encoder->showEncoderChoice);
 
-    refill(widgets.Bitrate, set.bitrates, chosen.bitrate);
+    refill(widgets.Bitrate, encoder->rateTexts(), chosen.bitrate);
 }
 
 } // namespace app

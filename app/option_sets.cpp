@@ -14,40 +14,52 @@ QString trimmedOfControls(const QString& text) {
     return text.mid(first, last - first);
 }
 
+template <typename Value>
+QStringList textsOf(const std::vector<encode::NamedValue<Value>>& values) {
+    QStringList texts;
+    for (const auto& value : values)
+        texts.append(value.text);
+    return texts;
+}
+
 } // namespace
 
 QStringList codecEntries() {
-    return {QStringLiteral("Korvo   LAME, TwoLAME"), QStringLiteral("BladeEnc   built on LAME"),
-            QStringLiteral("Plugger +   built on LAME")};
+    QStringList entries;
+    for (const encode::EncoderDescription& encoder : encode::encoders())
+        entries.append(encoder.codecEntry);
+    return entries;
 }
 
 QString currentCodecText(const QString& stored) {
-    // Earlier versions credited the house encoder at a length the box could not show.
-    if (stored == QStringLiteral("Korvo   built on LAME and TwoLAME"))
-        return codecEntries()[encode::codecPosition(encode::Encoder::House)];
+    for (const encode::EncoderDescription& encoder : encode::encoders()) {
+        if (encoder.formerCodecEntries.contains(stored))
+            return encoder.codecEntry;
+    }
     return stored;
 }
 
 QStringList allModes() {
-    return {QStringLiteral("Stereo"), QStringLiteral("Joint Stereo"), QStringLiteral("Mono"),
-            QStringLiteral("Dual Mono")};
+    return textsOf(encode::channelModes());
 }
 
 QStringList allLayers() {
-    return {QStringLiteral("Layer I"), QStringLiteral("Layer II"), QStringLiteral("Layer III")};
+    return textsOf(encode::mpegLayers());
 }
 
 QStringList initialBitrates() {
     QStringList texts;
+    // Every rate some encoder offers but 40, which the form's list never held.
     for (int rate : {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320})
-        texts.append(encode::bitrateText(rate));
+        texts.append(encode::textOf(encode::Rate{rate}));
     return texts;
 }
 
 const encode::EncoderDescription* recognisedCodec(const QString& codecText,
                                                   const QStringList& entries) {
     for (const encode::EncoderDescription& encoder : encode::encoders()) {
-        if (encoder.codecPosition < entries.size() && codecText == entries[encoder.codecPosition])
+        const int position = encode::codecPosition(encoder.id);
+        if (position < entries.size() && codecText == entries[position])
             return &encoder;
     }
     return nullptr;
@@ -55,11 +67,11 @@ const encode::EncoderDescription* recognisedCodec(const QString& codecText,
 
 ChosenOptions optionsOnChoice(const encode::EncoderDescription& encoder,
                               const QString& rememberedBitrate) {
-    const QStringList& bitrates = encoder.options.bitrates;
-    return {.mode = QStringLiteral("Stereo"),
+    const QStringList bitrates = encoder.rateTexts();
+    return {.mode = encode::textOf(encode::ChannelMode::Stereo),
             .bitrate =
                 BitrateInList(rememberedBitrate, bitrates) ? rememberedBitrate : bitrates.front(),
-            .layer = QStringLiteral("Layer III")};
+            .layer = encode::textOf(encode::MpegLayer::III)};
 }
 
 bool BitrateInList(const QString& remembered, const QStringList& entries) {

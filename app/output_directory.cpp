@@ -9,7 +9,7 @@ QString initialOutputDirectory() {
 }
 
 QString storedOutputDirectory(const QString& stored) {
-    if (stored.compare(QStringLiteral("c:\\"), Qt::CaseInsensitive) == 0)
+    if (stored.isEmpty() || stored.compare(QStringLiteral("c:\\"), Qt::CaseInsensitive) == 0)
         return initialOutputDirectory();
     return stored;
 }

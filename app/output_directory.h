@@ -9,7 +9,9 @@ namespace app {
 QString initialOutputDirectory();
 
 // A stored output directory as the program applies it. The old default "c:\" (any letter case)
-// means nothing on this system and reads as the initial directory; anything else stays as it is.
+// means nothing on this system, and an empty one (a missing key, a file of garbage) would put
+// the files in the working directory: both read as the initial directory. Anything else stays
+// as it is.
 QString storedOutputDirectory(const QString& stored);
 
 } // namespace app

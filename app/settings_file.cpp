@@ -14,27 +14,20 @@ namespace app {
 
 namespace {
 
-const QString kEncoder = QStringLiteral("ENCODER");
-const QString kDecoder = QStringLiteral("DECODER");
-const QString kDirectories = QStringLiteral("DIRECTORIES");
-
 // Returns what a save is to keep of the directory: the stored text while the browser stays
 // where loading left it, so that a folder that is not there now (an unmounted disk) is offered
 // again next time.
-StoredDirectory loadBrowser(const QString& file, const QString& key, selection::DriveBox& drive,
+StoredDirectory loadBrowser(const std::optional<QString>& value, selection::DriveBox& drive,
                             selection::DirectoryList& directories, const QString& startDir) {
-    const QString stored = platform::readProfileString(file, kDirectories, key, startDir);
+    const QString stored = value.value_or(startDir);
     drive.setDrive(platform::volumeOf(stored, drive.drives()));
-    const QString again = platform::readProfileString(file, kDirectories, key, startDir);
-    // A value never holds a line end, so this default tells a missing key.
-    const bool present = platform::readProfileString(file, kDirectories, key, "\n") != "\n";
-    if (!directories.setDirectory(again)) {
+    if (!directories.setDirectory(stored)) {
         // The stored directory is gone or unreadable: fall back to the start directory and
         // bring the drive box along.
         directories.setDirectory(startDir);
         drive.setDrive(directories.drive());
     }
-    return {present, again, directories.directory()};
+    return {value.has_value(), stored, directories.directory()};
 }
 
 QString directoryToSave(const StoredDirectory& stored, const selection::DirectoryList& list) {
@@ -44,11 +37,14 @@ QString directoryToSave(const StoredDirectory& stored, const selection::Director
 
 } // namespace
 
-SettingsWriteError::SettingsWriteError()
-    : std::runtime_error(("Unable to write to " + kSettingsFileName).toStdString()) {}
+SettingsWriteError::SettingsWriteError(const QString& reason)
+    : std::runtime_error(("Unable to write to " + kSettingsFileName +
+                          (reason.isEmpty() ? QString() : ": " + reason))
+                             .toStdString()) {}
 
 LoadedDirectories loadSettings(const QString& file, SettingsWidgets& w, const QString& startDir) {
-    const StoredSettings stored = readStoredSettings(file);
+    const SettingTexts texts = readSettingTexts(file);
+    const StoredSettings stored = storedSettings(texts);
     w.Codec.setEditText(stored.codec);
     w.Mode.setEditText(stored.mode);
     w.Bitrate.setEditText(stored.bitrate);
@@ -58,28 +54,29 @@ LoadedDirectories loadSettings(const QString& file, SettingsWidgets& w, const QS
     w.encout.setText(stored.encoderOutput);
     w.decout.setText(stored.decoderOutput);
     LoadedDirectories loaded;
-    loaded.encoder = loadBrowser(file, "Encoder", w.encdrive, w.encdirlist, startDir);
-    loaded.decoder = loadBrowser(file, "Decoder", w.decDrive, w.decdirlist, startDir);
+    loaded.encoder =
+        loadBrowser(texts.value(Setting::EncoderFolder), w.encdrive, w.encdirlist, startDir);
+    loaded.decoder =
+        loadBrowser(texts.value(Setting::DecoderFolder), w.decDrive, w.decdirlist, startDir);
     return loaded;
 }
 
 void saveSettings(const QString& file, const SettingsWidgets& w, const LoadedDirectories& loaded) {
-    auto flag = [](const QCheckBox& box) {
-        return QString::fromLatin1(box.isChecked() ? "1" : "0");
-    };
-    const QList<platform::ProfileWrite> writes{
-        {kEncoder, "Codec", w.Codec.currentText()},
-        {kEncoder, "Mode", w.Mode.currentText()},
-        {kEncoder, "Bitrate", w.Bitrate.currentText()},
-        {kEncoder, "Layer", w.Layer.currentText()},
-        {kEncoder, "Delsource", flag(w.deletesource)},
-        {kEncoder, "ShowEnc", flag(w.showenc)},
-        {kEncoder, "Output", w.encout.text()},
-        {kDecoder, "Output", w.decout.text()},
-        {kDirectories, "Encoder", directoryToSave(loaded.encoder, w.encdirlist)},
-        {kDirectories, "Decoder", directoryToSave(loaded.decoder, w.decdirlist)},
-    };
-    if (!platform::writeProfileStrings(file, writes))
+    SettingTexts texts;
+    texts.set(Setting::Codec, w.Codec.currentText());
+    texts.set(Setting::Mode, w.Mode.currentText());
+    texts.set(Setting::Bitrate, w.Bitrate.currentText());
+    texts.set(Setting::Layer, w.Layer.currentText());
+    texts.set(Setting::DeleteSource, flagText(w.deletesource.isChecked()));
+    texts.set(Setting::ShowEncoder, flagText(w.showenc.isChecked()));
+    texts.set(Setting::EncoderOutput, w.encout.text());
+    texts.set(Setting::DecoderOutput, w.decout.text());
+    texts.set(Setting::EncoderFolder, directoryToSave(loaded.encoder, w.encdirlist));
+    texts.set(Setting::DecoderFolder, directoryToSave(loaded.decoder, w.decdirlist));
+    // The user may have made the file read-only to keep its settings: it stays as it is.
+    if (platform::isReadOnlyFile(file))
+        throw SettingsWriteError(QStringLiteral("the file is read-only and stays as it is"));
+    if (!writeSettingTexts(file, texts))
         throw SettingsWriteError();
 }
 

@@ -33,10 +33,10 @@ struct SettingsWidgets {
     selection::DirectoryList& decdirlist;
 };
 
-// A settings write that failed: "Unable to write to SBOX.INI".
+// A settings write that failed: "Unable to write to SBOX.INI", and why when it is known.
 class SettingsWriteError : public std::runtime_error {
 public:
-    SettingsWriteError();
+    explicit SettingsWriteError(const QString& reason = QString());
 };
 
 // A browser's directory as the settings file held it, and where loading left the browser.
@@ -59,8 +59,9 @@ LoadedDirectories loadSettings(const QString& file, SettingsWidgets& widgets,
                                const QString& startDir);
 
 // Writes the ten settings in one replacement of the file; throws SettingsWriteError when it
-// failed, leaving the file as it was. A browser that is still where loading left it writes
-// the directory text as it was loaded, also one that could not be shown.
+// failed, leaving the file as it was. A read-only file is left alone, and the error says so. A
+// browser that is still where loading left it writes the directory text as it was loaded, also one
+// that could not be shown.
 void saveSettings(const QString& file, const SettingsWidgets& widgets,
                   const LoadedDirectories& loaded = {});
 

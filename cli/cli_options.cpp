@@ -1,23 +1,102 @@
 #include "cli/cli_options.h"
 
-#include <QHash>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+#include <algorithm>
+
+#include <vector>
 
 namespace cli {
 
 namespace {
 
-// Options that take a value, and which field of the arguments they fill.
-QString* valueField(CliArguments& a, const QString& name) {
-    const QHash<QString, QString*> fields{
-        {QStringLiteral("--encoder"), &a.encoder}, {QStringLiteral("--mode"), &a.mode},
-        {QStringLiteral("--bitrate"), &a.bitrate}, {QStringLiteral("--layer"), &a.layer},
-        {QStringLiteral("--output"), &a.output},
+// The options of the two commands, in the order of the help text. The value name is the
+// option's value in the help; an option without one takes none.
+struct OptionWord {
+    QString name;
+    QString valueName;
+    QString description;
+    bool encodeOnly;
+};
+
+const std::vector<OptionWord>& optionWords() {
+    static const std::vector<OptionWord> words{
+        {"encoder", "korvo|bladeenc|plugger", "the encoder program", true},
+        {"mode", "stereo|joint|dual|mono", "output mode (bladeenc, plugger: stereo, mono)", true},
+        {"bitrate", "KBPS", "32 to 320 (korvo: 48 to 320)", true},
+        {"layer", "1|2|3", "MPEG layer (bladeenc, plugger: 3)", true},
+        {"delete-source", "", "delete each source once its MP3 is checked", true},
+        {"keep-source", "", "keep the source files", true},
+        {"output", "DIR", "the output folder", false},
+        {"json", "", "one JSON object per event on standard output", false},
+        {"help", "", "this text", false},
     };
-    return fields.value(name, nullptr);
+    return words;
 }
 
-bool encodeOnly(const QString& option) {
-    return option != QStringLiteral("--output") && option != QStringLiteral("--json");
+const OptionWord* findWord(const QString& name) {
+    for (const OptionWord& word : optionWords()) {
+        if (word.name == name)
+            return &word;
+    }
+    return nullptr;
+}
+
+// The parser of one command: the options it takes, each as long as written; a word with one
+// dash is an option of that name too.
+void addOptions(QCommandLineParser& parser, Command command) {
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const OptionWord& word : optionWords()) {
+        if (command == Command::Decode && word.encodeOnly)
+            continue;
+        parser.addOption(QCommandLineOption(word.name, word.description, word.valueName));
+    }
+}
+
+// The word as the user wrote it, for an option the parser did not know.
+QString writtenName(const QString& name, const QStringList& arguments) {
+    const QString single = QLatin1Char('-') + name;
+    const bool singleDash = std::any_of(arguments.begin(), arguments.end(), [&](const QString& a) {
+        return a == single || a.startsWith(single + QLatin1Char('='));
+    });
+    return singleDash ? single : QStringLiteral("--") + name;
+}
+
+// Says why the parser refused the words, as a usage error.
+[[noreturn]] void refuse(const QCommandLineParser& parser, Command command,
+                         const QStringList& arguments) {
+    if (!parser.unknownOptionNames().isEmpty()) {
+        const QString name = parser.unknownOptionNames().front();
+        const QString written = writtenName(name, arguments);
+        const OptionWord* word = findWord(name);
+        if (command == Command::Decode && word && word->encodeOnly)
+            throw UsageError(QStringLiteral("%1 is an encode option").arg(written));
+        throw UsageError(QStringLiteral("unknown option %1").arg(written));
+    }
+    // A value missing after the last word, or one given to an option that takes none: the
+    // parser's text names the option between single quotes.
+    const QString text = parser.errorText();
+    const qsizetype open = text.indexOf(QLatin1Char('\''));
+    const QString written =
+        text.mid(open + 1, text.indexOf(QLatin1Char('\''), open + 1) - open - 1);
+    const OptionWord* word =
+        findWord(written.mid(written.startsWith(QStringLiteral("--")) ? 2 : 1));
+    if (!word)
+        throw UsageError(text);
+    throw UsageError(word->valueName.isEmpty() ? QStringLiteral("%1 takes no value").arg(written)
+                                               : QStringLiteral("%1 needs a value").arg(written));
+}
+
+// The option's value; empty when it is not given. A value given empty is refused: it would
+// stand for the settings' choice, or for the working directory.
+QString value(const QCommandLineParser& parser, const QString& name) {
+    if (!parser.isSet(name))
+        return {};
+    const QString given = parser.value(name);
+    if (given.isEmpty())
+        throw UsageError(QStringLiteral("--%1 needs a value").arg(name));
+    return given;
 }
 
 } // namespace
@@ -37,80 +116,68 @@ CliArguments parseArguments(const QStringList& arguments) {
     else
         throw UsageError(QStringLiteral("unknown command '%1'").arg(command));
 
-    bool optionsEnded = false;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        QString word = arguments[i];
-        if (optionsEnded || !word.startsWith(QStringLiteral("--"))) {
-            a.paths.append(word);
-            continue;
-        }
-        if (word == QStringLiteral("--")) {
-            optionsEnded = true;
-            continue;
-        }
-        if (word == QStringLiteral("--help")) {
-            a.command = Command::Help;
-            return a;
-        }
-        QString value;
-        const qsizetype equals = word.indexOf(QLatin1Char('='));
-        const bool inline_ = equals > 0;
-        if (inline_) {
-            value = word.mid(equals + 1);
-            word = word.left(equals);
-        }
-        if (a.command == Command::Decode && encodeOnly(word))
-            throw UsageError(QStringLiteral("%1 is an encode option").arg(word));
-        if (QString* field = valueField(a, word)) {
-            if (!inline_) {
-                if (++i >= arguments.size())
-                    throw UsageError(QStringLiteral("%1 needs a value").arg(word));
-                value = arguments[i];
-            }
-            *field = value;
-        } else if (inline_) {
-            throw UsageError(QStringLiteral("%1 takes no value").arg(word));
-        } else if (word == QStringLiteral("--delete-source")) {
-            a.deleteSource = true;
-        } else if (word == QStringLiteral("--keep-source")) {
-            a.deleteSource = false;
-        } else if (word == QStringLiteral("--json")) {
-            a.json = true;
-        } else {
-            throw UsageError(QStringLiteral("unknown option %1").arg(word));
+    QCommandLineParser parser;
+    addOptions(parser, a.command);
+    // The parser takes the first word for the program's name: here it is the command.
+    const bool parsed = parser.parse(arguments);
+    if (parser.isSet(QStringLiteral("help"))) {
+        a.command = Command::Help;
+        return a;
+    }
+    if (!parsed)
+        refuse(parser, a.command, arguments);
+
+    a.output = value(parser, QStringLiteral("output"));
+    a.json = parser.isSet(QStringLiteral("json"));
+    if (a.command == Command::Encode) {
+        a.encoder = value(parser, QStringLiteral("encoder"));
+        a.mode = value(parser, QStringLiteral("mode"));
+        a.bitrate = value(parser, QStringLiteral("bitrate"));
+        a.layer = value(parser, QStringLiteral("layer"));
+        // The last of the two words counts.
+        for (const QString& name : parser.optionNames()) {
+            if (name == QStringLiteral("delete-source"))
+                a.deleteSource = true;
+            else if (name == QStringLiteral("keep-source"))
+                a.deleteSource = false;
         }
     }
+    a.paths = parser.positionalArguments();
     if (a.paths.isEmpty())
         throw UsageError(QStringLiteral("no FILE or FOLDER given"));
     return a;
 }
 
 QString usageText() {
+    QString options;
+    bool encodeOnly = true;
+    options += QStringLiteral("Encode options:\n");
+    for (const OptionWord& word : optionWords()) {
+        if (encodeOnly && !word.encodeOnly) {
+            encodeOnly = false;
+            options += QStringLiteral("Encode and decode options:\n");
+        }
+        const QString written =
+            QStringLiteral("--") + word.name +
+            (word.valueName.isEmpty() ? QString() : QLatin1Char(' ') + word.valueName);
+        options += QStringLiteral("  ") + written.leftJustified(34) + word.description + '\n';
+    }
     return QStringLiteral(
-        "Usage: sonabox                                   open the window\n"
-        "       sonabox encode [options] FILE|FOLDER...   WAV, FLAC, AIFF, Ogg Vorbis and\n"
-        "                                                 Opus files to MP3\n"
-        "       sonabox decode [options] FILE|FOLDER...   MP3 and MP2 files to WAV\n"
-        "\n"
-        "A FOLDER adds the files of its own that the page would list, in name order.\n"
-        "Options that are not given take the choices of the window's Configure page,\n"
-        "kept in ~/.config/sonabox/SBOX.INI.\n"
-        "\n"
-        "Encode options:\n"
-        "  --encoder korvo|bladeenc|plugger  the encoder program\n"
-        "  --mode stereo|joint|dual|mono     output mode (bladeenc, plugger: stereo, mono)\n"
-        "  --bitrate KBPS                    32 to 320 (korvo: 48 to 320)\n"
-        "  --layer 1|2|3                     MPEG layer (bladeenc, plugger: 3)\n"
-        "  --delete-source                   delete each source once its MP3 is checked\n"
-        "  --keep-source                     keep the source files\n"
-        "Encode and decode options:\n"
-        "  --output DIR                      the output folder\n"
-        "  --json                            one JSON object per event on standard output\n"
-        "  --help                            this text\n"
-        "\n"
-        "Progress goes to standard error. Exit status: 0 every file converted, 1 some\n"
-        "file failed, 2 usage error or nothing to do, 130 interrupted (Ctrl+C cancels\n"
-        "the running file: its partial output is removed and its source kept).\n");
+               "Usage: sonabox                                   open the window\n"
+               "       sonabox encode [options] FILE|FOLDER...   WAV, FLAC, AIFF, Ogg Vorbis and\n"
+               "                                                 Opus files to MP3\n"
+               "       sonabox decode [options] FILE|FOLDER...   MP3 and MP2 files to WAV\n"
+               "\n"
+               "A FOLDER adds the files of its own that the page would list, in name order.\n"
+               "Options that are not given take the choices of the window's Configure page,\n"
+               "kept in ~/.config/sonabox/SBOX.INI.\n"
+               "\n") +
+           options +
+           QStringLiteral(
+               "\n"
+               "Progress goes to standard error. Exit status: 0 every file converted, 1 some\n"
+               "file failed, 2 usage error or nothing to do, 130 interrupted (Ctrl+C cancels\n"
+               "the running file: its partial output is removed and its source kept).\n");
 }
 
 } // namespace cli

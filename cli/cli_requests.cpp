@@ -1,14 +1,12 @@
 #include "cli/cli_requests.h"
 
 #include "app/option_sets.h"
-#include "app/output_directory.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
 #include "selection/queue_paths.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
 
 namespace cli {
 
@@ -30,29 +28,20 @@ const encode::EncoderDescription& chosenEncoder(const QString& word, const QStri
     throw UsageError(QStringLiteral("--encoder must be one of %1").arg(words.join(", ")));
 }
 
-// The mode words and the Mode box's texts they stand for.
-QString modeText(const QString& word) {
-    static const QHash<QString, QString> texts{
-        {QStringLiteral("stereo"), QStringLiteral("Stereo")},
-        {QStringLiteral("joint"), QStringLiteral("Joint Stereo")},
-        {QStringLiteral("dual"), QStringLiteral("Dual Mono")},
-        {QStringLiteral("mono"), QStringLiteral("Mono")},
-    };
-    return texts.value(word);
-}
-
-// The option's text when the encoder offers it; a usage error otherwise.
-QString offered(const QString& option, const QString& word, const QString& text,
-                const QStringList& offers, const encode::EncoderDescription& encoder) {
-    if (text.isEmpty() || !offers.contains(text))
+// The value a word names, when the encoder offers it; a usage error otherwise.
+template <typename Value>
+Value offered(const QString& option, const QString& word, std::optional<Value> value,
+              const encode::EncoderDescription& encoder) {
+    if (!value || !encoder.offers(*value))
         throw UsageError(
             QStringLiteral("%1 %2 is not offered by %3").arg(option, word, encoder.commandWord));
-    return text;
+    return *value;
 }
 
 QString outputDirectory(const QString& given, const QString& stored) {
+    // The stored folder is never empty: the home folder stands in for a missing one.
     if (given.isEmpty())
-        return stored.isEmpty() ? app::initialOutputDirectory() : stored;
+        return stored;
     const QString path = QDir::cleanPath(QFileInfo(given).absoluteFilePath());
     if (!platform::isReadableDirectory(path))
         throw UsageError(QStringLiteral("--output %1 is not a folder").arg(given));
@@ -78,24 +67,15 @@ encode::EncodeBatchRequest encodeRequest(const CliArguments& a, const app::Store
     const encode::EncoderDescription& encoder = chosenEncoder(a.encoder, stored.codec);
     // The boxes as the window shows them once this encoder is chosen.
     app::ChosenOptions texts = app::optionsOnChoice(encoder, stored.bitrate);
-    const encode::OptionSet& offers = encoder.options;
     if (!a.mode.isEmpty())
-        texts.mode = offered("--mode", a.mode, modeText(a.mode), offers.modes, encoder);
-    if (!a.bitrate.isEmpty()) {
-        bool number = false;
-        const int kbps = a.bitrate.toInt(&number);
-        texts.bitrate = offered("--bitrate", a.bitrate, number ? encode::bitrateText(kbps) : "",
-                                offers.bitrates, encoder);
-    }
-    if (!a.layer.isEmpty()) {
-        const QStringList layers = offers.layerChoice ? app::allLayers() : QStringList{texts.layer};
-        bool number = false;
-        const int layer = a.layer.toInt(&number);
-        const QStringList all = app::allLayers();
-        texts.layer = offered("--layer", a.layer,
-                              number && layer >= 1 && layer <= all.size() ? all[layer - 1] : "",
-                              layers, encoder);
-    }
+        texts.mode = encode::textOf(offered(
+            "--mode", a.mode, encode::valueOfWord(encode::channelModes(), a.mode), encoder));
+    if (!a.bitrate.isEmpty())
+        texts.bitrate =
+            encode::textOf(offered("--bitrate", a.bitrate, encode::rateOfWord(a.bitrate), encoder));
+    if (!a.layer.isEmpty())
+        texts.layer = encode::textOf(offered(
+            "--layer", a.layer, encode::valueOfWord(encode::mpegLayers(), a.layer), encoder));
     return {.files = queuedFiles(a.paths, selection::kEncodeMask,
                                  QStringLiteral("WAV, FLAC, AIFF, Ogg Vorbis or Opus")),
             .encoder = &encoder,
@@ -109,7 +89,7 @@ encode::EncodeBatchRequest encodeRequest(const CliArguments& a, const app::Store
 }
 
 decode::DecodeBatchRequest decodeRequest(const CliArguments& a, const app::StoredSettings& stored) {
-    return {.files = queuedFiles(a.paths, selection::kDecodeMask, QStringLiteral("MP3")),
+    return {.files = queuedFiles(a.paths, selection::kDecodeMask, QStringLiteral("MP3 or MP2")),
             .outputDirectory = outputDirectory(a.output, stored.decoderOutput),
             .previewStarted = false};
 }

@@ -46,29 +46,15 @@ QString bladeEncOutput(const QString& input) {
     return lessSourceEnd(input) + "MP3";
 }
 
-ConversionError::ConversionError(const QString& text)
-    : std::runtime_error(("'" + text + "' is not a valid integer value").toStdString()) {}
-
-int bitrateNumber(const QString& bitrate) {
-    const QString text = bitrate.trimmed();
-    qsizetype digits = 0;
-    while (digits < text.size() && text[digits].isDigit() && text[digits].unicode() < 128)
-        ++digits;
-    bool ok = false;
-    const int number = text.left(digits).toInt(&ok);
-    if (!ok)
-        throw ConversionError(text);
-    return number;
-}
-
 void fillJob(TEncoderJob& job, Encoder encoder, const QString& encoderPath, const QString& input,
              const EncodeOptions& options) {
-    const int kbps = bitrateNumber(options.bitrate);
+    const EncodeChoices choices = parseChoices(options);
     job.CmdPiece1 = encoderPath + " ";
     // Quoted so that the process start splits the exact path back out, quotes and all.
     job.CmdPiece2 = platform::quoteArgument(input) + " ";
-    describe(encoder).fillPieces(job, options, OutputFileName(input, options.outputDirectory),
-                                 kbps);
+    const EncoderDescription& description = describe(encoder);
+    description.fillPieces(job, description, choices,
+                           OutputFileName(input, options.outputDirectory));
 }
 
 } // namespace encode

@@ -5,7 +5,6 @@
 #include <QString>
 
 #include <optional>
-#include <stdexcept>
 
 // The command lines of the three encoder programs and the names of their output files.
 namespace encode {
@@ -28,16 +27,6 @@ bool InOutputDirectory(const QString& input, const QString& outputDirectory);
 // Where BladeEnc writes its file: beside the input, the input path less its last three
 // characters (less its extension for another source kind than WAV) followed by "MP3".
 QString bladeEncOutput(const QString& input);
-
-// A bitrate text that does not begin with a number: "'fast' is not a valid integer value".
-class ConversionError : public std::runtime_error {
-public:
-    explicit ConversionError(const QString& text);
-};
-
-// The run of digits the bitrate text begins with once its leading blanks are skipped ("  32
-// Kbit/s" gives 32); throws ConversionError when there is none.
-int bitrateNumber(const QString& bitrate);
 
 // Sets the job's pieces for one file. Pieces that the encoder's row leaves alone keep their
 // value. Throws ConversionError before any piece changes when the bitrate has no number.

@@ -5,11 +5,13 @@
 
 #include <QFile>
 
+#include <cerrno>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -180,7 +182,20 @@ QString readProfileString(const QString& fileName, const QString& section, const
     return profileValue(file.readAll(), section, key, defaultValue);
 }
 
+bool isReadOnlyFile(const QString& fileName) {
+    const std::filesystem::path path = toFsPath(fileName);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return false;
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return true;
+    return ::access(path.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS);
+}
+
 bool writeProfileStrings(const QString& fileName, const QList<ProfileWrite>& writes) {
+    // The rename below would replace a read-only file as if it were not.
+    if (isReadOnlyFile(fileName))
+        return false;
     const std::optional<QByteArray> content = currentContent(fileName);
     if (!content)
         return false;

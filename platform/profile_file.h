@@ -27,8 +27,13 @@ QString readProfileString(const QString& file, const QString& section, const QSt
 // Applies the writes in their order to the file as it is and replaces the file once, all or
 // nothing: the new content goes to a temporary file in the same folder, every write checked,
 // is flushed to the disk and then renamed over the file. False when anything failed; the file
-// is then as it was and no temporary file is left.
+// is then as it was and no temporary file is left. A read-only file is never replaced.
 bool writeProfileStrings(const QString& file, const QList<ProfileWrite>& writes);
+
+// True when the file exists and must not be written: it gives no one the right to write it
+// (as a file marked read-only does, which even an administrator's program leaves alone), or
+// not this user.
+bool isReadOnlyFile(const QString& file);
 
 // The same two operations on a file's content in memory.
 QString profileValue(const QByteArray& content, const QString& section, const QString& key,

@@ -38,6 +38,8 @@ class CommandLine(unittest.TestCase):
         self.env = {k: v for k, v in os.environ.items()
                     if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
         self.env["XDG_CONFIG_HOME"] = os.path.join(self.dir, "config")
+        self.env["HOME"] = os.path.join(self.dir, "home")
+        os.mkdir(self.env["HOME"])
 
     def tearDown(self):
         self.tmp.cleanup()
@@ -134,14 +136,22 @@ class CommandLine(unittest.TestCase):
                  (["encode", "--encoder", "korvo", "out"], 2, "no WAV, FLAC, AIFF"),
                  (["decode", "--encoder", "korvo", "tone.wav"], 2, "is an encode option"),
                  (["frobnicate"], 2, "unknown command"),
+                 (["decode", "--bogus", "tone.wav"], 2, "unknown option --bogus"),
+                 (["encode", "--json=yes", "tone.wav"], 2, "--json takes no value"),
+                 (["encode", "tone.wav", "--layer"], 2, "--layer needs a value"),
                  (["--help"], 0, ""),
-                 (["decode", "tone.wav"], 2, "no MP3 files")]
+                 (["decode", "tone.wav"], 2, "no MP3 or MP2 files"),
+                 (["decode", "--output=", "tone.wav"], 2, "--output needs a value"),
+                 (["encode", "--encoder", "korvo", "--output", "", "tone.wav"], 2,
+                  "--output needs a value"),
+                 (["encode", "--encoder=", "tone.wav"], 2, "--encoder needs a value")]
         for args, expected, said in cases:
             with self.subTest(args=args):
                 status, _, err = self.run_cli(*args)
                 self.assertEqual(status, expected, err)
                 self.assertIn(said, err)
         self.assertEqual(os.listdir(self.out), [])
+        self.assertEqual(os.listdir(self.env["HOME"]), [])
 
     def test_decode_to_wav(self):
         sox_tone(self.path("tone.wav"), 1)

@@ -145,6 +145,26 @@ TEST(CommandLines, EncodersAreRecognisedByTheirPathBelowTheProgramDirectory) {
     EXPECT_EQ(recogniseEncoder("/usr/bin/lame", kProgramDir), std::nullopt);
 }
 
+// What the Configure page lists is stored in the settings file as its text and read back with
+// its blanks trimmed: every entry of every encoder must come back as the value it was made of.
+TEST(OptionValues, EveryEntryOfEveryEncoderReadsBackAsItsValue) {
+    for (const EncoderDescription& encoder : encoders()) {
+        SCOPED_TRACE(encoder.commandWord.toStdString());
+        const Rate first = encoder.rates.front();
+        for (const Offer<ChannelMode>& mode : encoder.modes)
+            EXPECT_EQ(parseChoices({textOf(mode.value), textOf(first), "", "", false}).mode,
+                      mode.value);
+        for (const Offer<MpegLayer>& layer : encoder.layers)
+            EXPECT_EQ(parseChoices({"", textOf(first), textOf(layer.value), "", false}).layer,
+                      layer.value);
+        for (Rate rate : encoder.rates) {
+            EXPECT_EQ(rateOfText(textOf(rate)), rate);
+            EXPECT_EQ(rateOfText(textOf(rate).trimmed()), rate);
+            EXPECT_EQ(rateOfWord(QString::number(rate.kbps)), rate);
+        }
+    }
+}
+
 TEST(ProgressWindow, IsCentredWithEachHalfTruncatedOnItsOwn) {
     EXPECT_EQ(centredOver(QRect(100, 50, 505, 300), QSize(231, 120)), QPoint(237, 140));
     EXPECT_EQ(centredOver(QRect(100, 50, 504, 301), QSize(231, 121)), QPoint(237, 140));

@@ -138,4 +138,15 @@ TEST_F(ProfileFile, AFailedWriteLeavesTheOldFileAlone) {
     EXPECT_FALSE(QFile::exists(inMissingFolder));
 }
 
+// The folder would let a rename replace a read-only file; the write leaves it alone.
+TEST_F(ProfileFile, AReadOnlyFileIsNotReplaced) {
+    const QByteArray old = "[ENCODER]\nCodec=keep me\n";
+    put(old);
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0444), 0);
+    EXPECT_TRUE(platform::isReadOnlyFile(path));
+    EXPECT_FALSE(writeProfileStrings(path, {{"ENCODER", "Codec", "new"}}));
+    EXPECT_EQ(content(path), old);
+    EXPECT_FALSE(platform::isReadOnlyFile(folder.filePath("absent.ini")));
+}
+
 } // namespace

@@ -110,8 +110,9 @@ TEST(MainWindow, PartialBrokenAndStaleSettingsFilesStillStart) {
     auto form = world.start();
     EXPECT_EQ(ui(form).Codec->currentText(), "");
     EXPECT_EQ(ui(form).Mode->currentText(), "");
-    EXPECT_EQ(ui(form).encout->text(), "");
-    EXPECT_EQ(ui(form).decout->text(), "");
+    // Output folders the file does not hold are the home folder, as at a first start.
+    EXPECT_EQ(ui(form).encout->text(), platform::homeDirectory());
+    EXPECT_EQ(ui(form).decout->text(), platform::homeDirectory());
     EXPECT_FALSE(ui(form).deletesource->isChecked());
     EXPECT_EQ(ui(form).encdirlist->directory(), world.programDir());
     EXPECT_EQ(ui(form).encflist->directory(), world.programDir());
@@ -135,6 +136,16 @@ TEST(MainWindow, PartialBrokenAndStaleSettingsFilesStillStart) {
     world.writeFile("config/sonabox/SBOX.INI", binary + "\n[ENCODER\nMode=\"Mono\"");
     form = world.start();
     EXPECT_EQ(ui(form).Mode->currentText(), "Mono");
+    world.discard();
+
+    // A file of nothing but garbage: the outputs go to the home folder, and it is saved so.
+    world.writeFile("config/sonabox/SBOX.INI", binary);
+    form = world.start();
+    EXPECT_EQ(ui(form).encout->text(), platform::homeDirectory());
+    EXPECT_EQ(ui(form).decout->text(), platform::homeDirectory());
+    world.close();
+    EXPECT_TRUE(fileContent(world.settingsFile())
+                    .contains("\n[DECODER]\nOutput=" + platform::homeDirectory().toUtf8() + "\n"));
 }
 
 TEST(MainWindow, OptionSetsFollowTheChosenEncoder) {
@@ -245,6 +256,33 @@ TEST(MainWindow, FailedSettingsWriteIsReportedAndTheWindowStillCloses) {
     EXPECT_EQ(sharedDialogs().messages[0].icon, widgets::MessageIcon::Stop);
     EXPECT_EQ(sharedDialogs().messages[0].caption, "Sonabox");
     EXPECT_EQ(sharedDialogs().messages[0].text, "Unable to write to SBOX.INI.");
+}
+
+// A settings file made read-only keeps its content, its mode and its place on the disk, and
+// the user learns why the choices of this run were not kept.
+TEST(MainWindow, AReadOnlySettingsFileIsLeftAsItIsAndTheUserIsTold) {
+    TestWorld world;
+    const QByteArray settings = "[ENCODER]\nDelsource=1\n";
+    const QString file = world.writeFile("config/sonabox/SBOX.INI", settings);
+    const QByteArray path = QFile::encodeName(file);
+    ASSERT_EQ(::chmod(path.constData(), 0444), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(path.constData(), &before), 0);
+    auto form = world.start();
+    sharedDialogs().reset();
+    chooseEntry(*ui(form).Codec, kHouseRow);
+    ui(form).deletesource->setChecked(false);
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+    ASSERT_EQ(sharedDialogs().messages.size(), 1u);
+    EXPECT_EQ(sharedDialogs().messages[0].icon, widgets::MessageIcon::Stop);
+    EXPECT_EQ(sharedDialogs().messages[0].text,
+              "Unable to write to SBOX.INI: the file is read-only and stays as it is.");
+    struct stat after {};
+    ASSERT_EQ(::stat(path.constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(fileContent(file), settings);
 }
 
 TEST(DefaultErrorReport, AppendsAFullStopOnlyAfterCharactersThatSortAfterIt) {
