@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -55,6 +56,14 @@ AudioSource::~AudioSource() {
     }
 }
 
+std::optional<std::int64_t> AudioSource::frames() const {
+    // libsndfile's mark for a length it could not find.
+    if (info_.frames < 0 || info_.frames == SF_COUNT_MAX) {
+        return std::nullopt;
+    }
+    return info_.frames;
+}
+
 std::string AudioSource::text(int which) const {
     const char* found = sf_get_string(file_, which);
     return found != nullptr ? found : "";
@@ -75,8 +84,14 @@ std::size_t AudioSource::read(std::span<float> interleaved) {
     case SF_FORMAT_PCM_32:
         break;
     default:
+        // A NaN has no level to clip to: the coders and the loudness meter get silence instead.
         for (float& s : interleaved.first(static_cast<std::size_t>(got) * info_.channels)) {
-            s = std::clamp(s, -1.0f, 1.0f);
+            if (std::isnan(s)) {
+                s = 0.0f;
+                ++silencedNaNs_;
+            } else {
+                s = std::clamp(s, -1.0f, 1.0f);
+            }
         }
     }
     return static_cast<std::size_t>(got);

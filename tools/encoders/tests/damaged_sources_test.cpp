@@ -1,12 +1,17 @@
 // Sources with a damaged part that the audio around it does not need: a picture that cannot be
-// read. Every program encodes the audio whole, says once what it
+// read, samples that are not numbers. Every program encodes the audio whole, says once what it
 // left out, and never crashes.
 #include "tools/encoders/tests/program_paths.h"
 #include "tools/encoders/tests/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstring>
 #include <fstream>
+#include <limits>
 
 namespace encoders::testing {
 namespace {
@@ -145,6 +150,51 @@ TEST_F(DamagedSources, APictureThatCannotBeReadIsLeftOutAndTheRestEncodes) {
             EXPECT_FALSE(hasAttachedPicture(program.output));
             std::filesystem::remove(program.output);
         }
+    }
+}
+
+// Samples that are not numbers are coded as silence, with one line about them; infinite ones
+// are clipped to full scale; every other sample is coded as it is.
+TEST_F(DamagedSources, NotANumberSamplesAreCodedAsSilence) {
+    const auto wav = work / "nan.wav";
+    const long frames =
+        writeWav(wav, {.channels = 2, .seconds = 1.0, .format = SF_FORMAT_FLOAT, .amplitude = 0.5});
+    // The left channel's first quarter second NaN, its second the tone's sign as infinities.
+    std::string bytes = fileBytes(wav);
+    const std::size_t data = bytes.find("data") + 8;
+    for (long frame = 0; frame < frames / 2; ++frame) {
+        char* sample = bytes.data() + data + 8 * static_cast<std::size_t>(frame);
+        float value = 0;
+        std::memcpy(&value, sample, 4);
+        value = frame < frames / 4 ? std::numeric_limits<float>::quiet_NaN()
+                                   : std::copysign(std::numeric_limits<float>::infinity(), value);
+        std::memcpy(sample, &value, 4);
+    }
+    writeBytes(wav, bytes);
+    for (const ProgramRun& program : programRuns(codec, wav)) {
+        SCOPED_TRACE(program.argv[0]);
+        const ProcessResult result = run(program.argv);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        const auto warnings = lines(result.err);
+        ASSERT_EQ(warnings.size(), 1u) << result.err;
+        EXPECT_NE(warnings[0].find(std::to_string(frames / 4) + " samples are not numbers (NaN)"),
+                  std::string::npos)
+            << warnings[0];
+        const Audio decoded = mpg123Decode(program.output, work / "decoded.wav");
+        ASSERT_EQ(decoded.frames(), frames);
+        const std::vector<float> left = decoded.channel(0);
+        float nanPart = 0;
+        float infinitePart = 0;
+        for (long i = 2000; i < frames / 4 - 2000; ++i) {
+            nanPart = std::max(nanPart, std::abs(left[static_cast<std::size_t>(i)]));
+        }
+        for (long i = frames / 4 + 2000; i < frames / 2 - 2000; ++i) {
+            infinitePart = std::max(infinitePart, std::abs(left[static_cast<std::size_t>(i)]));
+        }
+        EXPECT_LT(nanPart, 0.01f);
+        EXPECT_GT(infinitePart, 0.8f);
+        EXPECT_GT(sineFitSnrDb(decoded.channel(1), 44100, 660.0), 20.0);
+        std::filesystem::remove(program.output);
     }
 }
 
