@@ -14,7 +14,11 @@ namespace {
 // The value as the refusal quotes it: a long one cut short, so that the line stays a line.
 std::string quoted(std::string_view value) {
     constexpr std::size_t kShown = 40;
-    return "'" + std::string(value.substr(0, kShown)) + (value.size() > kShown ? "...'" : "'");
+    // Appended, not prepended to: see the input name in audio_source.cpp.
+    std::string text = "'";
+    text += value.substr(0, kShown);
+    text += value.size() > kShown ? "...'" : "'";
+    return text;
 }
 
 } // namespace

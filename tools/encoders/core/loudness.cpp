@@ -26,7 +26,10 @@ using ChannelState = LoudnessMeter::ChannelState;
 // The measurement's file, opened without blocking: a fifo or a device in its place is refused,
 // never waited on. Throws EncoderError for anything but a regular file (or one it may create).
 int openRegular(const std::filesystem::path& path, int flags) {
-    const std::string name = "'" + path.string() + "'";
+    // Appended, not prepended to: see the input name in audio_source.cpp.
+    std::string name = "'";
+    name += path.native();
+    name += '\'';
     struct stat status {};
     if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
         throw EncoderError("the loudness file " + name + " is not a regular file");
