@@ -29,8 +29,13 @@ EncodeFileRun EncodeFile(EncodeProgress& progress, const EncodeContext& context,
         // BladeEnc writes beside its input. Names differ in letter case only on file systems
         // that tell case apart, so the file is moved whenever its path is not the output path.
         const QString written = bladeEncOutput(input);
-        if (!InOutputDirectory(input, context.outputDirectory) || written != result.output)
+        if (!InOutputDirectory(input, context.outputDirectory) || written != result.output) {
             result.moveFailed = !platform::moveFileNoReplace(written, result.output);
+            // This run wrote it (BladeEnc never replaces a file). Left beside the source, it
+            // would make every later BladeEnc run of that source fail; the source stays.
+            if (result.moveFailed)
+                platform::deleteFile(written);
+        }
     }
     return result;
 }

@@ -285,6 +285,30 @@ TEST(EncodeDriver, BladeEncLeavesAUsersFileBesideTheSourceAlone) {
               QStringList{"fresh.mp3"});
 }
 
+// BladeEnc's file that cannot be moved into the output folder (here a file stands where the
+// folder should be) is not left beside the source: the next run of that source fails alike.
+TEST(EncodeDriver, BladeEncsFileThatCannotBeMovedIsNotLeftBesideTheSource) {
+    HouseBatch batch;
+    QDir(batch.dir.path()).mkpath("program/bladeenc");
+    ASSERT_TRUE(QFile::copy(SONABOX_PROGRAM_DIR "/bladeenc/bladeenc",
+                            batch.request.programDir + "bladeenc/bladeenc"));
+    batch.request.encoder = &describe(Encoder::BladeEnc);
+    QFile blocked(batch.dir.path() + "/blocked");
+    ASSERT_TRUE(blocked.open(QIODevice::WriteOnly));
+    blocked.close();
+    batch.request.options.outputDirectory = blocked.fileName() + "/";
+    const QString source = batch.queue("song.wav");
+    for (int run = 1; run <= 2; ++run) {
+        const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
+        ASSERT_EQ(result.files.size(), 1u);
+        EXPECT_EQ(result.files[0].outcome, selection::FileOutcome::Failed) << run;
+        EXPECT_TRUE(result.files[0].reason.contains("could not be moved"))
+            << run << ": " << result.files[0].reason.toStdString();
+        EXPECT_TRUE(QFile::exists(source));
+        EXPECT_FALSE(QFile::exists(batch.dir.path() + "/song.MP3")) << run;
+    }
+}
+
 // The batch run again under strace: a source is removed only after its MP3's data and then
 // its folder were synced, and every name put in place later (the album gain's) is synced
 // before the batch returns.

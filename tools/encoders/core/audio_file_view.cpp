@@ -52,7 +52,7 @@ void AudioFileView::layOutWave() {
         },
         fileSize_);
     if (!layout.isWave) {
-        pieces_.push_back({{}, 0, fileSize_});
+        layOutOther();
         return;
     }
     const WaveAudio audio = locateWaveAudio(layout);
@@ -80,6 +80,52 @@ void AudioFileView::layOutWave() {
     pieces_.push_back({{}, audio.format.offset, formatSize});
     pieces_.push_back({middle, 0, 0});
     pieces_.push_back({{}, audio.data.offset, dataSize});
+}
+
+void AudioFileView::layOutOther() {
+    const auto bytesAt = [this](std::uint64_t offset, std::size_t size) {
+        std::string bytes(size, '\0');
+        bytes.resize(readFile(offset, bytes.data(), size));
+        return bytes;
+    };
+    std::uint64_t at = 0;
+    // A FLAC stream may follow an ID3v2 tag, which the FLAC decoder passes over.
+    if (const std::string id3 = bytesAt(0, 10); id3.size() == 10 && id3.compare(0, 3, "ID3") == 0) {
+        std::uint64_t size = 0;
+        for (int i = 6; i < 10; ++i) {
+            size = size << 7 | (static_cast<unsigned char>(id3[i]) & 0x7F);
+        }
+        at = 10 + size + ((static_cast<unsigned char>(id3[5]) & 0x10) != 0 ? 10 : 0);
+    }
+    std::uint64_t shown = 0; // the file up to here is in the pieces
+    if (bytesAt(at, 4) == "fLaC") {
+        // The audio library's FLAC decoder refuses the whole file for one malformed picture
+        // block, and it needs none: each is shown as padding (the tag reader reads them).
+        constexpr unsigned kPicture = 6;
+        constexpr unsigned kPadding = 1;
+        constexpr unsigned char kLastBlock = 0x80;
+        for (at += 4; at + 4 <= fileSize_;) {
+            const std::string header = bytesAt(at, 4);
+            if (header.size() < 4) {
+                break;
+            }
+            const auto flags = static_cast<unsigned char>(header[0]);
+            if ((flags & ~kLastBlock) == kPicture) {
+                pieces_.push_back({{}, shown, at - shown});
+                pieces_.push_back(
+                    {std::string(1, static_cast<char>((flags & kLastBlock) | kPadding)), 0, 0});
+                shown = at + 1;
+            }
+            const std::uint64_t length = static_cast<std::uint64_t>(
+                static_cast<unsigned char>(header[1]) << 16 |
+                static_cast<unsigned char>(header[2]) << 8 | static_cast<unsigned char>(header[3]));
+            at += 4 + length;
+            if ((flags & kLastBlock) != 0) {
+                break;
+            }
+        }
+    }
+    pieces_.push_back({{}, shown, fileSize_ - std::min(shown, fileSize_)});
 }
 
 SNDFILE* AudioFileView::open(SF_INFO& info) {

@@ -11,7 +11,8 @@ namespace encoders {
 // An input file as libsndfile reads it through virtual I/O. A WAVE file (RIFF, RIFX or RF64)
 // is shown as a well-formed file of the same form holding only its "fmt " and "data" chunks:
 // our own code checks the layout and reads the tags, and libsndfile's header parser can loop
-// forever on repeated or malformed chunks. Other files are shown as they are.
+// forever on repeated or malformed chunks. A FLAC file is shown with its picture blocks as
+// padding. Other files are shown as they are.
 class AudioFileView {
 public:
     // Takes over the open descriptor of a regular file. Throws EncoderError for a WAVE file
@@ -37,6 +38,7 @@ private:
     static sf_count_t read(void* buffer, sf_count_t count, void* self);
     static sf_count_t tell(void* self);
     void layOutWave();
+    void layOutOther();
     std::size_t readFile(std::uint64_t offset, char* buffer, std::size_t count) const;
 
     int fd_;

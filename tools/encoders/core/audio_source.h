@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -30,20 +31,25 @@ public:
 
     int channels() const { return info_.channels; }
     int sampleRate() const { return info_.samplerate; }
-    std::int64_t frames() const { return info_.frames; }
+    // The frames the file declares; nothing when its length is not known (an Ogg stream cut
+    // short, whose last page is missing).
+    std::optional<std::int64_t> frames() const;
     const FileIdentity& identity() const { return identity_; }
     // A text the file's own chunks carry (SF_STR_TITLE, ...), empty when there is none.
     std::string text(int which) const;
 
-    // Fills the buffer with whole frames, clipped to +/-1; returns the number of frames read,
-    // 0 at the end of the file.
+    // Fills the buffer with whole frames, clipped to +/-1, a NaN read as 0; returns the number
+    // of frames read, 0 at the end of the file.
     std::size_t read(std::span<float> interleaved);
+    // How many NaN samples the reads so far turned into silence.
+    std::int64_t silencedNaNs() const { return silencedNaNs_; }
 
 private:
     FileIdentity identity_;
     std::unique_ptr<AudioFileView> view_;
     SF_INFO info_{};
     SNDFILE* file_ = nullptr;
+    std::int64_t silencedNaNs_ = 0;
 };
 
 } // namespace encoders

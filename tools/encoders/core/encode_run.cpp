@@ -2,6 +2,7 @@
 
 #include "tools/encoders/core/audio_source.h"
 #include "tools/encoders/core/encoder_error.h"
+#include "tools/encoders/core/environment_value.h"
 #include "tools/encoders/core/id3_writer.h"
 #include "tools/encoders/core/lame_encoder.h"
 #include "tools/encoders/core/loudness.h"
@@ -16,8 +17,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -39,6 +40,18 @@ void checkRequest(const EncodeRequest& request) {
         throw EncoderError("the output name '" + name + "' is " + std::to_string(name.size()) +
                            " bytes long; file names may have at most " +
                            std::to_string(kMaxNameBytes));
+    }
+}
+
+// The batch's file for the measured loudness is refused before any work when the measurement
+// could not be written there: missing or a regular file, nothing else.
+void checkLoudnessFile(const std::filesystem::path& path) {
+    std::error_code error;
+    const auto type = std::filesystem::status(path, error).type();
+    if (path.empty() || (type != std::filesystem::file_type::not_found &&
+                         type != std::filesystem::file_type::regular)) {
+        throw EncoderError("SONABOX_LOUDNESS_FILE='" + path.string() +
+                           "' names no regular file for the loudness");
     }
 }
 
@@ -76,18 +89,24 @@ Plan plan(const EncodeRequest& request, const AudioSource& source, std::ostream&
 }
 
 std::unique_ptr<FrameEncoder> makeEncoder(const EncodeRequest& request, const Plan& p,
-                                          std::int64_t inputSamples) {
-    // Layer III input comes at its own rate (the whole-file coder resamples it itself).
-    if (auto chunked = parallel::makeChunkedEncoder(
-            {.layer = request.layer,
-             .channels = p.channels,
-             .sampleRate = p.sampleRate,
-             .mode = p.mode,
-             .kbps = p.kbps,
-             .lameQuality = request.lameQuality,
-             .inputRate = request.layer == Layer::III ? p.inputRate : p.sampleRate},
-            inputSamples * p.sampleRate / p.inputRate)) {
-        return chunked;
+                                          std::optional<std::int64_t> inputSamples) {
+    // Layer III input comes at its own rate (the whole-file coder resamples it itself). Chunks
+    // are shared out by the input's length: without one the file is coded whole.
+    if (inputSamples) {
+        // Far beyond any real file; the bound keeps the product in range.
+        const std::int64_t samples =
+            std::min(*inputSamples, std::numeric_limits<std::int64_t>::max() / kMaxInputRate);
+        if (auto chunked = parallel::makeChunkedEncoder(
+                {.layer = request.layer,
+                 .channels = p.channels,
+                 .sampleRate = p.sampleRate,
+                 .mode = p.mode,
+                 .kbps = p.kbps,
+                 .lameQuality = request.lameQuality,
+                 .inputRate = request.layer == Layer::III ? p.inputRate : p.sampleRate},
+                samples * p.sampleRate / p.inputRate)) {
+            return chunked;
+        }
     }
     switch (request.layer) {
     case Layer::I:
@@ -161,8 +180,7 @@ Tags inspectInput(const std::filesystem::path& input, const AudioSource& source,
 
 // The loudness is measured unless SONABOX_ENCODER_LOUDNESS=0 (for benchmarks: the cost of it).
 std::optional<LoudnessMeter> loudnessMeter(const AudioSource& source) {
-    const char* setting = std::getenv("SONABOX_ENCODER_LOUDNESS");
-    if (setting != nullptr && std::strcmp(setting, "0") == 0) {
+    if (!environmentSwitch("SONABOX_ENCODER_LOUDNESS").value_or(true)) {
         return std::nullopt;
     }
     return std::make_optional<LoudnessMeter>(source.channels(), source.sampleRate());
@@ -172,9 +190,16 @@ std::optional<LoudnessMeter> loudnessMeter(const AudioSource& source) {
 
 void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostream& notes) {
     checkRequest(request);
+    const char* record = std::getenv("SONABOX_LOUDNESS_FILE");
+    if (record != nullptr) {
+        checkLoudnessFile(record);
+    }
     AudioSource source(request.input);
+    const auto noAudio = [&request] {
+        return EncoderError("'" + request.input.string() + "' holds no audio samples");
+    };
     if (source.frames() == 0) {
-        throw EncoderError("'" + request.input.string() + "' holds no audio samples");
+        throw noAudio();
     }
     const Tags tags = inspectInput(request.input, source, notes);
     const Plan p = plan(request, source, notes);
@@ -199,7 +224,9 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     progress << "  " << versionName(versionForSampleRate(p.sampleRate)) << " "
              << layerName(request.layer) << ", " << p.kbps << " kbit/s, " << modeName(p.mode)
              << ", " << p.sampleRate << " Hz" << std::endl;
-    ProgressLines lines(progress, source.frames());
+    // Of a source whose length is not known only the last line is printed.
+    ProgressLines lines(progress, source.frames().value_or(0));
+    std::int64_t framesRead = 0;
     std::vector<float> block(kBlockFrames * source.channels());
     for (;;) {
         const std::size_t frames = source.read(block);
@@ -218,11 +245,19 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
         if (last) {
             break;
         }
+        framesRead += static_cast<std::int64_t>(frames);
         lines.advance(static_cast<std::int64_t>(frames));
+    }
+    if (framesRead == 0) {
+        throw noAudio();
+    }
+    if (source.silencedNaNs() > 0) {
+        notes << "'" << request.input.string() << "': " << source.silencedNaNs()
+              << " samples are not numbers (NaN); they are coded as silence\n";
     }
     const std::optional<ReplayGain> gain = meter ? replayGain(meter->measured()) : std::nullopt;
     // The batch that runs the program pools the tracks of a folder for their album gain.
-    if (const char* record = std::getenv("SONABOX_LOUDNESS_FILE"); meter && record != nullptr) {
+    if (meter && record != nullptr) {
         saveLoudness(record, meter->measured());
     }
     if (gain) {

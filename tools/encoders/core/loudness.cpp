@@ -2,12 +2,18 @@
 
 #include "tools/encoders/core/encoder_error.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <numbers>
+#include <sstream>
 #include <stdexcept>
 
 namespace encoders {
@@ -16,6 +22,46 @@ namespace {
 
 using Biquad = LoudnessMeter::Biquad;
 using ChannelState = LoudnessMeter::ChannelState;
+
+// The measurement's file, opened without blocking: a fifo or a device in its place is refused,
+// never waited on. Throws EncoderError for anything but a regular file (or one it may create).
+int openRegular(const std::filesystem::path& path, int flags) {
+    // Appended, not prepended to: see the input name in audio_source.cpp.
+    std::string name = "'";
+    name += path.native();
+    name += '\'';
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        throw EncoderError("the loudness file " + name + " is not a regular file");
+    }
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        throw EncoderError("cannot open the loudness file " + name + ": " + std::strerror(errno));
+    }
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        throw EncoderError("the loudness file " + name + " is not a regular file");
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+std::string readRegular(const std::filesystem::path& path) {
+    const int fd = openRegular(path, O_RDONLY);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) != 0;) {
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return text;
+}
 
 // The two stages of BS.1770's K-weighting, derived for any sample rate from their analogue
 // prototypes (the standard gives the coefficients for 48 kHz only).
@@ -164,9 +210,13 @@ std::optional<ReplayGain> replayGain(const TrackLoudness& track) {
 }
 
 void saveLoudness(const std::filesystem::path& path, const TrackLoudness& loudness) {
-    std::FILE* file = std::fopen(path.c_str(), "w");
+    const int fd = openRegular(path, O_WRONLY | O_CREAT);
+    // Emptied only now that it is known to be a regular file.
+    std::FILE* file = ::ftruncate(fd, 0) == 0 ? ::fdopen(fd, "w") : nullptr;
     if (file == nullptr) {
-        throw EncoderError("cannot write the loudness to '" + path.string() + "'");
+        ::close(fd);
+        throw EncoderError("cannot write the loudness to '" + path.string() +
+                           "': " + std::strerror(errno));
     }
     std::fprintf(file, "loudness 1\npeak %a\nblocks %zu\n", loudness.peak, loudness.blocks.size());
     for (double block : loudness.blocks) {
@@ -178,7 +228,7 @@ void saveLoudness(const std::filesystem::path& path, const TrackLoudness& loudne
 }
 
 TrackLoudness loadLoudness(const std::filesystem::path& path) {
-    std::ifstream in(path);
+    std::istringstream in(readRegular(path));
     // A finite number of at least 0, or -1.
     const auto number = [&in]() {
         std::string text;

@@ -62,8 +62,9 @@ std::optional<ReplayGain> replayGain(std::span<const TrackLoudness* const> track
 std::optional<ReplayGain> replayGain(const TrackLoudness& track);
 
 // The measurement as an encoder program hands it to the batch that ran it, exactly (the numbers
-// in hexadecimal floating point). Loading throws std::runtime_error for a file that is missing
-// or not such a measurement.
+// in hexadecimal floating point). Either throws EncoderError (a std::runtime_error) for a path
+// that names anything but a regular file, without waiting on it; loading also for a file that
+// is missing or not such a measurement.
 void saveLoudness(const std::filesystem::path& path, const TrackLoudness& loudness);
 TrackLoudness loadLoudness(const std::filesystem::path& path);
 

@@ -1,6 +1,7 @@
 #include "tools/encoders/core/output_file.h"
 
 #include "tools/encoders/core/encoder_error.h"
+#include "tools/encoders/core/environment_value.h"
 #include "tools/encoders/core/temp_cleanup.h"
 
 #include <cerrno>
@@ -43,7 +44,10 @@ bool writeAllAt(int fd, const unsigned char* data, std::size_t size, off_t offse
 
 OutputFile::OutputFile(std::filesystem::path target, std::optional<FileIdentity> input,
                        durable::Placement placement)
-    : target_(std::move(target)), placement_(placement) {
+    : target_(std::move(target)), placement_(placement),
+      folderSync_(environmentSwitch("SONABOX_FOLDER_SYNCED_BY_CALLER").value_or(false)
+                      ? durable::FolderSync::ByCaller
+                      : durable::FolderSync::Now) {
     if (target_.empty() || !target_.has_filename()) {
         throw EncoderError("output file name '" + target_.string() + "' names no file");
     }
@@ -135,11 +139,7 @@ void OutputFile::commit() {
         // A signal during the commit comes after it: the named temporary file is either still
         // registered or already the target.
         const CleanupSignalsHeld held;
-        const char* byCaller = std::getenv("SONABOX_FOLDER_SYNCED_BY_CALLER");
-        file_->commit(target_, placement_,
-                      byCaller != nullptr && std::string_view(byCaller) == "1"
-                          ? durable::FolderSync::ByCaller
-                          : durable::FolderSync::Now);
+        file_->commit(target_, placement_, folderSync_);
     } catch (const std::system_error& error) {
         discard();
         throw EncoderError(error.what());

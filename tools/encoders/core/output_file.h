@@ -49,6 +49,7 @@ private:
 
     std::filesystem::path target_;
     durable::Placement placement_;
+    durable::FolderSync folderSync_;
     std::optional<durable::NewFile> file_;
     int cleanupSlot_ = -1;
     std::vector<unsigned char> buffer_;

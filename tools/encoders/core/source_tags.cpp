@@ -14,6 +14,8 @@
 #include <taglib/xiphcomment.h>
 
 #include <fstream>
+#include <optional>
+#include <string_view>
 
 namespace encoders {
 
@@ -27,28 +29,35 @@ std::string bytes(const TagLib::ByteVector& data) {
     return {data.data(), data.size()};
 }
 
-// The front cover when there is one, else the first picture.
+// The front cover when there is one, else the first picture; pictures that `convert` cannot
+// take are passed over.
 template <typename List, typename Convert>
 Picture chooseCover(const List& pictures, Convert convert) {
     Picture chosen;
     for (const auto* picture : pictures) {
-        Picture candidate = convert(*picture);
-        if (chosen.data.empty() || (candidate.type == 3 && chosen.type != 3)) {
-            chosen = std::move(candidate);
+        std::optional<Picture> candidate = convert(*picture);
+        if (candidate && !candidate->data.empty() &&
+            (chosen.data.empty() || (candidate->type == 3 && chosen.type != 3))) {
+            chosen = std::move(*candidate);
         }
     }
     return chosen;
 }
 
-Picture fromFlac(const TagLib::FLAC::Picture& picture) {
-    return {utf8(picture.mimeType()), utf8(picture.description()), static_cast<int>(picture.type()),
-            bytes(picture.data())};
+std::optional<Picture> fromFlac(const TagLib::FLAC::Picture& picture) {
+    return Picture{utf8(picture.mimeType()), utf8(picture.description()),
+                   static_cast<int>(picture.type()), bytes(picture.data())};
 }
 
-Picture fromApic(const TagLib::ID3v2::Frame& frame) {
-    const auto& apic = static_cast<const TagLib::ID3v2::AttachedPictureFrame&>(frame);
-    return {utf8(apic.mimeType()), utf8(apic.description()), static_cast<int>(apic.type()),
-            bytes(apic.picture())};
+// A frame with the picture id that TagLib could not parse (encrypted or compressed, say) is
+// kept as a frame of another type: it holds no picture we can use.
+std::optional<Picture> fromApic(const TagLib::ID3v2::Frame& frame) {
+    const auto* apic = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(&frame);
+    if (apic == nullptr) {
+        return std::nullopt;
+    }
+    return Picture{utf8(apic->mimeType()), utf8(apic->description()),
+                   static_cast<int>(apic->type()), bytes(apic->picture())};
 }
 
 Picture coverOf(TagLib::File* file) {
@@ -69,6 +78,61 @@ Picture coverOf(TagLib::File* file) {
         return chooseCover(aiff->tag()->frameList("APIC"), fromApic);
     }
     return {};
+}
+
+std::uint32_t bigEndian(std::string_view bytes, std::size_t at, int count) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < count; ++i) {
+        value = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    }
+    return value;
+}
+
+// Whether a PICTURE block's fields fit in it: type, MIME text, description, four numbers and
+// the picture's bytes, each length within what is left.
+bool wellFormedPicture(std::string_view block) {
+    std::size_t at = 4;
+    for (int text = 0; text < 2; ++text) {
+        if (block.size() < at + 4 || bigEndian(block, at, 4) > block.size() - at - 4) {
+            return false;
+        }
+        at += 4 + bigEndian(block, at, 4);
+    }
+    at += 16;
+    return block.size() >= at + 4 && bigEndian(block, at, 4) <= block.size() - at - 4;
+}
+
+// How many of a FLAC file's PICTURE blocks are malformed: TagLib leaves those out of its list.
+int malformedFlacPictures(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::uint64_t at = 0;
+    const std::string id3 = readBytes(in, 0, 10);
+    if (id3.size() == 10 && id3.compare(0, 3, "ID3") == 0) {
+        std::uint64_t size = 0;
+        for (std::size_t i = 6; i < 10; ++i) {
+            size = size << 7 | (static_cast<unsigned char>(id3[i]) & 0x7F);
+        }
+        at = 10 + size + ((static_cast<unsigned char>(id3[5]) & 0x10) != 0 ? 10 : 0);
+    }
+    if (readBytes(in, at, 4) != "fLaC") {
+        return 0;
+    }
+    int malformed = 0;
+    for (at += 4;;) {
+        const std::string header = readBytes(in, at, 4);
+        if (header.size() < 4) {
+            break;
+        }
+        const std::uint32_t length = bigEndian(header, 1, 3);
+        if ((header[0] & 0x7F) == 6 && !wellFormedPicture(readBytes(in, at + 4, length))) {
+            ++malformed;
+        }
+        if ((header[0] & 0x80) != 0) {
+            break;
+        }
+        at += 4 + length;
+    }
+    return malformed;
 }
 
 bool isWave(const std::filesystem::path& path) {
@@ -115,6 +179,9 @@ Tags readSourceTags(const std::filesystem::path& path, const SourceText& text,
         }
     }
     tags.cover = coverOf(file.file());
+    if (malformedFlacPictures(path) > 0) {
+        warnings.emplace_back("a picture block is damaged; the picture is left out");
+    }
     return tags;
 }
 

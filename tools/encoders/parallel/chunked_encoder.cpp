@@ -1,26 +1,18 @@
 #include "tools/encoders/parallel/chunked_encoder.h"
 
+#include "tools/encoders/core/environment_value.h"
+
 #include <algorithm>
-#include <cstdlib>
-#include <string>
 #include <thread>
 
 namespace encoders::parallel {
 
 namespace {
 
-int positiveFromEnvironment(const char* name, int fallback) {
-    const char* text = std::getenv(name);
-    if (text == nullptr) {
-        return fallback;
-    }
-    try {
-        const int value = std::stoi(text);
-        return value > 0 ? value : fallback;
-    } catch (const std::exception&) {
-        return fallback;
-    }
-}
+// A chunk of more frames holds minutes of audio in memory and leaves nothing to share out.
+constexpr int kMaxChunkFrames = 10'000;
+// More threads than this would only be a mistake; the workers are bounded by the chunks too.
+constexpr int kMaxThreads = 1024;
 
 // About ten seconds of input per chunk, unless the environment asks for another size.
 ChunkLayout layoutFor(const ChunkCoder& coder, Layer layer, int sampleRate) {
@@ -33,7 +25,8 @@ ChunkLayout layoutFor(const ChunkCoder& coder, Layer layer, int sampleRate) {
     }
     const int tenSeconds = 10 * sampleRate / coder.frameSamples();
     layout.chunkFrames =
-        std::max(positiveFromEnvironment("SONABOX_ENCODER_CHUNK_FRAMES", tenSeconds),
+        std::max(environmentNumber("SONABOX_ENCODER_CHUNK_FRAMES", 1, kMaxChunkFrames)
+                     .value_or(std::min(tenSeconds, kMaxChunkFrames)),
                  layout.preroll + layout.overlap + layout.margin);
     return layout;
 }
@@ -53,7 +46,8 @@ CodedChunk coded(const ChunkCoder& coder, CodedChunk chunk) {
 
 int encoderThreads() {
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    return positiveFromEnvironment("SONABOX_ENCODER_THREADS", cores);
+    return environmentNumber("SONABOX_ENCODER_THREADS", 1, kMaxThreads)
+        .value_or(std::min(cores, kMaxThreads));
 }
 
 ChunkedEncoder::ChunkedEncoder(const ChunkSettings& settings, const ChunkLayout& layout,

@@ -24,7 +24,8 @@ public:
     // "<path>:<count>" (the path may hold colons; the count follows the last one), or nothing
     // when the text does not read so.
     static std::optional<JobSlots> parse(std::string_view text);
-    // From SONABOX_JOB_SLOTS; nothing when it is not set or does not parse.
+    // From SONABOX_JOB_SLOTS; nothing when it is not set. Throws EncoderError when it does not
+    // parse.
     static std::optional<JobSlots> fromEnvironment();
 
     // One held slot, given back when it is destroyed. An empty one holds nothing.

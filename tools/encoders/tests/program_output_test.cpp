@@ -243,6 +243,24 @@ TEST_F(EncoderPrograms, BladeencWritesBesideItsInput) {
                  48000, work);
 }
 
+// Names are the file system's bytes, not text: a name that is not UTF-8 (a Latin-1 letter, a
+// lone 0xFF) is read and written as it stands, and BladeEnc's output name keeps its bytes.
+TEST_F(EncoderPrograms, NamesThatAreNotUtf8KeepTheirBytes) {
+    const std::string stem = "caf\xe9 \xff";
+    const auto wav = work / (stem + ".wav");
+    const long frames = writeWav(wav, {.channels = 1, .sampleRate = 44100, .seconds = 0.5});
+    expectSuccess(
+        run({codec, wav.string(), (work / (stem + ".mp1")).string(), "-M3", "-B64", "-L1"}));
+    expectSuccess(run({kPlugger, wav.string(), (work / (stem + ".mp3")).string(), "-b", "64"}));
+    expectSuccess(run({kBladeenc, wav.string(), "-64", "-QUIT"}));
+    EXPECT_EQ(work.entries(), (std::vector<std::string>{stem + ".MP3", stem + ".mp1", stem + ".mp3",
+                                                        stem + ".wav"}));
+    EXPECT_EQ(probe(work / (stem + ".mp1"))["codec_name"], "mp1");
+    for (const char* extension : {".MP3", ".mp3"}) {
+        EXPECT_EQ(mpg123Decode(work / (stem + extension), work / "decoded.wav").frames(), frames);
+    }
+}
+
 // LAME's Info frame records the quality the file was made with, after the frame count, byte
 // count and seek table that a constant-bitrate file's Info frame always holds.
 int lameQualityField(const std::filesystem::path& file) {

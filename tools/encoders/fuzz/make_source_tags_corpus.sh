@@ -1,0 +1,63 @@
+#!/bin/sh
+# Writes the seed corpus of fuzz_source_tags (run from this folder): tiny FLAC, Ogg Vorbis,
+# Opus and AIFF files made by their own tools, with tags and a cover, and the damaged shapes
+# the programs must survive: an AIFF whose ID3 chunk holds an encrypted or a compressed
+# picture frame, and FLAC files whose picture block's lengths do not fit.
+set -eu
+out=corpus/source_tags
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT INT TERM
+mkdir -p "$out"
+sox -n -r 8000 -c 1 -b 16 "$work/tone.wav" synth 0.05 sine 440 vol 0.5
+printf 'P6 1 1 255\n\377\0\0' >"$work/cover.ppm"
+sox -n -r 8000 -c 1 -b 16 "$work/plain.aiff" synth 0.05 sine 440 vol 0.5
+convert "$work/cover.ppm" "$work/cover.png"
+flac -s -f "$work/tone.wav" -o "$out/tagged.flac" --picture="$work/cover.png" \
+    --tag=TITLE=Seed --tag=ARTIST=Sonabox --no-padding
+oggenc -Q "$work/tone.wav" -o "$out/tagged.ogg" -t Seed -a Sonabox
+opusenc --quiet --picture "$work/cover.png" --title Seed "$work/tone.wav" "$out/tagged.opus"
+python3 - "$work/plain.aiff" "$out" <<'PY'
+import struct
+import sys
+
+plain, out = sys.argv[1], sys.argv[2]
+
+
+def syncsafe(n):
+    return bytes([(n >> 21) & 127, (n >> 14) & 127, (n >> 7) & 127, n & 127])
+
+
+def frame(fid, body, flags=b'\0\0'):
+    return fid + struct.pack('>I', len(body)) + flags + body
+
+
+def id3(frames):
+    return b'ID3\x03\x00\x00' + syncsafe(len(frames)) + frames
+
+
+def aiff(name, tag):
+    data = bytearray(open(plain, 'rb').read())
+    data += b'ID3 ' + struct.pack('>I', len(tag)) + tag + (b'\0' if len(tag) % 2 else b'')
+    data[4:8] = struct.pack('>I', len(data) - 8)
+    open(out + '/' + name, 'wb').write(data)
+
+
+title = frame(b'TIT2', b'\x00Seed')
+picture = b'\x00image/png\x00\x03\x00' + b'\x89PNG' + b'x' * 12
+aiff('id3_plain.aiff', id3(title + frame(b'APIC', picture)))
+aiff('id3_encrypted_apic.aiff', id3(title + frame(b'APIC', b'\x01' + picture, b'\x00\x40')))
+aiff('id3_compressed_apic.aiff', id3(title + frame(b'APIC', b'\x7f' + picture, b'\x00\x80')))
+
+flac = bytearray(open(out + '/tagged.flac', 'rb').read())
+at = 4
+while True:
+    kind, length = flac[at] & 0x7f, int.from_bytes(flac[at + 1:at + 4], 'big')
+    if kind == 6:
+        for name, mime in (('picture_mime_past_end.flac', 0x7fffffff),
+                           ('picture_mime_to_end.flac', length)):
+            damaged = bytearray(flac)
+            damaged[at + 8:at + 12] = struct.pack('>I', mime)
+            open(out + '/' + name, 'wb').write(damaged)
+        break
+    at += 4 + length
+PY
