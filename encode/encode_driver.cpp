@@ -229,6 +229,8 @@ private:
                                     .showEncoder = request_.options.showEncoder,
                                     .position = position,
                                     .count = count};
+        // The encoder that EncodeFile starts is this file's run in the runner.
+        const FileTurn turn(*runner_, position - 1);
         const EncodeFileRun encoded =
             EncodeFile(progress_, context, program_, source, request_.options.mode,
                        request_.options.bitrate, request_.options.layer);

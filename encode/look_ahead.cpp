@@ -17,9 +17,22 @@ namespace encode {
 
 namespace {
 
-LookAhead* activeLookAhead = nullptr;
+thread_local const FileTurn* currentTurn = nullptr;
 
 } // namespace
+
+FileTurn::FileTurn(LookAhead& runner, int index)
+    : runner(runner), index(index), previous_(currentTurn) {
+    currentTurn = this;
+}
+
+FileTurn::~FileTurn() {
+    currentTurn = previous_;
+}
+
+const FileTurn* FileTurn::current() {
+    return currentTurn;
+}
 
 std::vector<PlannedRun> planRuns(const EncodeBatchRequest& request, const QString& program) {
     const auto encoder = recogniseEncoder(program, request.programDir);
@@ -86,7 +99,7 @@ std::vector<bool> codedWhole(const std::vector<PlannedRun>& runs, bool beside, i
 
 LookAhead::LookAhead(Settings settings)
     : settings_(std::move(settings)), environment_(QProcessEnvironment::systemEnvironment()),
-      runs_(settings_.runs.size()), previous_(activeLookAhead) {
+      runs_(settings_.runs.size()) {
     if (slots_.open()) {
         environment_.insert(QStringLiteral("SONABOX_JOB_SLOTS"),
                             slots_.fileName() + QLatin1Char(':') +
@@ -100,7 +113,6 @@ LookAhead::LookAhead(Settings settings)
     whole_ = settings_.early
                  ? codedWhole(settings_.runs, settings_.beside, QThread::idealThreadCount())
                  : std::vector<bool>(settings_.runs.size(), false);
-    activeLookAhead = this;
 }
 
 QString LookAhead::loudnessFile(int index) const {
@@ -119,12 +131,7 @@ QProcessEnvironment LookAhead::environmentFor(int index) const {
 }
 
 LookAhead::~LookAhead() {
-    activeLookAhead = previous_;
     putBack(false, current_ + 1);
-}
-
-LookAhead* LookAhead::active() {
-    return activeLookAhead;
 }
 
 void LookAhead::reach(int index) {
@@ -139,33 +146,31 @@ void LookAhead::reach(int index) {
     fill();
 }
 
-bool LookAhead::isCurrent(const QString& program, const QString& commandLine) const {
-    return current_ < int(runs_.size()) && program == settings_.program &&
-           commandLine == settings_.runs[std::size_t(current_)].commandLine;
-}
-
-StartedEncoder& LookAhead::take(const QString& program, const QString& commandLine, bool merged) {
-    if (isCurrent(program, commandLine) && !merged) {
-        Run& run = runs_[std::size_t(current_)];
+StartedEncoder& LookAhead::take(int index, const QString& program, const QString& commandLine,
+                                bool merged) {
+    const bool planned = index == current_ && index < int(runs_.size());
+    if (planned && !merged) {
+        Run& run = runs_[std::size_t(index)];
         if (!run.encoder)
-            start(current_, false);
+            start(index, false, commandLine);
         run.taken = true;
         fill();
         return *run.encoder;
     }
     // The current file's program with its output shown, or a run the batch did not plan.
-    const bool current = isCurrent(program, commandLine);
-    if (current)
-        QFile::remove(loudnessFile(current_));
+    if (planned) {
+        undo(index);
+        QFile::remove(loudnessFile(index));
+    }
     other_ = std::make_unique<StartedEncoder>(
-        program, commandLine, current ? environmentFor(current_) : environment_, merged);
+        program, commandLine, planned ? environmentFor(index) : environment_, merged);
     return *other_;
 }
 
-bool LookAhead::endedEarly(const QString& program, const QString& commandLine) const {
-    if (!isCurrent(program, commandLine))
+bool LookAhead::endedEarly(int index) const {
+    if (index != current_ || index >= int(runs_.size()))
         return false;
-    const Run& run = runs_[std::size_t(current_)];
+    const Run& run = runs_[std::size_t(index)];
     return run.early && run.encoder->ended();
 }
 
@@ -175,7 +180,7 @@ std::optional<LookAhead::Start> LookAhead::startedEarly(int index) const {
     return runs_[std::size_t(index)].start;
 }
 
-void LookAhead::start(int index, bool early) {
+void LookAhead::start(int index, bool early, const QString& commandLine) {
     Run& run = runs_[std::size_t(index)];
     const PlannedRun& plan = settings_.runs[std::size_t(index)];
     run.early = early;
@@ -183,7 +188,7 @@ void LookAhead::start(int index, bool early) {
         run.kept = std::make_unique<platform::KeptFile>(plan.writtenFile);
     run.start = {platform::modificationTime(plan.output), std::chrono::system_clock::now()};
     QFile::remove(loudnessFile(index));
-    run.encoder = std::make_unique<StartedEncoder>(settings_.program, plan.commandLine,
+    run.encoder = std::make_unique<StartedEncoder>(settings_.program, commandLine,
                                                    environmentFor(index), false);
     // Each program that has coded its file makes room for the next; this runs inside whichever
     // wait the batch is in, and must not throw into the event loop.
@@ -235,7 +240,7 @@ void LookAhead::fill() {
         }
         if (!platform::fileExists(settings_.presence) || !platform::fileExists(settings_.program))
             return;
-        start(i, true);
+        start(i, true, settings_.runs[std::size_t(i)].commandLine);
         ++busy;
     }
 }
