@@ -3,6 +3,7 @@
 #include "encode/command_lines.h"
 #include "encode/encode_driver.h"
 #include "encode/encoder_job.h"
+#include "tools/encoders/core/batch_protocol.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -101,7 +102,7 @@ LookAhead::LookAhead(Settings settings)
     : settings_(std::move(settings)), environment_(QProcessEnvironment::systemEnvironment()),
       runs_(settings_.runs.size()) {
     if (slots_.open()) {
-        environment_.insert(QStringLiteral("SONABOX_JOB_SLOTS"),
+        environment_.insert(QLatin1StringView(encoders::protocol::kJobSlots),
                             slots_.fileName() + QLatin1Char(':') +
                                 QString::number(settings_.programs));
     } else {
@@ -109,7 +110,8 @@ LookAhead::LookAhead(Settings settings)
         settings_.early = false;
     }
     // The batch syncs its output folders once, not each program after each file.
-    environment_.insert(QStringLiteral("SONABOX_FOLDER_SYNCED_BY_CALLER"), QStringLiteral("1"));
+    environment_.insert(QLatin1StringView(encoders::protocol::kFolderSyncedByCaller),
+                        QStringLiteral("1"));
     whole_ = settings_.early
                  ? codedWhole(settings_.runs, settings_.beside, QThread::idealThreadCount())
                  : std::vector<bool>(settings_.runs.size(), false);
@@ -124,9 +126,11 @@ QString LookAhead::loudnessFile(int index) const {
 QProcessEnvironment LookAhead::environmentFor(int index) const {
     QProcessEnvironment environment = environment_;
     if (measurements_.isValid())
-        environment.insert(QStringLiteral("SONABOX_LOUDNESS_FILE"), loudnessFile(index));
+        environment.insert(QLatin1StringView(encoders::protocol::kLoudnessFile),
+                           loudnessFile(index));
     if (whole_[std::size_t(index)])
-        environment.insert(QStringLiteral("SONABOX_ENCODER_THREADS"), QStringLiteral("1"));
+        environment.insert(QLatin1StringView(encoders::protocol::kEncoderThreads),
+                           QStringLiteral("1"));
     return environment;
 }
 

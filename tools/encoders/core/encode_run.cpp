@@ -1,6 +1,7 @@
 #include "tools/encoders/core/encode_run.h"
 
 #include "tools/encoders/core/audio_source.h"
+#include "tools/encoders/core/batch_protocol.h"
 #include "tools/encoders/core/encoder_error.h"
 #include "tools/encoders/core/id3_writer.h"
 #include "tools/encoders/core/lame_encoder.h"
@@ -114,7 +115,7 @@ public:
     void advance(std::int64_t frames) {
         done_ += frames;
         while (total_ > 0 && next_ < 100 && done_ * 100 >= total_ * next_) {
-            out_ << "  " << next_ << "% done\n";
+            out_ << protocol::progressLine(next_) << "\n";
             next_ += 25;
             const auto now = std::chrono::steady_clock::now();
             if (now - flushed_ >= kFlushInterval) {
@@ -126,7 +127,7 @@ public:
 
     // The coding is over: the last line goes out at once, in one write, before the file is put
     // on the disk. A batch then starts its next program on the core that this one leaves.
-    void finish() { out_ << "  100% done" << std::endl; }
+    void finish() { out_ << protocol::progressLine(100) << std::endl; }
 
 private:
     static constexpr auto kFlushInterval = std::chrono::milliseconds(100);
@@ -161,7 +162,7 @@ Tags inspectInput(const std::filesystem::path& input, const AudioSource& source,
 
 // The loudness is measured unless SONABOX_ENCODER_LOUDNESS=0 (for benchmarks: the cost of it).
 std::optional<LoudnessMeter> loudnessMeter(const AudioSource& source) {
-    const char* setting = std::getenv("SONABOX_ENCODER_LOUDNESS");
+    const char* setting = std::getenv(protocol::kEncoderLoudness);
     if (setting != nullptr && std::strcmp(setting, "0") == 0) {
         return std::nullopt;
     }
@@ -222,7 +223,7 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     }
     const std::optional<ReplayGain> gain = meter ? replayGain(meter->measured()) : std::nullopt;
     // The batch that runs the program pools the tracks of a folder for their album gain.
-    if (const char* record = std::getenv("SONABOX_LOUDNESS_FILE"); meter && record != nullptr) {
+    if (const char* record = std::getenv(protocol::kLoudnessFile); meter && record != nullptr) {
         saveLoudness(record, meter->measured());
     }
     if (gain) {

@@ -1,5 +1,6 @@
 #include "tools/encoders/core/output_file.h"
 
+#include "tools/encoders/core/batch_protocol.h"
 #include "tools/encoders/core/encoder_error.h"
 #include "tools/encoders/core/temp_cleanup.h"
 
@@ -135,7 +136,7 @@ void OutputFile::commit() {
         // A signal during the commit comes after it: the named temporary file is either still
         // registered or already the target.
         const CleanupSignalsHeld held;
-        const char* byCaller = std::getenv("SONABOX_FOLDER_SYNCED_BY_CALLER");
+        const char* byCaller = std::getenv(protocol::kFolderSyncedByCaller);
         file_->commit(target_, placement_,
                       byCaller != nullptr && std::string_view(byCaller) == "1"
                           ? durable::FolderSync::ByCaller

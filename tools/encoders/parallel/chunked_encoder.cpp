@@ -1,5 +1,7 @@
 #include "tools/encoders/parallel/chunked_encoder.h"
 
+#include "tools/encoders/core/batch_protocol.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <string>
@@ -33,7 +35,7 @@ ChunkLayout layoutFor(const ChunkCoder& coder, Layer layer, int sampleRate) {
     }
     const int tenSeconds = 10 * sampleRate / coder.frameSamples();
     layout.chunkFrames =
-        std::max(positiveFromEnvironment("SONABOX_ENCODER_CHUNK_FRAMES", tenSeconds),
+        std::max(positiveFromEnvironment(protocol::kEncoderChunkFrames, tenSeconds),
                  layout.preroll + layout.overlap + layout.margin);
     return layout;
 }
@@ -53,7 +55,7 @@ CodedChunk coded(const ChunkCoder& coder, CodedChunk chunk) {
 
 int encoderThreads() {
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    return positiveFromEnvironment("SONABOX_ENCODER_THREADS", cores);
+    return positiveFromEnvironment(protocol::kEncoderThreads, cores);
 }
 
 ChunkedEncoder::ChunkedEncoder(const ChunkSettings& settings, const ChunkLayout& layout,

@@ -1,5 +1,6 @@
 #include "tools/encoders/parallel/job_slots.h"
 
+#include "tools/encoders/core/batch_protocol.h"
 #include "tools/encoders/parallel/chunked_encoder.h"
 
 #include <fcntl.h>
@@ -73,7 +74,7 @@ std::optional<JobSlots> JobSlots::parse(std::string_view text) {
 }
 
 std::optional<JobSlots> JobSlots::fromEnvironment() {
-    const char* text = std::getenv("SONABOX_JOB_SLOTS");
+    const char* text = std::getenv(protocol::kJobSlots);
     return text == nullptr ? std::nullopt : parse(text);
 }
 
