@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,11 @@ public:
     QStringList captions;
     int cancelAt = 0;
 };
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
 
 void sox(const QStringList& arguments) {
     ASSERT_EQ(QProcess::execute("sox", arguments), 0);
@@ -178,6 +184,78 @@ TEST(EncodeDriver, AStaleCodecIsReplacedBeforeTheRun) {
     EXPECT_EQ(result.files[0].outcome, selection::FileOutcome::Done)
         << result.files[0].reason.toStdString();
     EXPECT_FALSE(QFile::exists(marker));
+}
+
+// Two batches from one program folder at once, in two processes: the first to end leaves the
+// house encoder's copy to the other, and the last one removes it. Each run waits while a
+// hold-NAME file lies in the folder, so the batches overlap as laid out here.
+TEST(EncodeDriver, TwoBatchesFromOneProgramFolderBothFinish) {
+    if (const QString child = qEnvironmentVariable("SONABOX_BATCH_CHILD"); !child.isEmpty()) {
+        // One of the two: "program folder|output folder|files...", one program at a time.
+        const QStringList parts = child.split('|');
+        HouseBatch batch;
+        batch.request.programDir = parts[0];
+        batch.request.options.outputDirectory = parts[1];
+        batch.request.programs = 1;
+        for (const QString& path : parts.mid(2))
+            batch.request.files.push_back({path.section('/', -1), path});
+        for (const EncodeFileResult& file : runEncodeBatch(batch.request, batch.progress).files)
+            EXPECT_EQ(file.outcome, selection::FileOutcome::Done)
+                << file.source.toStdString() << ": " << file.reason.toStdString();
+        return;
+    }
+    HouseBatch batch;
+    const QString folder = batch.dir.path();
+    const QString log = folder + "/log";
+    QFile script(batch.request.programDir + "mp3.dll");
+    ASSERT_TRUE(QFile::remove(script.fileName()) && script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/bash\nname=$(basename \"$1\" .wav)\n"
+                                "echo \"start $name\" >>'%1'\n"
+                                "while [ -e '%2/hold-'\"$name\" ]; do sleep 0.05; done\n"
+                                "exec '%3' \"$@\"\n")
+                     .arg(log, folder, SONABOX_PROGRAM_DIR "/mp3.dll")
+                     .toUtf8());
+    script.close();
+    script.setPermissions(script.permissions() | QFile::ExeOwner);
+    const auto hold = [&](const QString& name) {
+        QFile(folder + "/hold-" + name).open(QIODevice::WriteOnly);
+    };
+    const auto release = [&](const QString& name) {
+        QFile::remove(folder + "/hold-" + name);
+    };
+    const auto waitFor = [&](const QString& line) {
+        for (int i = 0; i < 600 && !contents(log).contains(line.toUtf8()); ++i)
+            QThread::msleep(50);
+        return contents(log).contains(line.toUtf8());
+    };
+    const auto start = [&](QProcess& process, const QStringList& names) {
+        QStringList parts = {batch.request.programDir, batch.request.options.outputDirectory};
+        for (const QString& name : names)
+            parts.append(batch.queue(name + ".wav"));
+        batch.request.files.clear();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("SONABOX_BATCH_CHILD", parts.join('|'));
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QCoreApplication::applicationFilePath(),
+                      {"--gtest_filter=EncodeDriver.TwoBatchesFromOneProgramFolderBothFinish"});
+    };
+    hold("a");
+    hold("b1");
+    QProcess first, second;
+    start(first, {"a"});
+    ASSERT_TRUE(waitFor("start a")) << contents(log).toStdString();
+    start(second, {"b1", "b2"});
+    ASSERT_TRUE(waitFor("start b1")) << contents(log).toStdString();
+    // The first batch ends while the second still has a file to start.
+    release("a");
+    ASSERT_TRUE(first.waitForFinished(60000));
+    release("b1");
+    ASSERT_TRUE(second.waitForFinished(60000));
+    EXPECT_EQ(first.exitCode(), 0) << first.readAll().toStdString();
+    EXPECT_EQ(second.exitCode(), 0) << second.readAll().toStdString();
+    EXPECT_TRUE(contents(log).contains("start b2"));
+    EXPECT_FALSE(QFile::exists(batch.request.programDir + "codec"));
 }
 
 TEST(EncodeDriver, AMissingEncoderIsToldForEveryFile) {
@@ -344,11 +422,6 @@ TEST(EncodeDriver, ASourceGoesOnlyOnceItsOutputIsOnTheDisk) {
 // sources and what a cancel leaves are the same as when the programs run one at a time. The
 // programs are the real ones, behind a script that logs when each run starts and ends.
 namespace {
-
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
 
 // A house batch's folder with the sources in a/ and b/; the same files each time.
 struct Batch : HouseBatch {
