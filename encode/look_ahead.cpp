@@ -135,7 +135,9 @@ QProcessEnvironment LookAhead::environmentFor(int index) const {
 }
 
 LookAhead::~LookAhead() {
-    putBack(false, current_ + 1);
+    // The current file keeps what its turn made of it, unless the batch passed it by.
+    const bool taken = current_ < int(runs_.size()) && runs_[std::size_t(current_)].taken;
+    putBack(false, taken ? current_ + 1 : current_);
 }
 
 void LookAhead::reach(int index) {
@@ -176,6 +178,11 @@ bool LookAhead::endedEarly(int index) const {
         return false;
     const Run& run = runs_[std::size_t(index)];
     return run.early && run.encoder->ended();
+}
+
+void LookAhead::checked(int index) {
+    if (index >= current_ && index < int(runs_.size()))
+        runs_[std::size_t(index)].kept.reset();
 }
 
 std::optional<LookAhead::Start> LookAhead::startedEarly(int index) const {
@@ -277,7 +284,7 @@ void LookAhead::undo(int index) {
     // Killed, if it still runs. Whatever it left is put back as it was; a file that was not
     // there before is its own (no earlier file writes it, no other file starts early with it).
     run.encoder.reset();
-    if (run.early && !run.kept->restore())
+    if (run.early && !(run.kept && run.kept->restore()))
         platform::deleteFile(settings_.runs[std::size_t(index)].writtenFile);
     run = {};
 }

@@ -97,6 +97,10 @@ public:
         platform::FileTime at;
     };
     std::optional<Start> startedEarly(int index) const;
+    // File `index`'s turn has found its new output good: what its early run replaced goes now,
+    // before the source may go. Until then the older file is kept, and comes back whenever the
+    // file is passed by, cancelled or its batch killed (see platform::KeptFile).
+    void checked(int index);
     // Where the program of file `index` leaves its loudness measurement once it has ended well.
     QString loudnessFile(int index) const;
 
