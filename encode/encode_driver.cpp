@@ -73,11 +73,6 @@ public:
         if (made_ || !platform::fileExists(from_))
             return;
         made_ = true;
-        if (!users_.usable()) {
-            // A folder without the lock file is one this batch cannot change either.
-            remove_ = replace();
-            return;
-        }
         users_.begin([this] {
             // A copy that an earlier batch made and could not remove (it was killed) is a batch's
             // copy still.
@@ -85,6 +80,10 @@ public:
             users_.setNote(replace() || (batchCopy && platform::fileExists(to_)) ? kMadeByBatch
                                                                                  : QByteArray());
         });
+        // Without a lock file (a folder this batch cannot write, or one without locks) the batch
+        // is taken to be alone.
+        if (!users_.usable())
+            remove_ = replace();
     }
 
 private:

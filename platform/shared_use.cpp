@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -48,32 +49,50 @@ private:
 
 } // namespace
 
-SharedUse::SharedUse(const QString& lockFile)
-    : fd_(::open(QFile::encodeName(lockFile).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {}
+SharedUse::SharedUse(const QString& lockFile) : path_(QFile::encodeName(lockFile).toStdString()) {
+    open();
+}
 
 SharedUse::~SharedUse() {
     if (fd_ >= 0)
         ::close(fd_); // drops every lock of this user
 }
 
+void SharedUse::open() {
+    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+}
+
+bool SharedUse::current() const {
+    struct stat opened {
+    }, named{};
+    return ::fstat(fd_, &opened) == 0 && ::stat(path_.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
 void SharedUse::begin(const std::function<void()>& first) {
-    if (fd_ < 0 || using_)
-        return;
-    const Turn turn(fd_);
-    if (!turn.held()) {
+    while (fd_ >= 0 && !using_) {
+        const Turn turn(fd_);
+        if (!turn.held())
+            break;
+        if (!current()) {
+            // The last user removed this lock file meanwhile: begin again on the one there now.
+            ::close(std::exchange(fd_, -1));
+            open();
+            continue;
+        }
+        // Alone on the users' byte: nobody else uses the thing now. Making it shared afterwards
+        // leaves no moment in which another could find itself alone.
+        if (lock(fd_, kUsers, F_WRLCK, false)) {
+            first();
+            lock(fd_, kUsers, F_RDLCK, false);
+        } else {
+            // The others hold it shared only (holding it alone needs the turn).
+            lock(fd_, kUsers, F_RDLCK, true);
+        }
+        using_ = true;
+    }
+    if (!using_ && fd_ >= 0)
         ::close(std::exchange(fd_, -1));
-        return;
-    }
-    // Alone on the users' byte: nobody else uses the thing now. Making it shared afterwards
-    // leaves no moment in which another could find itself alone.
-    if (lock(fd_, kUsers, F_WRLCK, false)) {
-        first();
-        lock(fd_, kUsers, F_RDLCK, false);
-    } else {
-        // The others hold it shared only (holding it alone needs the turn).
-        lock(fd_, kUsers, F_RDLCK, true);
-    }
-    using_ = true;
 }
 
 void SharedUse::end(const std::function<void()>& last) {
@@ -81,8 +100,11 @@ void SharedUse::end(const std::function<void()>& last) {
         return;
     using_ = false;
     const Turn turn(fd_);
-    if (turn.held() && lock(fd_, kUsers, F_WRLCK, false))
+    if (turn.held() && lock(fd_, kUsers, F_WRLCK, false)) {
         last();
+        // Nobody uses the thing: the lock file goes too, and the next user makes a new one.
+        ::unlink(path_.c_str());
+    }
     lock(fd_, kUsers, F_UNLCK, false);
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 
 namespace platform {
 
@@ -12,7 +13,8 @@ namespace platform {
 // byte 1 shared while it uses the thing, and byte 0 alone while it begins or ends, so that one
 // user at a time looks whether it is the first or the last. The locks belong to the open file
 // (open-file-description locks): two users in one process count as two, and the kernel drops a
-// user's locks when its process ends, however it ends. The lock file stays.
+// user's locks when its process ends, however it ends. The last user to end removes the lock
+// file; one left by a process that was killed keeps its note for the next user.
 class SharedUse {
 public:
     // Opens the lock file, making it where it is missing; no use begins yet.
@@ -37,6 +39,11 @@ public:
     void setNote(const QByteArray& note);
 
 private:
+    void open();
+    // The open lock file is the one at the path still.
+    bool current() const;
+
+    std::string path_;
     int fd_ = -1;
     bool using_ = false;
 };

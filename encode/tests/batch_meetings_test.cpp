@@ -111,7 +111,9 @@ TEST(EncodeDriver, TwoBatchesFromOneProgramFolderBothFinish) {
     EXPECT_EQ(first.exitCode(), 0) << first.readAll().toStdString();
     EXPECT_EQ(second.exitCode(), 0) << second.readAll().toStdString();
     EXPECT_TRUE(batch.logged("start b2"));
-    EXPECT_FALSE(QFile::exists(batch.request.programDir + "codec"));
+    // The copy and the lock file beside it are gone.
+    EXPECT_EQ(QDir(batch.request.programDir).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"mp3.dll"});
 }
 
 // The encoder goes missing while a later file's program, started early, has written its MP3:
