@@ -78,8 +78,8 @@ public:
         bool early = true;   // start programs before their turn at all
     };
     explicit LookAhead(Settings settings);
-    // Ends the programs still running and puts back what the programs of files not reached
-    // replaced.
+    // Ends the programs still running and puts back what the programs of files not reached, or
+    // reached last and passed by, replaced.
     ~LookAhead() override;
 
     // The batch is at file `index` (from 0): the files before it are done with.
