@@ -8,8 +8,8 @@
 #include "encode/encoder_process.h"
 #include "mpegplay/mpeg_player.h"
 #include "platform/interrupt_signal.h"
+#include "tools/encoders/core/batch_protocol.h"
 
-#include <QRegularExpression>
 #include <QTimer>
 
 #include <algorithm>
@@ -24,10 +24,8 @@ public:
     explicit PercentView(BatchReport& report) : report_(report) {}
     void started(const QString&) override {}
     void append(const QString& text) override {
-        static const QRegularExpression done(QStringLiteral("(\\d+)% done"));
-        auto matches = done.globalMatch(text);
-        while (matches.hasNext())
-            report_.progress(matches.next().captured(1).toDouble() / 100);
+        for (const int percent : encoders::protocol::percentsDone(text.toStdString()))
+            report_.progress(percent / 100.0);
     }
     bool takesErrorOutput() const override { return false; }
 

@@ -16,9 +16,10 @@ class FlatButton;
 
 namespace encode {
 
-// The encoding progress window. Its first timer tick runs the job record's command line and
-// waits until the encoder has ended, repainting meanwhile; then the window closes itself. It
-// cannot be closed before that; its Cancel button, or Escape, ends the encoder.
+// The encoding progress window (its timer and handlers as the program's design fixes them). Its
+// first timer tick runs the job record's command line and waits until the encoder has ended,
+// repainting meanwhile; then the window closes itself. It cannot be closed before that; its
+// Cancel button, or Escape, ends the encoder.
 class TEncForm : public QDialog {
     Q_OBJECT
 public:

@@ -1,7 +1,6 @@
 #include "encode/enc_progress.h"
 
 #include "encode/enc_form.h"
-#include "encode/encoder_job.h"
 #include "encode/look_ahead.h"
 #include "widgets/dialogs.h"
 #include "widgets/window_geometry.h"
@@ -18,8 +17,7 @@ EncoderRun EncodeProgressWindows::runJob(const QString& program, const QString& 
                                          const QString& output, int position, int count) {
     // A file whose program the batch started before its turn and which has ended already
     // needs no window: its result is there.
-    if (const LookAhead* batch = LookAhead::active();
-        batch && batch->endedEarly(program, EncoderJob.commandLine())) {
+    if (const FileTurn* turn = FileTurn::current(); turn && turn->runner.endedEarly(turn->index)) {
         EncoderRunControl control;
         return runJobRecord(program, owner_, control);
     }

@@ -5,6 +5,7 @@
 #include "encode/look_ahead.h"
 #include "encode/output_check.h"
 #include "platform/file_system.h"
+#include "platform/shared_use.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -38,19 +39,31 @@ bool writtenByThisRun(const QString& path, std::optional<platform::FileTime> bef
     return written && written != before && *written >= start - kTimeSlack;
 }
 
-// Copies the encoder over the program that runs, once for the batch, so that a copy left by a
-// killed run or by an older build never runs and no run finds the copy half made. The old one is
-// removed first, which works also while it still runs. The "copy" is a second name of the same
-// file where the folder allows: nothing that runs writes to either. An installed, read-only program
-// folder keeps the program it was installed with, which then runs. The copy goes when the batch
-// ends, where no program stood before it (an installed folder that root can write keeps its
-// program).
+// Copies the encoder over the program that runs, so that a copy left by a killed run or by an
+// older build never runs and no run finds the copy half made. The old one is removed first,
+// which works also while it still runs. The "copy" is a second name of the same file where the
+// folder allows: nothing that runs writes to either. An installed, read-only program folder
+// keeps the program it was installed with, which then runs. Batches that run at once from one
+// program folder share one copy (a lock file beside it counts them): the first makes it, the
+// others run it as it is, and the last one to end removes it where no program stood before the
+// copy (an installed folder that root can write keeps its program).
 class ProgramCopy {
 public:
-    ProgramCopy(const QString& from, const QString& to) : from_(from), to_(to) {}
+    ProgramCopy(const QString& from, const QString& to)
+        : from_(from), to_(to),
+          users_(QFileInfo(to).absolutePath() + "/." + QFileInfo(to).fileName() + ".lock") {}
     ~ProgramCopy() {
-        if (remove_)
-            platform::deleteFile(to_);
+        if (!made_)
+            return;
+        if (!users_.usable()) {
+            if (remove_)
+                platform::deleteFile(to_);
+            return;
+        }
+        users_.end([this] {
+            if (users_.note() == kMadeByBatch && platform::deleteFile(to_))
+                users_.setNote({});
+        });
     }
     ProgramCopy(const ProgramCopy&) = delete;
     ProgramCopy& operator=(const ProgramCopy&) = delete;
@@ -60,15 +73,33 @@ public:
         if (made_ || !platform::fileExists(from_))
             return;
         made_ = true;
-        const bool existed = platform::fileExists(to_);
-        if (existed && !platform::deleteFile(to_))
-            return;
-        remove_ = platform::linkOrCopyFile(from_, to_) && !existed;
+        users_.begin([this] {
+            // A copy that an earlier batch made and could not remove (it was killed) is a batch's
+            // copy still.
+            const bool batchCopy = users_.note() == kMadeByBatch;
+            users_.setNote(replace() || (batchCopy && platform::fileExists(to_)) ? kMadeByBatch
+                                                                                 : QByteArray());
+        });
+        // Without a lock file (a folder this batch cannot write, or one without locks) the batch
+        // is taken to be alone.
+        if (!users_.usable())
+            remove_ = replace();
     }
 
 private:
+    static constexpr char kMadeByBatch[] = "made by a batch";
+
+    // Puts a fresh copy in place; whether no program stood there before it.
+    bool replace() {
+        const bool existed = platform::fileExists(to_);
+        if (existed && !platform::deleteFile(to_))
+            return false;
+        return platform::linkOrCopyFile(from_, to_) && !existed;
+    }
+
     QString from_;
     QString to_;
+    platform::SharedUse users_;
     bool made_ = false;
     bool remove_ = false;
 };
@@ -229,6 +260,8 @@ private:
                                     .showEncoder = request_.options.showEncoder,
                                     .position = position,
                                     .count = count};
+        // The encoder that EncodeFile starts is this file's run in the runner.
+        const FileTurn turn(*runner_, position - 1);
         const EncodeFileRun encoded =
             EncodeFile(progress_, context, program_, source, request_.options.mode,
                        request_.options.bitrate, request_.options.layer);
@@ -265,6 +298,7 @@ private:
             return file;
         }
         file.outcome = FileOutcome::Done;
+        runner_->checked(position - 1);
         measuredForAlbum(source, file.output, position - 1);
         // The source goes only once its MP3 is on the disk, name and data.
         if (request_.deleteSource)

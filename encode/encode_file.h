@@ -24,7 +24,9 @@ struct EncodeFileRun {
 
 // Encodes one file: fills the job record for the encoder that `encoderPath` names, runs it
 // behind the progress window, and moves BladeEnc's file into the output directory. Throws
-// ConversionError when the bitrate has no number; nothing is run then.
+// ConversionError when the bitrate has no number; nothing is run then. The parameters are
+// those that the program's design fixes; in a batch, the file's run in the batch's runner is
+// named by the FileTurn the driver makes around the call.
 EncodeFileRun EncodeFile(EncodeProgress& progress, const EncodeContext& context,
                          const QString& encoderPath, const QString& input, const QString& mode,
                          const QString& bitrate, const QString& layer);

@@ -19,7 +19,8 @@ struct TEncoderJob {
     QString commandLine() const;
 };
 
-// The program's one job record, from start to end of the run.
+// The program's one job record, from start to end of the run. A global with these six pieces
+// because the program's design fixes it so.
 inline TEncoderJob EncoderJob;
 
 } // namespace encode

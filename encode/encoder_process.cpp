@@ -20,8 +20,8 @@ int RunEncoderProcess(const QString& program, const QString& commandLine, Encode
     // During a batch its runner may have started this very run already.
     std::unique_ptr<StartedEncoder> own;
     StartedEncoder* run = nullptr;
-    if (LookAhead* batch = LookAhead::active()) {
-        run = &batch->take(program, commandLine, merged);
+    if (const FileTurn* turn = FileTurn::current()) {
+        run = &turn->runner.take(turn->index, program, commandLine, merged);
     } else {
         own = std::make_unique<StartedEncoder>(program, commandLine,
                                                QProcessEnvironment::systemEnvironment(), merged);

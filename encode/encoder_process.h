@@ -48,9 +48,10 @@ public:
 // for among the line's blank-delimited prefixes. The process starts as
 // platform::prepareProgramStart sets it up: in the current directory, with this program's
 // environment, in a session of its own and with an empty standard input; it is ended when this
-// program ends, so call this on the window thread. During an encode batch the batch's runner
-// (LookAhead) starts it, with the batch's job slots in its environment, or has started it
-// already, in which case this waits for it, or takes its end at once.
+// program ends, so call this on the window thread. During a file's turn in an encode batch
+// (FileTurn) the batch's runner (LookAhead) starts it, with the batch's job slots in its
+// environment, or has started it already, in which case this waits for it, or takes its end at
+// once.
 //
 // With a view, the view gets the process's standard output and error as they come; without
 // one, the output is discarded (its last line is kept for the control).

@@ -3,6 +3,7 @@
 #include "encode/command_lines.h"
 #include "encode/encode_driver.h"
 #include "encode/encoder_job.h"
+#include "tools/encoders/core/batch_protocol.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,9 +18,22 @@ namespace encode {
 
 namespace {
 
-LookAhead* activeLookAhead = nullptr;
+thread_local const FileTurn* currentTurn = nullptr;
 
 } // namespace
+
+FileTurn::FileTurn(LookAhead& runner, int index)
+    : runner(runner), index(index), previous_(currentTurn) {
+    currentTurn = this;
+}
+
+FileTurn::~FileTurn() {
+    currentTurn = previous_;
+}
+
+const FileTurn* FileTurn::current() {
+    return currentTurn;
+}
 
 std::vector<PlannedRun> planRuns(const EncodeBatchRequest& request, const QString& program) {
     const auto encoder = recogniseEncoder(program, request.programDir);
@@ -86,9 +100,9 @@ std::vector<bool> codedWhole(const std::vector<PlannedRun>& runs, bool beside, i
 
 LookAhead::LookAhead(Settings settings)
     : settings_(std::move(settings)), environment_(QProcessEnvironment::systemEnvironment()),
-      runs_(settings_.runs.size()), previous_(activeLookAhead) {
+      runs_(settings_.runs.size()) {
     if (slots_.open()) {
-        environment_.insert(QStringLiteral("SONABOX_JOB_SLOTS"),
+        environment_.insert(QLatin1StringView(encoders::protocol::kJobSlots),
                             slots_.fileName() + QLatin1Char(':') +
                                 QString::number(settings_.programs));
     } else {
@@ -96,11 +110,11 @@ LookAhead::LookAhead(Settings settings)
         settings_.early = false;
     }
     // The batch syncs its output folders once, not each program after each file.
-    environment_.insert(QStringLiteral("SONABOX_FOLDER_SYNCED_BY_CALLER"), QStringLiteral("1"));
+    environment_.insert(QLatin1StringView(encoders::protocol::kFolderSyncedByCaller),
+                        QStringLiteral("1"));
     whole_ = settings_.early
                  ? codedWhole(settings_.runs, settings_.beside, QThread::idealThreadCount())
                  : std::vector<bool>(settings_.runs.size(), false);
-    activeLookAhead = this;
 }
 
 QString LookAhead::loudnessFile(int index) const {
@@ -112,19 +126,18 @@ QString LookAhead::loudnessFile(int index) const {
 QProcessEnvironment LookAhead::environmentFor(int index) const {
     QProcessEnvironment environment = environment_;
     if (measurements_.isValid())
-        environment.insert(QStringLiteral("SONABOX_LOUDNESS_FILE"), loudnessFile(index));
+        environment.insert(QLatin1StringView(encoders::protocol::kLoudnessFile),
+                           loudnessFile(index));
     if (whole_[std::size_t(index)])
-        environment.insert(QStringLiteral("SONABOX_ENCODER_THREADS"), QStringLiteral("1"));
+        environment.insert(QLatin1StringView(encoders::protocol::kEncoderThreads),
+                           QStringLiteral("1"));
     return environment;
 }
 
 LookAhead::~LookAhead() {
-    activeLookAhead = previous_;
-    putBack(false, current_ + 1);
-}
-
-LookAhead* LookAhead::active() {
-    return activeLookAhead;
+    // The current file keeps what its turn made of it, unless the batch passed it by.
+    const bool taken = current_ < int(runs_.size()) && runs_[std::size_t(current_)].taken;
+    putBack(false, taken ? current_ + 1 : current_);
 }
 
 void LookAhead::reach(int index) {
@@ -139,34 +152,37 @@ void LookAhead::reach(int index) {
     fill();
 }
 
-bool LookAhead::isCurrent(const QString& program, const QString& commandLine) const {
-    return current_ < int(runs_.size()) && program == settings_.program &&
-           commandLine == settings_.runs[std::size_t(current_)].commandLine;
-}
-
-StartedEncoder& LookAhead::take(const QString& program, const QString& commandLine, bool merged) {
-    if (isCurrent(program, commandLine) && !merged) {
-        Run& run = runs_[std::size_t(current_)];
+StartedEncoder& LookAhead::take(int index, const QString& program, const QString& commandLine,
+                                bool merged) {
+    const bool planned = index == current_ && index < int(runs_.size());
+    if (planned && !merged) {
+        Run& run = runs_[std::size_t(index)];
         if (!run.encoder)
-            start(current_, false);
+            start(index, false, commandLine);
         run.taken = true;
         fill();
         return *run.encoder;
     }
     // The current file's program with its output shown, or a run the batch did not plan.
-    const bool current = isCurrent(program, commandLine);
-    if (current)
-        QFile::remove(loudnessFile(current_));
+    if (planned) {
+        undo(index);
+        QFile::remove(loudnessFile(index));
+    }
     other_ = std::make_unique<StartedEncoder>(
-        program, commandLine, current ? environmentFor(current_) : environment_, merged);
+        program, commandLine, planned ? environmentFor(index) : environment_, merged);
     return *other_;
 }
 
-bool LookAhead::endedEarly(const QString& program, const QString& commandLine) const {
-    if (!isCurrent(program, commandLine))
+bool LookAhead::endedEarly(int index) const {
+    if (index != current_ || index >= int(runs_.size()))
         return false;
-    const Run& run = runs_[std::size_t(current_)];
+    const Run& run = runs_[std::size_t(index)];
     return run.early && run.encoder->ended();
+}
+
+void LookAhead::checked(int index) {
+    if (index >= current_ && index < int(runs_.size()))
+        runs_[std::size_t(index)].kept.reset();
 }
 
 std::optional<LookAhead::Start> LookAhead::startedEarly(int index) const {
@@ -175,7 +191,7 @@ std::optional<LookAhead::Start> LookAhead::startedEarly(int index) const {
     return runs_[std::size_t(index)].start;
 }
 
-void LookAhead::start(int index, bool early) {
+void LookAhead::start(int index, bool early, const QString& commandLine) {
     Run& run = runs_[std::size_t(index)];
     const PlannedRun& plan = settings_.runs[std::size_t(index)];
     run.early = early;
@@ -183,7 +199,7 @@ void LookAhead::start(int index, bool early) {
         run.kept = std::make_unique<platform::KeptFile>(plan.writtenFile);
     run.start = {platform::modificationTime(plan.output), std::chrono::system_clock::now()};
     QFile::remove(loudnessFile(index));
-    run.encoder = std::make_unique<StartedEncoder>(settings_.program, plan.commandLine,
+    run.encoder = std::make_unique<StartedEncoder>(settings_.program, commandLine,
                                                    environmentFor(index), false);
     // Each program that has coded its file makes room for the next; this runs inside whichever
     // wait the batch is in, and must not throw into the event loop.
@@ -235,7 +251,7 @@ void LookAhead::fill() {
         }
         if (!platform::fileExists(settings_.presence) || !platform::fileExists(settings_.program))
             return;
-        start(i, true);
+        start(i, true, settings_.runs[std::size_t(i)].commandLine);
         ++busy;
     }
 }
@@ -268,7 +284,7 @@ void LookAhead::undo(int index) {
     // Killed, if it still runs. Whatever it left is put back as it was; a file that was not
     // there before is its own (no earlier file writes it, no other file starts early with it).
     run.encoder.reset();
-    if (run.early && !run.kept->restore())
+    if (run.early && !(run.kept && run.kept->restore()))
         platform::deleteFile(settings_.runs[std::size_t(index)].writtenFile);
     run = {};
 }

@@ -65,8 +65,7 @@ std::vector<bool> codedWhole(const std::vector<PlannedRun>& runs, bool beside, i
 // Each program leaves its file's loudness measurement for the batch's album gain in a folder of
 // the runner's (loudnessFile), so no source is read twice.
 //
-// Only one batch runs at a time: while this object lives, encoder runs go through it
-// (RunEncoderProcess asks active()).
+// The driver takes the files' runs from it by queue position (FileTurn, below).
 class LookAhead : public QObject {
     Q_OBJECT
 public:
@@ -79,25 +78,29 @@ public:
         bool early = true;   // start programs before their turn at all
     };
     explicit LookAhead(Settings settings);
-    // Ends the programs still running and puts back what the programs of files not reached
-    // replaced.
+    // Ends the programs still running and puts back what the programs of files not reached, or
+    // reached last and passed by, replaced.
     ~LookAhead() override;
-
-    static LookAhead* active();
 
     // The batch is at file `index` (from 0): the files before it are done with.
     void reach(int index);
-    // The program of the current file's run: the one started early when its command line is
-    // this one, else one started now.
-    StartedEncoder& take(const QString& program, const QString& commandLine, bool merged);
-    // The current file's program was started early and has ended already.
-    bool endedEarly(const QString& program, const QString& commandLine) const;
+    // The program of file `index`, the current one: the one started early, else one started now
+    // with this command line. With its output merged (a console shows it) the program always
+    // starts now, after an early run of the file has been undone.
+    StartedEncoder& take(int index, const QString& program, const QString& commandLine,
+                         bool merged);
+    // File `index`, the current one, was started early and its program has ended already.
+    bool endedEarly(int index) const;
     // When the file's program was started early: its output's time before, and the start.
     struct Start {
         std::optional<platform::FileTime> before;
         platform::FileTime at;
     };
     std::optional<Start> startedEarly(int index) const;
+    // File `index`'s turn has found its new output good: what its early run replaced goes now,
+    // before the source may go. Until then the older file is kept, and comes back whenever the
+    // file is passed by, cancelled or its batch killed (see platform::KeptFile).
+    void checked(int index);
     // Where the program of file `index` leaves its loudness measurement once it has ended well.
     QString loudnessFile(int index) const;
 
@@ -120,8 +123,7 @@ private:
     bool mayStart(int index) const;
     bool running(const Run& run) const { return run.encoder && !run.encoder->ended(); }
     bool coding(const Run& run) const { return running(run) && !run.encoder->codingDone(); }
-    void start(int index, bool early);
-    bool isCurrent(const QString& program, const QString& commandLine) const;
+    void start(int index, bool early, const QString& commandLine);
     void putBack(bool waitGently, int from);
     // Leaves the file as if its program had not started early.
     void undo(int index);
@@ -135,7 +137,28 @@ private:
     std::unique_ptr<StartedEncoder> other_; // a current run that was not planned
     int current_ = 0;
     bool stopped_ = false;
-    LookAhead* previous_;
+};
+
+// The turn of one queued file: while it lives, the encoder that the code below EncodeFile starts
+// (RunEncoderProcess) is that file's run in the batch's runner. The driver makes one around each
+// EncodeFile call. EncodeFile, the progress window's timer and RunEncoder have the parameters
+// that the program's design fixes (the job record's command line and show value, no more), so
+// the runner cannot reach the start as a parameter; this names it for the one file instead.
+class FileTurn {
+public:
+    FileTurn(LookAhead& runner, int index);
+    ~FileTurn();
+    FileTurn(const FileTurn&) = delete;
+    FileTurn& operator=(const FileTurn&) = delete;
+
+    // The turn under way on this thread; nothing outside a batch.
+    static const FileTurn* current();
+
+    LookAhead& runner;
+    const int index; // the file's queue position, from 0
+
+private:
+    const FileTurn* previous_;
 };
 
 } // namespace encode

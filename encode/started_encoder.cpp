@@ -1,6 +1,7 @@
 #include "encode/started_encoder.h"
 
 #include "platform/process_start.h"
+#include "tools/encoders/core/batch_protocol.h"
 
 #include <QEventLoop>
 #include <QStringList>
@@ -66,7 +67,7 @@ void StartedEncoder::read(QProcess::ProcessChannel channel) {
         return;
     const QString text = outputText_(bytes);
     // The program writes that line whole, in one write, so one read holds all of it.
-    if (!codingDone_ && text.contains(QStringLiteral("100% done"))) {
+    if (!codingDone_ && encoders::protocol::codingOver(text.toStdString())) {
         codingDone_ = true;
         emit codingEnded();
     }

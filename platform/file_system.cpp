@@ -4,6 +4,7 @@
 
 #include "libs/durable_file/durable_moves.h"
 #include "libs/durable_file/helper_names.h"
+#include "platform/kept_file.h"
 #include "platform/paths.h"
 
 #include <cerrno>
@@ -85,6 +86,7 @@ bool syncFolder(const QString& folder) {
 }
 
 void removeStaleHelperFiles(const QString& folder) {
+    restoreLeftAside(folder);
     durable::removeStaleHelpers(toFsPath(folder));
 }
 

@@ -37,7 +37,8 @@ bool syncToDisk(const QString& file);
 bool syncFolder(const QString& folder);
 
 // Removes the hidden helper files (temporary files, kept older files) that processes which have
-// ended left in the folder; those of running processes stay. Never fails.
+// ended left in the folder, after putting back the older files they kept aside (KeptFile);
+// those of running processes stay. Never fails.
 void removeStaleHelperFiles(const QString& folder);
 
 // One name for one file however its path is spelled: the canonical path when the file exists,

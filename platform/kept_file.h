@@ -2,15 +2,17 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <string>
 
 namespace platform {
 
 // Keeps an existing file reachable under a second, hidden name in its folder (a hard link)
 // while something else may replace it. restore() puts it back at its path; otherwise the second
-// name goes when the object does, or, should the process end first, with the next
-// removeStaleHelperFiles() in that folder. Where the file does not exist or cannot be linked,
-// nothing is kept and restore() does nothing.
+// name goes when the object does. Should the process end first, the next
+// restoreLeftAside() in that folder (removeStaleHelperFiles() calls it) puts it back: the
+// second name records the first. Where the file does not exist or cannot be linked, nothing is
+// kept and restore() does nothing.
 class KeptFile {
 public:
     explicit KeptFile(const QString& path);
@@ -26,5 +28,10 @@ private:
     std::string path_;
     std::string link_;
 };
+
+// Puts back at their names the files that KeptFile objects of ended processes kept aside in
+// the folder, replacing what stands there now (what those processes left unfinished). Returns
+// how many came back.
+std::size_t restoreLeftAside(const QString& folder);
 
 } // namespace platform

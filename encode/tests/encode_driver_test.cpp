@@ -1,9 +1,7 @@
 // The encode batch without windows: the real house encoder runs each job, and the results and
 // the files left on disk are checked.
-#include "encode/encode_driver.h"
-#include "encode/encoder_job.h"
-#include "encode/encoder_process.h"
 #include "encode/look_ahead.h"
+#include "encode/tests/house_batch.h"
 #include "tools/encoders/tests/test_support.h"
 
 #include <QCoreApplication>
@@ -22,80 +20,7 @@
 #include <set>
 
 using namespace encode;
-
-namespace {
-
-// Runs each job's command line through the program's own process start, as the progress
-// window does, without a window.
-class ProcessProgress final : public EncodeProgress {
-public:
-    void showError(const QString& text) override { errors.append(text); }
-    EncoderRun runJob(const QString& program, const QString&, const QString&, int position,
-                      int count) override {
-        captions.append(QStringLiteral("%1 of %2").arg(position).arg(count));
-        if (position == cancelAt)
-            return {.exitCode = -1, .cancelled = true};
-        EncoderRunControl control;
-        const int exitCode =
-            RunEncoderProcess(program, EncoderJob.commandLine(), nullptr, &control);
-        return {.exitCode = exitCode, .lastLine = control.lastLine()};
-    }
-
-    QStringList errors;
-    QStringList captions;
-    int cancelAt = 0;
-};
-
-void sox(const QStringList& arguments) {
-    ASSERT_EQ(QProcess::execute("sox", arguments), 0);
-}
-
-void patch(const QString& path, qint64 offset, quint32 value) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    file.seek(offset);
-    const char bytes[4] = {char(value), char(value >> 8), char(value >> 16), char(value >> 24)};
-    file.write(bytes, 4);
-}
-
-// A batch through the house encoder, copied into a program folder of its own, into out/ with
-// Delete Source.
-struct HouseBatch {
-    HouseBatch() {
-        for (const char* folder : {"program", "out", "other"})
-            QDir(dir.path()).mkpath(folder);
-        EXPECT_TRUE(QFile::copy(SONABOX_PROGRAM_DIR "/mp3.dll", dir.path() + "/program/mp3.dll"));
-        request.encoder = &describe(Encoder::House);
-        request.options = {.mode = "Stereo",
-                           .bitrate = "128 Kbit/s",
-                           .layer = "Layer III",
-                           .outputDirectory = dir.path() + "/out/"};
-        request.programDir = dir.path() + "/program/";
-        request.deleteSource = true;
-    }
-    // Queues two seconds of pink noise at this volume, made by sox in the name's format.
-    QString queueNoise(const QString& relative, const QString& volume) {
-        const QString path = dir.path() + "/" + relative;
-        QDir(dir.path()).mkpath(relative.section('/', 0, -2));
-        sox({"-n", "-r", "44100", "-c", "2", "-b", "16", path, "synth", "2", "pinknoise", "vol",
-             volume});
-        request.files.push_back({path.section('/', -1), path});
-        return path;
-    }
-    // Queues a one-second tone made by sox.
-    QString queue(const QString& relative) {
-        const QString path = dir.path() + "/" + relative;
-        sox({"-n", "-r", "44100", "-c", "2", "-b", "16", path, "synth", "1", "sine", "440"});
-        request.files.push_back({path.section('/', -1), path});
-        return path;
-    }
-
-    QTemporaryDir dir;
-    EncodeBatchRequest request;
-    ProcessProgress progress;
-};
-
-} // namespace
+using namespace encode::testing;
 
 TEST(EncodeDriver, DeletesOnlySourcesWhoseAudioIsInTheirOutput) {
     HouseBatch batch;
@@ -369,11 +294,6 @@ TEST(EncodeDriver, ASourceGoesOnlyOnceItsOutputIsOnTheDisk) {
 // programs are the real ones, behind a script that logs when each run starts and ends.
 namespace {
 
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
 // A house batch's folder with the sources in a/ and b/; the same files each time.
 struct Batch : HouseBatch {
     // `logged`: each run's start, the end of its coding and its end go to a log, with its input.
@@ -571,6 +491,9 @@ TEST(LookAheadPlan, FilesAreCodedWholeWhileOtherFilesKeepTheOtherCoresBusy) {
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
+    // A child process that runs one batch for a test of batches that meet.
+    if (const QString child = qEnvironmentVariable("SONABOX_BATCH_CHILD"); !child.isEmpty())
+        return runChildBatch(child);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

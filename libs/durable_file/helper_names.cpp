@@ -8,6 +8,7 @@
 #include <random>
 #include <sstream>
 
+#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -46,6 +47,7 @@ std::optional<unsigned long long> startTime(long pid) {
 struct Owner {
     long pid = 0;
     unsigned long long start = 0;
+    std::string keptFor; // the name a kept file (keptName) was kept for
 };
 
 bool readNumber(std::string_view& text, auto& value) {
@@ -62,10 +64,13 @@ std::optional<Owner> ownerOf(std::string_view name) {
         return std::nullopt;
     std::string_view rest = name.substr(kPrefix.size());
     bool suffixFound = false;
+    bool kept = false;
     for (std::string_view suffix : kSuffixes) {
         if (rest.ends_with(suffix)) {
             rest.remove_suffix(suffix.size());
             suffixFound = true;
+            kept = suffix == ".keep";
+            break;
         }
     }
     Owner owner;
@@ -75,6 +80,11 @@ std::optional<Owner> ownerOf(std::string_view name) {
     if (!readNumber(rest, owner.start) || !rest.starts_with('.'))
         return std::nullopt;
     rest.remove_prefix(1);
+    // The random part, then the kept file's name where the name records it.
+    if (kept && rest.size() > kRandomLength + 1 && rest[kRandomLength] == '.') {
+        owner.keptFor = std::string(rest.substr(kRandomLength + 1));
+        rest = rest.substr(0, kRandomLength);
+    }
     if (rest.size() != kRandomLength || owner.pid <= 0)
         return std::nullopt;
     return owner;
@@ -107,6 +117,29 @@ std::string helperName(const std::string& suffix) {
     for (std::size_t i = 0; i < kRandomLength; ++i)
         name += kLetters[pick(random)];
     return name + suffix;
+}
+
+std::string keptName(const std::string& name) {
+    std::string kept = helperName("." + name + ".keep");
+    return kept.size() <= NAME_MAX ? kept : std::string();
+}
+
+std::vector<LeftAside> leftAsideByEndedOwners(const std::filesystem::path& folder) noexcept {
+    std::vector<LeftAside> found;
+    try {
+        Descriptor listing = openFolder(folder);
+        DIR* entries = ::fdopendir(listing.release());
+        if (entries == nullptr)
+            return found;
+        while (const dirent* entry = ::readdir(entries)) {
+            const auto owner = ownerOf(entry->d_name);
+            if (owner && !owner->keptFor.empty() && ended(*owner))
+                found.push_back({entry->d_name, owner->keptFor});
+        }
+        ::closedir(entries);
+    } catch (...) {
+    }
+    return found;
 }
 
 std::size_t removeStaleHelpers(const std::filesystem::path& folder) noexcept {

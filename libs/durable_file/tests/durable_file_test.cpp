@@ -108,5 +108,24 @@ TEST(HelperNames, OnlyFilesOfEndedOwnersAreRemoved) {
     EXPECT_EQ(dir.entries(), sorted);
 }
 
+// A kept file's name records the file it was kept for: an ended owner's is found with that
+// name, a running owner's is not, and a name too long to record is refused.
+TEST(HelperNames, KeptNamesTellWhatTheyWereKeptFor) {
+    TempDir dir;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::ofstream(dir / keptName("song.keep.mp3")) << "older";
+        ::_exit(0);
+    }
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    std::ofstream(dir / keptName("mine.mp3")) << "older";
+    const auto found = leftAsideByEndedOwners(dir.path());
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].name, "song.keep.mp3");
+    EXPECT_EQ(contents(dir / found[0].helper), "older");
+    EXPECT_EQ(keptName(std::string(240, 'x')), "");
+}
+
 } // namespace
 } // namespace durable

@@ -1,6 +1,7 @@
 #include "tools/encoders/core/encode_run.h"
 
 #include "tools/encoders/core/audio_source.h"
+#include "tools/encoders/core/batch_protocol.h"
 #include "tools/encoders/core/encoder_error.h"
 #include "tools/encoders/core/environment_value.h"
 #include "tools/encoders/core/id3_writer.h"
@@ -50,7 +51,7 @@ void checkLoudnessFile(const std::filesystem::path& path) {
     const auto type = std::filesystem::status(path, error).type();
     if (path.empty() || (type != std::filesystem::file_type::not_found &&
                          type != std::filesystem::file_type::regular)) {
-        throw EncoderError("SONABOX_LOUDNESS_FILE='" + path.string() +
+        throw EncoderError(std::string(protocol::kLoudnessFile) + "='" + path.string() +
                            "' names no regular file for the loudness");
     }
 }
@@ -133,7 +134,7 @@ public:
     void advance(std::int64_t frames) {
         done_ += frames;
         while (total_ > 0 && next_ < 100 && done_ * 100 >= total_ * next_) {
-            out_ << "  " << next_ << "% done\n";
+            out_ << protocol::progressLine(next_) << "\n";
             next_ += 25;
             const auto now = std::chrono::steady_clock::now();
             if (now - flushed_ >= kFlushInterval) {
@@ -145,7 +146,7 @@ public:
 
     // The coding is over: the last line goes out at once, in one write, before the file is put
     // on the disk. A batch then starts its next program on the core that this one leaves.
-    void finish() { out_ << "  100% done" << std::endl; }
+    void finish() { out_ << protocol::progressLine(100) << std::endl; }
 
 private:
     static constexpr auto kFlushInterval = std::chrono::milliseconds(100);
@@ -180,7 +181,7 @@ Tags inspectInput(const std::filesystem::path& input, const AudioSource& source,
 
 // The loudness is measured unless SONABOX_ENCODER_LOUDNESS=0 (for benchmarks: the cost of it).
 std::optional<LoudnessMeter> loudnessMeter(const AudioSource& source) {
-    if (!environmentSwitch("SONABOX_ENCODER_LOUDNESS").value_or(true)) {
+    if (!environmentSwitch(protocol::kEncoderLoudness).value_or(true)) {
         return std::nullopt;
     }
     return std::make_optional<LoudnessMeter>(source.channels(), source.sampleRate());
@@ -190,7 +191,7 @@ std::optional<LoudnessMeter> loudnessMeter(const AudioSource& source) {
 
 void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostream& notes) {
     checkRequest(request);
-    const char* record = std::getenv("SONABOX_LOUDNESS_FILE");
+    const char* record = std::getenv(protocol::kLoudnessFile);
     if (record != nullptr) {
         checkLoudnessFile(record);
     }

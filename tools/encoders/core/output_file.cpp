@@ -1,5 +1,6 @@
 #include "tools/encoders/core/output_file.h"
 
+#include "tools/encoders/core/batch_protocol.h"
 #include "tools/encoders/core/encoder_error.h"
 #include "tools/encoders/core/environment_value.h"
 #include "tools/encoders/core/temp_cleanup.h"
@@ -45,7 +46,7 @@ bool writeAllAt(int fd, const unsigned char* data, std::size_t size, off_t offse
 OutputFile::OutputFile(std::filesystem::path target, std::optional<FileIdentity> input,
                        durable::Placement placement)
     : target_(std::move(target)), placement_(placement),
-      folderSync_(environmentSwitch("SONABOX_FOLDER_SYNCED_BY_CALLER").value_or(false)
+      folderSync_(environmentSwitch(protocol::kFolderSyncedByCaller).value_or(false)
                       ? durable::FolderSync::ByCaller
                       : durable::FolderSync::Now) {
     if (target_.empty() || !target_.has_filename()) {

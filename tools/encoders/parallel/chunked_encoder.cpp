@@ -1,5 +1,6 @@
 #include "tools/encoders/parallel/chunked_encoder.h"
 
+#include "tools/encoders/core/batch_protocol.h"
 #include "tools/encoders/core/environment_value.h"
 
 #include <algorithm>
@@ -25,7 +26,7 @@ ChunkLayout layoutFor(const ChunkCoder& coder, Layer layer, int sampleRate) {
     }
     const int tenSeconds = 10 * sampleRate / coder.frameSamples();
     layout.chunkFrames =
-        std::max(environmentNumber("SONABOX_ENCODER_CHUNK_FRAMES", 1, kMaxChunkFrames)
+        std::max(environmentNumber(protocol::kEncoderChunkFrames, 1, kMaxChunkFrames)
                      .value_or(std::min(tenSeconds, kMaxChunkFrames)),
                  layout.preroll + layout.overlap + layout.margin);
     return layout;
@@ -46,7 +47,7 @@ CodedChunk coded(const ChunkCoder& coder, CodedChunk chunk) {
 
 int encoderThreads() {
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    return environmentNumber("SONABOX_ENCODER_THREADS", 1, kMaxThreads)
+    return environmentNumber(protocol::kEncoderThreads, 1, kMaxThreads)
         .value_or(std::min(cores, kMaxThreads));
 }
 

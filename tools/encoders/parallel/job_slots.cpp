@@ -1,5 +1,6 @@
 #include "tools/encoders/parallel/job_slots.h"
 
+#include "tools/encoders/core/batch_protocol.h"
 #include "tools/encoders/core/encoder_error.h"
 #include "tools/encoders/parallel/chunked_encoder.h"
 
@@ -74,16 +75,16 @@ std::optional<JobSlots> JobSlots::parse(std::string_view text) {
 }
 
 std::optional<JobSlots> JobSlots::fromEnvironment() {
-    const char* text = std::getenv("SONABOX_JOB_SLOTS");
+    const char* text = std::getenv(protocol::kJobSlots);
     if (text == nullptr) {
         return std::nullopt;
     }
     auto slots = parse(text);
     if (!slots) {
         // Coding unshared beside a batch that shares the cores would crowd them.
-        throw EncoderError("SONABOX_JOB_SLOTS='" + std::string(text).substr(0, 200) +
-                           "' is not <file>:<count> with a count from 1 to " +
-                           std::to_string(kMaxSlots));
+        throw EncoderError(
+            std::string(protocol::kJobSlots) + "='" + std::string(text).substr(0, 200) +
+            "' is not <file>:<count> with a count from 1 to " + std::to_string(kMaxSlots));
     }
     return slots;
 }
