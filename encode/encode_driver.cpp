@@ -5,6 +5,7 @@
 #include "encode/look_ahead.h"
 #include "encode/output_check.h"
 #include "platform/file_system.h"
+#include "platform/output_claim.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -155,10 +156,15 @@ public:
              .runs = planRuns(request_, program_),
              .programs = request_.programs > 0 ? request_.programs : QThread::idealThreadCount(),
              .beside = request_.encoder->writesBesideInput,
-             .early = !request_.options.showEncoder});
+             .early = !request_.options.showEncoder,
+             .claim = [this](int index) {
+                 return claimOutputs(index).isEmpty();
+             }});
         runner_ = &runner;
         for (int i = 0; i < count && !result_.cancelled; ++i) {
             runner.reach(i);
+            // Once the runner has put the files before this one behind it, their names are free.
+            claims_.releaseBefore(i);
             if (!platform::fileExists(presence_)) {
                 progress_.showError("File " + presence_ + " not found");
                 result_.files.push_back({.source = request_.files[i].path,
@@ -220,6 +226,13 @@ private:
             file.reason = QStringLiteral("its output was written by an earlier file");
             return file;
         }
+        // Another batch writing the same name would replace this MP3 while, or after, it is
+        // checked: the file fails and its source stays.
+        if (const QString inUse = claimOutputs(position - 1); !inUse.isEmpty()) {
+            file.outcome = FileOutcome::Failed;
+            file.reason = QStringLiteral("another conversion is writing ") + inUse;
+            return file;
+        }
         // A program started before the file's turn was timed when it started.
         const auto early = runner_->startedEarly(position - 1);
         const auto before = early ? early->before : platform::modificationTime(file.output);
@@ -272,6 +285,16 @@ private:
         return file;
     }
 
+    // Claims the names file `index` writes, from before its program starts until its result and
+    // its source's removal are settled: empty, or the name that another process holds.
+    QString claimOutputs(int index) {
+        const QString source = request_.files[std::size_t(index)].path;
+        QStringList names{OutputFileName(source, request_.options.outputDirectory)};
+        if (request_.encoder->writesBesideInput)
+            names.append(bladeEncOutput(source));
+        return claims_.claim(index, names);
+    }
+
     const EncodeBatchRequest& request_;
     EncodeProgress& progress_;
     const QString program_;
@@ -280,6 +303,8 @@ private:
     std::set<QString> writtenFolders_;
     std::map<QString, Album> albums_;
     LookAhead* runner_ = nullptr;
+    // Outlives the runner, which puts back what unfinished runs replaced before they end.
+    platform::OutputClaims claims_;
     EncodeBatchResult result_;
 };
 

@@ -3,12 +3,16 @@
 they seem: sources cut short of their headers, a WAV layout the audio library loops on, two
 batches writing the same names at once, and an album step that cannot write. Results are
 checked with ffprobe and ffmpeg."""
+import array
 import json
 import os
+import signal
 import struct
 import subprocess
 import sys
 import tempfile
+import threading
+import time
 import unittest
 
 PROGRAM_DIR = sys.argv.pop(1)
@@ -24,6 +28,17 @@ def codec_of(path):
     out = subprocess.run(["ffprobe", "-v", "error", "-show_streams", "-of", "json", path],
                          check=True, capture_output=True, text=True).stdout
     return json.loads(out)["streams"][0]["codec_name"]
+
+
+def frequency_of(path):
+    """The tone's frequency in Hz, by zero crossings over one second from its middle."""
+    raw = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-f", "s16le", "-ac", "1",
+                          "-ar", "44100", "-"], check=True, capture_output=True).stdout
+    samples = array.array("h", raw)
+    middle = len(samples) // 2
+    second = samples[middle - 22050:middle + 22050]
+    crossings = sum(1 for a, b in zip(second, second[1:]) if (a < 0) != (b < 0))
+    return crossings / 2
 
 
 class Batches(unittest.TestCase):
@@ -42,15 +57,89 @@ class Batches(unittest.TestCase):
     def path(self, *parts):
         return os.path.join(self.dir, *parts)
 
+    def command(self, *paths):
+        return [CLI, "encode", "--json", "--encoder", "plugger", "--bitrate", "128", "--output",
+                "out", "--delete-source", *paths]
+
     def encode(self, *paths, timeout=120):
         # The timeout only guards the test run: every batch here ends within seconds.
-        run = subprocess.run([CLI, "encode", "--json", "--encoder", "plugger", "--bitrate", "128",
-                              "--output", "out", "--delete-source", *paths], cwd=self.dir,
-                             env=self.env, capture_output=True, text=True, timeout=timeout)
+        run = subprocess.run(self.command(*paths), cwd=self.dir, env=self.env,
+                             capture_output=True, text=True, timeout=timeout)
         events = [json.loads(line) for line in run.stdout.splitlines() if line.startswith("{")]
         verdicts = {os.path.basename(e["source"]): (e["verdict"], e["reason"])
                     for e in events if e["event"] == "done"}
         return run.returncode, verdicts, run.stderr
+
+    def start_batch_a_beside_b(self):
+        """Batches a and b of the same names and lengths, told apart by their tones (a check of
+        an MP3's length cannot see which batch wrote it); a runs until its second file, run
+        beside its long first one, has its MP3, long before a checks it."""
+        if (os.cpu_count() or 1) < 2:
+            self.skipTest("the second file starts beside the first only with two cores")
+        for batch, frequency in self.tones.items():
+            os.mkdir(self.path(batch))
+            sox_tone(self.path(batch, "n1.wav"), 40, frequency)
+            sox_tone(self.path(batch, "n2.wav"), 2, frequency)
+        first = subprocess.Popen(self.command("a"), cwd=self.dir, env=self.env,
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        deadline = time.monotonic() + 60
+        while not os.path.exists(self.mp3["n2"]) and time.monotonic() < deadline:
+            time.sleep(0.005)
+        return first
+
+    tones = {"a": 440, "b": 880}
+
+    @property
+    def mp3(self):
+        return {name: os.path.join(self.out, name + ".mp3") for name in ("n1", "n2")}
+
+    def test_two_batches_writing_the_same_names_never_lose_a_source(self):
+        tones, mp3 = self.tones, self.mp3
+        first = self.start_batch_a_beside_b()
+        lines = []
+        reader = threading.Thread(target=lambda: lines.extend(first.stdout))
+        reader.start()
+        first.send_signal(signal.SIGSTOP)
+        try:
+            # Batch b runs whole while batch a stands still, its programs done or not.
+            run = subprocess.run(self.command("b"), cwd=self.dir, env=self.env,
+                                 capture_output=True, text=True, timeout=120)
+            time.sleep(0.2)
+            before = list(lines)
+        finally:
+            first.send_signal(signal.SIGCONT)
+        first.wait(timeout=120)
+        reader.join()
+        first_err = first.stderr.read()
+        first.stdout.close()
+        first.stderr.close()
+        events = ([json.loads(line) for line in before] +
+                  [json.loads(line) for line in run.stdout.splitlines()] +
+                  [json.loads(line) for line in lines[len(before):]])
+        done = [e for e in events if e["event"] == "done"]
+        self.assertEqual(len(done), 4, run.stderr + first_err)
+        batch_of = lambda event: os.path.basename(os.path.dirname(event["source"]))
+        name_of = lambda event: os.path.splitext(os.path.basename(event["source"]))[0]
+        self.assertNotIn("n2", [name_of(e) for e in map(json.loads, before)
+                                if e["event"] == "done"], "batch a checked n2 before its stop")
+        # The name batch a was writing when b came is b's failure; b's source stays.
+        b_n2 = next(e for e in done if (batch_of(e), name_of(e)) == ("b", "n2"))
+        self.assertEqual((b_n2["verdict"], b_n2["reason"]),
+                         ("failed", f"another conversion is writing {mp3['n2']}; source kept"))
+        self.assertIn("n2.wav: another conversion is writing " + mp3["n2"], run.stderr)
+        self.assertEqual(run.returncode, 1)
+        for name in ("n1", "n2"):
+            with self.subTest(name=name):
+                # The MP3 holds the audio of the batch that last called the name done ...
+                last = [batch_of(e) for e in done if name_of(e) == name and
+                        e["verdict"] == "done"][-1]
+                self.assertAlmostEqual(frequency_of(mp3[name]), tones[last], delta=20)
+                # ... and every source is kept unless its own batch called it done.
+                for batch in tones:
+                    verdict = next(e["verdict"] for e in done
+                                   if (batch_of(e), name_of(e)) == (batch, name))
+                    self.assertEqual(os.path.exists(self.path(batch, name + ".wav")),
+                                     verdict != "done", (batch, verdict))
 
     def test_sources_cut_short_of_their_headers_are_encoded_and_kept(self):
         os.mkdir(self.path("src"))
@@ -97,6 +186,18 @@ class Batches(unittest.TestCase):
         self.assertIn("more than one 'fmt ' chunk", reason)
         self.assertTrue(os.path.exists(self.path("two_fmt.wav")))
         self.assertEqual(verdicts["plain.wav"][0], "done")
+
+    def test_a_killed_batch_leaves_no_claim_behind(self):
+        first = self.start_batch_a_beside_b()
+        first.kill()
+        first.communicate(timeout=60)
+        # Its programs end with it.
+        time.sleep(1)
+        status, verdicts, err = self.encode("b")
+        self.assertEqual(status, 0, err)
+        self.assertEqual(verdicts, {"n1.wav": ("done", ""), "n2.wav": ("done", "")})
+        for name in ("n1", "n2"):
+            self.assertAlmostEqual(frequency_of(self.mp3[name]), self.tones["b"], delta=20)
 
 
 if __name__ == "__main__":
