@@ -107,29 +107,36 @@ struct Album {
     std::vector<QString> outputs;
     std::vector<encoders::TrackLoudness> tracks;
 
-    void write() {
+    // Writes the album's gain into each MP3; returns those it could not be written into, with
+    // why (a full disk, say).
+    std::vector<std::pair<QString, QString>> write() {
         std::vector<const encoders::TrackLoudness*> measured;
         for (const auto& track : tracks)
             measured.push_back(&track);
         const auto gain = encoders::replayGain(measured);
         if (!gain)
-            return; // silence: no gain to give
+            return {}; // silence: no gain to give
         // Each write waits mostly for the disk to sync it; several at once share the syncs.
         const std::size_t lanes = std::min<std::size_t>(outputs.size(), kAlbumWriters);
+        std::vector<std::vector<std::pair<QString, QString>>> failed(lanes);
         std::vector<std::future<void>> writers;
         for (std::size_t lane = 0; lane < lanes; ++lane) {
-            writers.push_back(std::async(std::launch::async, [this, &gain, lane, lanes] {
-                for (std::size_t i = lane; i < outputs.size(); i += lanes)
-                    writeAlbumGain(fsPath(outputs[i]), *gain);
+            writers.push_back(std::async(std::launch::async, [this, &gain, &failed, lane, lanes] {
+                for (std::size_t i = lane; i < outputs.size(); i += lanes) {
+                    try {
+                        writeAlbumGain(fsPath(outputs[i]), *gain);
+                    } catch (const std::exception& error) {
+                        failed[lane].emplace_back(outputs[i], QString::fromLocal8Bit(error.what()));
+                    }
+                }
             }));
         }
-        for (auto& writer : writers) {
-            try {
-                awaitResponsively(writer);
-            } catch (const std::exception& error) {
-                qWarning("no album gain: %s", error.what());
-            }
-        }
+        for (auto& writer : writers)
+            awaitResponsively(writer);
+        std::vector<std::pair<QString, QString>> all;
+        for (const auto& lane : failed)
+            all.insert(all.end(), lane.begin(), lane.end());
+        return all;
     }
 };
 
@@ -203,8 +210,10 @@ private:
     void endOfAlbumFile(const QString& source, bool produced) {
         Album& album = albums_[folderOf(source)];
         album.spoiled = album.spoiled || !produced || result_.cancelled;
-        if (--album.remaining == 0 && !album.spoiled)
-            album.write();
+        if (--album.remaining == 0 && !album.spoiled) {
+            for (const auto& [output, why] : album.write())
+                failForAlbumGain(result_.files, output, why, progress_);
+        }
     }
 
     // Takes the loudness that the program of a confirmed file measured.

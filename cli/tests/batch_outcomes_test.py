@@ -6,6 +6,7 @@ checked with ffprobe and ffmpeg."""
 import array
 import json
 import os
+import resource
 import signal
 import struct
 import subprocess
@@ -198,6 +199,41 @@ class Batches(unittest.TestCase):
         self.assertEqual(verdicts, {"n1.wav": ("done", ""), "n2.wav": ("done", "")})
         for name in ("n1", "n2"):
             self.assertAlmostEqual(frequency_of(self.mp3[name]), self.tones["b"], delta=20)
+
+    def test_an_album_gain_that_cannot_be_written_fails_its_files(self):
+        # An album of two: the gain goes into both MP3s once the second is checked.
+        os.mkdir(self.path("album"))
+        sox_tone(self.path("album", "n1.wav"), 2)
+        sox_tone(self.path("album", "n2.wav"), 40)
+        # Once n1 is done (n2's program runs by then), the batch itself may write no more than
+        # a byte into any file: each write of the album step fails as on a full disk.
+        batch = subprocess.Popen(
+            self.command("album"), cwd=self.dir, env=self.env, stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE, text=True,
+            preexec_fn=lambda: signal.signal(signal.SIGXFSZ, signal.SIG_IGN))
+        events = []
+        for line in batch.stdout:
+            events.append(json.loads(line))
+            if events[-1]["event"] == "done":
+                self.assertEqual(events[-1]["verdict"], "done")
+                resource.prlimit(batch.pid, resource.RLIMIT_FSIZE, (1, resource.RLIM_INFINITY))
+                break
+        rest, err = batch.communicate(timeout=120)
+        events += [json.loads(line) for line in rest.splitlines()]
+        self.assertEqual(batch.returncode, 1, err)
+        reason = ("its MP3 holds its audio, but the album gain could not be written into it: "
+                  "cannot write a temporary file: File too large")
+        album = {os.path.basename(e["source"]): (e["verdict"], e["reason"])
+                 for e in events if e["event"] == "album"}
+        self.assertEqual(album, {"n1.wav": ("failed", reason), "n2.wav": ("failed", reason)})
+        self.assertEqual(events[-1], {"event": "batch", "files": 2, "done": 0, "failed": 2,
+                                      "interrupted": False})
+        self.assertIn(f"sonabox: 2 of 2 files failed:\nn1.wav: {reason}\nn2.wav: {reason}\n",
+                      err)
+        # The MP3s stay as the programs wrote them, and nothing of the step is left beside them.
+        self.assertEqual(sorted(os.listdir(self.out)), ["n1.mp3", "n2.mp3"])
+        for name in ("n1", "n2"):
+            self.assertEqual(codec_of(self.mp3[name]), "mp3")
 
 
 if __name__ == "__main__":
