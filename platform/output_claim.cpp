@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 
 #include <fcntl.h>
@@ -17,12 +16,17 @@ namespace platform {
 
 namespace {
 
-// The folder of the lock files, private to the user; empty when there is none to be had.
+// The folder of the lock files, private to the user; empty when there is none to be had. It
+// depends on the user only, not on the environment, so that a window of the desktop session and
+// a command line without XDG_RUNTIME_DIR (su, cron) meet in the same one.
 std::string lockFolder() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string base = runtime != nullptr && runtime[0] == '/'
-                                 ? std::string(runtime) + "/sonabox-claims"
-                                 : "/tmp/sonabox-claims-" + std::to_string(::getuid());
+    const std::string user = std::to_string(::getuid());
+    const std::string runtime = "/run/user/" + user;
+    struct stat runtimeStatus {};
+    const bool hasRuntime = ::stat(runtime.c_str(), &runtimeStatus) == 0 &&
+                            S_ISDIR(runtimeStatus.st_mode) && runtimeStatus.st_uid == ::getuid();
+    const std::string base =
+        hasRuntime ? runtime + "/sonabox-claims" : "/tmp/sonabox-claims-" + user;
     if (::mkdir(base.c_str(), 0700) != 0 && errno != EEXIST)
         return {};
     // Someone else's folder, or a link planted where ours would be, is not used.

@@ -14,8 +14,8 @@ namespace platform {
 // batches that would write the same name at once find out, and only the one holding the claim
 // writes it.
 //
-// The claim is an exclusive flock() on a lock file in the user's runtime folder
-// ($XDG_RUNTIME_DIR, else a private folder in /tmp), named after the output folder's identity
+// The claim is an exclusive flock() on a lock file in the user's runtime folder (/run/user/UID,
+// else a private folder in /tmp), named after the output folder's identity
 // (device and inode, so every spelling of the folder meets the same lock) and the name in it.
 // Nothing appears in the user's output folder, and a lock held through flock ends with its
 // process: a batch that is killed never blocks a later one. The lock file is removed while
