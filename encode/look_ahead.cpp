@@ -234,7 +234,7 @@ void LookAhead::fill() {
             continue;
         }
         if (settings_.claim && !settings_.claim(i))
-            continue; // another batch writes its output: the file fails at its turn
+            continue; // another batch writes its output: this file waits for its turn
         if (!platform::fileExists(settings_.presence) || !platform::fileExists(settings_.program))
             return;
         start(i, true);

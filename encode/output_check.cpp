@@ -70,7 +70,7 @@ QByteArray readAt(QFile& file, qint64 offset, qint64 size) {
     return file.seek(offset) ? file.read(size) : QByteArray();
 }
 
-// What a header declares of its audio, where it declares less than the file holds.
+// The length a header declares of its audio, where that is more than the file holds.
 struct Shortfall {
     double declaredSeconds = 0;
 };
