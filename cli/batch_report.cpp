@@ -99,6 +99,19 @@ void BatchReport::finished(const QString& source, const QString& output,
                   {"reason", reason}});
 }
 
+void BatchReport::albumFailed(const QString& source, const QString& output, const QString& reason) {
+    endLine();
+    writeTo(stderr, QStringLiteral("%1: %2: %3\n")
+                        .arg(QFileInfo(source).fileName(),
+                             outcomeWord(selection::FileOutcome::Failed), reason));
+    if (json_)
+        emitJson({{"event", "album"},
+                  {"source", source},
+                  {"output", output},
+                  {"verdict", outcomeWord(selection::FileOutcome::Failed)},
+                  {"reason", reason}});
+}
+
 void BatchReport::batchDone(int files, int done, int failed, bool interrupted) {
     endLine();
     if (json_)

@@ -25,6 +25,8 @@ public:
     void progress(double fraction);
     void finished(const QString& source, const QString& output, selection::FileOutcome outcome,
                   const QString& reason);
+    // A file told done failed after all: the album gain could not be written into its MP3.
+    void albumFailed(const QString& source, const QString& output, const QString& reason);
     void batchDone(int files, int done, int failed, bool interrupted);
     // A line of its own on standard error (a message box's text on the window).
     void say(const QString& text);

@@ -10,6 +10,8 @@
 #include "platform/interrupt_signal.h"
 #include "tools/encoders/core/batch_protocol.h"
 
+#include <QRegularExpression>
+#include <QSet>
 #include <QTimer>
 
 #include <algorithm>
@@ -64,13 +66,19 @@ public:
     }
 
     void fileDone(const encode::EncodeFileResult& file) override {
-        report_.finished(file.source, file.output, file.outcome, file.reason);
+        // A second result for a file: the album step failed on its MP3.
+        if (reported_.contains(file.source))
+            report_.albumFailed(file.source, file.output, file.reason);
+        else
+            report_.finished(file.source, file.output, file.outcome, file.reason);
+        reported_.insert(file.source);
     }
 
 private:
     BatchReport& report_;
     platform::InterruptSignal& interrupt_;
     encode::EncoderRunControl* control_ = nullptr;
+    QSet<QString> reported_;
 };
 
 class TerminalDecodeProgress final : public decode::DecodeProgress {

@@ -1,5 +1,7 @@
 #include "encode/album_gain.h"
 
+#include "encode/encode_driver.h"
+
 #include "libs/durable_file/new_file.h"
 #include "tools/encoders/core/id3_frames.h"
 
@@ -39,6 +41,20 @@ void writeAlbumGain(const std::filesystem::path& mp3, const encoders::ReplayGain
     next.setMode(static_cast<unsigned>(permissions) & 07777);
     next.write(bytes.data(), bytes.size());
     next.commit(mp3, durable::Placement::Replace, durable::FolderSync::ByCaller);
+}
+
+void failForAlbumGain(std::vector<EncodeFileResult>& files, const QString& output,
+                      const QString& why, EncodeProgress& progress) {
+    for (EncodeFileResult& file : files) {
+        if (file.output != output || file.outcome != selection::FileOutcome::Done)
+            continue;
+        file.outcome = selection::FileOutcome::Failed;
+        file.reason = QStringLiteral("its MP3 holds its audio, but the album gain could not be "
+                                     "written into it: ") +
+                      why;
+        progress.fileDone(file);
+        return;
+    }
 }
 
 } // namespace encode

@@ -5,6 +5,7 @@
 #include "encode/look_ahead.h"
 #include "encode/output_check.h"
 #include "platform/file_system.h"
+#include "platform/output_claim.h"
 #include "platform/shared_use.h"
 
 #include <QCoreApplication>
@@ -137,29 +138,36 @@ struct Album {
     std::vector<QString> outputs;
     std::vector<encoders::TrackLoudness> tracks;
 
-    void write() {
+    // Writes the album's gain into each MP3; returns those it could not be written into, with
+    // why (a full disk, say).
+    std::vector<std::pair<QString, QString>> write() {
         std::vector<const encoders::TrackLoudness*> measured;
         for (const auto& track : tracks)
             measured.push_back(&track);
         const auto gain = encoders::replayGain(measured);
         if (!gain)
-            return; // silence: no gain to give
+            return {}; // silence: no gain to give
         // Each write waits mostly for the disk to sync it; several at once share the syncs.
         const std::size_t lanes = std::min<std::size_t>(outputs.size(), kAlbumWriters);
+        std::vector<std::vector<std::pair<QString, QString>>> failed(lanes);
         std::vector<std::future<void>> writers;
         for (std::size_t lane = 0; lane < lanes; ++lane) {
-            writers.push_back(std::async(std::launch::async, [this, &gain, lane, lanes] {
-                for (std::size_t i = lane; i < outputs.size(); i += lanes)
-                    writeAlbumGain(fsPath(outputs[i]), *gain);
+            writers.push_back(std::async(std::launch::async, [this, &gain, &failed, lane, lanes] {
+                for (std::size_t i = lane; i < outputs.size(); i += lanes) {
+                    try {
+                        writeAlbumGain(fsPath(outputs[i]), *gain);
+                    } catch (const std::exception& error) {
+                        failed[lane].emplace_back(outputs[i], QString::fromLocal8Bit(error.what()));
+                    }
+                }
             }));
         }
-        for (auto& writer : writers) {
-            try {
-                awaitResponsively(writer);
-            } catch (const std::exception& error) {
-                qWarning("no album gain: %s", error.what());
-            }
-        }
+        for (auto& writer : writers)
+            awaitResponsively(writer);
+        std::vector<std::pair<QString, QString>> all;
+        for (const auto& lane : failed)
+            all.insert(all.end(), lane.begin(), lane.end());
+        return all;
     }
 };
 
@@ -186,10 +194,15 @@ public:
              .runs = planRuns(request_, program_),
              .programs = request_.programs > 0 ? request_.programs : QThread::idealThreadCount(),
              .beside = request_.encoder->writesBesideInput,
-             .early = !request_.options.showEncoder});
+             .early = !request_.options.showEncoder,
+             .claim = [this](int index) {
+                 return claimOutputs(index).isEmpty();
+             }});
         runner_ = &runner;
         for (int i = 0; i < count && !result_.cancelled; ++i) {
             runner.reach(i);
+            // Once the runner has put the files before this one behind it, their names are free.
+            claims_.releaseBefore(i);
             if (!platform::fileExists(presence_)) {
                 progress_.showError("File " + presence_ + " not found");
                 result_.files.push_back({.source = request_.files[i].path,
@@ -228,8 +241,10 @@ private:
     void endOfAlbumFile(const QString& source, bool produced) {
         Album& album = albums_[folderOf(source)];
         album.spoiled = album.spoiled || !produced || result_.cancelled;
-        if (--album.remaining == 0 && !album.spoiled)
-            album.write();
+        if (--album.remaining == 0 && !album.spoiled) {
+            for (const auto& [output, why] : album.write())
+                failForAlbumGain(result_.files, output, why, progress_);
+        }
     }
 
     // Takes the loudness that the program of a confirmed file measured.
@@ -249,6 +264,13 @@ private:
                               .output = OutputFileName(source, request_.options.outputDirectory)};
         if (producedOutputs_.contains(platform::fileIdentity(file.output))) {
             file.reason = QStringLiteral("its output was written by an earlier file");
+            return file;
+        }
+        // Another batch writing the same name would replace this MP3 while, or after, it is
+        // checked: the file fails and its source stays.
+        if (const QString inUse = claimOutputs(position - 1); !inUse.isEmpty()) {
+            file.outcome = FileOutcome::Failed;
+            file.reason = QStringLiteral("another conversion is writing ") + inUse;
             return file;
         }
         // A program started before the file's turn was timed when it started.
@@ -306,6 +328,16 @@ private:
         return file;
     }
 
+    // Claims the names file `index` writes, from before its program starts until its result and
+    // its source's removal are settled: empty, or the name that another process holds.
+    QString claimOutputs(int index) {
+        const QString source = request_.files[std::size_t(index)].path;
+        QStringList names{OutputFileName(source, request_.options.outputDirectory)};
+        if (request_.encoder->writesBesideInput)
+            names.append(bladeEncOutput(source));
+        return claims_.claim(index, names);
+    }
+
     const EncodeBatchRequest& request_;
     EncodeProgress& progress_;
     const QString program_;
@@ -314,6 +346,8 @@ private:
     std::set<QString> writtenFolders_;
     std::map<QString, Album> albums_;
     LookAhead* runner_ = nullptr;
+    // Outlives the runner, which puts back what unfinished runs replaced before they end.
+    platform::OutputClaims claims_;
     EncodeBatchResult result_;
 };
 

@@ -41,7 +41,8 @@ public:
     // file `position` (from 1) of `count`, and returns when the encoder has ended.
     virtual EncoderRun runJob(const QString& program, const QString& input, const QString& output,
                               int position, int count) = 0;
-    // A file of the batch has its result.
+    // A file of the batch has its result; a done file hears again should the album step then
+    // fail on its MP3.
     virtual void fileDone(const EncodeFileResult&) {}
 };
 

@@ -249,6 +249,8 @@ void LookAhead::fill() {
             busy += runs_[std::size_t(i)].encoder ? 0 : 1;
             continue;
         }
+        if (settings_.claim && !settings_.claim(i))
+            continue; // another batch writes its output: this file waits for its turn
         if (!platform::fileExists(settings_.presence) || !platform::fileExists(settings_.program))
             return;
         start(i, true, settings_.runs[std::size_t(i)].commandLine);

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -76,6 +77,9 @@ public:
         int programs = 1;    // at most so many at once, and so many job slots
         bool beside = false; // the encoder writes beside its input
         bool early = true;   // start programs before their turn at all
+        // Claims file `index`'s output names before its program starts early; false: it waits
+        // for its turn.
+        std::function<bool(int index)> claim = {};
     };
     explicit LookAhead(Settings settings);
     // Ends the programs still running and puts back what the programs of files not reached, or

@@ -1,5 +1,10 @@
 #include "encode/output_check.h"
 
+#include "platform/source_descriptor.h"
+#include "tools/encoders/core/audio_file_view.h"
+#include "tools/encoders/core/encoder_error.h"
+#include "tools/encoders/core/riff_chunks.h"
+
 #include <mpg123.h>
 #include <sndfile.h>
 
@@ -53,6 +58,82 @@ qint64 undeclaredBytesAfterData(QFile& file) {
     return 0;
 }
 
+std::uint64_t number(const QByteArray& bytes, int at, int width, bool bigEndian) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < width; ++i)
+        value =
+            value << 8 | static_cast<unsigned char>(bytes[at + (bigEndian ? i : width - 1 - i)]);
+    return value;
+}
+
+QByteArray readAt(QFile& file, qint64 offset, qint64 size) {
+    return file.seek(offset) ? file.read(size) : QByteArray();
+}
+
+// The length a header declares of its audio, where that is more than the file holds.
+struct Shortfall {
+    double declaredSeconds = 0;
+};
+
+// A WAVE file whose "data" chunk runs past the end of the file by at least one block. A header
+// that leaves the length open (never finished, or 0xFFFFFFFF of a stream) declares nothing.
+std::optional<Shortfall> waveShortfall(QFile& file) {
+    const encoders::RiffLayout layout = encoders::walkRiff(
+        [&file](std::uint64_t offset, std::size_t size) {
+            return readAt(file, qint64(offset), qint64(size)).toStdString();
+        },
+        std::uint64_t(file.size()));
+    if (!layout.isWave)
+        return std::nullopt;
+    const encoders::RiffChunk* format = nullptr;
+    const encoders::RiffChunk* data = nullptr;
+    for (const encoders::RiffChunk& chunk : layout.chunks) {
+        if (chunk.id == "fmt " && !format)
+            format = &chunk;
+        else if (chunk.id == "data" && !data)
+            data = &chunk;
+    }
+    if (!format || !data || format->size < 14 || (layout.formSize == 8 && data->size == 0) ||
+        (layout.form != encoders::RiffForm::Rf64 && data->size == 0xFFFFFFFF))
+        return std::nullopt;
+    const QByteArray fmt = readAt(file, qint64(format->offset), 14);
+    if (fmt.size() < 14)
+        return std::nullopt;
+    const bool big = layout.form == encoders::RiffForm::Rifx;
+    const std::uint64_t bytesPerSecond = number(fmt, 8, 4, big);
+    const std::uint64_t block = std::max<std::uint64_t>(number(fmt, 12, 2, big), 1);
+    const std::uint64_t held = layout.fileSize - std::min(layout.fileSize, data->offset);
+    if (bytesPerSecond == 0 || held + block > data->size)
+        return std::nullopt;
+    return Shortfall{double(data->size) / double(bytesPerSecond)};
+}
+
+// An AIFF or AIFC file whose COMM chunk declares more sample frames than libsndfile finds in
+// it (it reads what the SSND chunk holds up to the end of the file).
+std::optional<Shortfall> aiffShortfall(QFile& file, const SF_INFO& info) {
+    const QByteArray header = readAt(file, 0, 12);
+    if (header.size() < 12 || !header.startsWith("FORM") ||
+        (header.mid(8, 4) != "AIFF" && header.mid(8, 4) != "AIFC"))
+        return std::nullopt;
+    qint64 position = 12;
+    for (std::size_t chunks = 0; chunks < encoders::kMaxRiffChunks; ++chunks) {
+        const QByteArray chunk = readAt(file, position, 14);
+        if (chunk.size() < 8)
+            return std::nullopt;
+        const auto size = qint64(number(chunk, 4, 4, true));
+        if (chunk.startsWith("COMM")) {
+            if (chunk.size() < 14)
+                return std::nullopt;
+            const auto frames = sf_count_t(number(chunk, 10, 4, true));
+            if (frames <= info.frames)
+                return std::nullopt;
+            return Shortfall{double(frames) / info.samplerate};
+        }
+        position += 8 + size + (size & 1);
+    }
+    return std::nullopt;
+}
+
 struct SndfileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
@@ -89,21 +170,46 @@ struct BytesInMemory {
     }
 };
 
+// Seconds to a tenth, without a trailing ".0": "5.7", "60".
+QString secondsText(double seconds) {
+    QString text = QString::number(std::round(seconds * 10) / 10, 'f', 1);
+    if (text.endsWith(QLatin1String(".0")))
+        text.chop(2);
+    return text;
+}
+
 } // namespace
 
 std::optional<WavFacts> readWavFacts(const QString& path) {
+    const int fd = platform::openSourceDescriptor(path);
+    if (fd < 0)
+        return std::nullopt;
+    std::unique_ptr<encoders::AudioFileView> view;
+    try {
+        view = std::make_unique<encoders::AudioFileView>(fd);
+    } catch (const encoders::EncoderError&) {
+        return std::nullopt; // a layout the encoders refuse, for the same reason
+    }
     SF_INFO info{};
-    std::unique_ptr<SNDFILE, SndfileCloser> sound(
-        sf_open(QFile::encodeName(path).constData(), SFM_READ, &info));
+    std::unique_ptr<SNDFILE, SndfileCloser> sound(view->open(info));
     if (!sound || info.samplerate <= 0 || info.channels <= 0)
         return std::nullopt;
     WavFacts facts;
     facts.seconds = double(info.frames) / info.samplerate;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
+    facts.declaredSeconds = facts.seconds;
+    // The header itself, through the same descriptor (the view reads it at given offsets only).
+    QFile file;
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
         const qint64 bytesPerSecond = qint64(info.samplerate) * info.channels;
         // More than a tenth of a second of stray bytes is audio, not a trailing scrap.
         facts.truncatedHeader = undeclaredBytesAfterData(file) > bytesPerSecond / 10;
+        auto shortfall = waveShortfall(file);
+        if (!shortfall)
+            shortfall = aiffShortfall(file, info);
+        if (shortfall) {
+            facts.shortOfHeader = true;
+            facts.declaredSeconds = shortfall->declaredSeconds;
+        }
     }
     return facts;
 }
@@ -143,6 +249,10 @@ QString confirmEncoded(const QString& source, const QString& output) {
         return QStringLiteral("the source cannot be read as audio");
     if (wav->truncatedHeader)
         return QStringLiteral("the source's header declares less audio than the file holds");
+    if (wav->shortOfHeader) {
+        return QStringLiteral("the source holds %1 s of the %2 s its header declares")
+            .arg(secondsText(wav->seconds), secondsText(wav->declaredSeconds));
+    }
     const auto mpeg = readMpegFacts(output);
     if (!mpeg)
         return QStringLiteral("the output holds no MPEG audio");

@@ -8,13 +8,19 @@
 namespace encode {
 
 struct WavFacts {
-    double seconds = 0;
+    double seconds = 0; // the audio the file holds
+    // The length its WAV, AIFF or AIFC header declares: more than `seconds` when the file was
+    // cut short or is still being written; else the same.
+    double declaredSeconds = 0;
+    bool shortOfHeader = false;
     // The data chunk declares much less audio than the file holds after it: a recording whose
     // header was never finished. Only what it declares gets encoded.
     bool truncatedHeader = false;
 };
 
-// What the WAV file declares, or nothing when it cannot be read as one.
+// What the source holds, or nothing when it cannot be read as audio. It is read the way the
+// encoder programs read it (encoders::AudioFileView), so a file they refuse is refused here at
+// once, and a FIFO is never waited on.
 std::optional<WavFacts> readWavFacts(const QString& path);
 
 struct MpegFacts {
