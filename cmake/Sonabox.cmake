@@ -18,10 +18,16 @@ set(SONABOX_PROGRAM_DIR ${CMAKE_BINARY_DIR}/sonabox)
 # Where the install puts the program directory, below the prefix.
 set(SONABOX_INSTALL_DIR lib/sonabox)
 
+# The test command's build: a warning in our own code fails it.
+option(SONABOX_WERROR "Make every warning in our own targets an error" OFF)
+
 # Applies the language level and warning flags to one of our own targets.
 function(sonabox_defaults target)
     target_compile_features(${target} PRIVATE cxx_std_20)
     target_compile_options(${target} PRIVATE -Wall -Wextra)
+    if(SONABOX_WERROR)
+        target_compile_options(${target} PRIVATE -Werror)
+    endif()
 endfunction()
 
 # Registers a GoogleTest executable with CTest, one entry per test case, named
