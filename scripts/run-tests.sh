@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the test tools (scripts/install-test-deps.sh), checks the layout of the C and C++
-# files (scripts/check-format.sh), builds Sonabox with its tests, every warning an error, and
-# runs every test: the whole program's tests; the Debian package, validated (and, as root, installed,
+# files (scripts/check-format.sh) and the files changed on this branch with clang-tidy
+# (scripts/lint.sh), builds Sonabox with its tests, every warning an error, and runs every
+# test: the whole program's tests; the Debian package, validated (and, as root, installed,
 # started and removed); the decoder library's and the encoders' tests under AddressSanitizer
 # and ThreadSanitizer; and each fuzzer for 30 seconds.
 set -eu
@@ -12,6 +13,7 @@ scripts/check-format.sh
 # The release preset of CMakePresets.json: build/, with the tests; its test preset runs them
 # offscreen and shows the output of a failed test.
 cmake --preset release -DSONABOX_WERROR=ON
+scripts/lint.sh build
 cmake --build --preset release -j"$jobs"
 ctest --preset release -j"$jobs"
 cmake --build build --target package
