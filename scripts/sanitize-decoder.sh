@@ -31,7 +31,7 @@ for sanitizer in "${sanitizers[@]}"; do
         targets+=(sonabox_encoder_core_tests sonabox_encoder_program_tests)
     fi
     cmake --build "$build" -j2 --target "${targets[@]}"
-    if ! ctest --test-dir "$build" -R '^mpegdll_test\.' --output-on-failure; then
+    if ! ctest --test-dir "$build" -R '^mpegdll_test\.' --no-tests=error --output-on-failure; then
         echo "== $sanitizer: FAILED" >&2
         status=1
     fi
