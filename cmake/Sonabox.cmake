@@ -18,18 +18,55 @@ set(SONABOX_PROGRAM_DIR ${CMAKE_BINARY_DIR}/sonabox)
 # Where the install puts the program directory, below the prefix.
 set(SONABOX_INSTALL_DIR lib/sonabox)
 
+# The test command's build: a warning in our own code fails it.
+option(SONABOX_WERROR "Make every warning in our own targets an error" OFF)
+
 # Applies the language level and warning flags to one of our own targets.
 function(sonabox_defaults target)
     target_compile_features(${target} PRIVATE cxx_std_20)
     target_compile_options(${target} PRIVATE -Wall -Wextra)
+    if(SONABOX_WERROR)
+        target_compile_options(${target} PRIVATE -Werror)
+    endif()
 endfunction()
 
-# Registers a GoogleTest or Qt Test executable with CTest. Every test runs offscreen, so no
-# display is needed; tests that play sound pick SDL's disk or dummy driver themselves.
+# Registers a GoogleTest executable with CTest, one entry per test case, named
+# <target>.<Suite>.<case> (ctest -R '^<target>\.' runs them all). The cases are listed when
+# CTest starts, not at build time. The cases of one executable never run at the same time, as
+# when the executable ran them one after the other; each runs offscreen, so no display is
+# needed, and tests that play sound pick SDL's disk or dummy driver themselves.
+#   sonabox_test(target [SUFFIX .name] [ENVIRONMENT VAR=value...])
+# SUFFIX registers the executable's cases a second time, with these names ending in it.
+include(GoogleTest)
+# Listing the cases runs each executable, and those that make a QApplication need a platform
+# plugin even for that: CTest lists them offscreen unless its caller chose a platform. Every
+# test sets its own platform anyway.
+file(WRITE ${CMAKE_BINARY_DIR}/list_tests_offscreen.cmake
+     "if(NOT DEFINED ENV{QT_QPA_PLATFORM})\n  set(ENV{QT_QPA_PLATFORM} offscreen)\nendif()\n")
+set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES
+             ${CMAKE_BINARY_DIR}/list_tests_offscreen.cmake)
 function(sonabox_test target)
-    sonabox_defaults(${target})
-    add_test(NAME ${target} COMMAND ${target})
-    set_tests_properties(${target} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+    cmake_parse_arguments(TEST "" "SUFFIX" "ENVIRONMENT" ${ARGN})
+    if(NOT TEST_SUFFIX)
+        sonabox_defaults(${target})
+    endif()
+    string(MAKE_C_IDENTIFIER "${target}${TEST_SUFFIX}" name)
+    gtest_discover_tests(${target}
+        TEST_PREFIX ${target}.
+        TEST_SUFFIX "${TEST_SUFFIX}"
+        TEST_LIST ${name}_cases
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 60)
+    # The properties are set once the cases are listed, by a script of our own: PROPERTIES of
+    # gtest_discover_tests would split a list such as ENVIRONMENT's.
+    list(PREPEND TEST_ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+    set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake)
+    file(GENERATE OUTPUT ${script} CONTENT "if(${name}_cases)
+  set_tests_properties(\${${name}_cases} PROPERTIES
+    ENVIRONMENT [==[${TEST_ENVIRONMENT}]==] TIMEOUT 300 RESOURCE_LOCK ${target})
+endif()
+")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
 endfunction()
 
 # Fuzzing build (clang only): every target is instrumented for coverage and checked by ASan and

@@ -14,6 +14,39 @@ QString untilNul(const QString& text) {
     return nul < 0 ? text : text.left(nul);
 }
 
+// Reads the argument that starts at `i` and leaves `i` on the blank or the end after it. An
+// argument ends outside quotes only, so the next one starts outside them too.
+QString readArgument(const QString& text, qsizetype& i) {
+    const qsizetype size = text.size();
+    bool inQuote = false;
+    QString argument;
+    for (;;) {
+        bool copy = true;
+        qsizetype backslashes = 0;
+        while (i < size && text[i] == u'\\') {
+            ++i;
+            ++backslashes;
+        }
+        if (i < size && text[i] == u'"') {
+            if (backslashes % 2 == 0) {
+                if (inQuote && i + 1 < size && text[i + 1] == u'"')
+                    ++i; // "" inside quotes: the second quote is copied, the part goes on
+                else {
+                    copy = false;
+                    inQuote = !inQuote;
+                }
+            }
+            backslashes /= 2;
+        }
+        argument.append(QString(backslashes, u'\\'));
+        if (i >= size || (!inQuote && isBlank(text[i])))
+            return argument;
+        if (copy)
+            argument.append(text[i]);
+        ++i;
+    }
+}
+
 } // namespace
 
 QStringList splitArguments(const QString& line) {
@@ -21,39 +54,12 @@ QStringList splitArguments(const QString& line) {
     const qsizetype size = text.size();
     QStringList arguments;
     qsizetype i = 0;
-    bool inQuote = false;
     for (;;) {
         while (i < size && isBlank(text[i]))
             ++i;
         if (i >= size)
             break;
-        QString argument;
-        for (;;) {
-            bool copy = true;
-            qsizetype backslashes = 0;
-            while (i < size && text[i] == u'\\') {
-                ++i;
-                ++backslashes;
-            }
-            if (i < size && text[i] == u'"') {
-                if (backslashes % 2 == 0) {
-                    if (inQuote && i + 1 < size && text[i + 1] == u'"')
-                        ++i; // "" inside quotes: the second quote is copied, the part goes on
-                    else {
-                        copy = false;
-                        inQuote = !inQuote;
-                    }
-                }
-                backslashes /= 2;
-            }
-            argument.append(QString(backslashes, u'\\'));
-            if (i >= size || (!inQuote && isBlank(text[i])))
-                break;
-            if (copy)
-                argument.append(text[i]);
-            ++i;
-        }
-        arguments.append(argument);
+        arguments.append(readArgument(text, i));
     }
     return arguments;
 }

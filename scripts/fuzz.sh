@@ -14,10 +14,10 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
 
 # The platform targets need Qt, so the GUI parts are configured (only fuzz targets are built);
-# without Qt the targets of the other parts still run.
+# without Qt the targets of the other parts still run. The fuzz preset of CMakePresets.json
+# picks clang and build-fuzz/.
 configure() {
-    CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DSONABOX_FUZZ=ON -DSONABOX_WITH_GUI="$1" >build-fuzz/configure.log 2>&1
+    cmake --preset fuzz -DSONABOX_WITH_GUI="$1" >build-fuzz/configure.log 2>&1
 }
 mkdir -p build-fuzz
 if ! configure ON; then

@@ -91,7 +91,8 @@ void ffmpegMp2(const std::filesystem::path& wav, const std::filesystem::path& mp
 
 Pcm mpg123Decode(const std::filesystem::path& input, const std::filesystem::path& wav) {
     // mpg123 exits non-zero after decoding damaged input; what it wrote is still the reference.
-    std::system(("mpg123 -q -w " + quoted(wav) + " " + quoted(input) + " 2>/dev/null").c_str());
+    [[maybe_unused]] const int status =
+        std::system(("mpg123 -q -w " + quoted(wav) + " " + quoted(input) + " 2>/dev/null").c_str());
     return readWav(wav);
 }
 

@@ -1,0 +1,100 @@
+# The engine boundary: sonabox-cli and the engine libraries (every static library named *_engine
+# or *_core) run without a display, so they must not link Qt Gui or Widgets. At configure time
+# each one's link graph is walked here and written to link_guard/links.txt; the CTest entries
+# gui_links_engines and gui_links_cli (cmake/check_gui_links.cmake) read it, and the built
+# sonabox-cli's NEEDED entries. The window's library sonabox_app is walked too: it must reach
+# Widgets, so the walk itself is shown to see a Gui link.
+
+# Every target defined in `directory` and below.
+function(_sonabox_targets_below directory out)
+    get_property(targets DIRECTORY ${directory} PROPERTY BUILDSYSTEM_TARGETS)
+    get_property(subdirectories DIRECTORY ${directory} PROPERTY SUBDIRECTORIES)
+    foreach(subdirectory IN LISTS subdirectories)
+        _sonabox_targets_below(${subdirectory} below)
+        list(APPEND targets ${below})
+    endforeach()
+    set(${out} ${targets} PARENT_SCOPE)
+endfunction()
+
+# The names in a link list, with $<LINK_ONLY:x> and $<BUILD_INTERFACE:x> unwrapped; other
+# generator expressions are kept by their last argument.
+function(_sonabox_link_names items out)
+    set(names "")
+    foreach(item IN LISTS items)
+        string(REGEX REPLACE "^(\\$<[A-Z_]+:)+" "" item "${item}")
+        string(REGEX REPLACE ">+$" "" item "${item}")
+        string(REGEX REPLACE "^.*:([^:]+)$" "\\1" bare "${item}")
+        if(NOT TARGET "${item}" AND TARGET "${bare}")
+            set(item "${bare}")
+        endif()
+        if(NOT item STREQUAL "")
+            list(APPEND names "${item}")
+        endif()
+    endforeach()
+    set(${out} ${names} PARENT_SCOPE)
+endfunction()
+
+# Everything `target` links, directly or through its libraries' interfaces, PRIVATE links of
+# the static libraries included (they reach the final link all the same).
+function(_sonabox_link_closure target out)
+    set(seen "")
+    set(pending ${target})
+    while(pending)
+        list(POP_FRONT pending current)
+        if(current IN_LIST seen)
+            continue()
+        endif()
+        list(APPEND seen ${current})
+        if(NOT TARGET ${current})
+            continue()
+        endif()
+        get_target_property(aliased ${current} ALIASED_TARGET)
+        if(aliased)
+            list(APPEND pending ${aliased})
+            continue()
+        endif()
+        set(links "")
+        get_target_property(type ${current} TYPE)
+        get_target_property(imported ${current} IMPORTED)
+        if(NOT imported AND NOT type STREQUAL "INTERFACE_LIBRARY")
+            get_target_property(direct ${current} LINK_LIBRARIES)
+            if(direct)
+                list(APPEND links ${direct})
+            endif()
+        endif()
+        get_target_property(interface ${current} INTERFACE_LINK_LIBRARIES)
+        if(interface)
+            list(APPEND links ${interface})
+        endif()
+        _sonabox_link_names("${links}" names)
+        list(APPEND pending ${names})
+    endwhile()
+    list(REMOVE_ITEM seen ${target})
+    set(${out} ${seen} PARENT_SCOPE)
+endfunction()
+
+function(sonabox_link_guard)
+    _sonabox_targets_below(${PROJECT_SOURCE_DIR} targets)
+    set(guarded sonabox-cli)
+    foreach(target IN LISTS targets)
+        get_target_property(type ${target} TYPE)
+        if(type STREQUAL "STATIC_LIBRARY" AND target MATCHES "_(engine|core)$")
+            list(APPEND guarded ${target})
+        endif()
+    endforeach()
+    set(text "")
+    foreach(target IN LISTS guarded ITEMS sonabox_app)
+        _sonabox_link_closure(${target} links)
+        list(JOIN links " " links)
+        string(APPEND text "${target}: ${links}\n")
+    endforeach()
+    file(WRITE ${CMAKE_BINARY_DIR}/link_guard/links.txt "${text}")
+
+    find_program(SONABOX_READELF readelf REQUIRED)
+    set(check ${PROJECT_SOURCE_DIR}/cmake/check_gui_links.cmake)
+    add_test(NAME gui_links_engines
+        COMMAND ${CMAKE_COMMAND} -DLINKS=${CMAKE_BINARY_DIR}/link_guard/links.txt -P ${check})
+    add_test(NAME gui_links_cli
+        COMMAND ${CMAKE_COMMAND} -DREADELF=${SONABOX_READELF} -DCLI=$<TARGET_FILE:sonabox-cli>
+                -DWINDOW=$<TARGET_FILE:sonabox> -P ${check})
+endfunction()
