@@ -3,6 +3,8 @@
 #include <mpg123.h>
 #include <sndfile.h>
 
+#include "platform/paths.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -11,6 +13,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace encode {
 
@@ -91,16 +96,32 @@ struct BytesInMemory {
 
 } // namespace
 
+namespace {
+
+// Opens the file by its path's bytes, which QFile would spell otherwise for a name that is not
+// UTF-8.
+bool openExactly(QFile& file, const QString& path) {
+    const int fd = ::open(platform::toFsPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return true;
+    ::close(fd);
+    return false;
+}
+
+} // namespace
+
 std::optional<WavFacts> readWavFacts(const QString& path) {
     SF_INFO info{};
     std::unique_ptr<SNDFILE, SndfileCloser> sound(
-        sf_open(QFile::encodeName(path).constData(), SFM_READ, &info));
+        sf_open(platform::bytesFromText(path).constData(), SFM_READ, &info));
     if (!sound || info.samplerate <= 0 || info.channels <= 0)
         return std::nullopt;
     WavFacts facts;
     facts.seconds = double(info.frames) / info.samplerate;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (openExactly(file, path)) {
         const qint64 bytesPerSecond = qint64(info.samplerate) * info.channels;
         // More than a tenth of a second of stray bytes is audio, not a trailing scrap.
         facts.truncatedHeader = undeclaredBytesAfterData(file) > bytesPerSecond / 10;
@@ -109,8 +130,8 @@ std::optional<WavFacts> readWavFacts(const QString& path) {
 }
 
 std::optional<MpegFacts> readMpegFacts(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!openExactly(file, path))
         return std::nullopt;
     // Before the handle, which reads from it until it goes.
     BytesInMemory input{file.readAll()};

@@ -2,7 +2,12 @@
 // output is checked with ffprobe and mpg123.
 #include "encode/console_window.h"
 #include "encode/enc_form.h"
+#include "platform/paths.h"
 #include "tests/support/gui_test.h"
+
+#include <filesystem>
+
+#include <cstdio>
 
 using namespace testsupport;
 
@@ -320,5 +325,36 @@ TEST(Encoding, TheConsoleLeavesEscapeToCancelAndStaysOnTheScreen) {
         EXPECT_LT(clock.elapsed(), 30000) << "the encoder ran to its end";
         EXPECT_FALSE(QFileInfo::exists(world.out + "long.mp3"));
         EXPECT_EQ(rowTexts(*ui(form).encodelist), QStringList({"long.wav"}));
+    }
+}
+
+// A source whose name is not UTF-8 is listed, queued and encoded by every encoder like any
+// other, and its MP3's name keeps the source's bytes.
+TEST(Encoding, NamesThatAreNotUtf8AreListedEncodedAndKeepTheirBytes) {
+    const QByteArray name = "caf\xe9";
+    for (const int codec : {kHouseRow, kBladeEncRow, kPluggerRow}) {
+        SCOPED_TRACE(codec);
+        EncodingWorld world(true);
+        const QByteArray wavs = QFile::encodeName(world.wavs) + "/";
+        const QByteArray out = QFile::encodeName(world.out);
+        makeWav(world.wavs + "/plain.wav", 1, 44100, 2);
+        ASSERT_EQ(::rename(wavs + "plain.wav", wavs + name + ".wav"), 0);
+        app::TMainForm* form = world.startOnWavs();
+        const QString shown = platform::textFromBytes(name + ".wav");
+        const auto found = ui(form).encflist->findItems(shown, Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1) << rowTexts(*ui(form).encflist).join(",").toStdString();
+        selectRows(*ui(form).encflist, {ui(form).encflist->row(found[0])});
+        click(ui(form).encFileadd);
+        world.choose(form, codec, "Stereo", "128 Kbit/s");
+        sharedDialogs().reset();
+        click(ui(form).encstart);
+
+        EXPECT_TRUE(sharedDialogs().messages.empty())
+            << sharedDialogs().messageTexts().join("|").toStdString();
+        const std::filesystem::path mp3((out + name + ".mp3").toStdString());
+        ASSERT_TRUE(std::filesystem::exists(mp3));
+        // The tools we run to check it take a plain name.
+        std::filesystem::copy_file(mp3, (out + "check.mp3").toStdString());
+        EXPECT_NEAR(probe(world.out + "check.mp3").duration, 1.0, 0.1);
     }
 }
