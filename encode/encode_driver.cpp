@@ -5,6 +5,7 @@
 #include "encode/look_ahead.h"
 #include "encode/output_check.h"
 #include "platform/file_system.h"
+#include "platform/paths.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -94,7 +95,7 @@ template <typename T> T awaitResponsively(std::future<T>& work) {
 }
 
 std::filesystem::path fsPath(const QString& path) {
-    return std::filesystem::path(path.toStdString());
+    return platform::toFsPath(path);
 }
 
 // The files of one source folder in the batch: an album. Each program leaves its file's

@@ -248,6 +248,10 @@ TEST(BatchFaces, TheCommandLineConvertsNamesThatAreNotUtf8) {
         ASSERT_TRUE(std::filesystem::exists(mp3));
         std::filesystem::copy_file(mp3, (root + "out/check.mp3").toStdString());
         EXPECT_NEAR(probe(world.root() + "/out/check.mp3").duration, 1.0, 0.1);
+        const ToolRun tags =
+            runTool("ffprobe", {"-v", "quiet", "-show_entries", "format_tags", "-of",
+                                "default=nw=1", world.root() + "/out/check.mp3"});
+        EXPECT_TRUE(tags.output.contains("REPLAYGAIN_ALBUM_GAIN")) << tags.output.toStdString();
         EXPECT_FALSE(std::filesystem::exists((root + "wavs/caf\xe9.wav").toStdString()))
             << "Delete Source kept the source of a checked MP3";
     }
