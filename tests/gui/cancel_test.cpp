@@ -311,3 +311,56 @@ TEST(Cancel, EndsABatchOfShortFilesAtAnyMomentAndNamesWhatWasDone) {
             EXPECT_EQ(summary.contains(names[i] + ".wav"), i < done) << names[i].toStdString();
     }
 }
+
+// The same for a decode batch of many short files: Escape pressed once some of them are done
+// ends it, the rest stay queued, and the summary names the files done.
+TEST(Cancel, EndsADecodeBatchOfShortFilesAtAnyMoment) {
+    constexpr int kFiles = 10;
+    for (const int wavsMade : {2, 5}) {
+        SCOPED_TRACE(wavsMade);
+        TestWorld world;
+        const QString mp3s = world.makeDirectory("mp3s");
+        const QString out = world.makeDirectory("out") + "/";
+        QStringList names;
+        for (int i = 1; i <= kFiles; ++i) {
+            names.append(QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0')));
+            makeMp3(mp3s + "/" + names.back() + ".mp3", 0.3, 44100, 2, 128);
+        }
+        app::TMainForm* form = world.start();
+        const MainWidgets w = ui(form);
+        showWorkPage(form, false, mp3s, out);
+        queueAll(form);
+        sharedDialogs().reset();
+
+        bool pressed = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (!pressed && filesIn(out).size() >= wavsMade) {
+                pressEscape();
+                pressed = true;
+            }
+        });
+        watch.start(1);
+        click(w.decstart);
+        watch.stop();
+
+        ASSERT_TRUE(pressed);
+        const int done = int(filesIn(out).size());
+        // The last WAV seen may have been the one being written, which the cancel takes away.
+        EXPECT_GE(done, wavsMade - 1);
+        ASSERT_LT(done, kFiles) << "the batch ran to its end";
+        QStringList wavs, kept;
+        for (int i = 0; i < kFiles; ++i)
+            (i < done ? wavs : kept).append(names[i] + (i < done ? ".WAV" : ".mp3"));
+        EXPECT_EQ(filesIn(out), wavs);
+        EXPECT_EQ(rowTexts(*w.decodelist), kept);
+        if (done == 0) {
+            EXPECT_TRUE(sharedDialogs().messages.empty());
+            continue;
+        }
+        ASSERT_EQ(sharedDialogs().messages.size(), 1u);
+        const QString summary = sharedDialogs().messages[0].text;
+        for (int i = 0; i < kFiles; ++i)
+            EXPECT_EQ(summary.contains(names[i] + ".mp3"), i < done) << names[i].toStdString();
+    }
+}
