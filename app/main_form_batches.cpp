@@ -18,6 +18,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QTimer>
@@ -35,6 +36,52 @@ template <class Result> int finishedEntries(const std::vector<Result>& files) {
     return int(std::count_if(files.begin(), files.end(), [](const Result& file) {
         return file.outcome != selection::FileOutcome::Cancelled;
     }));
+}
+
+constexpr int kNamesShown = 20;
+
+// After a cancel, the files done before it, by name (the queue no longer holds them), ahead of
+// the failures if there were any. Nothing when no file was done and none failed.
+template <class Result>
+std::optional<BatchSummary> cancelSummary(const std::vector<Result>& files, int total,
+                                          std::optional<BatchSummary> failures) {
+    QStringList done;
+    for (const Result& file : files) {
+        if (file.outcome == selection::FileOutcome::Done)
+            done.append(QFileInfo(file.source).fileName());
+    }
+    if (done.isEmpty())
+        return failures;
+    BatchSummary summary;
+    summary.text = QStringLiteral("Cancelled. %1 of %2 files were done before it:")
+                       .arg(done.size())
+                       .arg(total);
+    for (int i = 0; i < done.size() && i < kNamesShown; ++i)
+        summary.text += QLatin1Char('\r') + done[i];
+    if (done.size() > kNamesShown)
+        summary.text += QStringLiteral("\r... and %1 more").arg(done.size() - kNamesShown);
+    if (done.size() > kNamesShown)
+        summary.details = done.join(QLatin1Char('\n'));
+    if (failures) {
+        summary.text += QStringLiteral("\r\r") + failures->text;
+        summary.details += QStringLiteral("\n\n") + failures->details;
+    }
+    return summary;
+}
+
+// The batch's one box at its end: the failures, and after a cancel what was done before it.
+template <class Result>
+void showSummary(widgets::Dialogs& dialogs, QWidget* parent, const std::vector<Result>& files,
+                 int total, bool cancelled) {
+    const bool failed = !failureLines(files).isEmpty();
+    auto summary = summariseFailures(failureLines(files), total);
+    if (cancelled)
+        summary = cancelSummary(files, total, std::move(summary));
+    if (summary)
+        dialogs.message(parent,
+                        failed ? widgets::MessageIcon::Error : widgets::MessageIcon::Information,
+                        failed ? QStringLiteral("Error") : QStringLiteral("Cancelled"),
+                        summary->text, summary->details.trimmed());
 }
 
 } // namespace
@@ -65,7 +112,7 @@ void TMainForm::encstartClick() {
             return;
         }
         int finished = count;
-        QStringList failures;
+        encode::EncodeBatchResult result;
         if (ValidateEncodeSettings()) {
             const encode::EncodeBatchRequest request{
                 .files = selection::queuedFiles(*encodelist, fullname),
@@ -80,16 +127,14 @@ void TMainForm::encstartClick() {
             const BatchNotice notice(QStringLiteral("Encoding finished"));
             encode::EncodeProgressWindows progress(*this, encFormOwner_, dialogs_,
                                                    audioDurations(request.files));
-            const encode::EncodeBatchResult result = encode::runEncodeBatch(request, progress);
+            result = encode::runEncodeBatch(request, progress);
+            progress.finish();
             if (result.cancelled)
                 finished = finishedEntries(result.files);
-            failures = failureLines(result.files);
             notice.batchEnded(*this, countOutcomes(result.files));
         }
         selection::dropFirstEntries(*encodelist, fullname, finished);
-        if (const auto summary = summariseFailures(failures, count))
-            dialogs_.message(this, widgets::MessageIcon::Error, QStringLiteral("Error"),
-                             summary->text, summary->details);
+        showSummary(dialogs_, this, result.files, count, result.cancelled);
     }
     encflist->reread();
 }
@@ -107,17 +152,17 @@ void TMainForm::decstartClick() {
         result = decodeBatch_->run(request, progress);
     } catch (...) {
         decodeProgress_ = nullptr;
+        progress.finish();
         throw;
     }
     decodeProgress_ = nullptr;
+    progress.finish();
     const bool stopped = result.cancelled || !result.startError.isEmpty();
     selection::dropFirstEntries(*decodelist, fullname,
                                 stopped ? finishedEntries(result.files) : count);
     if (!result.files.empty())
         notice.batchEnded(*this, countOutcomes(result.files));
-    if (const auto summary = summariseFailures(failureLines(result.files), count))
-        dialogs_.message(this, widgets::MessageIcon::Error, QStringLiteral("Error"), summary->text,
-                         summary->details);
+    showSummary(dialogs_, this, result.files, count, result.cancelled);
     // A file that could not be started ends the batch with the player's own error.
     if (!result.startError.isEmpty())
         throw std::runtime_error(result.startError.toStdString());

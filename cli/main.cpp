@@ -24,7 +24,12 @@ int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("sonabox"));
     try {
-        const cli::CliArguments arguments = cli::parseArguments(application.arguments().mid(1));
+        // The arguments as the file system's bytes: QCoreApplication::arguments() would lose
+        // the bytes of a file name that is not UTF-8.
+        QStringList words;
+        for (int i = 1; i < argc; ++i)
+            words.append(platform::textFromBytes(argv[i]));
+        const cli::CliArguments arguments = cli::parseArguments(words);
         if (arguments.command == cli::Command::Help) {
             print(stdout, cli::usageText());
             return cli::kAllDone;

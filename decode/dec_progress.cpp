@@ -16,7 +16,9 @@ DecodeProgressWindow::DecodeProgressWindow(QWidget& mainWindow, std::vector<doub
     widgets::makeTransientFor(*form_, mainWindow_);
 }
 
-DecodeProgressWindow::~DecodeProgressWindow() = default;
+DecodeProgressWindow::~DecodeProgressWindow() {
+    finish();
+}
 
 void DecodeProgressWindow::begin(const QString& name, const QString& output, int position,
                                  int count) {
@@ -26,7 +28,11 @@ void DecodeProgressWindow::begin(const QString& name, const QString& output, int
     widgets::placeWindow(*form_,
                          centredOverMain(mainWindow_.frameGeometry(),
                                          widgets::outerSizeLike(mainWindow_, form_->size())));
-    form_->show();
+    if (form_->isHidden()) {
+        form_->show();
+        // The keyboard goes to it, so that Escape cancels from the start.
+        form_->activateWindow();
+    }
     mainWindow_.setEnabled(false);
     form_->decinfile->setText(name);
     form_->decoutfile->setText(output);
@@ -52,6 +58,13 @@ void DecodeProgressWindow::showCaption(double fraction) {
 }
 
 void DecodeProgressWindow::end() {
+    // The window stays up until the batch ends: a Cancel or an Escape between two files is the
+    // batch's too, and the main window takes no input meanwhile.
+}
+
+void DecodeProgressWindow::finish() {
+    if (form_->isHidden())
+        return;
     form_->hide();
     mainWindow_.setEnabled(true);
     mainWindow_.activateWindow();

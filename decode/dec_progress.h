@@ -14,7 +14,8 @@ namespace decode {
 
 class TDecForm;
 
-// The decode batch's progress window over the main window, made for one press of Decode.
+// The decode batch's progress window over the main window, made for one press of Decode and
+// shown from its first file to its end.
 class DecodeProgressWindow final : public DecodeProgress {
 public:
     // `seconds`: the audio seconds of each file, for the time left in the caption.
@@ -26,6 +27,8 @@ public:
     void setPosition(int position) override;
     void end() override;
     bool cancelRequested() const override;
+    // The batch has ended: the window goes and the main window takes input again.
+    void finish();
 
     TDecForm& form() { return *form_; }
 

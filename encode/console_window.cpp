@@ -1,13 +1,20 @@
 #include "encode/console_window.h"
 
+#include "widgets/window_geometry.h"
+
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace encode {
 
@@ -24,7 +31,11 @@ public:
 
     void started(const QString& program) override {
         window_ = new ConsoleWindow(program, parent_);
+        window_->placeOnScreen();
         window_->show();
+        // Where the platform activates a window that asked not to be, the keyboard goes back.
+        if (parent_ && parent_->isVisible())
+            parent_->activateWindow();
     }
     void append(const QString& text) override {
         if (ConsoleWindow* window = window_.data())
@@ -49,7 +60,12 @@ constexpr int maximumLines = 10000;
 ConsoleWindow::ConsoleWindow(const QString& title, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       view_(new QPlainTextEdit(this)) {
+    setObjectName(QStringLiteral("ConsoleWindow"));
     setWindowTitle(title);
+    // The keyboard stays with the progress window and its Cancel.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
+    view_->setFocusPolicy(Qt::NoFocus);
     view_->setReadOnly(true);
     view_->setLineWrapMode(QPlainTextEdit::NoWrap);
     view_->setMaximumBlockCount(maximumLines);
@@ -102,6 +118,41 @@ QString ConsoleWindow::text() const {
 
 void ConsoleWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
+}
+
+void ConsoleWindow::keyPressEvent(QKeyEvent* event) {
+    // Activated by a click all the same, the console hands its keys (Escape: Cancel) on.
+    if (QWidget* owner = parentWidget(); owner && owner->isVisible())
+        QCoreApplication::sendEvent(owner, event);
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void ConsoleWindow::placeOnScreen() {
+    QWidget* owner = parentWidget();
+    const bool beside = owner && owner->isVisible();
+    QScreen* screen = beside ? owner->screen() : this->screen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    // Not shown yet, the window has no frame of its own: it gets one like its owner's.
+    const QSize frame = beside ? widgets::outerSizeLike(*owner, size()) - size() : QSize(0, 0);
+    const QSize client = size().boundedTo(available.size() - frame);
+    resize(client);
+    const QRect anchor = beside ? owner->frameGeometry() : QRect(available.center(), QSize(0, 0));
+    widgets::placeWindow(*this, placeBeside(anchor, client + frame, available));
+}
+
+QPoint ConsoleWindow::placeBeside(const QRect& anchor, const QSize& outer, const QRect& available) {
+    int y = anchor.bottom() + 1;
+    if (y + outer.height() > available.bottom() + 1 &&
+        anchor.top() - outer.height() >= available.top())
+        y = anchor.top() - outer.height();
+    const int x = anchor.center().x() - outer.width() / 2;
+    return {std::clamp(x, available.left(),
+                       std::max(available.left(), available.right() + 1 - outer.width())),
+            std::clamp(y, available.top(),
+                       std::max(available.top(), available.bottom() + 1 - outer.height()))};
 }
 
 int RunEncoder(const QString& program, const QString& commandLine, int show, QWidget* consoleParent,

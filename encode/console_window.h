@@ -10,8 +10,9 @@ class QPlainTextEdit;
 namespace encode {
 
 // The window that shows a started program's console output while it runs. It cannot be closed
-// by the user: the program it belongs to cannot be cancelled either, and the window goes away
-// by itself when the program has ended.
+// by the user, and goes away by itself when the program has ended. It never takes the keyboard
+// from the progress window it belongs to (its parent), so Escape still cancels there; a key
+// pressed in it all the same goes on to that window.
 class ConsoleWindow : public QWidget {
     Q_OBJECT
 
@@ -26,8 +27,17 @@ public:
     // The text the window shows.
     QString text() const;
 
+    // Sizes and moves the window, before it shows, beside its owner and inside the owner's
+    // screen's available area.
+    void placeOnScreen();
+    // Where the window goes beside `anchor`'s outer rectangle: below it, or above it where the
+    // room below is too small, and always inside `available`; `outer` is the window's outer
+    // size, no larger than `available`.
+    static QPoint placeBeside(const QRect& anchor, const QSize& outer, const QRect& available);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QPlainTextEdit* view_;

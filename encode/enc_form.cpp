@@ -86,15 +86,34 @@ void TEncForm::FormCreate() {
 
 void TEncForm::Timer1Timer() {
     Timer1->stop();
+    runShown();
+    close();
+}
+
+void TEncForm::serveBatch() {
+    Timer1->stop();
+    servesBatch_ = true;
+}
+
+EncoderRun TEncForm::runShown() {
     if (EncoderJob.CmdShow.isEmpty())
         EncoderJob.CmdShow = QStringLiteral("0");
     running_ = true;
     outcome_ = runJobRecord(program_, this, control_);
     running_ = false;
-    close();
+    return outcome_;
 }
 
 void TEncForm::reject() {
+    batchCancelled_ = true;
+    if (servesBatch_) {
+        // An encoder that has exited already, its end not yet seen, finished its file; the
+        // batch ends after it all the same.
+        if (running_)
+            control_.cancel();
+        cancel->setEnabled(false);
+        return;
+    }
     if (running_) {
         // The window closes by itself once the encoder has ended.
         control_.cancel();
@@ -111,7 +130,7 @@ void TEncForm::reject() {
 
 void TEncForm::closeEvent(QCloseEvent* event) {
     // The encoder can't be interrupted from here; the window goes when the encoder has ended.
-    if (running_)
+    if (running_ || servesBatch_)
         event->ignore();
     else
         QDialog::closeEvent(event);

@@ -33,6 +33,14 @@ public:
     // How the encoder's run ended; exit code -1 when it did not start or has not run yet.
     const EncoderRun& outcome() const { return outcome_; }
 
+    // Makes this the one window of a whole batch, shown from its first file to its end: it
+    // runs no job of its own accord and cannot be closed. Cancel and Escape, whenever they come
+    // (between two files too), are kept for the batch.
+    void serveBatch();
+    // Runs the job record's command line with the program now and returns when it has ended.
+    EncoderRun runShown();
+    bool batchCancelled() const { return batchCancelled_; }
+
     QLabel* Label2 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* encinfile = nullptr;
@@ -49,6 +57,8 @@ protected:
 private:
     QString program_;
     bool running_ = false;
+    bool servesBatch_ = false;
+    bool batchCancelled_ = false;
     EncoderRunControl control_;
     EncoderRun outcome_;
 };

@@ -6,6 +6,7 @@
 #include "encode/output_check.h"
 #include "platform/file_system.h"
 #include "platform/output_claim.h"
+#include "platform/paths.h"
 #include "platform/shared_use.h"
 
 #include <QCoreApplication>
@@ -126,7 +127,7 @@ template <typename T> T awaitResponsively(std::future<T>& work) {
 }
 
 std::filesystem::path fsPath(const QString& path) {
-    return std::filesystem::path(path.toStdString());
+    return platform::toFsPath(path);
 }
 
 // The files of one source folder in the batch: an album. Each program leaves its file's

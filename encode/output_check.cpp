@@ -1,5 +1,6 @@
 #include "encode/output_check.h"
 
+#include "platform/paths.h"
 #include "platform/source_descriptor.h"
 #include "tools/encoders/core/audio_file_view.h"
 #include "tools/encoders/core/encoder_error.h"
@@ -16,6 +17,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace encode {
 
@@ -178,6 +182,18 @@ QString secondsText(double seconds) {
     return text;
 }
 
+// Opens the file by its path's bytes, which QFile would spell otherwise for a name that is not
+// UTF-8.
+bool openExactly(QFile& file, const QString& path) {
+    const int fd = ::open(platform::toFsPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return true;
+    ::close(fd);
+    return false;
+}
+
 } // namespace
 
 std::optional<WavFacts> readWavFacts(const QString& path) {
@@ -215,8 +231,8 @@ std::optional<WavFacts> readWavFacts(const QString& path) {
 }
 
 std::optional<MpegFacts> readMpegFacts(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!openExactly(file, path))
         return std::nullopt;
     // Before the handle, which reads from it until it goes.
     BytesInMemory input{file.readAll()};

@@ -26,11 +26,10 @@ void keepEnd(QString& text, qsizetype size) {
 StartedEncoder::StartedEncoder(const QString& program, const QString& commandLine,
                                const QProcessEnvironment& environment, bool merged)
     : merged_(merged) {
-    if (!platform::prepareProgramStart(process_, program, commandLine)) {
+    if (!platform::prepareProgramStart(process_, program, commandLine, environment)) {
         ended_ = true;
         return;
     }
-    process_.setProcessEnvironment(environment);
     process_.setProcessChannelMode(merged ? QProcess::MergedChannels : QProcess::SeparateChannels);
     connect(&process_, &QProcess::readyReadStandardOutput, this,
             [this] { read(QProcess::StandardOutput); });

@@ -25,9 +25,12 @@ bool notifyDesktop(const QString& appName, const QString& summary, const QString
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, QStringLiteral("/org/freedesktop/Notifications"),
                                        kService, QStringLiteral("Notify"));
+    call.setAutoStartService(false);
     call << appName << quint32(0) << QStringLiteral("sonabox") << summary << body << QStringList()
          << QVariantMap() << qint32(kShownMs);
-    return bus.call(call, QDBus::Block, kShownMs).type() == QDBusMessage::ReplyMessage;
+    // Sent without waiting for the reply: a service that does not answer must not hold the
+    // window (the reply, the notification's number, is of no use here).
+    return bus.send(call);
 }
 
 } // namespace platform

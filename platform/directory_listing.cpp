@@ -38,6 +38,17 @@ template <typename Keep> QStringList namesIn(const QString& directory, Keep keep
     return names;
 }
 
+// The name as the mask's pattern can read it: a byte that is not UTF-8 reads as a lone
+// surrogate (see textFromBytes), which the pattern matcher refuses as a whole; it stands for
+// any character a pattern does not name.
+QString matchable(QString name) {
+    for (QChar& unit : name) {
+        if (unit.isSurrogate())
+            unit = QChar::ReplacementCharacter;
+    }
+    return name;
+}
+
 bool accessible(const std::filesystem::path& path, int mode) {
     return ::access(path.c_str(), mode) == 0;
 }
@@ -52,7 +63,7 @@ QStringList subdirectories(const QString& directory) {
 
 QStringList filesMatching(const QString& directory, const QString& mask) {
     return namesIn(directory, [&](const auto& entry, const QString& name, std::error_code& error) {
-        return entry.is_regular_file(error) && QDir::match(mask, name) &&
+        return entry.is_regular_file(error) && QDir::match(mask, matchable(name)) &&
                accessible(entry.path(), R_OK);
     });
 }

@@ -1,16 +1,20 @@
 #include "platform/media_player.h"
 
 #include "platform/paths.h"
+#include "tools/encoders/core/audio_file_view.h"
 
 #include <QFile>
 
 #include <SDL.h>
 #include <sndfile.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
+
+#include <fcntl.h>
 
 namespace platform {
 
@@ -32,7 +36,15 @@ constexpr int maximumChannels = 8;
 struct SoundFileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
-using SoundFile = std::unique_ptr<SNDFILE, SoundFileCloser>;
+
+// A source open through the guarded view the encoders read it through: libsndfile never sees a
+// WAVE layout its own parser may loop on. The view outlives the handle that reads it.
+struct SoundFile {
+    std::unique_ptr<encoders::AudioFileView> view;
+    std::unique_ptr<SNDFILE, SoundFileCloser> handle;
+
+    SNDFILE* get() const { return handle.get(); }
+};
 
 SoundFile openSoundFile(const QString& fileName, SF_INFO& info) {
     if (fileName.isEmpty())
@@ -44,9 +56,20 @@ SoundFile openSoundFile(const QString& fileName, SF_INFO& info) {
     if (std::filesystem::is_directory(path, error))
         fail(QStringLiteral("\"%1\" is a directory, not a sound file").arg(fileName));
 
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        fail(QStringLiteral("The file \"%1\" cannot be opened (%2)")
+                 .arg(fileName, QString::fromLocal8Bit(std::strerror(errno))));
+    SoundFile file;
+    try {
+        file.view = std::make_unique<encoders::AudioFileView>(fd);
+    } catch (const std::exception& refusal) {
+        fail(QStringLiteral("The file \"%1\" is not a sound file that can be played (%2)")
+                 .arg(fileName, QString::fromUtf8(refusal.what())));
+    }
     info = SF_INFO{};
-    SoundFile file(sf_open(QFile::encodeName(fileName).constData(), SFM_READ, &info));
-    if (!file)
+    file.handle.reset(file.view->open(info));
+    if (!file.handle)
         fail(QStringLiteral("The file \"%1\" is not a sound file that can be played (%2)")
                  .arg(fileName, QString::fromLocal8Bit(sf_strerror(nullptr))));
     if (info.channels < 1 || info.samplerate < 1)

@@ -1,5 +1,6 @@
 #include "selection/queue_drop.h"
 
+#include "platform/paths.h"
 #include "selection/batch_queue.h"
 #include "selection/file_list.h"
 #include "selection/queue_paths.h"
@@ -24,10 +25,19 @@ namespace {
 std::vector<QueuedFile> droppedFilesMatching(const QList<QUrl>& urls, const QString& mask) {
     QStringList paths;
     for (const QUrl& url : urls) {
+        // The path's bytes as the URL spells them: toLocalFile() turns a name that is not
+        // UTF-8 into replacement characters.
         if (url.isLocalFile())
-            paths.append(url.toLocalFile());
+            paths.append(platform::textFromBytes(
+                QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1())));
     }
     return filesToQueue(paths, mask);
+}
+
+// The folder of an absolute path, from its text alone (QFileInfo would respell the bytes).
+QString folderOf(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash > 0 ? path.left(slash) : QStringLiteral("/");
 }
 
 bool offersLocalFiles(const QMimeData* data) {
@@ -92,7 +102,7 @@ private:
         }
         takeAsCopy(event);
         for (const QueuedFile& file : found)
-            appendToQueue(queue_, fullname_, QFileInfo(file.path).absolutePath(), file.name);
+            appendToQueue(queue_, fullname_, folderOf(file.path), file.name);
         keepCurrentEntry(queue_);
     }
 

@@ -3,12 +3,23 @@
 #include "platform/directory_listing.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
+#include "platform/working_directory.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QHash>
 
 namespace selection {
+
+namespace {
+
+// The absolute, cleaned path, made from the text alone: QFileInfo goes through the native
+// spelling, which loses the bytes of a name that is not UTF-8.
+QString absoluteClean(const QString& given) {
+    return QDir::cleanPath(given.startsWith(u'/') ? given
+                                                  : platform::currentDirectory() + u'/' + given);
+}
+
+} // namespace
 
 std::vector<QueuedFile> filesToQueue(const QStringList& paths, const QString& mask) {
     QHash<QString, QStringList> listed;
@@ -20,15 +31,17 @@ std::vector<QueuedFile> filesToQueue(const QStringList& paths, const QString& ma
     };
     std::vector<QueuedFile> found;
     for (const QString& given : paths) {
-        const QString path = QDir::cleanPath(QFileInfo(given).absoluteFilePath());
+        const QString path = absoluteClean(given);
         if (platform::isReadableDirectory(path)) {
             for (const QString& name : listing(path))
                 found.push_back({name, platform::joinPath(path, name)});
             continue;
         }
-        const QFileInfo file(path);
-        if (listing(file.absolutePath()).contains(file.fileName()))
-            found.push_back({file.fileName(), path});
+        const qsizetype slash = path.lastIndexOf(u'/');
+        const QString folder = slash > 0 ? path.left(slash) : QStringLiteral("/");
+        const QString name = path.mid(slash + 1);
+        if (listing(folder).contains(name))
+            found.push_back({name, path});
     }
     return found;
 }

@@ -8,6 +8,10 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include <filesystem>
+
+#include <cstdio>
+
 using namespace testsupport;
 
 namespace {
@@ -216,4 +220,39 @@ TEST(BatchFaces, ALongBatchEndingBehindAnotherWindowTellsTheDesktop) {
     for (int i = 0; i < 50 && daemon.said().isEmpty(); ++i)
         QTest::qWait(100);
     EXPECT_EQ(daemon.said(), "Encoding finished|1 file converted, 1 failed\n");
+}
+
+// A source whose name is not UTF-8 converts on the command line like any other, named itself
+// or in a folder, and its MP3's name keeps the source's bytes.
+TEST(BatchFaces, TheCommandLineConvertsNamesThatAreNotUtf8) {
+    for (const char* given : {"wavs/caf\\351.wav", "wavs"}) {
+        SCOPED_TRACE(given);
+        TestWorld world;
+        const QByteArray root = QFile::encodeName(world.root()) + "/";
+        world.makeDirectory("out");
+        makeWav(world.makeDirectory("wavs") + "/plain.wav", 1, 44100, 2);
+        ASSERT_EQ(::rename(root + "wavs/plain.wav", root + "wavs/caf\xe9.wav"), 0);
+        // The shell makes the bytes: QProcess would hand the name over as UTF-8.
+        QProcess process;
+        process.setWorkingDirectory(world.root());
+        process.start(
+            "sh", {"-c",
+                   QStringLiteral(
+                       "exec \"$0\" encode --encoder korvo --mode stereo "
+                       "--bitrate 128 --layer 3 --output out --delete-source \"$(printf '%1')\"")
+                       .arg(given),
+                   kCli});
+        ASSERT_TRUE(process.waitForFinished(120000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        const std::filesystem::path mp3((root + "out/caf\xe9.mp3").toStdString());
+        ASSERT_TRUE(std::filesystem::exists(mp3));
+        std::filesystem::copy_file(mp3, (root + "out/check.mp3").toStdString());
+        EXPECT_NEAR(probe(world.root() + "/out/check.mp3").duration, 1.0, 0.1);
+        const ToolRun tags =
+            runTool("ffprobe", {"-v", "quiet", "-show_entries", "format_tags", "-of",
+                                "default=nw=1", world.root() + "/out/check.mp3"});
+        EXPECT_TRUE(tags.output.contains("REPLAYGAIN_ALBUM_GAIN")) << tags.output.toStdString();
+        EXPECT_FALSE(std::filesystem::exists((root + "wavs/caf\xe9.wav").toStdString()))
+            << "Delete Source kept the source of a checked MP3";
+    }
 }

@@ -115,8 +115,8 @@ TEST(Cancel, StopsTheDecodeRemovesItsWavAndKeepsTheRestOfTheQueue) {
     watch.start(2);
     click(w.decstart);
 
-    EXPECT_TRUE(sharedDialogs().messages.empty())
-        << sharedDialogs().messageTexts().join("|").toStdString();
+    EXPECT_EQ(sharedDialogs().messageTexts(),
+              QStringList({"Cancelled. 1 of 3 files were done before it:\ra.mp3"}));
     EXPECT_EQ(filesIn(out), QStringList({"a.WAV", "b-long.WAV"}));
     EXPECT_EQ(fileContent(out + "b-long.WAV"), "an older file");
     EXPECT_EQ(rowTexts(*w.decodelist), QStringList({"b-long.mp3", "c.mp3"}));
@@ -152,8 +152,9 @@ TEST(Cancel, ACancelThatComesAfterTheFileHasEndedKeepsItsWav) {
     });
     click(w.decstart);
 
-    EXPECT_TRUE(sharedDialogs().messages.empty())
-        << sharedDialogs().messageTexts().join("|").toStdString();
+    // The summary names the files done before the cancel.
+    EXPECT_EQ(sharedDialogs().messageTexts(),
+              QStringList({"Cancelled. 2 of 3 files were done before it:\ra.mp3\rb.mp3"}));
     EXPECT_EQ(filesIn(out), QStringList({"a.WAV", "b.WAV"}));
     EXPECT_NEAR(probe(out + "b.WAV").duration, 2.0, 0.03);
     EXPECT_EQ(rowTexts(*w.decodelist), QStringList({"c.mp3"}));
@@ -188,11 +189,178 @@ TEST(Cancel, ACancelThatComesAfterTheEncoderHasEndedKeepsItsMp3) {
     click(w.encstart);
 
     ASSERT_TRUE(clicked);
-    EXPECT_TRUE(sharedDialogs().messages.empty())
-        << sharedDialogs().messageTexts().join("|").toStdString();
+    EXPECT_EQ(sharedDialogs().messageTexts(),
+              QStringList({"Cancelled. 1 of 2 files were done before it:\ra.wav"}));
     EXPECT_EQ(filesIn(out), QStringList({"a.mp3"}));
     EXPECT_NEAR(probe(out + "a.mp3").duration, 1.5, 0.1);
     EXPECT_EQ(filesIn(wavs), QStringList({"b.wav"}));
     EXPECT_EQ(rowTexts(*w.encodelist), QStringList({"b.wav"}));
     EXPECT_EQ(form->fullname, QStringList({wavs + "/b.wav"}));
+}
+
+namespace {
+
+// The user presses Escape: it goes to the window that has the keyboard.
+void pressEscape() {
+    QWindow* target = QGuiApplication::focusWindow();
+    if (!target && QApplication::activeWindow())
+        target = QApplication::activeWindow()->windowHandle();
+    if (target)
+        QTest::keyClick(target, Qt::Key_Escape);
+}
+
+struct CancelMoment {
+    const char* what;
+    int sourcesGone;     // pressed once so many sources are gone; -1: at the window's first show
+    bool button = false; // the Cancel button of the window shown then, else Escape
+};
+
+} // namespace
+
+// A batch of many short files where most files end before their turn: a cancel at any moment,
+// between two files too, ends the batch. The files not done keep their sources and stay queued,
+// and the summary names the files done before the cancel.
+TEST(Cancel, EndsABatchOfShortFilesAtAnyMomentAndNamesWhatWasDone) {
+    const std::vector<CancelMoment> moments = {
+        {"Escape as the progress window shows", -1}, {"Escape after the first source is gone", 1},
+        {"Escape after three sources are gone", 3},  {"Cancel after two sources are gone", 2, true},
+        {"Escape after six sources are gone", 6},
+    };
+    constexpr int kFiles = 12;
+    for (const CancelMoment& moment : moments) {
+        SCOPED_TRACE(moment.what);
+        TestWorld world;
+        const QString wavs = world.makeDirectory("wavs");
+        const QString out = world.makeDirectory("out") + "/";
+        std::vector<std::pair<QString, double>> files;
+        QStringList names;
+        for (int i = 1; i <= kFiles; ++i) {
+            names.append(QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0')));
+            files.emplace_back(names.back() + ".wav", 0.4);
+        }
+        app::TMainForm* form = startEncodeQueue(world, wavs, out, files);
+        const MainWidgets w = ui(form);
+
+        bool pressed = false;
+        const auto press = [&] {
+            if (pressed)
+                return;
+            if (moment.button) {
+                auto* progress = qobject_cast<QWidget*>(QApplication::activeModalWidget());
+                if (!progress || !progress->isVisible())
+                    return; // pressed once the window is there
+                click(progress->findChild<widgets::FlatButton*>("cancel"));
+            } else {
+                pressEscape();
+            }
+            pressed = true;
+        };
+        struct ShowWatch : QObject {
+            std::function<void()> shown;
+            bool eventFilter(QObject* object, QEvent* event) override {
+                if (event->type() == QEvent::Show && object->objectName() == "EncForm") {
+                    // Pressed once the window looks ready for it: up and active.
+                    QTimer::singleShot(0, [this, window = qobject_cast<QWidget*>(object)] {
+                        (void)QTest::qWaitFor(
+                            [window] {
+                                return QGuiApplication::focusWindow() == window->windowHandle();
+                            },
+                            1000);
+                        shown();
+                    });
+                }
+                return false;
+            }
+        } showWatch;
+        if (moment.sourcesGone < 0) {
+            showWatch.shown = press;
+            qApp->installEventFilter(&showWatch);
+        }
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (moment.sourcesGone >= 0 && kFiles - filesIn(wavs).size() >= moment.sourcesGone)
+                press();
+        });
+        watch.start(1);
+        click(w.encstart);
+        watch.stop();
+        qApp->removeEventFilter(&showWatch);
+
+        ASSERT_TRUE(pressed);
+        const QStringList outputs = filesIn(out);
+        const int done = int(outputs.size());
+        EXPECT_GE(done, std::max(0, moment.sourcesGone));
+        ASSERT_LT(done, kFiles) << "the batch ran to its end";
+        QStringList doneMp3s, keptWavs;
+        for (int i = 0; i < kFiles; ++i)
+            (i < done ? doneMp3s : keptWavs).append(names[i] + (i < done ? ".mp3" : ".wav"));
+        EXPECT_EQ(outputs, doneMp3s);
+        EXPECT_EQ(filesIn(wavs), keptWavs);
+        EXPECT_EQ(rowTexts(*w.encodelist), keptWavs);
+        if (done == 0) {
+            EXPECT_TRUE(sharedDialogs().messages.empty())
+                << sharedDialogs().messageTexts().join("|").toStdString();
+            continue;
+        }
+        ASSERT_EQ(sharedDialogs().messages.size(), 1u);
+        const QString summary = sharedDialogs().messages[0].text;
+        EXPECT_TRUE(
+            summary.startsWith(QStringLiteral("Cancelled. %1 of 12 files were done").arg(done)))
+            << summary.toStdString();
+        for (int i = 0; i < kFiles; ++i)
+            EXPECT_EQ(summary.contains(names[i] + ".wav"), i < done) << names[i].toStdString();
+    }
+}
+
+// The same for a decode batch of many short files: Escape pressed once some of them are done
+// ends it, the rest stay queued, and the summary names the files done.
+TEST(Cancel, EndsADecodeBatchOfShortFilesAtAnyMoment) {
+    constexpr int kFiles = 10;
+    for (const int wavsMade : {2, 5}) {
+        SCOPED_TRACE(wavsMade);
+        TestWorld world;
+        const QString mp3s = world.makeDirectory("mp3s");
+        const QString out = world.makeDirectory("out") + "/";
+        QStringList names;
+        for (int i = 1; i <= kFiles; ++i) {
+            names.append(QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0')));
+            makeMp3(mp3s + "/" + names.back() + ".mp3", 0.3, 44100, 2, 128);
+        }
+        app::TMainForm* form = world.start();
+        const MainWidgets w = ui(form);
+        showWorkPage(form, false, mp3s, out);
+        queueAll(form);
+        sharedDialogs().reset();
+
+        bool pressed = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (!pressed && filesIn(out).size() >= wavsMade) {
+                pressEscape();
+                pressed = true;
+            }
+        });
+        watch.start(1);
+        click(w.decstart);
+        watch.stop();
+
+        ASSERT_TRUE(pressed);
+        const int done = int(filesIn(out).size());
+        // The last WAV seen may have been the one being written, which the cancel takes away.
+        EXPECT_GE(done, wavsMade - 1);
+        ASSERT_LT(done, kFiles) << "the batch ran to its end";
+        QStringList wavs, kept;
+        for (int i = 0; i < kFiles; ++i)
+            (i < done ? wavs : kept).append(names[i] + (i < done ? ".WAV" : ".mp3"));
+        EXPECT_EQ(filesIn(out), wavs);
+        EXPECT_EQ(rowTexts(*w.decodelist), kept);
+        if (done == 0) {
+            EXPECT_TRUE(sharedDialogs().messages.empty());
+            continue;
+        }
+        ASSERT_EQ(sharedDialogs().messages.size(), 1u);
+        const QString summary = sharedDialogs().messages[0].text;
+        for (int i = 0; i < kFiles; ++i)
+            EXPECT_EQ(summary.contains(names[i] + ".mp3"), i < done) << names[i].toStdString();
+    }
 }

@@ -166,7 +166,7 @@ TEST(ProgressWindows, AreRestoredWhenMinimisedFitTheirCaptionAndTakeTheFocusToCa
             << window->windowTitle().toStdString();
         EXPECT_TRUE(window->isVisible());
     }
-    decoding.end();
+    decoding.finish();
     encoding.reject();
 }
 

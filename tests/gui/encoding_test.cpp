@@ -2,7 +2,12 @@
 // output is checked with ffprobe and mpg123.
 #include "encode/console_window.h"
 #include "encode/enc_form.h"
+#include "platform/paths.h"
 #include "tests/support/gui_test.h"
+
+#include <filesystem>
+
+#include <cstdio>
 
 using namespace testsupport;
 
@@ -260,4 +265,96 @@ TEST(Encoding, ShowEncoderOpensAConsoleWithTheEncodersOutput) {
     EXPECT_TRUE(shown.back().contains("long.wav")) << shown.back().toStdString();
     EXPECT_TRUE(ui(form).showenc->isChecked());
     EXPECT_TRUE(QFileInfo::exists(world.out + "long.mp3"));
+}
+
+// With the encoder shown, the console leaves the keyboard with the progress window, lies inside
+// the screen also below a main window at the screen's bottom, and an Escape ends the batch
+// wherever it is pressed: in the window that has the keyboard, or in the console itself.
+TEST(Encoding, TheConsoleLeavesEscapeToCancelAndStaysOnTheScreen) {
+    for (const bool inConsole : {false, true}) {
+        SCOPED_TRACE(inConsole ? "Escape in the console" : "Escape where the keyboard is");
+        EncodingWorld world;
+        makeWav(world.wavs + "/long.wav", 120, 44100, 2);
+        app::TMainForm* form = world.startOnWavs();
+        const QRect available = form->screen()->availableGeometry();
+        form->move(form->x(), available.bottom() - form->frameGeometry().height());
+        ui(form).showenc->setChecked(true);
+        const auto found = ui(form).encflist->findItems("long.wav", Qt::MatchExactly);
+        selectRows(*ui(form).encflist, {ui(form).encflist->row(found.value(0))});
+        click(ui(form).encFileadd);
+        world.choose(form, kBladeEncRow, "Stereo", "128 Kbit/s");
+        sharedDialogs().reset();
+
+        QString keyboard; // the window that has it
+        QRect placed;
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, [&] {
+            QPointer<encode::ConsoleWindow> console;
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                auto* shown = qobject_cast<encode::ConsoleWindow*>(window);
+                if (shown && shown->isVisible() && !shown->text().isEmpty())
+                    console = shown;
+            }
+            if (!console)
+                return;
+            watcher.stop();
+            QTest::qWait(100); // time for a window that takes the keyboard to take it
+            if (!console)
+                return;
+            keyboard = QApplication::activeWindow() ? QApplication::activeWindow()->objectName()
+                                                    : QStringLiteral("no window");
+            placed = console->frameGeometry();
+            if (inConsole)
+                QTest::keyClick(console, Qt::Key_Escape);
+            else if (QWindow* focus = QGuiApplication::focusWindow())
+                QTest::keyClick(focus, Qt::Key_Escape);
+        });
+        watcher.start(10);
+        const QElapsedTimer clock = [] {
+            QElapsedTimer started;
+            started.start();
+            return started;
+        }();
+        click(ui(form).encstart);
+        watcher.stop();
+
+        ASSERT_FALSE(placed.isNull()) << "no console window while BladeEnc ran";
+        EXPECT_EQ(keyboard, "EncForm");
+        EXPECT_TRUE(available.contains(placed))
+            << placed.x() << "," << placed.y() << " " << placed.width() << "x" << placed.height();
+        EXPECT_LT(clock.elapsed(), 30000) << "the encoder ran to its end";
+        EXPECT_FALSE(QFileInfo::exists(world.out + "long.mp3"));
+        EXPECT_EQ(rowTexts(*ui(form).encodelist), QStringList({"long.wav"}));
+    }
+}
+
+// A source whose name is not UTF-8 is listed, queued and encoded by every encoder like any
+// other, and its MP3's name keeps the source's bytes.
+TEST(Encoding, NamesThatAreNotUtf8AreListedEncodedAndKeepTheirBytes) {
+    const QByteArray name = "caf\xe9";
+    for (const int codec : {kHouseRow, kBladeEncRow, kPluggerRow}) {
+        SCOPED_TRACE(codec);
+        EncodingWorld world(true);
+        const QByteArray wavs = QFile::encodeName(world.wavs) + "/";
+        const QByteArray out = QFile::encodeName(world.out);
+        makeWav(world.wavs + "/plain.wav", 1, 44100, 2);
+        ASSERT_EQ(::rename(wavs + "plain.wav", wavs + name + ".wav"), 0);
+        app::TMainForm* form = world.startOnWavs();
+        const QString shown = platform::textFromBytes(name + ".wav");
+        const auto found = ui(form).encflist->findItems(shown, Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1) << rowTexts(*ui(form).encflist).join(",").toStdString();
+        selectRows(*ui(form).encflist, {ui(form).encflist->row(found[0])});
+        click(ui(form).encFileadd);
+        world.choose(form, codec, "Stereo", "128 Kbit/s");
+        sharedDialogs().reset();
+        click(ui(form).encstart);
+
+        EXPECT_TRUE(sharedDialogs().messages.empty())
+            << sharedDialogs().messageTexts().join("|").toStdString();
+        const std::filesystem::path mp3((out + name + ".mp3").toStdString());
+        ASSERT_TRUE(std::filesystem::exists(mp3));
+        // The tools we run to check it take a plain name.
+        std::filesystem::copy_file(mp3, (out + "check.mp3").toStdString());
+        EXPECT_NEAR(probe(world.out + "check.mp3").duration, 1.0, 0.1);
+    }
 }

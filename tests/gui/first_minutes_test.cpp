@@ -1,11 +1,14 @@
 // A new user's first minutes on the real window: home-folder defaults, typed Codec text, Ctrl+X,
 // drag and drop onto the queues, the progress windows' title bars and type-ahead in the lists.
+#include "platform/paths.h"
 #include "tests/support/gui_test.h"
 
 #include <QDropEvent>
 #include <QMimeData>
 
 #include <set>
+
+#include <cstdio>
 
 using namespace testsupport;
 
@@ -220,4 +223,29 @@ TEST(FirstMinutes, TypeAheadReturnAndBackspaceInTheBrowsers) {
     QTest::keyClick(&files, Qt::Key_Backspace);
     EXPECT_EQ(directories.directory(), world.root());
     EXPECT_EQ(files.count(), 0);
+}
+
+// A file manager's URL of a file whose name is not UTF-8 queues the file by its bytes.
+TEST(FirstMinutes, ADroppedNameThatIsNotUtf8IsQueuedByItsBytes) {
+    TestWorld world;
+    app::TMainForm* form = world.start();
+    ui(form).MainBoard->setCurrentIndex(0);
+    const QByteArray root = QFile::encodeName(world.root());
+    world.writeFile("plain.wav", "RIFF");
+    ASSERT_EQ(::rename(root + "/plain.wav", root + "/caf\xe9.wav"), 0);
+    QMimeData data;
+    data.setUrls({QUrl::fromEncoded("file://" + root.toPercentEncoding("/") + "/caf%E9.wav")});
+    QListWidget& queue = *ui(form).encodelist;
+    const QPoint at = queue.viewport()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(queue.viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(queue.viewport(), &dropped);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(sharedDialogs().messages.empty())
+        << sharedDialogs().messageTexts().join("|").toStdString();
+    EXPECT_EQ(rowTexts(queue), QStringList({platform::textFromBytes("caf\xe9.wav")}));
+    ASSERT_EQ(form->fullname.size(), 1);
+    EXPECT_EQ(platform::bytesFromText(form->fullname[0]), root + "/caf\xe9.wav");
 }

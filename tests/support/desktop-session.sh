@@ -39,6 +39,9 @@ run=$SONABOX_DESKTOP_SESSION
 servers=""
 trap 'for pid in $servers; do kill "$pid" 2>/dev/null || true; done' EXIT
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=0 QT_ACCESSIBILITY=1
+# What the session's programs cache (openbox's log, font caches) stays in the session, not in
+# the user's home.
+export XDG_CACHE_HOME="$run/cache"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY DISPLAY
 
 case $kind in

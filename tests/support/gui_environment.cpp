@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <filesystem>
 #include <stdexcept>
 
 namespace testsupport {
@@ -45,6 +46,10 @@ TestWorld::~TestWorld() {
     else
         qputenv("XDG_CONFIG_HOME", savedConfigHome_);
     sharedDialogs().onMessage = nullptr;
+    // Removed by its bytes: Qt's own removal passes by names that are not UTF-8 and leaves them.
+    std::error_code ignored;
+    std::filesystem::remove_all(
+        std::filesystem::path(QFile::encodeName(folder_.path()).toStdString()), ignored);
 }
 
 QString TestWorld::programDir() const {
