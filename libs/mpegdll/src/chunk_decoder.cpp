@@ -1,6 +1,7 @@
 #include "libs/mpegdll/src/chunk_decoder.h"
 
 #include "libs/mpegdll/src/library_error.h"
+#include "libs/mpegdll/src/memory_reader.h"
 
 #include <mpg123.h>
 
@@ -53,20 +54,6 @@ void appendReservoirFrame(const unsigned char* model, const std::vector<unsigned
     const std::size_t kept = std::min(room, reservoir.size());
     std::memcpy(out.data() + out.size() - kept, reservoir.data() + reservoir.size() - kept, kept);
 }
-
-// libmpg123 reads the prepared bytes through this.
-struct MemoryReader {
-    const std::vector<unsigned char>& bytes;
-    std::size_t position = 0;
-
-    static mpg123_ssize_t read(void* self, void* buffer, std::size_t wanted) {
-        auto* reader = static_cast<MemoryReader*>(self);
-        const std::size_t count = std::min(wanted, reader->bytes.size() - reader->position);
-        std::memcpy(buffer, reader->bytes.data() + reader->position, count);
-        reader->position += count;
-        return static_cast<mpg123_ssize_t>(count);
-    }
-};
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "libs/mpegdll/src/switch_tail.h"
 
 #include "libs/mpegdll/src/frame_index.h"
+#include "libs/mpegdll/src/memory_reader.h"
 
 #include <mpg123.h>
 
@@ -19,19 +20,6 @@ struct HandleDeleter {
     void operator()(mpg123_handle* handle) const {
         mpg123_close(handle);
         mpg123_delete(handle);
-    }
-};
-
-struct MemoryReader {
-    const std::vector<unsigned char>& bytes;
-    std::size_t position = 0;
-
-    static mpg123_ssize_t read(void* self, void* buffer, std::size_t wanted) {
-        auto* reader = static_cast<MemoryReader*>(self);
-        const std::size_t count = std::min(wanted, reader->bytes.size() - reader->position);
-        std::memcpy(buffer, reader->bytes.data() + reader->position, count);
-        reader->position += count;
-        return static_cast<mpg123_ssize_t>(count);
     }
 };
 
