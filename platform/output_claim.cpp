@@ -25,8 +25,7 @@ std::string lockFolder() {
     struct stat runtimeStatus {};
     const bool hasRuntime = ::stat(runtime.c_str(), &runtimeStatus) == 0 &&
                             S_ISDIR(runtimeStatus.st_mode) && runtimeStatus.st_uid == ::getuid();
-    const std::string base =
-        hasRuntime ? runtime + "/sonabox-claims" : "/tmp/sonabox-claims-" + user;
+    std::string base = hasRuntime ? runtime + "/sonabox-claims" : "/tmp/sonabox-claims-" + user;
     if (::mkdir(base.c_str(), 0700) != 0 && errno != EEXIST)
         return {};
     // Someone else's folder, or a link planted where ours would be, is not used.

@@ -254,58 +254,75 @@ bool ParallelPcmDecode::writeFrames(const Chunk& chunk, std::int64_t from, std::
     return write(chunk.samples.data() + offset, static_cast<std::size_t>(end - begin));
 }
 
+// What the writer sees of the oldest chunk in flight, read under the lock.
+struct ParallelPcmDecode::Front {
+    Chunk* chunk = nullptr; // none while nothing is in flight
+    bool finished = false;
+    int error = 0;
+};
+
+ParallelPcmDecode::Front ParallelPcmDecode::awaitFront(std::int64_t written) {
+    std::unique_lock lock(mutex_);
+    writerWake_.wait_for(lock, pollInterval, [&] {
+        return !inFlight_.empty() &&
+               (inFlight_.front()->finished ||
+                inFlight_.front()->done.load(std::memory_order_acquire) > written);
+    });
+    if (inFlight_.empty())
+        return {};
+    Chunk* chunk = inFlight_.front().get();
+    return {chunk, chunk->finished, chunk->error};
+}
+
+std::optional<ParallelPcmDecode::Result> ParallelPcmDecode::writeChunk(const Write& write,
+                                                                       const Poll& poll) {
+    // Only the writer takes chunks out of the queue, so the front stays this chunk once seen.
+    Chunk* chunk = nullptr;
+    std::int64_t written = 0; // frames of the chunk
+    for (;;) {
+        const Front front = awaitFront(written);
+        if (front.chunk != nullptr)
+            chunk = front.chunk;
+        bool complete = false;
+        if (chunk != nullptr) {
+            const std::int64_t done = chunk->done.load(std::memory_order_acquire);
+            if (done > written) {
+                if (!writeFrames(*chunk, written, done, write))
+                    return Result::OutputFailed;
+                written = done;
+            }
+            complete = front.finished && done == written;
+            if (complete && front.error != 0) {
+                stopWorkers();
+                throw LibraryError(front.error);
+            }
+        }
+        // Asked after every write as well, so that a pause holds even when the workers are
+        // ahead.
+        const Request request = poll();
+        if (request != Request::Continue)
+            return request == Request::Stop ? Result::Stopped : Result::Interrupted;
+        if (complete)
+            return std::nullopt;
+    }
+}
+
+void ParallelPcmDecode::releaseFront() {
+    {
+        std::lock_guard lock(mutex_);
+        spareBuffers_.push_back(std::move(inFlight_.front()->samples));
+        inFlight_.pop_front();
+    }
+    workerWake_.notify_all();
+}
+
 ParallelPcmDecode::Result ParallelPcmDecode::run(const Write& write, const Poll& poll) {
     for (std::int64_t next = 0; next < chunks_; ++next) {
-        Chunk* chunk = nullptr;
-        std::int64_t written = 0; // frames of the chunk
-        for (;;) {
-            bool finished = false;
-            int error = 0;
-            {
-                std::unique_lock lock(mutex_);
-                writerWake_.wait_for(lock, pollInterval, [&] {
-                    return !inFlight_.empty() &&
-                           (inFlight_.front()->finished ||
-                            inFlight_.front()->done.load(std::memory_order_acquire) > written);
-                });
-                if (!inFlight_.empty()) {
-                    chunk = inFlight_.front().get();
-                    finished = chunk->finished;
-                    error = chunk->error;
-                }
-            }
-            bool complete = false;
-            if (chunk != nullptr) {
-                const std::int64_t done = chunk->done.load(std::memory_order_acquire);
-                if (done > written) {
-                    if (!writeFrames(*chunk, written, done, write)) {
-                        stopWorkers();
-                        return Result::OutputFailed;
-                    }
-                    written = done;
-                }
-                complete = finished && done == written;
-                if (complete && error != 0) {
-                    stopWorkers();
-                    throw LibraryError(error);
-                }
-            }
-            // Asked after every write as well, so that a pause holds even when the workers
-            // are ahead.
-            const Request request = poll();
-            if (request != Request::Continue) {
-                stopWorkers();
-                return request == Request::Stop ? Result::Stopped : Result::Interrupted;
-            }
-            if (complete)
-                break;
+        if (const std::optional<Result> early = writeChunk(write, poll)) {
+            stopWorkers();
+            return *early;
         }
-        {
-            std::lock_guard lock(mutex_);
-            spareBuffers_.push_back(std::move(inFlight_.front()->samples));
-            inFlight_.pop_front();
-        }
-        workerWake_.notify_all();
+        releaseFront();
     }
     // Whatever went wrong in the plan, a decode that did not give every sample is no success.
     if (written_ != plan_.length)

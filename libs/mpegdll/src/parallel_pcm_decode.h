@@ -64,6 +64,16 @@ private:
     void stopWorkers();
     bool writeFrames(const Chunk& chunk, std::int64_t from, std::int64_t to, const Write& write);
 
+    // The writer's side of run(). The oldest chunk in flight after waiting at most one poll
+    // interval for it to grow past `written` frames or to finish.
+    struct Front;
+    Front awaitFront(std::int64_t written);
+    // Writes the oldest chunk in flight as its worker decodes it; the run's result when it ends
+    // before the chunk's last frame, nothing when the chunk is all written.
+    std::optional<Result> writeChunk(const Write& write, const Poll& poll);
+    // Hands the written oldest chunk's buffer back to the workers.
+    void releaseFront();
+
     ParallelDecodePlan plan_;
     InputFile file_;
     std::int64_t chunks_ = 0;

@@ -368,59 +368,75 @@ void Player::run(std::unique_ptr<Playback> playback) {
 Player::Outcome Player::decodeLoop(Playback& playback) {
     if (const std::optional<Outcome> outcome = decodeInParallel(playback))
         return *outcome;
-    Decoder& decoder = *decoder_;
-    const auto ahead = static_cast<std::size_t>(decoder.rate() / soundAheadDivisor);
+    const auto ahead = static_cast<std::size_t>(decoder_->rate() / soundAheadDivisor);
     for (;;) {
-        {
-            std::unique_lock lock(mutex_);
-            if (!serveRequests(lock, playback))
-                return Outcome::Stopped;
-            if (playback.sound) {
-                // The sound card sets the pace: wait while it has enough queued.
-                const std::size_t queued = playback.sound->queuedFrames();
-                position_ = playback.position - static_cast<std::int64_t>(queued);
-                if (playback.draining && queued == 0)
-                    return Outcome::Ended;
-                if (playback.draining || queued > ahead) {
-                    wake_.wait_for(lock, soundPollInterval);
-                    continue;
-                }
-            }
-        }
-
-        if (playback.endFrame >= 0 && playback.position >= playback.endFrame) {
-            if (!playback.sound)
-                return Outcome::Ended;
-            playback.draining = true;
-            continue;
-        }
-
-        const DecodedChunk chunk = decoder.decode();
-        if (chunk.status == DecodedChunk::Status::ReadFailed)
-            return Outcome::InputFailed;
-        if (chunk.status != DecodedChunk::Status::Audio) {
-            // The end of the stream.
-            if (!playback.sound)
-                return Outcome::Ended;
-            playback.draining = true;
-            continue;
-        }
-
-        auto frames = static_cast<std::int64_t>(chunk.frames);
-        if (playback.endFrame >= 0)
-            frames = std::min(frames, playback.endFrame - playback.position);
-        if (frames <= 0)
-            continue;
-        const bool written =
-            playback.file ? playback.file->write(chunk.samples, static_cast<std::size_t>(frames))
-                          : playback.sound->queue(chunk.samples, static_cast<std::size_t>(frames));
-        if (!written)
-            return Outcome::OutputFailed;
-        playback.position += frames;
-        if (playback.file)
-            position_ = playback.position;
-        publishFrameInfo();
+        if (const std::optional<Outcome> outcome = decodeStep(playback, ahead))
+            return *outcome;
     }
+}
+
+std::optional<Player::Outcome> Player::decodeStep(Playback& playback, std::size_t ahead) {
+    switch (awaitTurn(playback, ahead)) {
+    case Turn::Stopped:
+        return Outcome::Stopped;
+    case Turn::Drained:
+        return Outcome::Ended;
+    case Turn::Wait:
+        return std::nullopt;
+    case Turn::Decode:
+        break;
+    }
+    if (playback.endFrame >= 0 && playback.position >= playback.endFrame)
+        return endOfAudio(playback);
+    const DecodedChunk chunk = decoder_->decode();
+    if (chunk.status == DecodedChunk::Status::ReadFailed)
+        return Outcome::InputFailed;
+    if (chunk.status != DecodedChunk::Status::Audio)
+        return endOfAudio(playback); // the end of the stream
+    return handOn(playback, chunk);
+}
+
+Player::Turn Player::awaitTurn(Playback& playback, std::size_t ahead) {
+    std::unique_lock lock(mutex_);
+    if (!serveRequests(lock, playback))
+        return Turn::Stopped;
+    if (!playback.sound)
+        return Turn::Decode;
+    // The sound card sets the pace: wait while it has enough queued.
+    const std::size_t queued = playback.sound->queuedFrames();
+    position_ = playback.position - static_cast<std::int64_t>(queued);
+    if (playback.draining && queued == 0)
+        return Turn::Drained;
+    if (playback.draining || queued > ahead) {
+        wake_.wait_for(lock, soundPollInterval);
+        return Turn::Wait;
+    }
+    return Turn::Decode;
+}
+
+std::optional<Player::Outcome> Player::endOfAudio(Playback& playback) {
+    if (!playback.sound)
+        return Outcome::Ended;
+    playback.draining = true;
+    return std::nullopt;
+}
+
+std::optional<Player::Outcome> Player::handOn(Playback& playback, const DecodedChunk& chunk) {
+    auto frames = static_cast<std::int64_t>(chunk.frames);
+    if (playback.endFrame >= 0)
+        frames = std::min(frames, playback.endFrame - playback.position);
+    if (frames <= 0)
+        return std::nullopt;
+    const bool written =
+        playback.file ? playback.file->write(chunk.samples, static_cast<std::size_t>(frames))
+                      : playback.sound->queue(chunk.samples, static_cast<std::size_t>(frames));
+    if (!written)
+        return Outcome::OutputFailed;
+    playback.position += frames;
+    if (playback.file)
+        position_ = playback.position;
+    publishFrameInfo();
+    return std::nullopt;
 }
 
 bool Player::endedWellShort(const Playback& playback) const {

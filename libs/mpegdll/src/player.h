@@ -64,6 +64,17 @@ private:
     void joinWorker();
     void run(std::unique_ptr<Playback> playback);
     Outcome decodeLoop(Playback& playback);
+    // The sequential loop's parts. Whether the playback thread may decode now, after serving
+    // the requests and, when playing, waiting while the sound card holds enough.
+    enum class Turn { Decode, Wait, Stopped, Drained };
+    Turn awaitTurn(Playback& playback, std::size_t ahead);
+    // One turn of the loop: serves, paces, decodes and hands on one chunk; the outcome when
+    // the playback ends, nullopt to go on.
+    std::optional<Outcome> decodeStep(Playback& playback, std::size_t ahead);
+    // All audio is out of the decoder: a file playback ends, a sound card one drains first.
+    static std::optional<Outcome> endOfAudio(Playback& playback);
+    // Writes or queues the frames of `chunk` that precede the end of the playback.
+    std::optional<Outcome> handOn(Playback& playback, const DecodedChunk& chunk);
     bool endedWellShort(const Playback& playback) const;
     // Decodes a whole file into the PCM file on several threads; nullopt when the playback
     // is to go on (or be done) by the sequential loop.

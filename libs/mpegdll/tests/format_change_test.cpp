@@ -93,7 +93,8 @@ TEST_F(LibraryTest, AFormatChangeKeepsTheFirstFormatAndEveryPartItsSpeed) {
         run("sox -t raw -r 44100 -e signed -b 16 -c 2 " + quoted(disk) + " " + quoted(wav));
         const auto played = readBytes(disk);
         const auto sound = std::ranges::find_if(played, [](unsigned char b) { return b != 0; });
-        expectParts(wav, static_cast<double>((sound - played.begin()) / 4) / 44100);
+        const auto silentFrames = (sound - played.begin()) / 4; // whole 16-bit stereo frames
+        expectParts(wav, static_cast<double>(silentFrames) / 44100);
         Close();
     }
 }

@@ -55,7 +55,7 @@ std::filesystem::path encode(const Case& test, const std::filesystem::path& dir)
         std::regex_replace(test.signal, std::regex("RATE"), std::to_string(test.rate)) + "\" -t " +
         std::to_string(test.seconds) + " -ac " + std::to_string(test.channels) + " " + quoted(wav));
     const std::string encoder = test.encoder;
-    const auto file = dir / "input.mpa";
+    auto file = dir / "input.mpa";
     // Neither lame nor ffmpeg writes Layer I; the house encoder program does, once built. It
     // takes half the total bitrate: -B96 makes 192 kbit/s.
     const auto program = std::filesystem::path(SONABOX_PROGRAM_DIR) / "mp3.dll";

@@ -4,6 +4,8 @@
 #include "tools/encoders/core/text_encoding.h"
 
 #include <map>
+#include <optional>
+#include <string>
 
 namespace encoders {
 
@@ -100,70 +102,111 @@ void readFrame(std::string_view id, std::string_view data, Tags& tags, bool& hav
     tags.*(field->second) = decodeText(data[0], data.substr(1));
 }
 
-} // namespace
+// A tag's version and flag of unsynchronisation, with its frames (resynchronised as a whole
+// before version 2.4, which marks unsynchronisation frame by frame).
+struct TagBody {
+    int version = 0;
+    bool unsynchronised = false;
+    std::string frames;
+    std::size_t first = 0; // where the first frame starts: past the extended header, if any
+};
 
-void readId3v2(std::string_view bytes, Tags& tags) {
+// Where the frames start after the extended header at the start of `body`.
+std::size_t extendedHeaderEnd(std::string_view body, int version) {
+    if (version == 2) {
+        throw EncoderError("the tag is compressed");
+    }
+    if (body.size() < 4) {
+        throw EncoderError("the tag is truncated");
+    }
+    // Version 2.3 counts the extended header without its size field, 2.4 with it.
+    const std::uint32_t extended = bigEndian(body, 0, 4, version == 4 ? 7 : 8);
+    return version == 4 ? extended : std::uint64_t{extended} + 4;
+}
+
+TagBody readTagBody(std::string_view bytes) {
     if (bytes.size() < 10 || bytes.substr(0, 3) != "ID3") {
         throw EncoderError("it holds no ID3v2 tag");
     }
-    const int version = bytes[3];
+    TagBody tag;
+    tag.version = static_cast<unsigned char>(bytes[3]);
     const auto flags = static_cast<unsigned char>(bytes[5]);
-    if (version < 2 || version > 4) {
-        throw EncoderError("ID3v2." + std::to_string(version) + " is not a known version");
+    if (tag.version < 2 || tag.version > 4) {
+        throw EncoderError("ID3v2." + std::to_string(tag.version) + " is not a known version");
     }
     const std::uint32_t size = bigEndian(bytes, 6, 4, 7);
     if (size > bytes.size() - 10) {
         throw EncoderError("the tag is truncated");
     }
-    const bool unsynchronised = (flags & 0x80) != 0;
-    std::string body(bytes.substr(10, size));
-    if (unsynchronised && version < 4) {
-        body = resynchronise(body);
+    tag.unsynchronised = (flags & 0x80) != 0;
+    tag.frames = std::string(bytes.substr(10, size));
+    if (tag.unsynchronised && tag.version < 4) {
+        tag.frames = resynchronise(tag.frames);
     }
-    std::size_t at = 0;
     if ((flags & 0x40) != 0) {
-        if (version == 2) {
-            throw EncoderError("the tag is compressed");
-        }
-        if (body.size() < 4) {
-            throw EncoderError("the tag is truncated");
-        }
-        // Version 2.3 counts the extended header without its size field, 2.4 with it.
-        const std::uint32_t extended = bigEndian(body, 0, 4, version == 4 ? 7 : 8);
-        at = version == 4 ? extended : std::uint64_t{extended} + 4;
+        tag.first = extendedHeaderEnd(tag.frames, tag.version);
     }
-    const std::size_t idLength = version == 2 ? 3 : 4;
-    const std::size_t headerLength = version == 2 ? 6 : 10;
+    return tag;
+}
+
+// The size of the frame at the start of `frame`, without its header.
+std::uint32_t frameSize(std::string_view frame, int version) {
+    switch (version) {
+    case 2:
+        return bigEndian(frame, 3, 3, 8);
+    case 3:
+        return bigEndian(frame, 4, 4, 8);
+    default:
+        return bigEndian(frame, 4, 4, 7);
+    }
+}
+
+// The data of the frame at the start of `frame`, `headerLength` and `size` bytes long, without
+// its group id and data length and resynchronised; nothing for a compressed or encrypted frame,
+// or one too short for what its flags announce.
+std::optional<std::string> frameData(std::string_view frame, std::size_t headerLength,
+                                     std::uint32_t size, const TagBody& tag) {
+    std::string data(frame.substr(headerLength, size));
+    const auto format = tag.version == 2 ? 0 : static_cast<unsigned char>(frame[9]);
+    const bool readable = tag.version == 4 ? (format & 0x0c) == 0 : (format & 0xc0) == 0;
+    if (!readable) {
+        return std::nullopt;
+    }
+    std::size_t skip = 0;
+    if (tag.version == 3 && (format & 0x20) != 0) {
+        skip = 1; // group id
+    }
+    if (tag.version == 4) {
+        skip = ((format & 0x40) != 0 ? 1 : 0) + ((format & 0x01) != 0 ? 4 : 0);
+        if ((format & 0x02) != 0 || tag.unsynchronised) {
+            data = resynchronise(data);
+        }
+    }
+    if (skip > data.size()) {
+        return std::nullopt;
+    }
+    return data.substr(skip);
+}
+
+} // namespace
+
+void readId3v2(std::string_view bytes, Tags& tags) {
+    const TagBody tag = readTagBody(bytes);
+    const std::string_view body = tag.frames;
+    const std::size_t idLength = tag.version == 2 ? 3 : 4;
+    const std::size_t headerLength = tag.version == 2 ? 6 : 10;
     bool haveComment = false;
+    std::size_t at = tag.first;
     while (at + headerLength <= body.size() && body[at] != '\0') {
-        const std::string_view frame(body.data() + at, body.size() - at);
-        const std::string_view id = frame.substr(0, idLength);
-        const std::uint32_t frameSize = version == 2   ? bigEndian(frame, 3, 3, 8)
-                                        : version == 3 ? bigEndian(frame, 4, 4, 8)
-                                                       : bigEndian(frame, 4, 4, 7);
-        if (frameSize > frame.size() - headerLength) {
+        const std::string_view frame = body.substr(at);
+        const std::uint32_t size = frameSize(frame, tag.version);
+        if (size > frame.size() - headerLength) {
             throw EncoderError("a frame runs past the end of the tag");
         }
-        std::string data(frame.substr(headerLength, frameSize));
-        const auto format = version == 2 ? 0 : static_cast<unsigned char>(frame[9]);
-        // Compressed or encrypted frames are passed over.
-        const bool readable = version == 4 ? (format & 0x0c) == 0 : (format & 0xc0) == 0;
-        if (readable) {
-            std::size_t skip = 0;
-            if (version == 3 && (format & 0x20) != 0) {
-                skip = 1; // group id
-            }
-            if (version == 4) {
-                skip = ((format & 0x40) != 0 ? 1 : 0) + ((format & 0x01) != 0 ? 4 : 0);
-                if ((format & 0x02) != 0 || unsynchronised) {
-                    data = resynchronise(data);
-                }
-            }
-            if (skip <= data.size()) {
-                readFrame(id, std::string_view(data).substr(skip), tags, haveComment);
-            }
+        if (const std::optional<std::string> data = frameData(frame, headerLength, size, tag)) {
+            readFrame(frame.substr(0, idLength), *data, tags, haveComment);
         }
-        at += headerLength + frameSize;
+        at += headerLength + size;
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 namespace encoders::layer1 {
 
@@ -97,6 +98,145 @@ ChannelAnalysis describe(const SubbandBlock& samples) {
     return a;
 }
 
+using Channels = std::array<ChannelAnalysis, 2>;
+
+// The frame of samples at `samples` through the channel's filter bank: 12 blocks of 32.
+SubbandBlock analyseFrame(PolyphaseAnalysis& analysis, const float* samples) {
+    SubbandBlock block{};
+    for (int s = 0; s < kBlocks; ++s) {
+        analysis.analyse(std::span<const float, kSubbands>(samples + s * kSubbands, kSubbands),
+                         block[s]);
+    }
+    return block;
+}
+
+struct FrameAllocation {
+    int bound = kSubbands; // the first subband coded once for both channels
+    int modeExtension = 0;
+    Allocation allocation{};
+};
+
+// The bits of a frame of `frameBits` given to the subbands. Joint stereo keeps as many subbands
+// as separate channels as the bits allow, from bound 16 down to 4; other modes code every
+// subband per channel.
+FrameAllocation allocateFrame(const Channels& ch, int channels, const Layer1Settings& settings,
+                              int frameBits) {
+    AllocationRequest request;
+    request.channels = channels;
+    for (int c = 0; c < channels; ++c) {
+        request.smrDb[c] = signalToMask(ch[c].peakDb, ch[c].energyDb, settings.sampleRate);
+        request.audible[c] = ch[c].audible;
+    }
+    const int fixedBits = kHeaderBits + (settings.errorCheck ? kCrcBits : 0);
+    auto allocationFieldBits = [&](int bound) {
+        return kAllocationBits * (channels == 1 ? kSubbands : bound * 2 + (kSubbands - bound));
+    };
+    auto allocateFor = [&](int bound) {
+        request.bound = bound;
+        request.bits = frameBits - fixedBits - allocationFieldBits(bound);
+        return allocateBits(request);
+    };
+
+    FrameAllocation frame;
+    AllocationResult result;
+    if (channels == 2 && settings.mode == ChannelMode::JointStereo) {
+        for (int extension = 3; extension >= 0; --extension) {
+            frame.bound = 4 * (extension + 1);
+            frame.modeExtension = extension;
+            result = allocateFor(frame.bound);
+            if (result.worstMnrDb >= 0) {
+                break;
+            }
+        }
+    } else {
+        result = allocateFor(kSubbands);
+    }
+    frame.allocation = result.allocation;
+    return frame;
+}
+
+// The channels' mean in the intensity subbands, with its scale factors.
+struct IntensityCoding {
+    SubbandBlock shared{};
+    std::array<int, kSubbands> sharedScale{};
+};
+
+// Intensity subbands code the channels' mean once, with each channel's own scale factor set to
+// carry that channel's level.
+IntensityCoding codeIntensity(Channels& ch, int channels, const FrameAllocation& frame) {
+    IntensityCoding intensity;
+    for (int sb = frame.bound; sb < kSubbands && channels == 2; ++sb) {
+        if (frame.allocation[0][sb] == 0) {
+            continue;
+        }
+        double peak = 0;
+        double energy = 0;
+        std::array<double, 2> channelEnergy{};
+        for (int s = 0; s < kBlocks; ++s) {
+            const double l = ch[0].samples[s][sb];
+            const double r = ch[1].samples[s][sb];
+            const double m = 0.5 * (l + r);
+            intensity.shared[s][sb] = static_cast<float>(m);
+            peak = std::max(peak, std::abs(m));
+            energy += m * m;
+            channelEnergy[0] += l * l;
+            channelEnergy[1] += r * r;
+        }
+        intensity.sharedScale[sb] = scaleFactorIndex(peak);
+        for (int c = 0; c < 2; ++c) {
+            ch[c].scaleIndex[sb] =
+                energy > 0 ? nearestScaleFactorIndex(scaleFactor(intensity.sharedScale[sb]) *
+                                                     std::sqrt(channelEnergy[c] / energy))
+                           : ch[c].scaleIndex[sb];
+        }
+    }
+    return intensity;
+}
+
+void writeAllocation(BitWriter& bits, const FrameAllocation& frame, int channels) {
+    for (int sb = 0; sb < kSubbands; ++sb) {
+        const int codes = sb < frame.bound ? channels : 1;
+        for (int c = 0; c < codes; ++c) {
+            bits.put(static_cast<std::uint32_t>(frame.allocation[c][sb]), kAllocationBits);
+        }
+    }
+}
+
+void writeScaleFactors(BitWriter& bits, const FrameAllocation& frame, const Channels& ch,
+                       int channels) {
+    for (int sb = 0; sb < kSubbands; ++sb) {
+        for (int c = 0; c < channels; ++c) {
+            if (frame.allocation[c][sb] != 0) {
+                bits.put(static_cast<std::uint32_t>(ch[c].scaleIndex[sb]), kScaleFactorBits);
+            }
+        }
+    }
+}
+
+void writeSample(BitWriter& bits, double sample, int scaleIndex, int allocation) {
+    const double x = sample / scaleFactor(scaleIndex);
+    bits.put(quantise(x, allocation + 1), allocation + 1);
+}
+
+void writeSamples(BitWriter& bits, const FrameAllocation& frame, const Channels& ch,
+                  const IntensityCoding& intensity, int channels) {
+    for (int s = 0; s < kBlocks; ++s) {
+        for (int sb = 0; sb < kSubbands; ++sb) {
+            if (sb >= frame.bound) {
+                if (const int a = frame.allocation[0][sb]; a != 0) {
+                    writeSample(bits, intensity.shared[s][sb], intensity.sharedScale[sb], a);
+                }
+                continue;
+            }
+            for (int c = 0; c < channels; ++c) {
+                if (const int a = frame.allocation[c][sb]; a != 0) {
+                    writeSample(bits, ch[c].samples[s][sb], ch[c].scaleIndex[sb], a);
+                }
+            }
+        }
+    }
+}
+
 } // namespace
 
 Layer1Encoder::Layer1Encoder(const Layer1Settings& settings)
@@ -173,7 +313,8 @@ void Layer1Encoder::encode(std::span<const float> interleaved, std::vector<std::
         start += kFrameSamples;
     }
     for (int ch = 0; ch < codedChannels_; ++ch) {
-        pending_[ch].erase(pending_[ch].begin(), pending_[ch].begin() + start);
+        pending_[ch].erase(pending_[ch].begin(),
+                           pending_[ch].begin() + static_cast<std::ptrdiff_t>(start));
     }
 }
 
@@ -200,95 +341,29 @@ void Layer1Encoder::finish(std::vector<std::uint8_t>& coded) {
     }
 }
 
+int Layer1Encoder::takePaddingSlot() {
+    paddingCredit_ += 12LL * settings_.kbps * 1000 % settings_.sampleRate;
+    if (paddingCredit_ < settings_.sampleRate) {
+        return 0;
+    }
+    paddingCredit_ -= settings_.sampleRate;
+    return 1;
+}
+
 void Layer1Encoder::encodeFrame(std::size_t offset, std::vector<std::uint8_t>& coded) {
     const int channels = codedChannels_;
-    std::array<ChannelAnalysis, 2> ch{};
+    Channels ch{};
     for (int c = 0; c < channels; ++c) {
-        SubbandBlock block{};
-        for (int s = 0; s < kBlocks; ++s) {
-            analysis_[c].analyse(std::span<const float, kSubbands>(
-                                     pending_[c].data() + offset + s * kSubbands, kSubbands),
-                                 block[s]);
-        }
-        ch[c] = describe(block);
+        ch[c] = describe(analyseFrame(analysis_[c], pending_[c].data() + offset));
     }
 
     // Frame size in 4-byte slots; a padding slot now and then keeps the average bitrate exact.
-    const std::int64_t slotNumerator = 12LL * settings_.kbps * 1000;
-    int slots = static_cast<int>(slotNumerator / settings_.sampleRate);
-    paddingCredit_ += slotNumerator % settings_.sampleRate;
-    int padding = 0;
-    if (paddingCredit_ >= settings_.sampleRate) {
-        paddingCredit_ -= settings_.sampleRate;
-        padding = 1;
-    }
-    slots += padding;
+    const int padding = takePaddingSlot();
+    const int slots =
+        static_cast<int>(12LL * settings_.kbps * 1000 / settings_.sampleRate) + padding;
     const int frameBits = slots * 32;
-
-    AllocationRequest request;
-    request.channels = channels;
-    for (int c = 0; c < channels; ++c) {
-        request.smrDb[c] = signalToMask(ch[c].peakDb, ch[c].energyDb, settings_.sampleRate);
-        request.audible[c] = ch[c].audible;
-    }
-    const int fixedBits = kHeaderBits + (settings_.errorCheck ? kCrcBits : 0);
-    auto allocationFieldBits = [&](int bound) {
-        return kAllocationBits * (channels == 1 ? kSubbands : bound * 2 + (kSubbands - bound));
-    };
-    auto allocateFor = [&](int bound) {
-        request.bound = bound;
-        request.bits = frameBits - fixedBits - allocationFieldBits(bound);
-        return allocateBits(request);
-    };
-
-    // Joint stereo: keep as many subbands as separate channels as the bits allow, from
-    // bound 16 down to 4; other modes code every subband per channel.
-    int bound = kSubbands;
-    int modeExtension = 0;
-    AllocationResult result;
-    if (channels == 2 && settings_.mode == ChannelMode::JointStereo) {
-        for (int extension = 3; extension >= 0; --extension) {
-            bound = 4 * (extension + 1);
-            modeExtension = extension;
-            result = allocateFor(bound);
-            if (result.worstMnrDb >= 0) {
-                break;
-            }
-        }
-    } else {
-        result = allocateFor(kSubbands);
-    }
-    const Allocation& allocation = result.allocation;
-
-    // Intensity subbands code the channels' mean once, with each channel's own scale factor
-    // set to carry that channel's level.
-    std::array<std::array<float, kSubbands>, kBlocks> shared{};
-    std::array<int, kSubbands> sharedScale{};
-    for (int sb = bound; sb < kSubbands && channels == 2; ++sb) {
-        if (allocation[0][sb] == 0) {
-            continue;
-        }
-        double peak = 0;
-        double energy = 0;
-        std::array<double, 2> channelEnergy{};
-        for (int s = 0; s < kBlocks; ++s) {
-            const double l = ch[0].samples[s][sb];
-            const double r = ch[1].samples[s][sb];
-            const double m = 0.5 * (l + r);
-            shared[s][sb] = static_cast<float>(m);
-            peak = std::max(peak, std::abs(m));
-            energy += m * m;
-            channelEnergy[0] += l * l;
-            channelEnergy[1] += r * r;
-        }
-        sharedScale[sb] = scaleFactorIndex(peak);
-        for (int c = 0; c < 2; ++c) {
-            ch[c].scaleIndex[sb] =
-                energy > 0 ? nearestScaleFactorIndex(scaleFactor(sharedScale[sb]) *
-                                                     std::sqrt(channelEnergy[c] / energy))
-                           : ch[c].scaleIndex[sb];
-        }
-    }
+    const FrameAllocation frame = allocateFrame(ch, channels, settings_, frameBits);
+    const IntensityCoding intensity = codeIntensity(ch, channels, frame);
 
     BitWriter bits(static_cast<std::size_t>(frameBits / 8));
     const bool mpeg1 = versionForSampleRate(settings_.sampleRate) == MpegVersion::Mpeg1;
@@ -301,7 +376,7 @@ void Layer1Encoder::encodeFrame(std::size_t offset, std::vector<std::uint8_t>& c
     bits.put(static_cast<std::uint32_t>(padding), 1);
     bits.put(0, 1); // private
     bits.put(static_cast<std::uint32_t>(channels == 1 ? 3 : headerMode(settings_.mode)), 2);
-    bits.put(static_cast<std::uint32_t>(modeExtension), 2);
+    bits.put(static_cast<std::uint32_t>(frame.modeExtension), 2);
     bits.put(0, 1); // copyright
     bits.put(1, 1); // original
     bits.put(0, 2); // no emphasis
@@ -309,35 +384,10 @@ void Layer1Encoder::encodeFrame(std::size_t offset, std::vector<std::uint8_t>& c
         bits.put(0, kCrcBits); // filled in below
     }
     const std::size_t allocationStart = bits.position();
-    for (int sb = 0; sb < kSubbands; ++sb) {
-        const int codes = sb < bound ? channels : 1;
-        for (int c = 0; c < codes; ++c) {
-            bits.put(static_cast<std::uint32_t>(allocation[c][sb]), kAllocationBits);
-        }
-    }
+    writeAllocation(bits, frame, channels);
     const std::size_t allocationEnd = bits.position();
-    for (int sb = 0; sb < kSubbands; ++sb) {
-        for (int c = 0; c < channels; ++c) {
-            if (allocation[c][sb] != 0) {
-                bits.put(static_cast<std::uint32_t>(ch[c].scaleIndex[sb]), kScaleFactorBits);
-            }
-        }
-    }
-    for (int s = 0; s < kBlocks; ++s) {
-        for (int sb = 0; sb < kSubbands; ++sb) {
-            if (sb < bound) {
-                for (int c = 0; c < channels; ++c) {
-                    if (const int a = allocation[c][sb]; a != 0) {
-                        const double x = ch[c].samples[s][sb] / scaleFactor(ch[c].scaleIndex[sb]);
-                        bits.put(quantise(x, a + 1), a + 1);
-                    }
-                }
-            } else if (const int a = allocation[0][sb]; a != 0) {
-                const double x = shared[s][sb] / scaleFactor(sharedScale[sb]);
-                bits.put(quantise(x, a + 1), a + 1);
-            }
-        }
-    }
+    writeScaleFactors(bits, frame, ch, channels);
+    writeSamples(bits, frame, ch, intensity, channels);
     if (bits.position() > static_cast<std::size_t>(frameBits)) {
         throw EncoderError("internal error: Layer I frame overflow");
     }

@@ -42,6 +42,8 @@ private:
     void takeSamples(std::span<const float> interleaved);
     // Codes the frame of samples that begins at `offset` in the pending samples.
     void encodeFrame(std::size_t offset, std::vector<std::uint8_t>& coded);
+    // Whether the next frame takes a padding slot, which keeps the average bitrate exact.
+    int takePaddingSlot();
 
     Layer1Settings settings_;
     int codedChannels_;

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <string>
 
 namespace encoders::testing {
 namespace {
@@ -27,38 +29,40 @@ int frameSamples(const std::string& codec, int sampleRate) {
     return codec == "mp3" && sampleRate < 32000 ? 576 : 1152;
 }
 
-// Checks one encoded file against what was asked for and against its source.
-void expectStream(const std::filesystem::path& file, const Expected& expected, long sourceFrames,
-                  int sourceRate, const TempDir& scratch) {
-    SCOPED_TRACE(file.filename().string());
-    ASSERT_TRUE(std::filesystem::exists(file));
-    auto info = probe(file);
+// The format that ffprobe finds in an encoded file.
+void expectProbedFormat(std::map<std::string, std::string>& info, const Expected& expected) {
     EXPECT_EQ(info["exit"], "0") << info["stderr"];
     EXPECT_EQ(info["codec_name"], expected.codec);
     EXPECT_EQ(info["bit_rate"], std::to_string(expected.kbps * 1000));
     EXPECT_EQ(info["sample_rate"], std::to_string(expected.sampleRate));
     EXPECT_EQ(info["channels"], std::to_string(expected.channels));
     EXPECT_EQ(info["channel_layout"], expected.channels == 1 ? "mono" : "stereo");
+}
 
-    const double sourceSeconds = static_cast<double>(sourceFrames) / sourceRate;
+// The encoded file's length, within a frame of its source's.
+void expectDuration(const std::filesystem::path& file, double probedSeconds,
+                    const Expected& expected, double sourceSeconds, const TempDir& scratch) {
     const double frameSeconds =
         static_cast<double>(frameSamples(expected.codec, expected.sampleRate)) /
         expected.sampleRate;
-    const double duration = std::stod(info["duration"]);
-    if (expected.codec == "mp3") {
-        // ffprobe counts Layer III frames including LAME's delay of 1105 samples and the
-        // padding of the last frame (as for files of the lame command line); the decoded
-        // length, trimmed by the file's Info frame, is exact.
-        constexpr double kLameDelaySamples = 1105;
-        EXPECT_GE(duration, sourceSeconds);
-        EXPECT_LE(duration, sourceSeconds + kLameDelaySamples / expected.sampleRate + frameSeconds);
-        const Audio decoded = ffmpegDecode(file, scratch / "ffmpeg.wav");
-        EXPECT_NEAR(static_cast<double>(decoded.frames()) / decoded.sampleRate, sourceSeconds,
-                    frameSeconds);
-    } else {
-        EXPECT_NEAR(duration, sourceSeconds, frameSeconds);
+    if (expected.codec != "mp3") {
+        EXPECT_NEAR(probedSeconds, sourceSeconds, frameSeconds);
+        return;
     }
+    // ffprobe counts Layer III frames including LAME's delay of 1105 samples and the padding of
+    // the last frame (as for files of the lame command line); the decoded length, trimmed by the
+    // file's Info frame, is exact.
+    constexpr double kLameDelaySamples = 1105;
+    EXPECT_GE(probedSeconds, sourceSeconds);
+    EXPECT_LE(probedSeconds,
+              sourceSeconds + kLameDelaySamples / expected.sampleRate + frameSeconds);
+    const Audio decoded = ffmpegDecode(file, scratch / "ffmpeg.wav");
+    EXPECT_NEAR(static_cast<double>(decoded.frames()) / decoded.sampleRate, sourceSeconds,
+                frameSeconds);
+}
 
+// mpg123 decodes the file without a complaint and finds the layer and mode asked for.
+void expectMpg123Accepts(const std::filesystem::path& file, const Expected& expected) {
     const Mpg123Report report = mpg123Check(file);
     EXPECT_EQ(report.exitCode, 0) << report.output;
     for (const char* trouble : {"rror", "arning", "llegal", "Junk"}) {
@@ -69,6 +73,18 @@ void expectStream(const std::filesystem::path& file, const Expected& expected, l
                                                         : " L III ";
     EXPECT_NE(report.streamLine.find(layer), std::string::npos) << report.streamLine;
     EXPECT_TRUE(report.streamLine.ends_with(" " + expected.mode)) << report.streamLine;
+}
+
+// Checks one encoded file against what was asked for and against its source.
+void expectStream(const std::filesystem::path& file, const Expected& expected, long sourceFrames,
+                  int sourceRate, const TempDir& scratch) {
+    SCOPED_TRACE(file.filename().string());
+    ASSERT_TRUE(std::filesystem::exists(file));
+    auto info = probe(file);
+    expectProbedFormat(info, expected);
+    const double sourceSeconds = static_cast<double>(sourceFrames) / sourceRate;
+    expectDuration(file, std::stod(info["duration"]), expected, sourceSeconds, scratch);
+    expectMpg123Accepts(file, expected);
 }
 
 // A successful run: exit code 0, a few progress lines, and the notes on standard error.
@@ -99,7 +115,7 @@ TEST_F(EncoderPrograms, HouseLayersIIAndIIIInEveryMode) {
     for (const std::string layer : {"-L2", "-L3"}) {
         for (const auto& [flag, mode] : modes) {
             SCOPED_TRACE(layer + flag);
-            const auto out = work / ("song" + flag + layer + ".mp3");
+            const auto out = work / ("song" + flag).append(layer).append(".mp3");
             const ProcessResult result =
                 run({codec, wav.string(), out.string(), flag, "-B96", layer});
             // Dual channel does not exist in Layer III, which the run says.
