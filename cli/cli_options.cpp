@@ -93,7 +93,7 @@ QString writtenName(const QString& name, const QStringList& arguments) {
 QString value(const QCommandLineParser& parser, const QString& name) {
     if (!parser.isSet(name))
         return {};
-    const QString given = parser.value(name);
+    QString given = parser.value(name);
     if (given.isEmpty())
         throw UsageError(QStringLiteral("--%1 needs a value").arg(name));
     return given;

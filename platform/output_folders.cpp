@@ -51,7 +51,7 @@ void makeFolders(const QString& folder) {
 }
 
 QString OutputFolders::make(const QString& relativeFolder) {
-    const QString folder = outputFolder(top_, relativeFolder);
+    QString folder = outputFolder(top_, relativeFolder);
     if (relativeFolder.isEmpty())
         return folder;
     const auto known = failures_.find(relativeFolder);

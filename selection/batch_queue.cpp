@@ -55,6 +55,7 @@ void removeSelectedEntries(QListWidget& queue, QStringList& fullname) {
 
 std::vector<QueuedFile> queuedFiles(const QListWidget& queue, const QStringList& fullname) {
     std::vector<QueuedFile> files;
+    files.reserve(std::size_t(queue.count()));
     for (int row = 0; row < queue.count(); ++row)
         files.push_back({queue.item(row)->text(), fullname.value(row),
                          queue.item(row)->data(kRelativeFolderRole).toString()});
