@@ -46,6 +46,7 @@ def files_below(top):
 class FolderTrees(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.TemporaryDirectory()
+        self.addCleanup(self.tmp.cleanup)  # the last clean-up: later ones run first
         self.dir = self.tmp.name
         self.env = {k: v for k, v in os.environ.items()
                     if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
@@ -64,11 +65,6 @@ class FolderTrees(unittest.TestCase):
         os.mkdir(os.path.join(self.lib, ".hidden"))
         shutil.copy(os.path.join(self.lib, "top.wav"), os.path.join(self.lib, ".hidden", "h.wav"))
         os.symlink("../..", os.path.join(self.lib, "Ärtist \"Q\"", "loop"))
-
-    def tearDown(self):
-        for folder, _, _ in os.walk(self.dir):
-            os.chmod(folder, 0o755)
-        self.tmp.cleanup()
 
     def path(self, *parts):
         return os.path.join(self.dir, *parts)
@@ -119,6 +115,7 @@ class FolderTrees(unittest.TestCase):
         os.mkdir(locked)
         shutil.copy(os.path.join(self.lib, "top.wav"), os.path.join(locked, "l.wav"))
         os.chmod(locked, 0)
+        self.addCleanup(os.chmod, locked, 0o755)
         prefix = []
         if os.getuid() == 0:
             probe_run = subprocess.run([*NO_OVERRIDE, "ls", locked], capture_output=True)
