@@ -28,7 +28,7 @@ const std::vector<OptionWord>& optionWords() {
         {"layer", "1|2|3", "MPEG layer (bladeenc, plugger: 3)", true},
         {"delete-source", "", "delete each source once its MP3 is checked", true},
         {"keep-source", "", "keep the source files", true},
-        {"output", "DIR", "the output folder", false},
+        {"output", "DIR", "the output folder, made when missing", false},
         {"json", "", "one JSON object per event on standard output", false},
         {"help", "", "this text", false},
     };
@@ -93,7 +93,7 @@ QString writtenName(const QString& name, const QStringList& arguments) {
 QString value(const QCommandLineParser& parser, const QString& name) {
     if (!parser.isSet(name))
         return {};
-    const QString given = parser.value(name);
+    QString given = parser.value(name);
     if (given.isEmpty())
         throw UsageError(QStringLiteral("--%1 needs a value").arg(name));
     return given;
@@ -168,7 +168,12 @@ QString usageText() {
                "                                                 Opus files to MP3\n"
                "       sonabox decode [options] FILE|FOLDER...   MP3 and MP2 files to WAV\n"
                "\n"
-               "A FOLDER adds the files of its own that the page would list, in name order.\n"
+               "A FOLDER adds the files of its whole tree that the page would list: each\n"
+               "folder's files in name order, then its sub-folders (names that begin with a\n"
+               "dot are left out, an unreadable folder is named and skipped). Each output\n"
+               "keeps its source's place below the output folder:\n"
+               "  sonabox encode --output ~/mp3 ~/music\n"
+               "turns ~/music/Artist/Album/01 x.flac into ~/mp3/Artist/Album/01 x.mp3.\n"
                "Options that are not given take the choices of the window's Configure page,\n"
                "kept in ~/.config/sonabox/SBOX.INI.\n"
                "\n") +

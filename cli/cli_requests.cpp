@@ -2,11 +2,15 @@
 
 #include "app/option_sets.h"
 #include "platform/file_system.h"
+#include "platform/output_folders.h"
 #include "platform/paths.h"
 #include "selection/queue_paths.h"
 
 #include <QDir>
 #include <QFileInfo>
+
+#include <cstdio>
+#include <stdexcept>
 
 namespace cli {
 
@@ -43,6 +47,15 @@ QString outputDirectory(const QString& given, const QString& stored) {
     if (given.isEmpty())
         return stored;
     const QString path = QDir::cleanPath(QFileInfo(given).absoluteFilePath());
+    // A folder that is not there yet is made: a new library's copy starts in one.
+    if (!platform::fileExists(path)) {
+        try {
+            platform::makeFolders(path);
+        } catch (const std::runtime_error& error) {
+            throw UsageError(QStringLiteral("--output %1: %2")
+                                 .arg(given, platform::textFromBytes(error.what())));
+        }
+    }
     if (!platform::isReadableDirectory(path))
         throw UsageError(QStringLiteral("--output %1 is not a folder").arg(given));
     return platform::withSeparator(path);
@@ -54,10 +67,17 @@ std::vector<selection::QueuedFile> queuedFiles(const QStringList& paths, const Q
         if (!platform::fileExists(path))
             throw UsageError(QStringLiteral("no such file or folder: %1").arg(path));
     }
-    auto files = selection::filesToQueue(paths, mask);
-    if (files.empty())
+    auto found = selection::filesToQueue(paths, mask);
+    // The rest of the tree goes on without a folder that cannot be read.
+    for (const auto& folder : found.unreadable)
+        std::fputs(platform::bytesFromText(
+                       QStringLiteral("sonabox: warning: the folder %1 is skipped: %2\n")
+                           .arg(folder.path, folder.reason))
+                       .constData(),
+                   stderr);
+    if (found.files.empty())
         throw UsageError(QStringLiteral("no %1 files among the given files").arg(kind));
-    return files;
+    return std::move(found.files);
 }
 
 } // namespace

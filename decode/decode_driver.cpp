@@ -5,10 +5,14 @@
 #include "mpegplay/mpeg_player.h"
 #include "platform/file_system.h"
 #include "platform/kept_file.h"
+#include "platform/output_folders.h"
+#include "platform/paths.h"
 
 #include <QCoreApplication>
 #include <QSet>
 #include <QTimer>
+
+#include <stdexcept>
 
 namespace decode {
 
@@ -45,17 +49,31 @@ DecodeBatchResult DecodeBatch::run(const DecodeBatchRequest& request, DecodeProg
         stopPreview();
     progress_ = &progress;
     platform::removeStaleHelperFiles(request.outputDirectory);
+    platform::OutputFolders folders(request.outputDirectory);
     QSet<QString> written;
     const int count = int(request.files.size());
     for (int i = 0; i < count && !result.cancelled; ++i) {
         const selection::QueuedFile& file = request.files[i];
-        const QString output = request.outputDirectory + WavFileName(file.path);
+        // A file from a folder's tree goes as far below the output folder.
+        const QString output =
+            platform::outputFolder(request.outputDirectory, file.relativeFolder) +
+            WavFileName(file.path);
         if (written.contains(platform::fileIdentity(output))) {
             result.files.push_back(
                 {.source = file.path,
                  .output = output,
                  .outcome = selection::FileOutcome::NotRun,
                  .reason = QStringLiteral("its output was written by an earlier file")});
+            progress.fileDone(result.files.back());
+            continue;
+        }
+        try {
+            folders.make(file.relativeFolder);
+        } catch (const std::runtime_error& error) {
+            result.files.push_back({.source = file.path,
+                                    .output = output,
+                                    .outcome = selection::FileOutcome::Failed,
+                                    .reason = platform::textFromBytes(error.what())});
             progress.fileDone(result.files.back());
             continue;
         }

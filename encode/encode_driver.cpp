@@ -6,6 +6,7 @@
 #include "encode/output_check.h"
 #include "platform/file_system.h"
 #include "platform/output_claim.h"
+#include "platform/output_folders.h"
 #include "platform/paths.h"
 #include "platform/shared_use.h"
 
@@ -21,6 +22,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <stdexcept>
 
 namespace encode {
 
@@ -177,7 +179,8 @@ public:
     Batch(const EncodeBatchRequest& request, EncodeProgress& progress)
         : request_(request), progress_(progress),
           program_(request.programDir + request.encoder->program),
-          presence_(request.programDir + request.encoder->presenceFile) {}
+          presence_(request.programDir + request.encoder->presenceFile),
+          folders_(request.options.outputDirectory) {}
 
     EncodeBatchResult run() {
         // Helper files that ended runs left where this batch writes.
@@ -197,7 +200,7 @@ public:
              .beside = request_.encoder->writesBesideInput,
              .early = !request_.options.showEncoder,
              .claim = [this](int index) {
-                 return claimOutputs(index).isEmpty();
+                 return makeOutputFolder(index).isEmpty() && claimOutputs(index).isEmpty();
              }});
         runner_ = &runner;
         for (int i = 0; i < count && !result_.cancelled; ++i) {
@@ -260,11 +263,33 @@ private:
         }
     }
 
+    // Where file `index` goes: as far below the output folder as it lay below the folder that
+    // brought it.
+    QString outputDirectoryOf(int index) const {
+        return platform::outputFolder(request_.options.outputDirectory,
+                                      request_.files[std::size_t(index)].relativeFolder);
+    }
+
+    // Makes file `index`'s output folder where it is missing: empty, or why it cannot be made.
+    QString makeOutputFolder(int index) {
+        try {
+            folders_.make(request_.files[std::size_t(index)].relativeFolder);
+            return {};
+        } catch (const std::runtime_error& error) {
+            return platform::textFromBytes(error.what());
+        }
+    }
+
     EncodeFileResult encodeOne(const QString& source, int position, int count) {
         EncodeFileResult file{.source = source,
-                              .output = OutputFileName(source, request_.options.outputDirectory)};
+                              .output = OutputFileName(source, outputDirectoryOf(position - 1))};
         if (producedOutputs_.contains(platform::fileIdentity(file.output))) {
             file.reason = QStringLiteral("its output was written by an earlier file");
+            return file;
+        }
+        if (const QString why = makeOutputFolder(position - 1); !why.isEmpty()) {
+            file.outcome = FileOutcome::Failed;
+            file.reason = why;
             return file;
         }
         // Another batch writing the same name would replace this MP3 while, or after, it is
@@ -279,7 +304,7 @@ private:
         const auto before = early ? early->before : platform::modificationTime(file.output);
         const auto start = early ? early->at : std::chrono::system_clock::now();
         const EncodeContext context{.programDir = request_.programDir,
-                                    .outputDirectory = request_.options.outputDirectory,
+                                    .outputDirectory = outputDirectoryOf(position - 1),
                                     .showEncoder = request_.options.showEncoder,
                                     .position = position,
                                     .count = count};
@@ -333,7 +358,7 @@ private:
     // its source's removal are settled: empty, or the name that another process holds.
     QString claimOutputs(int index) {
         const QString source = request_.files[std::size_t(index)].path;
-        QStringList names{OutputFileName(source, request_.options.outputDirectory)};
+        QStringList names{OutputFileName(source, outputDirectoryOf(index))};
         if (request_.encoder->writesBesideInput)
             names.append(bladeEncOutput(source));
         return claims_.claim(index, names);
@@ -346,6 +371,7 @@ private:
     QSet<QString> producedOutputs_;
     std::set<QString> writtenFolders_;
     std::map<QString, Album> albums_;
+    platform::OutputFolders folders_;
     LookAhead* runner_ = nullptr;
     // Outlives the runner, which puts back what unfinished runs replaced before they end.
     platform::OutputClaims claims_;

@@ -3,6 +3,7 @@
 #include "encode/command_lines.h"
 #include "encode/encode_driver.h"
 #include "encode/encoder_job.h"
+#include "platform/output_folders.h"
 #include "tools/encoders/core/batch_protocol.h"
 
 #include <QFile>
@@ -47,10 +48,14 @@ std::vector<PlannedRun> planRuns(const EncodeBatchRequest& request, const QStrin
             // Each file sets the same pieces, so a copy of the record as the batch finds it
             // gives every file the line the batch will give it.
             TEncoderJob job = EncoderJob;
-            fillJob(job, *encoder, program, file.path, request.options);
+            // A file from a folder's tree goes as far below the output folder.
+            EncodeOptions options = request.options;
+            options.outputDirectory =
+                platform::outputFolder(options.outputDirectory, file.relativeFolder);
+            fillJob(job, *encoder, program, file.path, options);
             PlannedRun run;
             run.commandLine = job.commandLine();
-            run.output = OutputFileName(file.path, request.options.outputDirectory);
+            run.output = OutputFileName(file.path, options.outputDirectory);
             run.writtenFile = beside ? bladeEncOutput(file.path) : run.output;
             const QFileInfo source(file.path);
             run.folder = source.absolutePath();

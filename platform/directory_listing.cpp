@@ -14,14 +14,6 @@ namespace platform {
 
 namespace {
 
-// Names in the order a user expects: letter case ignored, ties broken by the exact text.
-void sortNames(QStringList& names) {
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int folded = a.compare(b, Qt::CaseInsensitive);
-        return folded != 0 ? folded < 0 : a < b;
-    });
-}
-
 // The names of the entries that are not hidden and that `keep` takes, sorted. The listing goes
 // through the byte-exact paths, so a folder whose name is not UTF-8 lists as any other.
 template <typename Keep> QStringList namesIn(const QString& directory, Keep keep) {
@@ -38,22 +30,29 @@ template <typename Keep> QStringList namesIn(const QString& directory, Keep keep
     return names;
 }
 
-// The name as the mask's pattern can read it: a byte that is not UTF-8 reads as a lone
-// surrogate (see textFromBytes), which the pattern matcher refuses as a whole; it stands for
-// any character a pattern does not name.
-QString matchable(QString name) {
-    for (QChar& unit : name) {
-        if (unit.isSurrogate())
-            unit = QChar::ReplacementCharacter;
-    }
-    return name;
-}
-
 bool accessible(const std::filesystem::path& path, int mode) {
     return ::access(path.c_str(), mode) == 0;
 }
 
 } // namespace
+
+void sortNames(QStringList& names) {
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int folded = a.compare(b, Qt::CaseInsensitive);
+        return folded != 0 ? folded < 0 : a < b;
+    });
+}
+
+bool nameMatches(const QString& mask, const QString& name) {
+    QString matchable = name;
+    // A byte that is not UTF-8 reads as a lone surrogate (see textFromBytes), which the pattern
+    // matcher refuses as a whole; it stands for any character a pattern does not name.
+    for (QChar& unit : matchable) {
+        if (unit.isSurrogate())
+            unit = QChar::ReplacementCharacter;
+    }
+    return QDir::match(mask, matchable);
+}
 
 QStringList subdirectories(const QString& directory) {
     return namesIn(directory, [](const auto& entry, const QString&, std::error_code& error) {
@@ -63,7 +62,7 @@ QStringList subdirectories(const QString& directory) {
 
 QStringList filesMatching(const QString& directory, const QString& mask) {
     return namesIn(directory, [&](const auto& entry, const QString& name, std::error_code& error) {
-        return entry.is_regular_file(error) && QDir::match(mask, matchable(name)) &&
+        return entry.is_regular_file(error) && nameMatches(mask, name) &&
                accessible(entry.path(), R_OK);
     });
 }

@@ -14,4 +14,10 @@ QStringList subdirectories(const QString& directory);
 // by blanks: "*.wav *.flac"; letter case ignored), in name order.
 QStringList filesMatching(const QString& directory, const QString& mask);
 
+// The browsers' name order: letter case ignored, ties broken by the exact text.
+void sortNames(QStringList& names);
+
+// Whether a file name matches the mask as filesMatching reads it.
+bool nameMatches(const QString& mask, const QString& name);
+
 } // namespace platform

@@ -26,6 +26,19 @@ void appendToQueue(QListWidget& queue, QStringList& fullname, const QString& dir
     queue.addItem(name);
 }
 
+namespace {
+
+// Where an entry keeps the relative folder of the file it stands for.
+constexpr int kRelativeFolderRole = Qt::UserRole;
+
+} // namespace
+
+void appendQueuedFile(QListWidget& queue, QStringList& fullname, const QueuedFile& file) {
+    fullname.append(file.path);
+    auto* entry = new QListWidgetItem(file.name, &queue);
+    entry->setData(kRelativeFolderRole, file.relativeFolder);
+}
+
 void removeSelectedEntries(QListWidget& queue, QStringList& fullname) {
     int row = 0;
     while (row < queue.count()) {
@@ -42,8 +55,10 @@ void removeSelectedEntries(QListWidget& queue, QStringList& fullname) {
 
 std::vector<QueuedFile> queuedFiles(const QListWidget& queue, const QStringList& fullname) {
     std::vector<QueuedFile> files;
+    files.reserve(std::size_t(queue.count()));
     for (int row = 0; row < queue.count(); ++row)
-        files.push_back({queue.item(row)->text(), fullname.value(row)});
+        files.push_back({queue.item(row)->text(), fullname.value(row),
+                         queue.item(row)->data(kRelativeFolderRole).toString()});
     return files;
 }
 

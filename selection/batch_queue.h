@@ -24,11 +24,15 @@ void addSelectedFiles(const DirectoryList& directories, FileList& files, QListWi
 void appendToQueue(QListWidget& queue, QStringList& fullname, const QString& directory,
                    const QString& name);
 
+// Appends a file that a drop brought: the queue shows its name (its path below a dropped
+// folder), `fullname` gets its path, and the entry keeps its relative folder for the batch.
+void appendQueuedFile(QListWidget& queue, QStringList& fullname, const QueuedFile& file);
+
 // Takes the selected entries out of the queue and the same positions out of `fullname`; the
 // entries that stay keep their order.
 void removeSelectedEntries(QListWidget& queue, QStringList& fullname);
 
-// The queue's entries with their full paths, top to bottom.
+// The queue's entries with their full paths and relative folders, top to bottom.
 std::vector<QueuedFile> queuedFiles(const QListWidget& queue, const QStringList& fullname);
 
 // Takes the first `count` entries out of the queue and out of `fullname`.

@@ -22,7 +22,7 @@ namespace {
 
 // What a drop of these URLs queues: the local files and folders among them, as the queue takes
 // paths.
-std::vector<QueuedFile> droppedFilesMatching(const QList<QUrl>& urls, const QString& mask) {
+PathsToQueue droppedFilesMatching(const QList<QUrl>& urls, const QString& mask) {
     QStringList paths;
     for (const QUrl& url : urls) {
         // The path's bytes as the URL spells them: toLocalFile() turns a name that is not
@@ -34,10 +34,13 @@ std::vector<QueuedFile> droppedFilesMatching(const QList<QUrl>& urls, const QStr
     return filesToQueue(paths, mask);
 }
 
-// The folder of an absolute path, from its text alone (QFileInfo would respell the bytes).
-QString folderOf(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash > 0 ? path.left(slash) : QStringLiteral("/");
+// One line for each folder of a dropped tree that could not be read.
+QString skippedFolders(const std::vector<platform::UnreadableFolder>& folders) {
+    QStringList lines;
+    for (const auto& folder : folders)
+        lines.append(
+            QStringLiteral("The folder %1 is skipped: %2").arg(folder.path, folder.reason));
+    return lines.join(u'\r');
 }
 
 bool offersLocalFiles(const QMimeData* data) {
@@ -92,18 +95,27 @@ private:
             return;
         }
         const auto found = droppedFilesMatching(event.mimeData()->urls(), files_.mask());
-        if (found.empty()) {
+        const QString skipped = skippedFolders(found.unreadable);
+        if (found.files.empty()) {
             event.ignore();
             // The box waits until the drop has ended: the file manager must not wait for it.
-            QTimer::singleShot(0, this, [this] {
-                widgets::showError(dialogs_, queue_.window(), nothingMatches_);
+            QTimer::singleShot(0, this, [this, skipped] {
+                widgets::showError(dialogs_, queue_.window(),
+                                   skipped.isEmpty() ? nothingMatches_
+                                                     : nothingMatches_ + "\r\r" + skipped);
             });
             return;
         }
         takeAsCopy(event);
-        for (const QueuedFile& file : found)
-            appendToQueue(queue_, fullname_, folderOf(file.path), file.name);
+        for (const QueuedFile& file : found.files)
+            appendQueuedFile(queue_, fullname_, file);
         keepCurrentEntry(queue_);
+        if (!skipped.isEmpty()) {
+            QTimer::singleShot(0, this, [this, skipped] {
+                dialogs_.message(queue_.window(), widgets::MessageIcon::Information,
+                                 QStringLiteral("Folders skipped"), skipped);
+            });
+        }
     }
 
     QListWidget& queue_;

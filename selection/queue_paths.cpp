@@ -21,7 +21,7 @@ QString absoluteClean(const QString& given) {
 
 } // namespace
 
-std::vector<QueuedFile> filesToQueue(const QStringList& paths, const QString& mask) {
+PathsToQueue filesToQueue(const QStringList& paths, const QString& mask) {
     QHash<QString, QStringList> listed;
     auto listing = [&](const QString& folder) -> const QStringList& {
         auto known = listed.find(folder);
@@ -29,19 +29,28 @@ std::vector<QueuedFile> filesToQueue(const QStringList& paths, const QString& ma
             known = listed.insert(folder, platform::filesMatching(folder, mask));
         return *known;
     };
-    std::vector<QueuedFile> found;
+    PathsToQueue found;
     for (const QString& given : paths) {
         const QString path = absoluteClean(given);
-        if (platform::isReadableDirectory(path)) {
-            for (const QString& name : listing(path))
-                found.push_back({name, platform::joinPath(path, name)});
+        if (platform::isFolder(path)) {
+            platform::FolderTree tree = platform::filesInTree(path, mask);
+            for (platform::TreeFile& file : tree.files) {
+                const QString name = file.path.mid(file.path.lastIndexOf(u'/') + 1);
+                found.files.push_back({.name = file.relativeFolder.isEmpty()
+                                                   ? name
+                                                   : file.relativeFolder + u'/' + name,
+                                       .path = std::move(file.path),
+                                       .relativeFolder = std::move(file.relativeFolder)});
+            }
+            found.unreadable.insert(found.unreadable.end(), tree.unreadable.begin(),
+                                    tree.unreadable.end());
             continue;
         }
         const qsizetype slash = path.lastIndexOf(u'/');
         const QString folder = slash > 0 ? path.left(slash) : QStringLiteral("/");
         const QString name = path.mid(slash + 1);
         if (listing(folder).contains(name))
-            found.push_back({name, path});
+            found.files.push_back({name, path});
     }
     return found;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/folder_tree.h"
 #include "selection/queued_file.h"
 #include "tools/encoders/core/source_names.h"
 
@@ -17,9 +18,15 @@ namespace selection {
 inline const QString kEncodeMask = QString::fromLatin1(encoders::kSourceMask);
 inline const QString kDecodeMask = QStringLiteral("*.mp*");
 
-// In the order given: a file when its folder's file list would show it under the mask, and a
-// folder's files that the mask matches (not those of its sub-folders), in the file list's name
-// order. Paths that are neither are skipped. Each path is made absolute and clean first.
-std::vector<QueuedFile> filesToQueue(const QStringList& paths, const QString& mask);
+struct PathsToQueue {
+    std::vector<QueuedFile> files;
+    std::vector<platform::UnreadableFolder> unreadable; // folders of the trees that were skipped
+};
+
+// In the order given: a file when its folder's file list would show it under the mask, and the
+// files that the mask matches in a folder's whole tree (see platform::filesInTree), each named
+// by its path below that folder and keeping it as its relative folder. Paths that are neither
+// are skipped. Each path is made absolute and clean first.
+PathsToQueue filesToQueue(const QStringList& paths, const QString& mask);
 
 } // namespace selection

@@ -4,10 +4,12 @@
 
 namespace selection {
 
-// A queued file: the name the queue shows and its full path.
+// A queued file: the name the queue shows and its full path. A file that a folder brought keeps
+// its place below that folder: its output goes as far below the output folder.
 struct QueuedFile {
     QString name;
     QString path;
+    QString relativeFolder = {}; // "Artist/Album"; "" for a file of the folder itself or alone
 };
 
 // What became of one queued file in a batch. The reason beside it says why for every outcome

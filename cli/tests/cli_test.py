@@ -100,16 +100,19 @@ class CommandLine(unittest.TestCase):
                                            "--delete-source", "wavs")
         self.assertEqual(status, 1)
         done = {os.path.basename(e["source"]): e["verdict"] for e in events if e["event"] == "done"}
+        # The folder's own files first, then its sub-folder's.
         self.assertEqual([os.path.basename(e["source"]) for e in events if e["event"] == "started"],
-                         ["a.wav", "b.wav", "broken.wav", "d.flac"])
+                         ["a.wav", "b.wav", "broken.wav", "d.flac", "c.wav"])
         self.assertEqual(done, {"a.wav": "done", "b.wav": "done", "broken.wav": "failed",
-                                "d.flac": "done"})
-        self.assertEqual(events[-1], {"event": "batch", "files": 4, "done": 3, "failed": 1,
+                                "d.flac": "done", "c.wav": "done"})
+        self.assertEqual(events[-1], {"event": "batch", "files": 5, "done": 4, "failed": 1,
                                       "interrupted": False})
         self.assertEqual(probe(os.path.join(self.out, "d.mp3"))["codec_name"], "mp3")
-        # Sources go only when their MP3 holds their audio; the sub-folder is not queued.
+        self.assertEqual(probe(os.path.join(self.out, "sub", "c.mp3"))["codec_name"], "mp3")
+        # Sources go only when their MP3 holds their audio.
         self.assertEqual(sorted(os.listdir(self.path("wavs"))), ["broken.wav", "notes.txt", "sub"])
-        self.assertIn("sonabox: 1 of 4 files failed:\nbroken.wav: ", err)
+        self.assertEqual(os.listdir(self.path("wavs", "sub")), [])
+        self.assertIn("sonabox: 1 of 5 files failed:\nbroken.wav: ", err)
         self.assertIn("; source kept", err)
 
     def test_defaults_come_from_the_settings_file_as_the_window_uses_them(self):

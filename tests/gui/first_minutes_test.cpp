@@ -3,12 +3,19 @@
 #include "platform/paths.h"
 #include "tests/support/gui_test.h"
 
+#include <QDirIterator>
 #include <QDropEvent>
 #include <QMimeData>
 
 #include <set>
 
 #include <cstdio>
+
+#include <dirent.h>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -30,6 +37,39 @@ void drop(QListWidget& queue, const QString& folder, const char* names) {
     // Never a move: the file manager would delete the originals.
     EXPECT_NE(dropped.dropAction(), Qt::MoveAction);
     QCoreApplication::processEvents();
+}
+
+// While it lives, this thread is refused folders that its permissions refuse, also as root: the
+// capabilities that override them leave its effective set (they stay permitted, and come back).
+class FolderPermissionsApply {
+public:
+    FolderPermissionsApply() {
+        if (::getuid() != 0)
+            return;
+        if (::syscall(SYS_capget, &header_, saved_) != 0)
+            return;
+        __user_cap_data_struct less[2] = {saved_[0], saved_[1]};
+        less[0].effective &= ~((1U << CAP_DAC_OVERRIDE) | (1U << CAP_DAC_READ_SEARCH));
+        changed_ = ::syscall(SYS_capset, &header_, less) == 0;
+    }
+    ~FolderPermissionsApply() {
+        if (changed_)
+            ::syscall(SYS_capset, &header_, saved_);
+    }
+    FolderPermissionsApply(const FolderPermissionsApply&) = delete;
+    FolderPermissionsApply& operator=(const FolderPermissionsApply&) = delete;
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2]{};
+    bool changed_ = false;
+};
+
+bool canList(const QString& folder) {
+    DIR* listing = ::opendir(QFile::encodeName(folder).constData());
+    if (listing)
+        ::closedir(listing);
+    return listing != nullptr;
 }
 
 } // namespace
@@ -159,10 +199,10 @@ TEST(FirstMinutes, DroppedFilesAndFoldersJoinTheQueuesAsTheyDoByButton) {
         const char *queue, *start, *out, *first, *nothing, *queued, *outputs, *error;
     } cases[] = {
         {0, "encodelist", "encstart", "encout", "x.wav notes.txt c.mp3 z.opus", "notes.txt c.mp3",
-         "x.wav z.opus 1.WAV 2.wav 4.flac", "1.mp3 2.mp3 4.mp3 x.mp3 z.mp3",
+         "x.wav z.opus 1.WAV 2.wav 4.flac sub/9.wav", "1.mp3 2.mp3 4.mp3 x.mp3 z.mp3",
          "No WAV files among the dropped files"},
         {1, "decodelist", "decstart", "decout", "c.mp3 x.wav y.mp2", "x.wav",
-         "c.mp3 y.mp2 1.mp2 3.mp3", "1.WAV 3.WAV c.WAV y.WAV",
+         "c.mp3 y.mp2 1.mp2 3.mp3 sub/9.mp3", "1.WAV 3.WAV c.WAV y.WAV",
          "No MP3 files among the dropped files"},
     };
     for (const auto& c : cases) {
@@ -173,7 +213,7 @@ TEST(FirstMinutes, DroppedFilesAndFoldersJoinTheQueuesAsTheyDoByButton) {
         form->findChild<QLabel*>(c.out)->setText(out);
         sharedDialogs().reset();
         drop(queue, world.root() + "/loose", c.first);
-        drop(queue, world.root(), "album"); // not its sub-folder's files
+        drop(queue, world.root(), "album"); // and its sub-folder's, named below it
         EXPECT_EQ(rowTexts(queue).join(' '), c.queued);
         drop(queue, world.root() + "/loose", c.nothing);
         EXPECT_EQ(rowTexts(queue).join(' '), c.queued);
@@ -248,4 +288,66 @@ TEST(FirstMinutes, ADroppedNameThatIsNotUtf8IsQueuedByItsBytes) {
     EXPECT_EQ(rowTexts(queue), QStringList({platform::textFromBytes("caf\xe9.wav")}));
     ASSERT_EQ(form->fullname.size(), 1);
     EXPECT_EQ(platform::bytesFromText(form->fullname[0]), root + "/caf\xe9.wav");
+}
+
+// A dropped library: its whole tree is queued, each file shown by its path below the dropped
+// folder (dot folders and a link back up left out), and encoded into the same tree below the
+// output folder. A folder that cannot be read is named in one box after the drop.
+TEST(FirstMinutes, ADroppedTreeIsQueuedByItsPlacesAndEncodedIntoTheSameTree) {
+    TestWorld world;
+    world.installFromBuild({"encoder/plugger"});
+    const QStringList places{"top.wav", "\u00c4rtist \"Q\"/Album's One/01.wav",
+                             "\u00c4rtist \"Q\"/Album's One/CD 2/01.wav",
+                             "\u00c4rtist \"Q\"/Zweites/01.wav"};
+    for (const QString& place : places) {
+        world.makeDirectory(QFileInfo("lib/" + place).path());
+        makeWav(world.root() + "/lib/" + place, 0.2, 44100, 1);
+    }
+    world.makeDirectory("lib/.dot");
+    makeWav(world.root() + "/lib/.dot/h.wav", 0.2, 44100, 1);
+    ASSERT_EQ(::symlink("..", QFile::encodeName(world.root() + "/lib/\u00c4rtist \"Q\"/loop")), 0);
+    const QString locked = world.makeDirectory("lib/locked");
+    makeWav(locked + "/l.wav", 0.2, 44100, 1);
+    ASSERT_EQ(::chmod(QFile::encodeName(locked), 0), 0);
+
+    app::TMainForm* form = world.start();
+    ui(form).Codec->setCurrentIndex(kPluggerRow);
+    ui(form).MainBoard->setCurrentIndex(0);
+    const QString out = world.makeDirectory("out") + "/";
+    ui(form).encout->setText(out);
+    sharedDialogs().reset();
+    bool refused = false;
+    {
+        const FolderPermissionsApply permissions;
+        refused = !canList(locked);
+        drop(*ui(form).encodelist, world.root(), "lib");
+    }
+    ::chmod(QFile::encodeName(locked), 0755);
+    EXPECT_EQ(rowTexts(*ui(form).encodelist), places);
+    if (refused)
+        EXPECT_EQ(sharedDialogs().messageTexts(),
+                  QStringList({"The folder " + locked + " is skipped: Permission denied"}));
+    else
+        std::printf("The unreadable folder is not checked: this process reads every folder.\n");
+
+    sharedDialogs().reset();
+    click(ui(form).encstart);
+    EXPECT_TRUE(sharedDialogs().messages.empty())
+        << sharedDialogs().messageTexts().join("|").toStdString();
+    EXPECT_EQ(ui(form).encodelist->count(), 0);
+    for (const QString& place : places) {
+        SCOPED_TRACE(place.toStdString());
+        const QString mp3 = out + place.chopped(3) + "mp3";
+        EXPECT_EQ(probe(mp3).codec, "mp3");
+    }
+    QStringList written;
+    QDirIterator all(out, QDir::Files, QDirIterator::Subdirectories);
+    while (all.hasNext())
+        written.append(all.next().mid(out.size()));
+    written.sort();
+    QStringList expected;
+    for (const QString& place : places)
+        expected.append(place.chopped(3) + "mp3");
+    expected.sort();
+    EXPECT_EQ(written, expected);
 }
