@@ -98,7 +98,7 @@ protected:
     std::string codec = codecIn(work);
 
     std::filesystem::path tone(const std::string& name, const std::string& extension) {
-        const auto path = work / (name + "." + extension);
+        auto path = work / (name + "." + extension);
         EXPECT_EQ(run({"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", path.string(), "synth",
                        "1", "sine", "440", "vol", "0.5"})
                       .exitCode,
