@@ -1,9 +1,9 @@
 #include "cli/cli_requests.h"
 
-#include "app/option_sets.h"
+#include "app/engine/option_sets.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
-#include "selection/queue_paths.h"
+#include "selection/engine/queue_paths.h"
 
 #include <QDir>
 #include <QFileInfo>
