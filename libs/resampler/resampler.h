@@ -5,15 +5,17 @@
 
 typedef struct SRC_STATE_tag SRC_STATE;
 
-namespace encoders {
+namespace resampler {
 
-// Streaming sample-rate conversion of interleaved floats through libsamplerate.
-class RateConverter {
+// Streaming sample-rate conversion of interleaved floats through libsamplerate, for the
+// encoder programs and the decoder library alike. Errors are std::runtime_error with
+// libsamplerate's own words.
+class Resampler {
 public:
-    RateConverter(int channels, int inputRate, int outputRate);
-    ~RateConverter();
-    RateConverter(const RateConverter&) = delete;
-    RateConverter& operator=(const RateConverter&) = delete;
+    Resampler(int channels, int inputRate, int outputRate);
+    ~Resampler();
+    Resampler(const Resampler&) = delete;
+    Resampler& operator=(const Resampler&) = delete;
 
     // Converts a block; the result is valid until the next call. `last` marks the end of the
     // input, after which the converter gives out what it still holds.
@@ -26,4 +28,4 @@ private:
     std::vector<float> output_;
 };
 
-} // namespace encoders
+} // namespace resampler

@@ -1,27 +1,27 @@
-#include "tools/encoders/core/rate_converter.h"
-
-#include "tools/encoders/core/encoder_error.h"
+#include "libs/resampler/resampler.h"
 
 #include <cmath>
 #include <samplerate.h>
+#include <stdexcept>
+#include <string>
 
-namespace encoders {
+namespace resampler {
 
-RateConverter::RateConverter(int channels, int inputRate, int outputRate)
+Resampler::Resampler(int channels, int inputRate, int outputRate)
     : channels_(channels), ratio_(static_cast<double>(outputRate) / inputRate) {
     int error = 0;
     state_ = src_new(SRC_SINC_MEDIUM_QUALITY, channels, &error);
     if (state_ == nullptr) {
-        throw EncoderError(std::string("the resampler could not be started: ") +
-                           src_strerror(error));
+        throw std::runtime_error(std::string("the resampler could not be started: ") +
+                                 src_strerror(error));
     }
 }
 
-RateConverter::~RateConverter() {
+Resampler::~Resampler() {
     src_delete(state_);
 }
 
-std::span<const float> RateConverter::convert(std::span<const float> interleaved, bool last) {
+std::span<const float> Resampler::convert(std::span<const float> interleaved, bool last) {
     const long inputFrames = static_cast<long>(interleaved.size() / channels_);
     std::size_t produced = 0;
     long consumed = 0;
@@ -37,7 +37,7 @@ std::span<const float> RateConverter::convert(std::span<const float> interleaved
         data.end_of_input = last ? 1 : 0;
         data.src_ratio = ratio_;
         if (int error = src_process(state_, &data); error != 0) {
-            throw EncoderError(std::string("resampling failed: ") + src_strerror(error));
+            throw std::runtime_error(std::string("resampling failed: ") + src_strerror(error));
         }
         consumed += data.input_frames_used;
         produced += static_cast<std::size_t>(data.output_frames_gen);
@@ -49,4 +49,4 @@ std::span<const float> RateConverter::convert(std::span<const float> interleaved
     return std::span<const float>(output_).first(produced * channels_);
 }
 
-} // namespace encoders
+} // namespace resampler
