@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/batch_summary.h"
+#include "app/engine/batch_summary.h"
 
 #include <QElapsedTimer>
 #include <QString>

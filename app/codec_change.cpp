@@ -1,6 +1,6 @@
 #include "app/codec_change.h"
 
-#include "app/option_sets.h"
+#include "app/engine/option_sets.h"
 
 #include <QCheckBox>
 #include <QComboBox>

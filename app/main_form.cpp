@@ -1,10 +1,10 @@
 #include "app/main_form.h"
 
 #include "app/codec_change.h"
-#include "app/option_sets.h"
+#include "app/engine/option_sets.h"
 #include "app/settings_file.h"
 #include "app/shortcut_priority.h"
-#include "decode/decode_driver.h"
+#include "decode/engine/decode_driver.h"
 #include "decode/mp3_preview.h"
 #include "encode/wav_preview.h"
 #include "mpegplay/mpeg_player.h"

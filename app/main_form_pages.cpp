@@ -2,13 +2,13 @@
 // pixels inside their parent.
 #include "app/main_form.h"
 
-#include "app/option_sets.h"
-#include "app/output_directory.h"
+#include "app/engine/option_sets.h"
+#include "app/engine/output_directory.h"
 #include "platform/paths.h"
 #include "selection/directory_list.h"
 #include "selection/drive_box.h"
+#include "selection/engine/queue_paths.h"
 #include "selection/file_list.h"
-#include "selection/queue_paths.h"
 #include "widgets/flat_button.h"
 #include "widgets/hyperlink_label.h"
 #include "widgets/path_label.h"

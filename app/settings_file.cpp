@@ -1,6 +1,6 @@
 #include "app/settings_file.h"
 
-#include "app/stored_settings.h"
+#include "app/engine/stored_settings.h"
 #include "platform/profile_file.h"
 #include "platform/volumes.h"
 #include "selection/directory_list.h"

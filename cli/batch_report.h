@@ -1,7 +1,7 @@
 #pragma once
 
-#include "selection/batch_estimate.h"
-#include "selection/queued_file.h"
+#include "selection/engine/batch_estimate.h"
+#include "selection/engine/queued_file.h"
 
 #include <QElapsedTimer>
 #include <QJsonObject>

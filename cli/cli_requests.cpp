@@ -1,10 +1,10 @@
 #include "cli/cli_requests.h"
 
-#include "app/option_sets.h"
+#include "app/engine/option_sets.h"
 #include "platform/file_system.h"
 #include "platform/output_folders.h"
 #include "platform/paths.h"
-#include "selection/queue_paths.h"
+#include "selection/engine/queue_paths.h"
 
 #include <QDir>
 #include <QFileInfo>

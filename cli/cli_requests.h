@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/stored_settings.h"
+#include "app/engine/stored_settings.h"
 #include "cli/cli_options.h"
-#include "decode/decode_driver.h"
-#include "encode/encode_driver.h"
+#include "decode/engine/decode_driver.h"
+#include "encode/engine/encode_driver.h"
 
 // The batch requests of a command line: its words where given, the settings file's choices as
 // the window would use them where not. Both throw UsageError.

@@ -1,8 +1,8 @@
 // sonabox-cli: the encode and decode batches without a window. It is a program of its own, so
 // that the window's program carries none of it and this one needs QtCore only: it runs where no
 // display is. The sonabox command hands it the encode and decode commands.
+#include "app/engine/stored_settings.h"
 #include "app/settings_file.h"
-#include "app/stored_settings.h"
 #include "cli/cli_options.h"
 #include "cli/terminal_batches.h"
 #include "platform/paths.h"

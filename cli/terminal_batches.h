@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/stored_settings.h"
+#include "app/engine/stored_settings.h"
 #include "cli/cli_options.h"
 
 // The encode and decode batches on a terminal: the same drivers as the window, their progress

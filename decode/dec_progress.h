@@ -1,7 +1,7 @@
 #pragma once
 
-#include "decode/decode_driver.h"
-#include "selection/batch_estimate.h"
+#include "decode/engine/decode_driver.h"
+#include "selection/engine/batch_estimate.h"
 
 #include <QElapsedTimer>
 

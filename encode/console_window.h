@@ -1,6 +1,6 @@
 #pragma once
 
-#include "encode/encoder_process.h"
+#include "encode/engine/encoder_process.h"
 
 #include <QString>
 #include <QWidget>

@@ -1,8 +1,8 @@
 #include "encode/enc_form.h"
 
 #include "encode/console_window.h"
-#include "encode/encoder_job.h"
-#include "encode/encoder_process.h"
+#include "encode/engine/encoder_job.h"
+#include "encode/engine/encoder_process.h"
 #include "widgets/flat_button.h"
 #include "widgets/window_geometry.h"
 

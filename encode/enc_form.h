@@ -1,7 +1,7 @@
 #pragma once
 
-#include "encode/encode_driver.h"
-#include "encode/encoder_process.h"
+#include "encode/engine/encode_driver.h"
+#include "encode/engine/encoder_process.h"
 
 #include <QDialog>
 #include <QPoint>

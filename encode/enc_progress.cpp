@@ -1,7 +1,7 @@
 #include "encode/enc_progress.h"
 
 #include "encode/enc_form.h"
-#include "encode/look_ahead.h"
+#include "encode/engine/look_ahead.h"
 #include "widgets/dialogs.h"
 #include "widgets/window_geometry.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "encode/encode_driver.h"
-#include "selection/batch_estimate.h"
+#include "encode/engine/encode_driver.h"
+#include "selection/engine/batch_estimate.h"
 
 #include <QElapsedTimer>
 

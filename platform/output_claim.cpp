@@ -1,5 +1,6 @@
 #include "platform/output_claim.h"
 
+#include "libs/durable_file/file_identity.h"
 #include "platform/paths.h"
 
 #include <cerrno>
@@ -64,10 +65,8 @@ std::string lockName(const std::filesystem::path& output) {
 }
 
 bool sameFile(int fd, const std::string& path) {
-    struct stat open {};
-    struct stat named {};
-    return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 &&
-           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+    const auto open = durable::identityOf(fd);
+    return open && open == durable::identityOf(std::filesystem::path(path));
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "platform/shared_use.h"
 
+#include "libs/durable_file/file_identity.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -63,10 +65,8 @@ void SharedUse::open() {
 }
 
 bool SharedUse::current() const {
-    struct stat opened {
-    }, named{};
-    return ::fstat(fd_, &opened) == 0 && ::stat(path_.c_str(), &named) == 0 &&
-           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+    const auto opened = durable::identityOf(fd_);
+    return opened && opened == durable::identityOf(std::filesystem::path(path_));
 }
 
 void SharedUse::begin(const std::function<void()>& first) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "selection/queued_file.h"
+#include "selection/engine/queued_file.h"
 
 #include <QStringList>
 

@@ -2,8 +2,8 @@
 
 #include "platform/paths.h"
 #include "selection/batch_queue.h"
+#include "selection/engine/queue_paths.h"
 #include "selection/file_list.h"
-#include "selection/queue_paths.h"
 #include "widgets/dialogs.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 // The failure box of a batch: up to 20 lines in the box, the rest counted, all in the details.
-#include "app/batch_summary.h"
+#include "app/engine/batch_summary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The decode batch without windows: the real player and decoder library decode each file, and
 // the results and the files left on disk are checked.
-#include "decode/decode_driver.h"
+#include "decode/engine/decode_driver.h"
 #include "libs/durable_file/helper_names.h"
 #include "mpegplay/mpeg_player.h"
 

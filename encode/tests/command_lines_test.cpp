@@ -1,6 +1,6 @@
 // The encoders' command lines and output names, byte for byte.
-#include "encode/command_lines.h"
 #include "encode/enc_form.h"
+#include "encode/engine/command_lines.h"
 #include "platform/command_line.h"
 
 #include <gtest/gtest.h>

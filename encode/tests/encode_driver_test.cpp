@@ -1,6 +1,6 @@
 // The encode batch without windows: the real house encoder runs each job, and the results and
 // the files left on disk are checked.
-#include "encode/look_ahead.h"
+#include "encode/engine/look_ahead.h"
 #include "encode/tests/house_batch.h"
 #include "tools/encoders/tests/test_support.h"
 

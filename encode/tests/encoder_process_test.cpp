@@ -1,5 +1,5 @@
 #include "encode/console_window.h"
-#include "encode/encoder_process.h"
+#include "encode/engine/encoder_process.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -2,9 +2,9 @@
 
 // What the encode batch tests share: a batch through the real house encoder in a folder of its
 // own, its jobs run through the program's own process start without a window.
-#include "encode/encode_driver.h"
-#include "encode/encoder_job.h"
-#include "encode/encoder_process.h"
+#include "encode/engine/encode_driver.h"
+#include "encode/engine/encoder_job.h"
+#include "encode/engine/encoder_process.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // Runs one encoder command line through the program's own process start, as a batch does, and
 // exits with its result: run_encoder_harness PROGRAM COMMAND-LINE. The tests kill it mid-run.
-#include "encode/encoder_process.h"
+#include "encode/engine/encoder_process.h"
 
 #include <QCoreApplication>
 

@@ -17,7 +17,7 @@ namespace {
 
 // Copies a regular file with its permissions to a target that must not exist yet.
 void copyToNewFile(const std::filesystem::path& source, const std::filesystem::path& target) {
-    const Descriptor input(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    const FileDescriptor input(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
     if (input.get() < 0 || ::fstat(input.get(), &info) != 0)
         fail("cannot open '" + source.string() + "'");
@@ -44,13 +44,13 @@ void copyToNewFile(const std::filesystem::path& source, const std::filesystem::p
 } // namespace
 
 void syncFolder(const std::filesystem::path& folder) {
-    const Descriptor fd = openFolder(folder);
+    const FileDescriptor fd = openFolder(folder);
     if (::fsync(fd.get()) != 0)
         fail("cannot sync folder '" + folder.string() + "'");
 }
 
 void syncFileAndFolder(const std::filesystem::path& file) {
-    const Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0 || ::fdatasync(fd.get()) != 0)
         fail("cannot sync '" + file.string() + "'");
     syncFolder(folderOf(file));

@@ -127,7 +127,7 @@ std::string keptName(const std::string& name) {
 std::vector<LeftAside> leftAsideByEndedOwners(const std::filesystem::path& folder) noexcept {
     std::vector<LeftAside> found;
     try {
-        Descriptor listing = openFolder(folder);
+        FileDescriptor listing = openFolder(folder);
         DIR* entries = ::fdopendir(listing.release());
         if (entries == nullptr)
             return found;
@@ -145,7 +145,7 @@ std::vector<LeftAside> leftAsideByEndedOwners(const std::filesystem::path& folde
 std::size_t removeStaleHelpers(const std::filesystem::path& folder) noexcept {
     std::size_t removed = 0;
     try {
-        Descriptor listing = openFolder(folder);
+        FileDescriptor listing = openFolder(folder);
         const int fd = listing.get();
         DIR* entries = ::fdopendir(listing.release());
         if (entries == nullptr)

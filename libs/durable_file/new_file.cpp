@@ -38,14 +38,14 @@ int linkDescriptor(int fd, int folder, const char* name) {
 } // namespace
 
 NewFile::NewFile(const std::filesystem::path& folder) : folder_(openFolder(folder)) {
-    file_ = Descriptor(::openat(folder_.get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
+    file_ = FileDescriptor(::openat(folder_.get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
     if (file_.get() >= 0)
         return;
     if (!unnamedUnsupported(errno))
         fail("cannot write to folder '" + folder.string() + "'");
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string name = helperName(".tmp");
-        file_ = Descriptor(
+        file_ = FileDescriptor(
             ::openat(folder_.get(), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (file_.get() >= 0) {
             helper_ = folder / name;

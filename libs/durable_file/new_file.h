@@ -54,8 +54,8 @@ private:
     void linkUnnamed(const std::filesystem::path& target, Placement placement);
     void renameHelper(const std::filesystem::path& target, Placement placement);
 
-    Descriptor folder_;
-    Descriptor file_;
+    FileDescriptor folder_;
+    FileDescriptor file_;
     std::filesystem::path helper_;
 };
 

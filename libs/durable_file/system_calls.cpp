@@ -12,32 +12,12 @@ void fail(const std::string& what) {
     throw std::system_error(errno, std::generic_category(), what);
 }
 
-Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
-    if (this != &other) {
-        reset();
-        fd_ = other.release();
-    }
-    return *this;
-}
-
-int Descriptor::release() noexcept {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
-void Descriptor::reset() noexcept {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
-}
-
 std::filesystem::path folderOf(const std::filesystem::path& file) {
     return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
 }
 
-Descriptor openFolder(const std::filesystem::path& folder) {
-    Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+FileDescriptor openFolder(const std::filesystem::path& folder) {
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() < 0)
         fail("cannot open folder '" + folder.string() + "'");
     return fd;

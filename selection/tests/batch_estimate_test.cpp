@@ -1,5 +1,5 @@
 // The time left of a batch and its clock texts.
-#include "selection/batch_estimate.h"
+#include "selection/engine/batch_estimate.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Decoding and MP3 previews from the Decode page of the real window, with the real decoder
 // library; WAV files are checked with ffprobe.
 #include "decode/dec_form.h"
-#include "decode/decode_driver.h"
+#include "decode/engine/decode_driver.h"
 #include "mpegplay/mpeg_player.h"
 #include "tests/support/decode_watch.h"
 #include "tests/support/gui_test.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "encode/encoders.h"
+#include "encode/engine/encoders.h"
 #include "selection/directory_list.h"
 #include "selection/drive_box.h"
 #include "selection/file_list.h"

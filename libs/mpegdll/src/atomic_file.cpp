@@ -9,13 +9,6 @@
 
 namespace mpegdll {
 
-std::optional<FileId> identify(const std::filesystem::path& path) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0)
-        return std::nullopt;
-    return FileId{status.st_dev, status.st_ino};
-}
-
 AtomicFile::AtomicFile(const std::filesystem::path& target) : target_(target) {
     std::error_code error;
     if (std::filesystem::is_symlink(target_, error)) {

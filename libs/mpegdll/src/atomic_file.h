@@ -9,16 +9,6 @@
 
 namespace mpegdll {
 
-// What tells two names of one file apart from two files: the device and the inode.
-struct FileId {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const FileId&) const = default;
-};
-
-// The file that `path` names (through any symbolic links); nothing when there is none.
-std::optional<FileId> identify(const std::filesystem::path& path);
-
 // A file written as a new file in its target's folder (unnamed where the file system allows)
 // and put onto the target once complete and synced, so the target either stays as it was or
 // holds the whole new content, also after a power cut.

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "libs/resampler/resampler.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <vector>
-
-typedef struct SRC_STATE_tag SRC_STATE;
 
 namespace mpegdll {
 
@@ -22,7 +22,7 @@ public:
 
     // Whether audio in this format needs converting, or what a part before it still holds.
     bool needed(int rate, int channels) const {
-        return rate != rate_ || channels != channels_ || state_ != nullptr;
+        return rate != rate_ || channels != channels_ || resampler_.has_value();
     }
     // Appends `frames` frames at (rate, channels), converted, to `out`. The resampler holds back
     // a few milliseconds until more comes or `finish` is called.
@@ -36,15 +36,11 @@ public:
 private:
     void resample(std::size_t frames, bool last, std::vector<std::int16_t>& out);
 
-    struct StateDeleter {
-        void operator()(SRC_STATE* state) const;
-    };
     int rate_;
     int channels_;
     int inputRate_ = 0; // of the part being resampled
-    std::unique_ptr<SRC_STATE, StateDeleter> state_;
+    std::optional<resampler::Resampler> resampler_;
     std::vector<float> input_;
-    std::vector<float> output_;
 };
 
 } // namespace mpegdll

@@ -52,7 +52,7 @@ void Player::requireOpen() const {
 void Player::openFile(const std::string& path, std::unique_ptr<Decoder> decoder) {
     close();
     opened(std::move(decoder));
-    inputId_ = identify(path);
+    inputId_ = durable::identityOf(path);
     inputPath_ = path;
 }
 
@@ -102,7 +102,7 @@ void Player::setOutput(int device, const char* fileName) {
 void Player::refuseOutputOverInput() const {
     if (outputDevice_ != MPEGDLL_OUTPUT_PCMFILE || !inputId_)
         return;
-    if (identify(outputFile_) == inputId_)
+    if (durable::identityOf(outputFile_) == inputId_)
         throw LibraryError(MPEGDLL_ERR_OUTPUT);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "libs/durable_file/file_identity.h"
 #include "libs/mpegdll/src/atomic_file.h"
 #include "libs/mpegdll/src/decoder.h"
 #include "libs/mpegdll/src/sound_card_output.h"
@@ -85,8 +86,8 @@ private:
     std::int64_t toFrames(int ms) const;
 
     std::unique_ptr<Decoder> decoder_;
-    std::optional<FileId> inputId_; // the open input file
-    std::string inputPath_;         // empty for a caller's stream
+    std::optional<durable::FileIdentity> inputId_; // the open input file
+    std::string inputPath_;                        // empty for a caller's stream
     SoundSystem soundSystem_;
 
     // Settings for the next playback.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/encoders/core/file_identity.h"
+#include "libs/durable_file/file_identity.h"
 
 #include <sndfile.h>
 
@@ -34,7 +34,7 @@ public:
     // The frames the file declares; nothing when its length is not known (an Ogg stream cut
     // short, whose last page is missing).
     std::optional<std::int64_t> frames() const;
-    const FileIdentity& identity() const { return identity_; }
+    const durable::FileIdentity& identity() const { return identity_; }
     // A text the file's own chunks carry (SF_STR_TITLE, ...), empty when there is none.
     std::string text(int which) const;
 
@@ -45,7 +45,7 @@ public:
     std::int64_t silencedNaNs() const { return silencedNaNs_; }
 
 private:
-    FileIdentity identity_;
+    durable::FileIdentity identity_;
     std::unique_ptr<AudioFileView> view_;
     SF_INFO info_{};
     SNDFILE* file_ = nullptr;

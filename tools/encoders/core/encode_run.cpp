@@ -1,5 +1,6 @@
 #include "tools/encoders/core/encode_run.h"
 
+#include "libs/resampler/resampler.h"
 #include "tools/encoders/core/audio_source.h"
 #include "tools/encoders/core/batch_protocol.h"
 #include "tools/encoders/core/encoder_error.h"
@@ -8,7 +9,6 @@
 #include "tools/encoders/core/lame_encoder.h"
 #include "tools/encoders/core/loudness.h"
 #include "tools/encoders/core/output_file.h"
-#include "tools/encoders/core/rate_converter.h"
 #include "tools/encoders/core/source_tags.h"
 #include "tools/encoders/core/twolame_encoder.h"
 #include "tools/encoders/layer1/layer1_encoder.h"
@@ -214,7 +214,7 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     std::optional<LoudnessMeter> meter = loudnessMeter(source);
     auto encoder = parallel::holdingJobSlot(makeEncoder(request, p, source.frames()));
     // LAME resamples by itself; the other layers get their rate from us.
-    std::optional<RateConverter> converter;
+    std::optional<resampler::Resampler> converter;
     if (request.layer != Layer::III && p.sampleRate != p.inputRate) {
         converter.emplace(p.channels, p.inputRate, p.sampleRate);
     }

@@ -43,7 +43,7 @@ bool writeAllAt(int fd, const unsigned char* data, std::size_t size, off_t offse
 
 } // namespace
 
-OutputFile::OutputFile(std::filesystem::path target, std::optional<FileIdentity> input,
+OutputFile::OutputFile(std::filesystem::path target, std::optional<durable::FileIdentity> input,
                        durable::Placement placement)
     : target_(std::move(target)), placement_(placement),
       folderSync_(environmentSwitch(protocol::kFolderSyncedByCaller).value_or(false)
@@ -58,7 +58,7 @@ OutputFile::OutputFile(std::filesystem::path target, std::optional<FileIdentity>
             throw EncoderError("output '" + target_.string() +
                                "' exists and is not a regular file");
         }
-        if (input && *input == FileIdentity{existing.st_dev, existing.st_ino}) {
+        if (input && *input == durable::FileIdentity{existing.st_dev, existing.st_ino}) {
             throw EncoderError("output '" + target_.string() + "' is the input file");
         }
         if (placement_ == durable::Placement::NoReplace) {

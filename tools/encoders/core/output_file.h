@@ -1,7 +1,7 @@
 #pragma once
 
+#include "libs/durable_file/file_identity.h"
 #include "libs/durable_file/new_file.h"
-#include "tools/encoders/core/file_identity.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -21,7 +21,7 @@ public:
     // Refuses a target that exists but is not a regular file, or that is the file `input`, and
     // with Placement::NoReplace any existing target.
     explicit OutputFile(std::filesystem::path target,
-                        std::optional<FileIdentity> input = std::nullopt,
+                        std::optional<durable::FileIdentity> input = std::nullopt,
                         durable::Placement placement = durable::Placement::Replace);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;

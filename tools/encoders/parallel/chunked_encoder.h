@@ -1,7 +1,7 @@
 #pragma once
 
+#include "libs/resampler/resampler.h"
 #include "tools/encoders/core/frame_encoder.h"
-#include "tools/encoders/core/rate_converter.h"
 #include "tools/encoders/parallel/chunk_coder.h"
 #include "tools/encoders/parallel/stream_joiner.h"
 #include "tools/encoders/parallel/worker_pool.h"
@@ -36,7 +36,7 @@ private:
     ChunkLayout layout_;
     int frameSamples_;
     std::size_t maxInFlight_;
-    std::optional<RateConverter> converter_;
+    std::optional<resampler::Resampler> converter_;
     std::vector<float> pending_; // input from sample pendingStart_ on
     std::int64_t pendingStart_ = 0;
     std::int64_t samplesIn_ = 0;    // at the coded rate
