@@ -31,7 +31,7 @@ StoredDirectory loadBrowser(const std::optional<QString>& value, selection::Driv
 }
 
 QString directoryToSave(const StoredDirectory& stored, const selection::DirectoryList& list) {
-    const QString shown = list.directory();
+    const QString& shown = list.directory();
     return stored.inFile && shown == stored.shownAfterLoad ? stored.text : shown;
 }
 

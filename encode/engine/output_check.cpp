@@ -256,7 +256,9 @@ std::optional<MpegFacts> readMpegFacts(const QString& path) {
     const off_t samples = mpg123_length(handle.get());
     if (samples <= 0)
         return std::nullopt;
-    return MpegFacts{double(samples) / rate, double(mpg123_spf(handle.get())) / rate};
+    const auto perSecond = static_cast<double>(rate);
+    return MpegFacts{static_cast<double>(samples) / perSecond,
+                     static_cast<double>(mpg123_spf(handle.get())) / perSecond};
 }
 
 QString confirmEncoded(const QString& source, const QString& output) {

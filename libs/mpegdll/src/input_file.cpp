@@ -20,11 +20,10 @@ InputFile::InputFile(const std::filesystem::path& path) {
         throw std::system_error(errno, std::generic_category(), "open");
     struct stat status {};
     int error = 0;
-    if (::fstat(fd_, &status) != 0)
-        error = errno;
-    else if (!S_ISREG(status.st_mode))
+    const bool known = ::fstat(fd_, &status) == 0;
+    if (known && !S_ISREG(status.st_mode))
         error = EINVAL;
-    else if (::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0)
+    else if (!known || ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0)
         error = errno;
     if (error != 0) {
         ::close(fd_);
