@@ -39,6 +39,24 @@ bool looksLikeChunkId(const char* id) {
 }
 
 // Bytes after the data chunk that are not well-formed chunks: audio the header leaves out.
+// The bytes one sample takes in the file; 1 for kinds of no fixed size (a smaller second of
+// audio counts more stray bytes as audio).
+qint64 bytesPerSample(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_16:
+        return 2;
+    case SF_FORMAT_PCM_24:
+        return 3;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+        return 4;
+    case SF_FORMAT_DOUBLE:
+        return 8;
+    default:
+        return 1;
+    }
+}
+
 qint64 undeclaredBytesAfterData(QFile& file) {
     char header[12];
     if (file.read(header, 12) != 12 || QByteArray(header, 4) != "RIFF" ||
@@ -216,7 +234,8 @@ std::optional<WavFacts> readWavFacts(const QString& path) {
     // The header itself, through the same descriptor (the view reads it at given offsets only).
     QFile file;
     if (file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
-        const qint64 bytesPerSecond = qint64(info.samplerate) * info.channels;
+        const qint64 bytesPerSecond =
+            qint64(info.samplerate) * info.channels * bytesPerSample(info.format);
         // More than a tenth of a second of stray bytes is audio, not a trailing scrap.
         facts.truncatedHeader = undeclaredBytesAfterData(file) > bytesPerSecond / 10;
         auto shortfall = waveShortfall(file);
