@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -78,30 +79,28 @@ OutputClaim::OutputClaim(const QString& output) {
     lockFile_ = folder + "/" + lockName(toFsPath(output));
     // Each turn loses only to a holder that removed the file meanwhile: a few are plenty.
     for (int turn = 0; turn < 16; ++turn) {
-        const int fd = ::open(lockFile_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0)
+        durable::FileDescriptor fd(
+            ::open(lockFile_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (fd.get() < 0)
             return;
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            ::close(fd);
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
             state_ = State::InUse;
             return;
         }
-        if (sameFile(fd, lockFile_)) {
-            fd_ = fd;
+        if (sameFile(fd.get(), lockFile_)) {
+            fd_ = std::move(fd);
             state_ = State::Held;
             return;
         }
-        ::close(fd);
     }
     state_ = State::InUse;
 }
 
 OutputClaim::~OutputClaim() {
-    if (fd_ < 0)
-        return;
-    // Removed before the lock goes, so that nobody takes a lock on a name about to vanish.
-    ::unlink(lockFile_.c_str());
-    ::close(fd_);
+    // Removed before the lock goes (fd_ closes after this body), so that nobody takes a lock on
+    // a name about to vanish.
+    if (fd_.get() >= 0)
+        ::unlink(lockFile_.c_str());
 }
 
 QString OutputClaims::claim(int index, const QStringList& outputs) {

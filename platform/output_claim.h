@@ -1,5 +1,7 @@
 #pragma once
 
+#include "libs/durable_file/file_descriptor.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -38,7 +40,7 @@ public:
 
 private:
     std::string lockFile_;
-    int fd_ = -1;
+    durable::FileDescriptor fd_;
     State state_ = State::Unavailable;
 };
 

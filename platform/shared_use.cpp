@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
 namespace platform {
 
@@ -55,76 +54,71 @@ SharedUse::SharedUse(const QString& lockFile) : path_(QFile::encodeName(lockFile
     open();
 }
 
-SharedUse::~SharedUse() {
-    if (fd_ >= 0)
-        ::close(fd_); // drops every lock of this user
-}
-
 void SharedUse::open() {
-    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    fd_ = durable::FileDescriptor(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
 }
 
 bool SharedUse::current() const {
-    const auto opened = durable::identityOf(fd_);
+    const auto opened = durable::identityOf(fd_.get());
     return opened && opened == durable::identityOf(std::filesystem::path(path_));
 }
 
 void SharedUse::begin(const std::function<void()>& first) {
-    while (fd_ >= 0 && !using_) {
-        const Turn turn(fd_);
+    while (fd_.get() >= 0 && !using_) {
+        const Turn turn(fd_.get());
         if (!turn.held())
             break;
         if (!current()) {
             // The last user removed this lock file meanwhile: begin again on the one there now.
-            ::close(std::exchange(fd_, -1));
+            fd_.reset();
             open();
             continue;
         }
         // Alone on the users' byte: nobody else uses the thing now. Making it shared afterwards
         // leaves no moment in which another could find itself alone.
-        if (lock(fd_, kUsers, F_WRLCK, false)) {
+        if (lock(fd_.get(), kUsers, F_WRLCK, false)) {
             first();
-            lock(fd_, kUsers, F_RDLCK, false);
+            lock(fd_.get(), kUsers, F_RDLCK, false);
         } else {
             // The others hold it shared only (holding it alone needs the turn).
-            lock(fd_, kUsers, F_RDLCK, true);
+            lock(fd_.get(), kUsers, F_RDLCK, true);
         }
         using_ = true;
     }
-    if (!using_ && fd_ >= 0)
-        ::close(std::exchange(fd_, -1));
+    if (!using_)
+        fd_.reset();
 }
 
 void SharedUse::end(const std::function<void()>& last) {
-    if (fd_ < 0 || !using_)
+    if (fd_.get() < 0 || !using_)
         return;
     using_ = false;
-    const Turn turn(fd_);
-    if (turn.held() && lock(fd_, kUsers, F_WRLCK, false)) {
+    const Turn turn(fd_.get());
+    if (turn.held() && lock(fd_.get(), kUsers, F_WRLCK, false)) {
         last();
         // Nobody uses the thing: the lock file goes too, and the next user makes a new one.
         ::unlink(path_.c_str());
     }
-    lock(fd_, kUsers, F_UNLCK, false);
+    lock(fd_.get(), kUsers, F_UNLCK, false);
 }
 
 QByteArray SharedUse::note() const {
-    if (fd_ < 0)
+    if (fd_.get() < 0)
         return {};
     char text[kNoteSize];
-    const ssize_t size = ::pread(fd_, text, sizeof text, 0);
+    const ssize_t size = ::pread(fd_.get(), text, sizeof text, 0);
     return size > 0 ? QByteArray(text, qsizetype(size)) : QByteArray();
 }
 
 void SharedUse::setNote(const QByteArray& note) {
-    if (fd_ < 0)
+    if (fd_.get() < 0)
         return;
     const QByteArray text = note.left(kNoteSize);
-    if (::ftruncate(fd_, 0) != 0 || text.isEmpty())
+    if (::ftruncate(fd_.get(), 0) != 0 || text.isEmpty())
         return;
     // A note cut short reads as none: the copy then stays, as an installed program would.
     [[maybe_unused]] const ssize_t written =
-        ::pwrite(fd_, text.constData(), std::size_t(text.size()), 0);
+        ::pwrite(fd_.get(), text.constData(), std::size_t(text.size()), 0);
 }
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "libs/durable_file/file_descriptor.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -19,12 +21,11 @@ class SharedUse {
 public:
     // Opens the lock file, making it where it is missing; no use begins yet.
     explicit SharedUse(const QString& lockFile);
-    ~SharedUse();
     SharedUse(const SharedUse&) = delete;
     SharedUse& operator=(const SharedUse&) = delete;
 
     // False when the lock file cannot be opened or locked (a folder this user cannot write).
-    bool usable() const { return fd_ >= 0; }
+    bool usable() const { return fd_.get() >= 0; }
 
     // Begins this user's use. When no other user is there, `first` runs before (it makes the
     // thing); otherwise the thing is there as the first user made it. Waits while another user
@@ -44,7 +45,7 @@ private:
     bool current() const;
 
     std::string path_;
-    int fd_ = -1;
+    durable::FileDescriptor fd_; // its closing drops every lock of this user
     bool using_ = false;
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "libs/durable_file/file_descriptor.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -29,18 +31,17 @@ public:
     // Throws std::system_error when the file cannot be opened or is not a regular file (a FIFO,
     // a device, a folder), without waiting for one.
     explicit InputFile(const std::filesystem::path& path);
-    ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
     std::int64_t size() const { return size_; }
-    int descriptor() const { return fd_; }
+    int descriptor() const { return fd_.get(); }
     // Reads up to `bytes` bytes at `offset`; the count read, short only at the end of the file;
     // -1 on a read error.
     std::int64_t readAt(void* buffer, std::size_t bytes, std::int64_t offset) const;
 
 private:
-    int fd_ = -1;
+    durable::FileDescriptor fd_;
     std::int64_t size_ = 0;
 };
 

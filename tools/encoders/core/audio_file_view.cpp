@@ -25,22 +25,13 @@ std::string number(std::uint64_t value, int width, bool bigEndian) {
 
 AudioFileView::AudioFileView(int fd) : fd_(fd) {
     struct stat status {};
-    if (::fstat(fd_, &status) == 0 && status.st_size > 0) {
+    if (::fstat(fd_.get(), &status) == 0 && status.st_size > 0) {
         fileSize_ = static_cast<std::uint64_t>(status.st_size);
     }
-    try {
-        layOutWave();
-    } catch (...) {
-        ::close(fd_);
-        throw;
-    }
+    layOutWave();
     for (const Piece& piece : pieces_) {
         size_ += static_cast<sf_count_t>(piece.bytes.size() + piece.length);
     }
-}
-
-AudioFileView::~AudioFileView() {
-    ::close(fd_);
 }
 
 void AudioFileView::layOutWave() {
@@ -137,7 +128,7 @@ std::size_t AudioFileView::readFile(std::uint64_t offset, char* buffer, std::siz
     std::size_t done = 0;
     while (done < count) {
         const ssize_t got =
-            ::pread(fd_, buffer + done, count - done, static_cast<off_t>(offset + done));
+            ::pread(fd_.get(), buffer + done, count - done, static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR) {
             continue;
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "libs/durable_file/file_descriptor.h"
+
 #include <sndfile.h>
 
 #include <cstdint>
@@ -18,7 +20,6 @@ public:
     // Takes over the open descriptor of a regular file. Throws EncoderError for a WAVE file
     // without exactly one "fmt " and one "data" chunk.
     explicit AudioFileView(int fd);
-    ~AudioFileView();
     AudioFileView(const AudioFileView&) = delete;
     AudioFileView& operator=(const AudioFileView&) = delete;
 
@@ -41,7 +42,7 @@ private:
     void layOutOther();
     std::size_t readFile(std::uint64_t offset, char* buffer, std::size_t count) const;
 
-    int fd_;
+    durable::FileDescriptor fd_;
     std::uint64_t fileSize_ = 0;
     std::vector<Piece> pieces_;
     sf_count_t size_ = 0;

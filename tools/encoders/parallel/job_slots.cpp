@@ -89,22 +89,6 @@ std::optional<JobSlots> JobSlots::fromEnvironment() {
     return slots;
 }
 
-JobSlots::Slot::~Slot() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-}
-
-JobSlots::Slot& JobSlots::Slot::operator=(Slot&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
 JobSlots::Attempt JobSlots::attempt(int fd) const {
     for (int i = 0; i < count_; ++i) {
         struct flock lock {};
@@ -126,7 +110,7 @@ JobSlots::Slot JobSlots::tryTake() const {
     // Each holder has its own open file description: locks of one description never exclude
     // each other, whichever thread takes them.
     Slot slot(openSlotFile(file_));
-    if (slot.held() && attempt(slot.fd_) == Attempt::Taken) {
+    if (slot.held() && attempt(slot.fd_.get()) == Attempt::Taken) {
         return slot;
     }
     return {};
@@ -135,7 +119,7 @@ JobSlots::Slot JobSlots::tryTake() const {
 JobSlots::Slot JobSlots::take(const std::function<bool()>& abandon) const {
     Slot slot(openSlotFile(file_));
     while (slot.held()) {
-        switch (attempt(slot.fd_)) {
+        switch (attempt(slot.fd_.get())) {
         case Attempt::Taken:
             return slot;
         case Attempt::Broken:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "libs/durable_file/file_descriptor.h"
 #include "tools/encoders/core/frame_encoder.h"
 
 #include <filesystem>
@@ -33,14 +34,11 @@ public:
     public:
         Slot() = default;
         explicit Slot(int fd) : fd_(fd) {}
-        ~Slot();
-        Slot(Slot&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-        Slot& operator=(Slot&& other) noexcept;
-        bool held() const { return fd_ >= 0; }
+        bool held() const { return fd_.get() >= 0; }
 
     private:
         friend class JobSlots;
-        int fd_ = -1;
+        durable::FileDescriptor fd_;
     };
 
     // A free slot now, or an empty one when all are taken.
