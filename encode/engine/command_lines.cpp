@@ -1,6 +1,7 @@
 #include "encode/engine/command_lines.h"
 
 #include "platform/command_line.h"
+#include "platform/output_folders.h"
 #include "platform/paths.h"
 #include "tools/encoders/core/source_names.h"
 
@@ -38,6 +39,19 @@ QString OutputFileName(const QString& input, const QString& outputDirectory) {
     return outputDirectory + lessSourceEnd(fileNamePart(input)) + "mp3";
 }
 
+QString outputRelativeFolder(const selection::QueuedFile& file) {
+    if (file.outputName.isEmpty())
+        return file.relativeFolder;
+    return file.outputName.left(std::max<qsizetype>(0, file.outputName.lastIndexOf(u'/')));
+}
+
+QString outputFileOf(const selection::QueuedFile& file, const QString& outputDirectory) {
+    const QString folder = platform::outputFolder(outputDirectory, outputRelativeFolder(file));
+    return file.outputName.isEmpty()
+               ? OutputFileName(file.path, folder)
+               : folder + file.outputName.mid(file.outputName.lastIndexOf(u'/') + 1);
+}
+
 bool InOutputDirectory(const QString& input, const QString& outputDirectory) {
     return input.left(input.lastIndexOf(platform::separator()) + 1) == outputDirectory;
 }
@@ -47,14 +61,15 @@ QString bladeEncOutput(const QString& input) {
 }
 
 void fillJob(TEncoderJob& job, Encoder encoder, const QString& encoderPath, const QString& input,
-             const EncodeOptions& options) {
+             const EncodeOptions& options, const QString& output) {
     const EncodeChoices choices = parseChoices(options);
     job.CmdPiece1 = encoderPath + " ";
     // Quoted so that the process start splits the exact path back out, quotes and all.
     job.CmdPiece2 = platform::quoteArgument(input) + " ";
     const EncoderDescription& description = describe(encoder);
     description.fillPieces(job, description, choices,
-                           OutputFileName(input, options.outputDirectory));
+                           output.isEmpty() ? OutputFileName(input, options.outputDirectory)
+                                            : output);
 }
 
 } // namespace encode

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "encode/engine/encoders.h"
+#include "selection/engine/queued_file.h"
 
 #include <QString>
 
@@ -20,6 +21,14 @@ std::optional<Encoder> recogniseEncoder(const QString& encoderPath, const QStrin
 // loses its whole extension instead: /in/song.flac gives /mp3/song.mp3.
 QString OutputFileName(const QString& input, const QString& outputDirectory);
 
+// The folder below the batch's output directory that a queued file's output goes to: that of
+// its output name when it has one, else its relative folder.
+QString outputRelativeFolder(const selection::QueuedFile& file);
+
+// The queued file's output path: its output name below the output directory (which ends in a
+// separator) when it has one, else OutputFileName in its relative folder.
+QString outputFileOf(const selection::QueuedFile& file, const QString& outputDirectory);
+
 // True when the input's directory part (up to and including its last separator) is the output
 // directory text.
 bool InOutputDirectory(const QString& input, const QString& outputDirectory);
@@ -28,9 +37,10 @@ bool InOutputDirectory(const QString& input, const QString& outputDirectory);
 // characters (less its extension for another source kind than WAV) followed by "MP3".
 QString bladeEncOutput(const QString& input);
 
-// Sets the job's pieces for one file. Pieces that the encoder's row leaves alone keep their
-// value. Throws ConversionError before any piece changes when the bitrate has no number.
+// Sets the job's pieces for one file, whose output is `output` (empty: OutputFileName in the
+// options' output directory). Pieces that the encoder's row leaves alone keep their value.
+// Throws ConversionError before any piece changes when the bitrate has no number.
 void fillJob(TEncoderJob& job, Encoder encoder, const QString& encoderPath, const QString& input,
-             const EncodeOptions& options);
+             const EncodeOptions& options, const QString& output = {});
 
 } // namespace encode

@@ -188,6 +188,7 @@ public:
         const int count = int(request_.files.size());
         for (const auto& queued : request_.files)
             ++albums_[folderOf(queued.path)].remaining;
+        findSharedNames();
         // Before the runner, which goes first and may run the copy.
         ProgramCopy copy(presence_, program_);
         if (request_.encoder->programCopiedForEachRun)
@@ -200,7 +201,8 @@ public:
              .beside = request_.encoder->writesBesideInput,
              .early = !request_.options.showEncoder,
              .claim = [this](int index) {
-                 return makeOutputFolder(index).isEmpty() && claimOutputs(index).isEmpty();
+                 return !sharedNames_.contains(index) && makeOutputFolder(index).isEmpty() &&
+                        claimOutputs(index).isEmpty();
              }});
         runner_ = &runner;
         for (int i = 0; i < count && !result_.cancelled; ++i) {
@@ -264,16 +266,35 @@ private:
     }
 
     // Where file `index` goes: as far below the output folder as it lay below the folder that
-    // brought it.
+    // brought it, or where its output name puts it.
     QString outputDirectoryOf(int index) const {
         return platform::outputFolder(request_.options.outputDirectory,
-                                      request_.files[std::size_t(index)].relativeFolder);
+                                      outputRelativeFolder(request_.files[std::size_t(index)]));
+    }
+
+    QString outputOf(int index) const {
+        return outputFileOf(request_.files[std::size_t(index)], request_.options.outputDirectory);
+    }
+
+    // Output names given to two or more files: none of those files is written, so that neither
+    // replaces the other. Each one keeps the source of another file of its name.
+    void findSharedNames() {
+        std::map<QString, std::vector<int>> byName;
+        for (int i = 0; i < int(request_.files.size()); ++i) {
+            if (!request_.files[std::size_t(i)].outputName.isEmpty())
+                byName[outputOf(i)].push_back(i);
+        }
+        for (const auto& [name, files] : byName) {
+            for (std::size_t k = 0; files.size() > 1 && k < files.size(); ++k)
+                sharedNames_[files[k]] =
+                    request_.files[std::size_t(files[(k + 1) % files.size()])].path;
+        }
     }
 
     // Makes file `index`'s output folder where it is missing: empty, or why it cannot be made.
     QString makeOutputFolder(int index) {
         try {
-            folders_.make(request_.files[std::size_t(index)].relativeFolder);
+            folders_.make(outputRelativeFolder(request_.files[std::size_t(index)]));
             return {};
         } catch (const std::runtime_error& error) {
             return platform::textFromBytes(error.what());
@@ -281,8 +302,12 @@ private:
     }
 
     EncodeFileResult encodeOne(const QString& source, int position, int count) {
-        EncodeFileResult file{.source = source,
-                              .output = OutputFileName(source, outputDirectoryOf(position - 1))};
+        EncodeFileResult file{.source = source, .output = outputOf(position - 1)};
+        if (const auto shared = sharedNames_.find(position - 1); shared != sharedNames_.end()) {
+            file.reason =
+                QStringLiteral("%1 gets the same name; neither is converted").arg(shared->second);
+            return file;
+        }
         if (producedOutputs_.contains(platform::fileIdentity(file.output))) {
             file.reason = QStringLiteral("its output was written by an earlier file");
             return file;
@@ -305,6 +330,7 @@ private:
         const auto start = early ? early->at : std::chrono::system_clock::now();
         const EncodeContext context{.programDir = request_.programDir,
                                     .outputDirectory = outputDirectoryOf(position - 1),
+                                    .output = file.output,
                                     .showEncoder = request_.options.showEncoder,
                                     .position = position,
                                     .count = count};
@@ -358,7 +384,7 @@ private:
     // its source's removal are settled: empty, or the name that another process holds.
     QString claimOutputs(int index) {
         const QString source = request_.files[std::size_t(index)].path;
-        QStringList names{OutputFileName(source, outputDirectoryOf(index))};
+        QStringList names{outputOf(index)};
         if (request_.encoder->writesBesideInput)
             names.append(bladeEncOutput(source));
         return claims_.claim(index, names);
@@ -371,6 +397,7 @@ private:
     QSet<QString> producedOutputs_;
     std::set<QString> writtenFolders_;
     std::map<QString, Album> albums_;
+    std::map<int, QString> sharedNames_; // by file index: another file's source of that name
     platform::OutputFolders folders_;
     LookAhead* runner_ = nullptr;
     // Outlives the runner, which puts back what unfinished runs replaced before they end.

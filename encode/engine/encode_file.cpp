@@ -13,14 +13,17 @@ EncodeFileRun EncodeFile(EncodeProgress& progress, const EncodeContext& context,
         EncoderJob.CmdPiece2 = "\"" + input + "\" ";
         return {};
     }
+    const QString output =
+        context.output.isEmpty() ? OutputFileName(input, context.outputDirectory) : context.output;
     fillJob(EncoderJob, *encoder, encoderPath, input,
             {.mode = mode,
              .bitrate = bitrate,
              .layer = layer,
              .outputDirectory = context.outputDirectory,
-             .showEncoder = context.showEncoder});
+             .showEncoder = context.showEncoder},
+            output);
     EncodeFileRun result;
-    result.output = OutputFileName(input, context.outputDirectory);
+    result.output = output;
     result.run =
         progress.runJob(encoderPath, input, result.output, context.position, context.count);
 

@@ -11,6 +11,7 @@ namespace encode {
 struct EncodeContext {
     QString programDir;      // ends in a separator
     QString outputDirectory; // the encoder output directory text
+    QString output = {};     // the output path; empty: the input's name in outputDirectory
     bool showEncoder = false;
     int position = 1; // of the file in its batch, from 1
     int count = 1;

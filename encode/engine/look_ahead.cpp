@@ -51,11 +51,11 @@ std::vector<PlannedRun> planRuns(const EncodeBatchRequest& request, const QStrin
             // A file from a folder's tree goes as far below the output folder.
             EncodeOptions options = request.options;
             options.outputDirectory =
-                platform::outputFolder(options.outputDirectory, file.relativeFolder);
-            fillJob(job, *encoder, program, file.path, options);
+                platform::outputFolder(options.outputDirectory, outputRelativeFolder(file));
             PlannedRun run;
+            run.output = outputFileOf(file, request.options.outputDirectory);
+            fillJob(job, *encoder, program, file.path, options, run.output);
             run.commandLine = job.commandLine();
-            run.output = OutputFileName(file.path, options.outputDirectory);
             run.writtenFile = beside ? bladeEncOutput(file.path) : run.output;
             const QFileInfo source(file.path);
             run.folder = source.absolutePath();

@@ -94,6 +94,38 @@ TEST(EncodeDriver, FileNamesWithQuotesEncodeWithEveryEncoder) {
     }
 }
 
+// A file with an output name goes to that name, with every encoder (BladeEnc's file is moved
+// there); files given one name are all refused, and nothing is written under it.
+TEST(EncodeDriver, OutputNamesPlaceFilesAndASharedNameIsRefused) {
+    for (const Encoder encoder : {Encoder::House, Encoder::BladeEnc}) {
+        HouseBatch batch;
+        batch.request.encoder = &describe(encoder);
+        if (encoder != Encoder::House)
+            batch.request.programDir = SONABOX_PROGRAM_DIR "/";
+        const QString names[] = {"A/B/01 x.mp3", "A/same.mp3", "top.mp3", "A/same.mp3"};
+        for (const QString& name : names) {
+            batch.queue(QString("s%1.wav").arg(batch.request.files.size()));
+            batch.request.files.back().outputName = name;
+        }
+        const EncodeBatchResult result = runEncodeBatch(batch.request, batch.progress);
+        ASSERT_EQ(result.files.size(), 4u);
+        const QString out = batch.dir.path() + "/out/";
+        for (const std::size_t i : {0u, 2u}) {
+            EXPECT_EQ(result.files[i].outcome, selection::FileOutcome::Done);
+            EXPECT_EQ(result.files[i].output, out + names[i]);
+            EXPECT_TRUE(QFile::exists(out + names[i]));
+        }
+        for (const std::size_t i : {1u, 3u}) {
+            EXPECT_EQ(result.files[i].outcome, selection::FileOutcome::NotRun);
+            EXPECT_EQ(result.files[i].reason,
+                      result.files[4 - i].source + " gets the same name; neither is converted");
+            EXPECT_TRUE(QFile::exists(result.files[i].source));
+        }
+        EXPECT_FALSE(QFile::exists(out + "A/same.mp3"));
+        EXPECT_FALSE(QFile::exists(out + "s0.mp3"));
+    }
+}
+
 // A writable program folder runs a fresh copy of mp3.dll, never a codec left there before (by a
 // killed run, or by an older build).
 TEST(EncodeDriver, AStaleCodecIsReplacedBeforeTheRun) {

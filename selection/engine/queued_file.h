@@ -10,6 +10,9 @@ struct QueuedFile {
     QString name;
     QString path;
     QString relativeFolder = {}; // "Artist/Album"; "" for a file of the folder itself or alone
+    // Its output's path below the output folder, extension and all ("Artist/Album/03 x.mp3"):
+    // a name made from its tags, which then stands for relativeFolder and its own name; "" none.
+    QString outputName = {};
 };
 
 // What became of one queued file in a batch. The reason beside it says why for every outcome
