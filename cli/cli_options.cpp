@@ -28,6 +28,7 @@ const std::vector<OptionWord>& optionWords() {
         {"layer", "1|2|3", "MPEG layer (bladeenc, plugger: 3)", true},
         {"delete-source", "", "delete each source once its MP3 is checked", true},
         {"keep-source", "", "keep the source files", true},
+        {"names", "PATTERN", "name each MP3 from its source's tags (see above)", true},
         {"output", "DIR", "the output folder, made when missing", false},
         {"json", "", "one JSON object per event on standard output", false},
         {"help", "", "this text", false},
@@ -134,6 +135,7 @@ CliArguments parseArguments(const QStringList& arguments) {
         a.mode = value(parser, QStringLiteral("mode"));
         a.bitrate = value(parser, QStringLiteral("bitrate"));
         a.layer = value(parser, QStringLiteral("layer"));
+        a.names = value(parser, QStringLiteral("names"));
         // The last of the two words counts.
         for (const QString& name : parser.optionNames()) {
             if (name == QStringLiteral("delete-source"))
@@ -174,6 +176,16 @@ QString usageText() {
                "keeps its source's place below the output folder:\n"
                "  sonabox encode --output ~/mp3 ~/music\n"
                "turns ~/music/Artist/Album/01 x.flac into ~/mp3/Artist/Album/01 x.mp3.\n"
+               "--names PATTERN names each MP3 below the output folder from its tags instead,\n"
+               "a / making folders: {albumartist} {artist} {album} {disc} {track} {title}\n"
+               "{year} {genre}, {track:02} padding with zeros. A missing tag comes from the\n"
+               "source's path: {title} its name less extension and leading number, {track}\n"
+               "that number, {album} its folder, {artist} the folder above ({albumartist}\n"
+               "takes the artist first), the rest empty. Characters a name cannot hold (/,\n"
+               "control characters, leading dots, trailing blanks and dots) become _, a name\n"
+               "over 255 bytes is shortened; sources that would share a name are not converted:\n"
+               "  sonabox encode --names '{artist}/{album}/{track:02} {title}' --output ~/mp3 "
+               "~/music\n"
                "Options that are not given take the choices of the window's Configure page,\n"
                "kept in ~/.config/sonabox/SBOX.INI.\n"
                "\n") +

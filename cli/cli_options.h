@@ -18,6 +18,7 @@ struct CliArguments {
     QString bitrate;
     QString layer;
     QString output;
+    QString names; // the --names pattern; empty: each MP3 keeps its source's name
     std::optional<bool> deleteSource;
     bool json = false;
     QStringList paths;

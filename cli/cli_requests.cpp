@@ -1,6 +1,7 @@
 #include "cli/cli_requests.h"
 
 #include "app/engine/option_sets.h"
+#include "naming/engine/tag_names.h"
 #include "platform/file_system.h"
 #include "platform/output_folders.h"
 #include "platform/paths.h"
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 
 namespace cli {
@@ -80,10 +82,33 @@ std::vector<selection::QueuedFile> queuedFiles(const QStringList& paths, const Q
     return std::move(found.files);
 }
 
+// The --names pattern, refused before any file is looked at.
+std::optional<naming::NamePattern> namePattern(const QString& text) {
+    if (text.isEmpty())
+        return std::nullopt;
+    try {
+        return naming::NamePattern::parse(platform::bytesFromText(text).toStdString());
+    } catch (const naming::PatternError& error) {
+        throw UsageError(QStringLiteral("--names: ") + QString::fromUtf8(error.what()));
+    }
+}
+
+// Each file's output name from its tags; files that share one are refused by the batch.
+std::vector<selection::QueuedFile> named(std::vector<selection::QueuedFile> files,
+                                         const std::optional<naming::NamePattern>& pattern) {
+    for (auto& file : files) {
+        if (pattern)
+            file.outputName =
+                platform::fromFsPath(naming::nameFromTags(*pattern, platform::toFsPath(file.path)));
+    }
+    return files;
+}
+
 } // namespace
 
 encode::EncodeBatchRequest encodeRequest(const CliArguments& a, const app::StoredSettings& stored,
                                          const QString& programDir) {
+    const auto pattern = namePattern(a.names);
     const encode::EncoderDescription& encoder = chosenEncoder(a.encoder, stored.codec);
     // The boxes as the window shows them once this encoder is chosen.
     app::ChosenOptions texts = app::optionsOnChoice(encoder, stored.bitrate);
@@ -96,8 +121,9 @@ encode::EncodeBatchRequest encodeRequest(const CliArguments& a, const app::Store
     if (!a.layer.isEmpty())
         texts.layer = encode::textOf(offered(
             "--layer", a.layer, encode::valueOfWord(encode::mpegLayers(), a.layer), encoder));
-    return {.files = queuedFiles(a.paths, selection::kEncodeMask,
-                                 QStringLiteral("WAV, FLAC, AIFF, Ogg Vorbis or Opus")),
+    return {.files = named(queuedFiles(a.paths, selection::kEncodeMask,
+                                       QStringLiteral("WAV, FLAC, AIFF, Ogg Vorbis or Opus")),
+                           pattern),
             .encoder = &encoder,
             .options = {.mode = texts.mode,
                         .bitrate = texts.bitrate,
