@@ -28,7 +28,7 @@ const std::vector<OptionWord>& optionWords() {
         {"layer", "1|2|3", "MPEG layer (bladeenc, plugger: 3)", true},
         {"delete-source", "", "delete each source once its MP3 is checked", true},
         {"keep-source", "", "keep the source files", true},
-        {"names", "PATTERN", "name each MP3 from its source's tags (see above)", true},
+        {"names", "PATTERN", "name each MP3 from its tags (see above)", true},
         {"output", "DIR", "the output folder, made when missing", false},
         {"json", "", "one JSON object per event on standard output", false},
         {"help", "", "this text", false},
@@ -176,16 +176,15 @@ QString usageText() {
                "keeps its source's place below the output folder:\n"
                "  sonabox encode --output ~/mp3 ~/music\n"
                "turns ~/music/Artist/Album/01 x.flac into ~/mp3/Artist/Album/01 x.mp3.\n"
-               "--names PATTERN names each MP3 below the output folder from its tags instead,\n"
-               "a / making folders: {albumartist} {artist} {album} {disc} {track} {title}\n"
-               "{year} {genre}, {track:02} padding with zeros. A missing tag comes from the\n"
-               "source's path: {title} its name less extension and leading number, {track}\n"
-               "that number, {album} its folder, {artist} the folder above ({albumartist}\n"
-               "takes the artist first), the rest empty. Characters a name cannot hold (/,\n"
-               "control characters, leading dots, trailing blanks and dots) become _, a name\n"
-               "over 255 bytes is shortened; sources that would share a name are not converted:\n"
-               "  sonabox encode --names '{artist}/{album}/{track:02} {title}' --output ~/mp3 "
-               "~/music\n"
+               "--names PATTERN names each MP3 from its source's tags instead, a / making\n"
+               "folders. Fields: {albumartist} {artist} {album} {disc} {track} {title} {year}\n"
+               "and {genre}; {track:02} pads with zeros. A missing tag comes from the source's\n"
+               "path: {title} its name less extension and leading number, {track} that\n"
+               "number, {album} its folder, {artist} the folder above ({albumartist} takes\n"
+               "the artist first), the rest empty. Characters a name cannot hold (/, control\n"
+               "characters, leading dots, trailing blanks and dots) become _, a name over 255\n"
+               "bytes is shortened; sources that would share a name are not converted:\n"
+               "  sonabox encode --names '{artist}/{album}/{track:02} {title}' LIB\n"
                "Options that are not given take the choices of the window's Configure page,\n"
                "kept in ~/.config/sonabox/SBOX.INI.\n"
                "\n") +
