@@ -52,7 +52,7 @@ export XDG_CONFIG_HOME="$work/config" HOME="$work/home"
 mkdir -p "$XDG_CONFIG_HOME" "$HOME" "$work/tones"
 src="$work/library" dest="$work/mirror"
 tool="$here/library_tool.py"
-options="--encoder korvo --mode stereo --bitrate 128 --layer 3"
+options=(--encoder korvo --mode stereo --bitrate 128 --layer 3)
 export src dest work cores programs
 
 echo "making $files sources in $folders folders..."
@@ -95,8 +95,7 @@ run_bare() {
         "$src/{}" "$work/bare/{}.mp3" -M0 -B64
 }
 export -f mirror_folders run_lame run_bare
-# shellcheck disable=SC2086 # the options are words
-sync_command=("$cli" sync $options "$src" "$dest")
+sync_command=("$cli" sync "${options[@]}" "$src" "$dest")
 
 echo "cores: $cores"
 t_lame=$(seconds "$work/time.lame" bash -c run_lame)
@@ -117,7 +116,7 @@ opened() { # strace log; the sources it opened: "N (M opens)"
         sort | uniq -c | awk '{ opens += $1; files++ } END { printf "%d (%d opens)", files, opens }'
 }
 # Only the traced calls stop the program (seccomp-bpf): the trace costs little time.
-traced=(strace -f --seccomp-bpf -e trace=openat,open -o)
+traced=(strace -f --seccomp-bpf -e "trace=openat,open" -o)
 "${traced[@]}" "$work/strace.unchanged" "${sync_command[@]}" >/dev/null 2>&1 || true
 printf 'second sync, nothing changed: %.2f s (goal <= 2), sources opened %s (goal 0), peak %s MB\n' \
     "$t_second" "$(opened "$work/strace.unchanged")" "$(peak "$work/time.second")"
