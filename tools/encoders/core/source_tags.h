@@ -14,9 +14,12 @@ namespace encoders {
 using SourceText = std::function<std::string(int which)>;
 
 // The tags of any source the encoders read. A RIFF/WAVE file as readWavTags reads it; other
-// files through TagLib: Vorbis comments of FLAC, Ogg Vorbis and Opus (TITLE, ARTIST, ALBUM,
-// TRACKNUMBER, DATE, GENRE, COMMENT, ALBUMARTIST, DISCNUMBER) with the front cover of a FLAC
-// PICTURE block or METADATA_BLOCK_PICTURE, and an AIFF's ID3 chunk, whose fields win over its
+// files through TagLib: Vorbis comments of FLAC, Ogg Vorbis and Opus, MP4 atoms, ASF
+// attributes, APEv2 tags (APE, WavPack) and ID3v2 tags (AIFF's ID3 chunk, TTA), as TITLE,
+// ARTIST, ALBUM, TRACKNUMBER, DATE, GENRE, COMMENT, ALBUMARTIST and DISCNUMBER, with the
+// embedded cover of any of them (taglibCover). Of a kind whose tags TagLib does not read whole
+// (all but FLAC, Ogg and AIFF), FFmpeg's demuxers fill in what TagLib left empty: Matroska and
+// WebM, MOV, DSF and DFF, a TTA's APEv2 tag (readFfmpegTags). An AIFF's ID3 chunk wins over its
 // text chunks (read through `text`). Warnings as readWavTags gives them.
 Tags readSourceTags(const std::filesystem::path& path, const SourceText& text,
                     std::vector<std::string>& warnings);

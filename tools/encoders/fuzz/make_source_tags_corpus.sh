@@ -1,6 +1,7 @@
 #!/bin/sh
 # Writes the seed corpus of fuzz_source_tags (run from this folder): tiny FLAC, Ogg Vorbis,
-# Opus and AIFF files made by their own tools, with tags and a cover, and the damaged shapes
+# Opus and AIFF files made by their own tools, M4A, MOV, Matroska, WMA, TTA and WavPack files
+# made by ffmpeg and wavpack, with tags and a cover where the kind keeps one, and the damaged shapes
 # the programs must survive: an AIFF whose ID3 chunk holds an encrypted or a compressed
 # picture frame, and FLAC files whose picture block's lengths do not fit.
 set -eu
@@ -16,6 +17,20 @@ flac -s -f "$work/tone.wav" -o "$out/tagged.flac" --picture="$work/cover.png" \
     --tag=TITLE=Seed --tag=ARTIST=Sonabox --no-padding
 oggenc -Q "$work/tone.wav" -o "$out/tagged.ogg" -t Seed -a Sonabox
 opusenc --quiet --picture "$work/cover.png" --title Seed "$work/tone.wav" "$out/tagged.opus"
+tags="-metadata title=Seed -metadata artist=Sonabox -metadata track=1 -metadata date=2024"
+tone="-f lavfi -i sine=frequency=440:sample_rate=8000:duration=0.05"
+picture="-i $work/cover.png -map 0 -map 1 -c:v copy -disposition:v attached_pic"
+# shellcheck disable=SC2086 # the option lists are meant to split into words
+{
+    ffmpeg -v error -y $tone $picture -ac 1 -c:a aac -b:a 16k $tags "$out/tagged.m4a"
+    ffmpeg -v error -y $tone -ac 1 -c:a aac -b:a 16k $tags "$out/tagged.mov"
+    ffmpeg -v error -y $tone -ac 1 -c:a flac -attach "$work/cover.png" \
+        -metadata:s:t mimetype=image/png -metadata:s:t filename=cover.png $tags "$out/tagged.mka"
+    ffmpeg -v error -y $tone -ac 1 -c:a wmav2 -b:a 32k $tags "$out/tagged.wma"
+    ffmpeg -v error -y $tone -ac 1 $tags "$out/tagged.tta"
+}
+wavpack -q -y -w Title=Seed -w Artist=Sonabox --write-binary-tag \
+    "Cover Art (Front)=@$work/cover.png" "$work/tone.wav" -o "$out/tagged.wv"
 python3 - "$work/plain.aiff" "$out" <<'PY'
 import struct
 import sys
