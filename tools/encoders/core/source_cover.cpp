@@ -1,5 +1,7 @@
 #include "tools/encoders/core/source_cover.h"
 
+#include "tools/encoders/core/source_dff.h"
+
 #include <taglib/aifffile.h>
 #include <taglib/apefile.h>
 #include <taglib/apetag.h>
@@ -150,6 +152,9 @@ Picture taglibCover(TagLib::File* file) {
     }
     if (auto* aiff = dynamic_cast<TagLib::RIFF::AIFF::File*>(file)) {
         return aiff->hasID3v2Tag() ? id3v2Cover(aiff->tag()) : Picture{};
+    }
+    if (auto* dff = dynamic_cast<DsdiffFile*>(file)) {
+        return id3v2Cover(dff->tag());
     }
     if (auto* tta = dynamic_cast<TagLib::TrueAudio::File*>(file)) {
         return tta->hasID3v2Tag() ? id3v2Cover(tta->ID3v2Tag()) : Picture{};

@@ -2,6 +2,7 @@
 
 #include "tools/encoders/core/riff_chunks.h"
 #include "tools/encoders/core/source_cover.h"
+#include "tools/encoders/core/source_dff.h"
 #include "tools/encoders/core/source_tags_ffmpeg.h"
 
 #include <sndfile.h>
@@ -115,11 +116,11 @@ int malformedFlacPictures(const std::filesystem::path& path) {
     return malformed;
 }
 
-enum class Container { Wave, Mp4, NotForTaglib, Other };
+enum class Container { Wave, Mp4, Dsdiff, NotForTaglib, Other };
 
 // The container as its first bytes tell it, where TagLib would take it for another kind (it
 // finds "fLaC" in a Matroska file of FLAC audio, MPEG frames in an MOV of AAC) or has no
-// reader for it (Matroska and WebM, DSF, DSDIFF).
+// reader for it (Matroska and WebM, DSF; DSDIFF's ID3 chunk is read by DsdiffFile).
 Container containerOf(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     const std::string head = readBytes(in, 0, 12);
@@ -132,8 +133,10 @@ Container containerOf(const std::filesystem::path& path) {
     if (head.compare(4, 4, "ftyp") == 0) {
         return Container::Mp4;
     }
-    if (head.starts_with("\x1A\x45\xDF\xA3") || head.starts_with("DSD ") ||
-        head.starts_with("FRM8")) {
+    if (head.starts_with("FRM8")) {
+        return Container::Dsdiff;
+    }
+    if (head.starts_with("\x1A\x45\xDF\xA3") || head.starts_with("DSD ")) {
         return Container::NotForTaglib;
     }
     return Container::Other;
@@ -142,6 +145,9 @@ Container containerOf(const std::filesystem::path& path) {
 TagLib::FileRef openWithTaglib(const std::filesystem::path& path, Container container) {
     if (container == Container::Mp4) {
         return TagLib::FileRef(new TagLib::MP4::File(path.c_str(), false));
+    }
+    if (container == Container::Dsdiff) {
+        return TagLib::FileRef(new DsdiffFile(path));
     }
     if (container == Container::NotForTaglib) {
         return {};

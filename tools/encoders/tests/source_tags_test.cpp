@@ -1,7 +1,7 @@
 // The tags and cover of every kind of source beyond WAV, FLAC, Ogg and AIFF, in files made by
-// ffmpeg's muxers and the wavpack tool (and a DSF container around an ID3v2 tag that ffmpeg
-// wrote, as no tool here writes DSF; WM/Picture attributes put in by TagLib, as ffmpeg writes
-// none), as the encoders read them for their ID3v2 tag.
+// ffmpeg's muxers and the wavpack tool (and DSF and DSDIFF containers around an ID3v2 tag that
+// ffmpeg wrote, as no tool here writes DSF or DSDIFF; WM/Picture attributes put in by TagLib, as
+// ffmpeg writes none), as the encoders read them for their ID3v2 tag.
 #include "tools/encoders/core/source_tags.h"
 #include "tools/encoders/tests/test_support.h"
 
@@ -69,6 +69,30 @@ void writeDsf(const std::filesystem::path& path, const std::string& id3) {
     std::ofstream(path, std::ios::binary) << file;
 }
 
+std::string bigEndian64(std::uint64_t value) {
+    std::string bytes = littleEndian64(value);
+    std::reverse(bytes.begin(), bytes.end());
+    return bytes;
+}
+
+// A DSDIFF chunk: id, big-endian 64-bit size, contents and the pad byte to an even size.
+std::string dffChunk(const std::string& id, const std::string& contents) {
+    return id + bigEndian64(contents.size()) + contents + std::string(contents.size() % 2, '\0');
+}
+
+// A DSDIFF file of 8192 bytes of DSD silence, its ID3v2 tag in an "ID3 " chunk after the audio
+// as tagging tools put it there.
+void writeDff(const std::filesystem::path& path, const std::string& id3) {
+    const std::string rate = bigEndian64(2822400).substr(4); // Hz, 32 bits
+    const std::string properties = "SND " + dffChunk("FS  ", rate) +
+                                   dffChunk("CHNL", std::string("\0\2SLFTSRGT", 10)) +
+                                   dffChunk("CMPR", "DSD \x0Enot compressed");
+    const std::string form = "DSD " + dffChunk("FVER", std::string("\1\5\0\0", 4)) +
+                             dffChunk("PROP", properties) +
+                             dffChunk("DSD ", std::string(8192, '\x69')) + dffChunk("ID3 ", id3);
+    std::ofstream(path, std::ios::binary) << "FRM8" + bigEndian64(form.size()) + form;
+}
+
 // The ID3v2 tag at the start of an MP3 that ffmpeg writes with the tags and cover.
 std::string ffmpegId3(const TempDir& dir, const std::filesystem::path& cover) {
     const std::filesystem::path mp3 = dir / "tag.mp3";
@@ -107,6 +131,8 @@ TEST_P(SourceTags, FieldsAndCoverComeAcross) {
 
     if (extension == ".dsf") {
         writeDsf(source, ffmpegId3(dir, cover));
+    } else if (extension == ".dff") {
+        writeDff(source, ffmpegId3(dir, cover));
     } else if (extension == ".wv") {
         const std::filesystem::path wav = dir / "tone.wav";
         ffmpeg(kTone, wav);
@@ -174,7 +200,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Kind{"audio.mka", Cover::Jpeg, true, {"-c:a", "flac"}},
                       Kind{"video.mkv", Cover::Jpeg}, Kind{"audio.webm", Cover::None},
                       Kind{"audio.wma", Cover::None}, Kind{"audio.wv", Cover::Jpeg},
-                      Kind{"audio.tta", Cover::None}, Kind{"audio.dsf", Cover::Png}),
+                      Kind{"audio.tta", Cover::None}, Kind{"audio.dsf", Cover::Png},
+                      Kind{"audio.dff", Cover::Jpeg}),
     [](const ::testing::TestParamInfo<Kind>& info) {
         std::string name = info.param.name;
         std::replace(name.begin(), name.end(), '.', '_');
