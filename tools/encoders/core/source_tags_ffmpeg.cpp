@@ -22,9 +22,9 @@ namespace {
 // DSF, DSDIFF (the IFF demuxer), APE, WavPack and TTA.
 constexpr const char* kDemuxers = "mov,asf,matroska,dsf,iff,ape,wv,tta";
 
-// Reading a file's header this long means the file (a stalled network mount, say) does not
-// answer: the run goes on without its tags rather than waiting.
-constexpr auto kPatience = std::chrono::seconds(5);
+// Reading a file's header for this long means a damaged file keeps a demuxer going, or the
+// file answers too slowly: the run goes on without FFmpeg's tags rather than waiting.
+constexpr auto kPatience = std::chrono::seconds(2);
 
 struct Deadline {
     std::chrono::steady_clock::time_point end = std::chrono::steady_clock::now() + kPatience;
