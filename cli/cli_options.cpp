@@ -166,8 +166,11 @@ QString usageText() {
     }
     return QStringLiteral(
                "Usage: sonabox                                   open the window\n"
-               "       sonabox encode [options] FILE|FOLDER...   WAV, FLAC, AIFF, Ogg Vorbis and\n"
-               "                                                 Opus files to MP3\n"
+               "       sonabox encode [options] FILE|FOLDER...   WAV, FLAC, AIFF, Ogg Vorbis,\n"
+               "                                                 Opus, M4A (AAC, ALAC), WMA,\n"
+               "                                                 APE, WavPack, TTA, DSF/DFF and\n"
+               "                                                 the audio of MKA, MKV, WebM,\n"
+               "                                                 MP4 and MOV files to MP3\n"
                "       sonabox decode [options] FILE|FOLDER...   MP3 and MP2 files to WAV\n"
                "\n"
                "A FOLDER adds the files of its whole tree that the page would list: each\n"

@@ -50,12 +50,16 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME sonabox)
 set(CPACK_PACKAGE_VENDOR "Sonabox developers")
 set(CPACK_PACKAGE_CONTACT "Sonabox developers <sonabox@users.noreply.github.com>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert WAV files to MP3 and MPEG audio files to WAV")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert audio files to MP3 and MPEG audio files to WAV")
 set(CPACK_PACKAGE_DESCRIPTION "\
 Sonabox is a small desktop front-end for MPEG audio files. It encodes queued
-WAV files to MPEG Layer I, II or III with one of three encoder programs that
-come with it, and decodes queued MP3 and MP2 files to 16-bit WAV files. Every
-file can be played, paused and stopped before it is converted.")
+WAV, FLAC, AIFF, Ogg Vorbis, Opus, M4A (AAC and ALAC), WMA, APE, WavPack, TTA
+and DSF/DFF files, and the audio of MKA, MKV, WebM, MP4 and MOV files, to MPEG
+Layer I, II or III with one of three encoder programs that come with it, with
+their tags and cover art; 5.1 sources are mixed down to stereo and albums kept
+as one file with a cue sheet are split into tracks. It decodes queued MP3 and
+MP2 files to 16-bit WAV files. Every file can be played, paused and stopped
+before it is converted.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -8,7 +8,7 @@ set -eu
 install_packages \
     libgtest-dev googletest \
     clang libclang-rt-14-dev llvm clang-format clang-tidy \
-    ffmpeg mpg123 lame sox time flac vorbis-tools opus-tools python3-numpy strace \
+    ffmpeg mpg123 lame sox time flac vorbis-tools opus-tools wavpack python3-numpy strace \
     pulseaudio pulseaudio-utils \
     desktop-file-utils appstream lintian \
     dbus at-spi2-core python3-pyatspi xvfb xauth openbox weston imagemagick dunst

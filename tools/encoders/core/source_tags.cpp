@@ -1,20 +1,23 @@
 #include "tools/encoders/core/source_tags.h"
 
 #include "tools/encoders/core/riff_chunks.h"
+#include "tools/encoders/core/source_cover.h"
+#include "tools/encoders/core/source_dff.h"
+#include "tools/encoders/core/source_tags_ffmpeg.h"
 
 #include <sndfile.h>
 #include <taglib/aifffile.h>
-#include <taglib/attachedpictureframe.h>
+#include <taglib/apefile.h>
 #include <taglib/fileref.h>
 #include <taglib/flacfile.h>
-#include <taglib/id3v2tag.h>
+#include <taglib/mp4file.h>
+#include <taglib/mp4tag.h>
 #include <taglib/opusfile.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
-#include <taglib/xiphcomment.h>
+#include <taglib/wavpackfile.h>
 
 #include <fstream>
-#include <optional>
 #include <string_view>
 
 namespace encoders {
@@ -25,59 +28,37 @@ std::string utf8(const TagLib::String& text) {
     return text.to8Bit(true);
 }
 
-std::string bytes(const TagLib::ByteVector& data) {
-    return {data.data(), data.size()};
+// Whether TagLib has read the file's tags whole: FLAC, Ogg and AIFF, an MP4 file with an
+// iTunes-style tag, an APE or WavPack file with an APEv2 tag. Of any other file FFmpeg's
+// demuxers fill in the fields TagLib left empty (an MOV's user data, an ASF "date", a TTA's
+// APEv2 tag).
+bool readWholeByTaglib(TagLib::File* file) {
+    if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file)) {
+        return mp4->hasMP4Tag() && !mp4->tag()->itemMap().isEmpty();
+    }
+    if (auto* ape = dynamic_cast<TagLib::APE::File*>(file)) {
+        return ape->hasAPETag();
+    }
+    if (auto* wavPack = dynamic_cast<TagLib::WavPack::File*>(file)) {
+        return wavPack->hasAPETag();
+    }
+    return dynamic_cast<TagLib::FLAC::File*>(file) != nullptr ||
+           dynamic_cast<TagLib::Ogg::Vorbis::File*>(file) != nullptr ||
+           dynamic_cast<TagLib::Ogg::Opus::File*>(file) != nullptr ||
+           dynamic_cast<TagLib::RIFF::AIFF::File*>(file) != nullptr;
 }
 
-// The front cover when there is one, else the first picture; pictures that `convert` cannot
-// take are passed over.
-template <typename List, typename Convert>
-Picture chooseCover(const List& pictures, Convert convert) {
-    Picture chosen;
-    for (const auto* picture : pictures) {
-        std::optional<Picture> candidate = convert(*picture);
-        if (candidate && !candidate->data.empty() &&
-            (chosen.data.empty() || (candidate->type == 3 && chosen.type != 3))) {
-            chosen = std::move(*candidate);
+void fillEmpty(Tags& tags, Tags&& more) {
+    for (std::string Tags::*field :
+         {&Tags::title, &Tags::artist, &Tags::album, &Tags::track, &Tags::year, &Tags::genre,
+          &Tags::comment, &Tags::albumArtist, &Tags::disc}) {
+        if ((tags.*field).empty()) {
+            tags.*field = std::move(more.*field);
         }
     }
-    return chosen;
-}
-
-std::optional<Picture> fromFlac(const TagLib::FLAC::Picture& picture) {
-    return Picture{utf8(picture.mimeType()), utf8(picture.description()),
-                   static_cast<int>(picture.type()), bytes(picture.data())};
-}
-
-// A frame with the picture id that TagLib could not parse (encrypted or compressed, say) is
-// kept as a frame of another type: it holds no picture we can use.
-std::optional<Picture> fromApic(const TagLib::ID3v2::Frame& frame) {
-    const auto* apic = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(&frame);
-    if (apic == nullptr) {
-        return std::nullopt;
+    if (tags.cover.data.empty()) {
+        tags.cover = std::move(more.cover);
     }
-    return Picture{utf8(apic->mimeType()), utf8(apic->description()),
-                   static_cast<int>(apic->type()), bytes(apic->picture())};
-}
-
-Picture coverOf(TagLib::File* file) {
-    if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file)) {
-        return chooseCover(flac->pictureList(), fromFlac);
-    }
-    TagLib::Ogg::XiphComment* comment = nullptr;
-    if (auto* vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File*>(file)) {
-        comment = vorbis->tag();
-    } else if (auto* opus = dynamic_cast<TagLib::Ogg::Opus::File*>(file)) {
-        comment = opus->tag();
-    }
-    if (comment != nullptr) {
-        return chooseCover(comment->pictureList(), fromFlac);
-    }
-    if (auto* aiff = dynamic_cast<TagLib::RIFF::AIFF::File*>(file);
-        aiff != nullptr && aiff->hasID3v2Tag()) {
-        return chooseCover(aiff->tag()->frameList("APIC"), fromApic);
-    }
-    return {};
 }
 
 std::uint32_t bigEndian(std::string_view bytes, std::size_t at, int count) {
@@ -135,17 +116,51 @@ int malformedFlacPictures(const std::filesystem::path& path) {
     return malformed;
 }
 
-bool isWave(const std::filesystem::path& path) {
+enum class Container { Wave, Mp4, Dsdiff, NotForTaglib, Other };
+
+// The container as its first bytes tell it, where TagLib would take it for another kind (it
+// finds "fLaC" in a Matroska file of FLAC audio, MPEG frames in an MOV of AAC) or has no
+// reader for it (Matroska and WebM, DSF; DSDIFF's ID3 chunk is read by DsdiffFile).
+Container containerOf(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     const std::string head = readBytes(in, 0, 12);
-    return head.size() == 12 && head.compare(0, 4, "RIFF") == 0 && head.compare(8, 4, "WAVE") == 0;
+    if (head.size() < 12) {
+        return Container::Other;
+    }
+    if (head.starts_with("RIFF") && head.compare(8, 4, "WAVE") == 0) {
+        return Container::Wave;
+    }
+    if (head.compare(4, 4, "ftyp") == 0) {
+        return Container::Mp4;
+    }
+    if (head.starts_with("FRM8")) {
+        return Container::Dsdiff;
+    }
+    if (head.starts_with("\x1A\x45\xDF\xA3") || head.starts_with("DSD ")) {
+        return Container::NotForTaglib;
+    }
+    return Container::Other;
+}
+
+TagLib::FileRef openWithTaglib(const std::filesystem::path& path, Container container) {
+    if (container == Container::Mp4) {
+        return TagLib::FileRef(new TagLib::MP4::File(path.c_str(), false));
+    }
+    if (container == Container::Dsdiff) {
+        return TagLib::FileRef(new DsdiffFile(path));
+    }
+    if (container == Container::NotForTaglib) {
+        return {};
+    }
+    return TagLib::FileRef(path.c_str(), false);
 }
 
 } // namespace
 
 Tags readSourceTags(const std::filesystem::path& path, const SourceText& text,
                     std::vector<std::string>& warnings) {
-    if (isWave(path)) {
+    const Container container = containerOf(path);
+    if (container == Container::Wave) {
         return readWavTags(path, warnings);
     }
     Tags tags;
@@ -159,8 +174,9 @@ Tags readSourceTags(const std::filesystem::path& path, const SourceText& text,
     for (const auto& [which, field] : sourceTexts) {
         tags.*field = text(which);
     }
-    const TagLib::FileRef file(path.c_str(), false);
+    const TagLib::FileRef file = openWithTaglib(path, container);
     if (file.isNull()) {
+        fillEmpty(tags, readFfmpegTags(path));
         return tags;
     }
     const TagLib::PropertyMap properties = file.file()->properties();
@@ -178,7 +194,10 @@ Tags readSourceTags(const std::filesystem::path& path, const SourceText& text,
             tags.*field = utf8(found->second.toString(" / "));
         }
     }
-    tags.cover = coverOf(file.file());
+    tags.cover = taglibCover(file.file());
+    if (!readWholeByTaglib(file.file())) {
+        fillEmpty(tags, readFfmpegTags(path));
+    }
     if (malformedFlacPictures(path) > 0) {
         warnings.emplace_back("a picture block is damaged; the picture is left out");
     }

@@ -1,8 +1,11 @@
 #!/bin/sh
 # Writes the seed corpus of fuzz_source_tags (run from this folder): tiny FLAC, Ogg Vorbis,
-# Opus and AIFF files made by their own tools, with tags and a cover, and the damaged shapes
-# the programs must survive: an AIFF whose ID3 chunk holds an encrypted or a compressed
-# picture frame, and FLAC files whose picture block's lengths do not fit.
+# Opus and AIFF files made by their own tools, M4A, MOV, Matroska, TTA and WavPack files
+# made by ffmpeg and wavpack, DSF and DSDIFF files around an ID3v2 tag, with tags and a cover
+# where the kind keeps one, and the damaged shapes the programs must survive: an AIFF whose ID3
+# chunk holds an encrypted or a compressed picture frame, and FLAC files whose picture block's
+# lengths do not fit. No WMA seed: TagLib's ASF reader spends seconds (under the address
+# sanitizer) on some damaged headers of a few hundred bytes, which the fuzzer counts as hangs.
 set -eu
 out=corpus/source_tags
 work=$(mktemp -d)
@@ -16,6 +19,52 @@ flac -s -f "$work/tone.wav" -o "$out/tagged.flac" --picture="$work/cover.png" \
     --tag=TITLE=Seed --tag=ARTIST=Sonabox --no-padding
 oggenc -Q "$work/tone.wav" -o "$out/tagged.ogg" -t Seed -a Sonabox
 opusenc --quiet --picture "$work/cover.png" --title Seed "$work/tone.wav" "$out/tagged.opus"
+tags="-metadata title=Seed -metadata artist=Sonabox -metadata track=1 -metadata date=2024"
+tone="-f lavfi -i sine=frequency=440:sample_rate=8000:duration=0.05"
+picture="-i $work/cover.png -map 0 -map 1 -c:v copy -disposition:v attached_pic"
+# shellcheck disable=SC2086 # the option lists are meant to split into words
+{
+    ffmpeg -v error -y $tone $picture -ac 1 -c:a aac -b:a 16k $tags "$out/tagged.m4a"
+    ffmpeg -v error -y $tone -ac 1 -c:a aac -b:a 16k $tags "$out/tagged.mov"
+    ffmpeg -v error -y $tone -ac 1 -c:a flac -attach "$work/cover.png" \
+        -metadata:s:t mimetype=image/png -metadata:s:t filename=cover.png $tags "$out/tagged.mka"
+    ffmpeg -v error -y $tone -ac 1 $tags "$out/tagged.tta"
+}
+# DSF and DSDIFF files around the ID3v2 tag of an MP3 that ffmpeg writes (no tool here
+# writes either kind).
+# shellcheck disable=SC2086
+ffmpeg -v error -y $tone $picture -ac 1 $tags "$work/tag.mp3"
+python3 - "$work/tag.mp3" "$out" <<'PY'
+import struct
+import sys
+
+mp3, out = sys.argv[1], sys.argv[2]
+data = open(mp3, 'rb').read()
+size = 0
+for byte in data[6:10]:
+    size = size << 7 | (byte & 0x7f)
+id3 = data[:10 + size]
+samples = b'\x69' * 8192
+head = 28 + 52 + 12 + len(samples)
+dsf = (b'DSD ' + struct.pack('<QQQ', 28, head + len(id3), head) + b'fmt ' +
+       struct.pack('<QIIIIIIQII', 52, 1, 0, 2, 2, 2822400, 1, 4096 * 8, 4096, 0) +
+       b'data' + struct.pack('<Q', 12 + len(samples)) + samples + id3)
+open(out + '/tagged.dsf', 'wb').write(dsf)
+
+
+def chunk(name, body):
+    return name + struct.pack('>Q', len(body)) + body + b'\0' * (len(body) % 2)
+
+
+prop = (b'SND ' + chunk(b'FS  ', struct.pack('>I', 2822400)) +
+        chunk(b'CHNL', struct.pack('>H', 2) + b'SLFTSRGT') +
+        chunk(b'CMPR', b'DSD \x0enot compressed'))
+form = (b'DSD ' + chunk(b'FVER', struct.pack('>I', 0x01050000)) + chunk(b'PROP', prop) +
+        chunk(b'DSD ', samples) + chunk(b'ID3 ', id3))
+open(out + '/tagged.dff', 'wb').write(b'FRM8' + struct.pack('>Q', len(form)) + form)
+PY
+wavpack -q -y -w Title=Seed -w Artist=Sonabox --write-binary-tag \
+    "Cover Art (Front)=@$work/cover.png" "$work/tone.wav" -o "$out/tagged.wv"
 python3 - "$work/plain.aiff" "$out" <<'PY'
 import struct
 import sys

@@ -1,7 +1,8 @@
-// Feeds arbitrary bytes to the encoders as a FLAC, Ogg, Opus or AIFF source: its tags and cover
-// read through TagLib (which tells the kind by the content), an ID3v2 tag at its start read by
-// our own reader, and, for a FLAC stream, the audio view that hides its picture blocks from
-// the audio library, opened and read a little.
+// Feeds arbitrary bytes to the encoders as a source of any kind: its tags and cover read
+// through TagLib (which tells the kind by the content) and, for the kinds TagLib does not read
+// whole (MP4, MOV, Matroska, ASF, TTA, DSF...), FFmpeg's demuxers; an ID3v2 tag at its start read
+// by our own reader, and, for a FLAC stream, the audio view that hides its picture blocks from the
+// audio library, opened and read a little.
 #include "tools/encoders/core/audio_source.h"
 #include "tools/encoders/core/encoder_error.h"
 #include "tools/encoders/core/id3_reader.h"
