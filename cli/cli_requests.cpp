@@ -84,6 +84,19 @@ std::vector<selection::QueuedFile> queuedFiles(const QStringList& paths, const Q
 
 encode::EncodeBatchRequest encodeRequest(const CliArguments& a, const app::StoredSettings& stored,
                                          const QString& programDir) {
+    // The options are checked before the files are looked for: a wrong word is told first.
+    encode::EncodeBatchRequest request = encodeRequestFor(a, stored, programDir, {}, {});
+    request.files = queuedFiles(a.paths, selection::kEncodeMask,
+                                QStringLiteral("WAV, FLAC, AIFF, Ogg Vorbis or Opus"));
+    request.options.outputDirectory = outputDirectory(a.output, stored.encoderOutput);
+    return request;
+}
+
+encode::EncodeBatchRequest encodeRequestFor(const CliArguments& a,
+                                            const app::StoredSettings& stored,
+                                            const QString& programDir,
+                                            std::vector<selection::QueuedFile> files,
+                                            const QString& outputDirectory) {
     const encode::EncoderDescription& encoder = chosenEncoder(a.encoder, stored.codec);
     // The boxes as the window shows them once this encoder is chosen.
     app::ChosenOptions texts = app::optionsOnChoice(encoder, stored.bitrate);
@@ -96,13 +109,12 @@ encode::EncodeBatchRequest encodeRequest(const CliArguments& a, const app::Store
     if (!a.layer.isEmpty())
         texts.layer = encode::textOf(offered(
             "--layer", a.layer, encode::valueOfWord(encode::mpegLayers(), a.layer), encoder));
-    return {.files = queuedFiles(a.paths, selection::kEncodeMask,
-                                 QStringLiteral("WAV, FLAC, AIFF, Ogg Vorbis or Opus")),
+    return {.files = std::move(files),
             .encoder = &encoder,
             .options = {.mode = texts.mode,
                         .bitrate = texts.bitrate,
                         .layer = texts.layer,
-                        .outputDirectory = outputDirectory(a.output, stored.encoderOutput),
+                        .outputDirectory = outputDirectory,
                         .showEncoder = false},
             .programDir = programDir,
             .deleteSource = a.deleteSource.value_or(stored.deleteSource)};

@@ -13,6 +13,14 @@ encode::EncodeBatchRequest encodeRequest(const CliArguments& arguments,
                                          const app::StoredSettings& stored,
                                          const QString& programDir);
 
+// The encode request of a command line over files that the caller found, into `outputDirectory`
+// (which ends in a separator).
+encode::EncodeBatchRequest encodeRequestFor(const CliArguments& arguments,
+                                            const app::StoredSettings& stored,
+                                            const QString& programDir,
+                                            std::vector<selection::QueuedFile> files,
+                                            const QString& outputDirectory);
+
 decode::DecodeBatchRequest decodeRequest(const CliArguments& arguments,
                                          const app::StoredSettings& stored);
 

@@ -1,0 +1,345 @@
+#include "sync/engine/sync_driver.h"
+
+#include "encode/engine/command_lines.h"
+#include "platform/file_system.h"
+#include "platform/folder_tree.h"
+#include "platform/output_folders.h"
+#include "platform/paths.h"
+#include "platform/sync_files.h"
+#include "platform/trash.h"
+#include "sync/engine/sync_journal.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <set>
+#include <system_error>
+
+namespace mirror {
+
+namespace {
+
+using selection::FileOutcome;
+
+bool within(const QString& path, const QString& folder) {
+    return path == folder || path.startsWith(platform::withSeparator(folder));
+}
+
+// The source tree's files that a sync takes, with their facts (no file is opened). A folder
+// that a symbolic link leads to inside the destination is left out: the outputs are no sources.
+std::vector<SourceFile> walk(const QString& top, const QString& destination,
+                             SyncProgress& progress) {
+    const platform::FolderTree tree = platform::filesInTree(top, syncMask());
+    for (const auto& folder : tree.unreadable)
+        progress.warn(
+            QStringLiteral("the folder %1 is skipped: %2").arg(folder.path, folder.reason));
+    std::map<QString, bool> inDestination; // by relative folder
+    QStringList told;
+    std::vector<SourceFile> files;
+    for (const auto& file : tree.files) {
+        auto [known, added] = inDestination.try_emplace(file.relativeFolder, false);
+        if (added) {
+            const QString folder = file.path.left(file.path.lastIndexOf(u'/'));
+            known->second = within(platform::realPath(folder), destination);
+            const auto below = [&](const QString& t) {
+                return within(folder, t);
+            };
+            if (known->second && std::none_of(told.begin(), told.end(), below)) {
+                progress.warn(
+                    QStringLiteral("the folder %1 is skipped: it lies inside DEST").arg(folder));
+                told.append(folder);
+            }
+        }
+        if (known->second)
+            continue;
+        const auto facts = platform::regularFileFacts(file.path);
+        if (!facts)
+            continue;
+        const QString name = file.path.mid(file.path.lastIndexOf(u'/') + 1);
+        files.push_back(
+            {.relative = file.relativeFolder.isEmpty() ? name : file.relativeFolder + u'/' + name,
+             .relativeFolder = file.relativeFolder,
+             .path = file.path,
+             .facts = *facts});
+    }
+    return files;
+}
+
+bool diskFull(const QString& reason) {
+    return reason.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)));
+}
+
+// The encode batch's progress with the record kept beside it: a file's entry is added once its
+// MP3 is checked and on the disk, and dropped again should the album step then fail on it.
+class RecordingProgress final : public encode::EncodeProgress {
+public:
+    RecordingProgress(encode::EncodeProgress& shown, Journal& journal, const QString& destination,
+                      std::map<QString, const PlannedFile*> planned, SyncResult& result)
+        : shown_(shown), journal_(journal), destination_(platform::withSeparator(destination)),
+          planned_(std::move(planned)), result_(result) {}
+
+    void showError(const QString& text) override { shown_.showError(text); }
+
+    encode::EncoderRun runJob(const QString& program, const QString& input, const QString& output,
+                              int position, int count) override {
+        // A full disk stops the sync: the files after it would fail the same way.
+        if (!result_.stopReason.isEmpty())
+            return {.exitCode = -1, .cancelled = true};
+        return shown_.runJob(program, input, output, position, count);
+    }
+
+    void fileDone(const encode::EncodeFileResult& file) override {
+        shown_.fileDone(file);
+        const PlannedFile& planned = *planned_.at(file.source);
+        const bool again = recorded_.count(file.source) > 0;
+        if (file.outcome == FileOutcome::Done && !again) {
+            recorded_.insert(file.source);
+            const QString output = file.output.mid(destination_.size());
+            const auto facts = platform::syncToDisk(file.output)
+                                   ? platform::regularFileFacts(file.output)
+                                   : std::nullopt;
+            if (!facts) {
+                ++result_.counts.failed;
+                return;
+            }
+            journal_.add({.source = planned.source.relative,
+                          .size = planned.source.facts.size,
+                          .modifiedNs = planned.source.facts.modifiedNs,
+                          .options = options_,
+                          .output = output,
+                          .outputSize = facts->size,
+                          .outputModifiedNs = facts->modifiedNs});
+            ++result_.counts.converted;
+        } else if (again) {
+            journal_.drop(planned.source.relative);
+            --result_.counts.converted;
+            ++result_.counts.failed;
+        } else if (file.outcome == FileOutcome::Failed) {
+            ++result_.counts.failed;
+            if (diskFull(file.reason))
+                result_.stopReason = file.reason;
+        }
+    }
+
+    QString options_;
+
+private:
+    encode::EncodeProgress& shown_;
+    Journal& journal_;
+    QString destination_;
+    std::map<QString, const PlannedFile*> planned_;
+    std::set<QString> recorded_;
+    SyncResult& result_;
+};
+
+class Sync {
+public:
+    Sync(const SyncRequest& request, SyncProgress& progress)
+        : request_(request), progress_(progress), journal_(request.destination, request.dryRun) {}
+
+    SyncResult run() {
+        const std::vector<SourceFile> sources =
+            walk(request_.source, request_.destination, progress_);
+        const Plan plan = makePlan({
+            .sources = sources,
+            .record = journal_.record(),
+            .options = request_.options,
+            .transcodeLossy = request_.transcodeLossy,
+            .convertedName = [this](const SourceFile& file) { return convertedName(file); },
+            .outputExists =
+                [this](const QString& output) { return !platform::isMissing(below(output)); },
+            .sourceGone =
+                [this](const QString& source) {
+                    return platform::isMissing(platform::joinPath(request_.source, source));
+                },
+        });
+        if (request_.dryRun)
+            tellPlan(plan);
+        else
+            carryOut(plan);
+        return result_;
+    }
+
+private:
+    QString below(const QString& relative) const {
+        return platform::joinPath(request_.destination, relative);
+    }
+
+    // Where the encode batch puts a converted source's MP3, below the destination.
+    QString convertedName(const SourceFile& file) const {
+        const QString folder = platform::outputFolder(platform::withSeparator(request_.destination),
+                                                      file.relativeFolder);
+        return encode::OutputFileName(file.path, folder)
+            .mid(platform::withSeparator(request_.destination).size());
+    }
+
+    void tellPlan(const Plan& plan) {
+        for (const PlannedFile& file : plan.files) {
+            progress_.planned(file);
+            count(file);
+        }
+        for (const RecordEntry& gone : plan.withoutSource) {
+            if (request_.deleteWithoutSource) {
+                progress_.plannedTrash(gone.output);
+                ++result_.counts.trashed;
+            } else if (!platform::isMissing(below(gone.output))) {
+                result_.counts.withoutSource.append(gone.output);
+            }
+        }
+    }
+
+    void count(const PlannedFile& file) {
+        switch (file.action) {
+        case Action::Convert:
+            ++result_.counts.toConvert;
+            break;
+        case Action::Copy:
+            ++result_.counts.toCopy;
+            break;
+        case Action::UpToDate:
+            ++result_.counts.upToDate;
+            break;
+        case Action::Clash:
+            ++result_.counts.failed;
+            break;
+        }
+    }
+
+    void carryOut(const Plan& plan) {
+        std::vector<const PlannedFile*> copies;
+        std::vector<const PlannedFile*> conversions;
+        for (const PlannedFile& file : plan.files) {
+            count(file);
+            if (file.action == Action::Copy)
+                copies.push_back(&file);
+            else if (file.action == Action::Convert)
+                conversions.push_back(&file);
+            else if (file.action == Action::Clash)
+                progress_.warn(file.source.relative + QStringLiteral(" is left out: ") + file.why);
+        }
+        for (const QString& source : plan.forget)
+            journal_.drop(source);
+        copy(copies);
+        if (!result_.interrupted && result_.stopReason.isEmpty())
+            convert(conversions);
+        if (!result_.interrupted && result_.stopReason.isEmpty())
+            putAside(plan.withoutSource);
+        journal_.compact();
+    }
+
+    void copy(const std::vector<const PlannedFile*>& files) {
+        platform::OutputFolders folders(platform::withSeparator(request_.destination));
+        int position = 0;
+        for (const PlannedFile* file : files) {
+            if (progress_.interrupted()) {
+                result_.interrupted = true;
+                return;
+            }
+            const QString output = below(file->output);
+            progress_.copyStarted(++position, int(files.size()), file->source.path, output);
+            try {
+                folders.make(file->source.relativeFolder);
+                platform::copyFileDurably(file->source.path, output);
+                const auto facts = platform::syncToDisk(output) ? platform::regularFileFacts(output)
+                                                                : std::nullopt;
+                if (!facts)
+                    throw std::runtime_error("cannot sync " + output.toStdString());
+                journal_.add({.source = file->source.relative,
+                              .size = file->source.facts.size,
+                              .modifiedNs = file->source.facts.modifiedNs,
+                              .options = kCopied,
+                              .output = file->output,
+                              .outputSize = facts->size,
+                              .outputModifiedNs = facts->modifiedNs});
+                ++result_.counts.copied;
+                progress_.copyDone(file->source.path, output, true, {});
+            } catch (const std::exception& error) {
+                const QString reason = platform::textFromBytes(error.what());
+                ++result_.counts.failed;
+                progress_.copyDone(file->source.path, output, false, reason);
+                const auto* system = dynamic_cast<const std::system_error*>(&error);
+                if (system && system->code() == std::errc::no_space_on_device) {
+                    result_.stopReason = reason;
+                    return;
+                }
+            }
+        }
+    }
+
+    void convert(const std::vector<const PlannedFile*>& files) {
+        if (files.empty())
+            return;
+        encode::EncodeBatchRequest request = request_.encode;
+        request.options.outputDirectory = platform::withSeparator(request_.destination);
+        request.deleteSource = false;
+        std::map<QString, const PlannedFile*> planned;
+        for (const PlannedFile* file : files) {
+            request.files.push_back({.name = file->source.relative,
+                                     .path = file->source.path,
+                                     .relativeFolder = file->source.relativeFolder});
+            planned[file->source.path] = file;
+        }
+        const auto shown = progress_.encoding(request.files);
+        RecordingProgress recording(*shown, journal_, request_.destination, std::move(planned),
+                                    result_);
+        recording.options_ = request_.options;
+        const encode::EncodeBatchResult batch = encode::runEncodeBatch(request, recording);
+        result_.interrupted = batch.cancelled && result_.stopReason.isEmpty();
+    }
+
+    // The outputs whose source is gone: to the Trash with --delete, else named in the summary.
+    void putAside(const std::vector<RecordEntry>& gone) {
+        std::set<QString> emptied;
+        for (const RecordEntry& entry : gone) {
+            const QString output = below(entry.output);
+            if (platform::isMissing(output)) {
+                journal_.drop(entry.source);
+                continue;
+            }
+            if (!request_.deleteWithoutSource) {
+                result_.counts.withoutSource.append(entry.output);
+                continue;
+            }
+            try {
+                platform::moveToTrash(output);
+                journal_.drop(entry.source);
+                ++result_.counts.trashed;
+                progress_.trashed(entry.output, {});
+                emptied.insert(QFileInfo(entry.output).path());
+            } catch (const std::runtime_error& error) {
+                ++result_.counts.failed;
+                progress_.trashed(entry.output, platform::textFromBytes(error.what()));
+            }
+        }
+        // A folder that held only such files goes with them; the deepest first.
+        for (auto folder = emptied.rbegin(); folder != emptied.rend(); ++folder) {
+            for (QString relative = *folder; relative != QStringLiteral(".") && !relative.isEmpty();
+                 relative = QFileInfo(relative).path()) {
+                if (!platform::isEmptyFolder(below(relative)))
+                    break;
+                try {
+                    platform::moveToTrash(below(relative));
+                } catch (const std::runtime_error& error) {
+                    progress_.warn(platform::textFromBytes(error.what()));
+                    break;
+                }
+            }
+        }
+    }
+
+    const SyncRequest& request_;
+    SyncProgress& progress_;
+    Journal journal_;
+    SyncResult result_;
+};
+
+} // namespace
+
+SyncResult runSync(const SyncRequest& request, SyncProgress& progress) {
+    return Sync(request, progress).run();
+}
+
+} // namespace mirror
