@@ -96,6 +96,8 @@ QString actionWord(mirror::Action action) {
         return QStringLiteral("convert");
     case mirror::Action::Copy:
         return QStringLiteral("copy");
+    case mirror::Action::UpdateTags:
+        return QStringLiteral("update tags");
     case mirror::Action::Clash:
         return QStringLiteral("left out");
     case mirror::Action::UpToDate:
@@ -124,6 +126,10 @@ public:
             line(stdout,
                  action + QStringLiteral(": ") + file.source.relative +
                      (file.why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(file.why)));
+        if (file.albumGain && json_)
+            json({{"event", "plan"}, {"action", "update album gain"}, {"output", file.output}});
+        else if (file.albumGain)
+            line(stdout, QStringLiteral("update album gain: ") + file.output);
     }
 
     void plannedTrash(const QString& output) override {
@@ -155,6 +161,15 @@ public:
                                       : QStringLiteral("sonabox: ") + reason);
     }
 
+    void updated(const QString& what, const QString& output, const QString& reason) override {
+        if (json_)
+            json({{"event", "updated"}, {"what", what}, {"output", output}, {"reason", reason}});
+        line(stderr, reason.isEmpty()
+                         ? QStringLiteral("%1 updated: %2").arg(what, output)
+                         : QStringLiteral("sonabox: %1: the %2 could not be written: %3")
+                               .arg(output, what, reason));
+    }
+
     std::unique_ptr<encode::EncodeProgress>
     encoding(const std::vector<selection::QueuedFile>& files) override {
         encodes_ = std::make_unique<BatchReport>(QStringLiteral("Encoding"),
@@ -175,17 +190,23 @@ public:
         if (encodes_)
             encodes_->batchDone(encodeCount_, c.converted, c.failed, interrupted);
         QString text =
-            dryRun ? QStringLiteral("sync --dry-run: %1 to convert, %2 to copy, %3 to move to the "
-                                    "Trash, %4 up to date, %5 left out; nothing was changed")
+            dryRun ? QStringLiteral("sync --dry-run: %1 to convert, %2 to update tags, %3 to copy, "
+                                    "%4 album gains to update, %5 to move to the Trash, %6 up to "
+                                    "date, %7 left out; nothing was changed")
                          .arg(c.toConvert)
+                         .arg(c.toUpdateTags)
                          .arg(c.toCopy)
+                         .arg(c.albumGains)
                          .arg(c.trashed)
                          .arg(c.upToDate)
                          .arg(c.failed)
-                   : QStringLiteral("sync: %1 converted, %2 copied, %3 moved to the Trash, %4 up "
-                                    "to date, %5 failed")
+                   : QStringLiteral("sync: %1 converted, %2 tags updated, %3 copied, %4 album "
+                                    "gains updated, %5 moved to the Trash, %6 up to date, %7 "
+                                    "failed")
                          .arg(c.converted)
+                         .arg(c.tagsUpdated)
                          .arg(c.copied)
+                         .arg(c.albumGains)
                          .arg(c.trashed)
                          .arg(c.upToDate)
                          .arg(c.failed);
@@ -202,6 +223,9 @@ public:
             json({{"event", "sync"},
                   {"converted", c.converted},
                   {"copied", c.copied},
+                  {"tagsUpdated", c.tagsUpdated},
+                  {"albumGains", c.albumGains},
+                  {"toUpdateTags", c.toUpdateTags},
                   {"trashed", c.trashed},
                   {"upToDate", c.upToDate},
                   {"failed", c.failed},

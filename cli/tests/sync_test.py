@@ -5,6 +5,7 @@ again when nothing changed, lossy sources and covers copied byte for byte, --dry
 into a private Trash, the refusals, a second sync at once, and syncs killed with SIGKILL. Audio
 is checked with ffprobe and mp3val; source opens with strace."""
 import fcntl
+import json
 import os
 import re
 import shutil
@@ -48,6 +49,21 @@ def seconds(path):
     return float(subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format=duration",
                                  "-of", "csv=p=0", path], check=True, capture_output=True,
                                 text=True, errors="replace").stdout)
+
+
+def audio_frames(path):
+    """The MP3's bytes between its ID3v2 tag and its ID3v1 tag."""
+    with open(path, "rb") as f:
+        data = f.read()
+    start = 10 + (data[6] << 21 | data[7] << 14 | data[8] << 7 | data[9]) \
+        if data.startswith(b"ID3") else 0
+    return data[start:len(data) - 128 if data[-128:-125] == b"TAG" else len(data)]
+
+
+def tags(path):
+    return json.loads(subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format_tags",
+                                      "-of", "json", path], check=True, capture_output=True,
+                                     text=True, errors="replace").stdout)["format"]["tags"]
 
 
 def snapshot(top):
@@ -140,7 +156,7 @@ class Sync(unittest.TestCase):
         _, err = self.synced(prefix=prefix)
         self.assertIn("sonabox: warning: the folder %s is skipped: Permission denied" % locked,
                       err)
-        self.assertIn("sync: 7 converted, 2 copied, 0 moved to the Trash, 0 up to date", err)
+        self.assertIn("sync: 7 converted, 0 tags updated, 2 copied, 0 album gains updated, 0 moved to the Trash, 0 up to date", err)
         self.assert_whole()
         before = snapshot(self.out)
 
@@ -149,7 +165,7 @@ class Sync(unittest.TestCase):
         trace = self.path("trace")
         _, err = self.synced(prefix=["strace", "-f", "-qq", "-e", "trace=openat,open", "-o",
                                      trace, *prefix])
-        self.assertIn("sync: 0 converted, 0 copied, 0 moved to the Trash, 9 up to date", err)
+        self.assertIn("sync: 0 converted, 0 tags updated, 0 copied, 0 album gains updated, 0 moved to the Trash, 9 up to date", err)
         self.assertIn("the folder %s is skipped: it lies inside DEST"
                       % os.path.join(self.lib, "b side", "to out"), err)
         self.assertEqual(snapshot(self.out), before)
@@ -173,12 +189,12 @@ class Sync(unittest.TestCase):
         stdout, err = self.synced("--dry-run", "--delete")
         self.assertIn("convert: new/n.wav (new)\n", stdout)
         self.assertIn("move to the Trash: top.mp3\n", stdout)
-        self.assertIn("1 to convert, 0 to copy, 1 to move to the Trash, 8 up to date", err)
+        self.assertIn("1 to convert, 0 to update tags, 0 to copy, 0 album gains to update, 1 to move to the Trash, 8 up to date", err)
         self.assertEqual(snapshot(self.out), before)
         self.assertFalse(os.path.exists(self.env["XDG_DATA_HOME"]))
 
         _, err = self.synced(options=["--encoder", "plugger", "--bitrate", "160"])
-        self.assertIn("sync: 7 converted, 0 copied", err)
+        self.assertIn("sync: 7 converted, 0 tags updated, 0 copied", err)
         self.assertIn("top.mp3", err)  # without --delete: named, kept
         self.assertTrue(os.path.exists(os.path.join(self.out, "top.mp3")))
 
@@ -193,7 +209,7 @@ class Sync(unittest.TestCase):
         for source in gone:
             os.remove(os.path.join(self.lib, source))
         _, err = self.synced("--delete")
-        self.assertIn("sync: 0 converted, 0 copied, 3 moved to the Trash", err)
+        self.assertIn("sync: 0 converted, 0 tags updated, 0 copied, 0 album gains updated, 3 moved to the Trash", err)
         self.assertEqual(outputs(self.out), sorted(
             [LIBRARY[s] for s in LIBRARY if s not in gone] + list(mine)))
         for name, data in mine.items():
@@ -220,8 +236,39 @@ class Sync(unittest.TestCase):
                           os.path.join(self.out, "Ärtist \"Q\"/zweites Album")})
         # Nothing is left to do, and the files that sync did not make are not named.
         _, err = self.synced("--delete")
-        self.assertRegex(err, r"sync: 0 converted, 0 copied, 0 moved to the Trash, 6 up to date, "
-                              r"0 failed\n$")
+        self.assertRegex(err, r"sync: 0 converted, 0 tags updated, 0 copied, 0 album gains updated, 0 moved to the "
+                              r"Trash, 6 up to date, 0 failed\n$")
+
+    def test_tags_only_and_album_gain(self):
+        self.synced()
+        album = os.path.join(self.out, "Ärtist \"Q\"", "Album's One")
+        flac = os.path.join(self.lib, "Ärtist \"Q\"", "Album's One", "01 x.flac")
+        mp3 = os.path.join(album, "01 x.mp3")
+        frames = audio_frames(mp3)
+        gain = tags(mp3)["REPLAYGAIN_ALBUM_GAIN"]
+        subprocess.run(["metaflac", "--set-tag=TITLE=Neuer Titel", flac], check=True)
+        _, err = self.synced()
+        self.assertIn("sync: 0 converted, 1 tags updated, 0 copied, 0 album gains updated", err)
+        self.assertEqual(tags(mp3)["title"], "Neuer Titel")
+        self.assertEqual(tags(mp3)["REPLAYGAIN_ALBUM_GAIN"], gain)
+        self.assertEqual(audio_frames(mp3), frames)
+
+        # A quieter second track: converted again, and the first gets the album's new gain,
+        # the one that encoding the album as it is now gives.
+        subprocess.run(["sox", "-v", "0.5", os.path.join(self.lib, "top.wav"),
+                        os.path.join(self.lib, "Ärtist \"Q\"", "Album's One", "02 y.wav")],
+                       check=True)
+        _, err = self.synced()
+        self.assertIn("sync: 1 converted, 0 tags updated, 0 copied, 1 album gains updated", err)
+        self.assertEqual(audio_frames(mp3), frames)
+        status = subprocess.run([CLI, "encode", *OPTIONS, "--output", self.path("ref"),
+                                 flac, flac.replace("01 x.flac", "02 y.wav")], cwd=self.dir,
+                                env=self.env, capture_output=True).returncode
+        self.assertEqual(status, 0)
+        expected = tags(self.path("ref", "01 x.mp3"))["REPLAYGAIN_ALBUM_GAIN"]
+        self.assertNotEqual(expected, gain)
+        for name in ("01 x.mp3", "02 y.mp3"):
+            self.assertEqual(tags(os.path.join(album, name))["REPLAYGAIN_ALBUM_GAIN"], expected)
 
     def test_refusals(self):
         os.makedirs(self.path("ro"))
@@ -262,8 +309,8 @@ class Sync(unittest.TestCase):
                 run.wait()
         _, err = self.synced()
         self.assert_whole()
-        self.assertRegex(self.synced()[1], r"sync: 0 converted, 0 copied, 0 moved to the Trash, "
-                                           r"9 up to date")
+        self.assertRegex(self.synced()[1], r"sync: 0 converted, 0 tags updated, 0 copied, 0 "
+                                           r"album gains updated, 0 moved to the Trash, 9 up to date")
 
 
 if __name__ == "__main__":

@@ -7,6 +7,8 @@
 #include "platform/paths.h"
 #include "platform/sync_files.h"
 #include "platform/trash.h"
+#include "sync/engine/audio_digest.h"
+#include "sync/engine/mp3_refresh.h"
 #include "sync/engine/sync_journal.h"
 
 #include <QFileInfo>
@@ -109,15 +111,20 @@ public:
                           .size = planned.source.facts.size,
                           .modifiedNs = planned.source.facts.modifiedNs,
                           .options = options_,
+                          .audio = audioDigest(planned.source.path),
                           .output = output,
                           .outputSize = facts->size,
                           .outputModifiedNs = facts->modifiedNs});
             ++result_.counts.converted;
         } else if (again) {
             journal_.drop(planned.source.relative);
+            spoiled_.insert(planned.source.relativeFolder);
             --result_.counts.converted;
             ++result_.counts.failed;
-        } else if (file.outcome == FileOutcome::Failed) {
+        } else if (file.outcome != FileOutcome::Done) {
+            spoiled_.insert(planned.source.relativeFolder);
+            if (file.outcome != FileOutcome::Failed)
+                return;
             ++result_.counts.failed;
             if (diskFull(file.reason))
                 result_.stopReason = file.reason;
@@ -125,6 +132,7 @@ public:
     }
 
     QString options_;
+    std::set<QString> spoiled_; // album folders where a file failed
 
 private:
     encode::EncodeProgress& shown_;
@@ -151,6 +159,7 @@ public:
             .convertedName = [this](const SourceFile& file) { return convertedName(file); },
             .outputExists =
                 [this](const QString& output) { return !platform::isMissing(below(output)); },
+            .audioDigest = [](const SourceFile& file) { return audioDigest(file.path); },
             .sourceGone =
                 [this](const QString& source) {
                     return platform::isMissing(platform::joinPath(request_.source, source));
@@ -180,6 +189,7 @@ private:
         for (const PlannedFile& file : plan.files) {
             progress_.planned(file);
             count(file);
+            result_.counts.albumGains += file.albumGain ? 1 : 0;
         }
         for (const RecordEntry& gone : plan.withoutSource) {
             if (request_.deleteWithoutSource) {
@@ -199,6 +209,9 @@ private:
         case Action::Copy:
             ++result_.counts.toCopy;
             break;
+        case Action::UpdateTags:
+            ++result_.counts.toUpdateTags;
+            break;
         case Action::UpToDate:
             ++result_.counts.upToDate;
             break;
@@ -211,10 +224,13 @@ private:
     void carryOut(const Plan& plan) {
         std::vector<const PlannedFile*> copies;
         std::vector<const PlannedFile*> conversions;
+        std::vector<const PlannedFile*> tags;
         for (const PlannedFile& file : plan.files) {
             count(file);
             if (file.action == Action::Copy)
                 copies.push_back(&file);
+            else if (file.action == Action::UpdateTags)
+                tags.push_back(&file);
             else if (file.action == Action::Convert)
                 conversions.push_back(&file);
             else if (file.action == Action::Clash)
@@ -224,7 +240,11 @@ private:
             journal_.drop(source);
         copy(copies);
         if (!result_.interrupted && result_.stopReason.isEmpty())
+            updateTags(tags);
+        if (!result_.interrupted && result_.stopReason.isEmpty())
             convert(conversions);
+        if (!result_.interrupted && result_.stopReason.isEmpty())
+            refreshAlbums(plan);
         if (!result_.interrupted && result_.stopReason.isEmpty())
             putAside(plan.withoutSource);
         journal_.compact();
@@ -251,6 +271,7 @@ private:
                               .size = file->source.facts.size,
                               .modifiedNs = file->source.facts.modifiedNs,
                               .options = kCopied,
+                              .audio = {},
                               .output = file->output,
                               .outputSize = facts->size,
                               .outputModifiedNs = facts->modifiedNs});
@@ -288,6 +309,73 @@ private:
         recording.options_ = request_.options;
         const encode::EncodeBatchResult batch = encode::runEncodeBatch(request, recording);
         result_.interrupted = batch.cancelled && result_.stopReason.isEmpty();
+        spoiled_.insert(recording.spoiled_.begin(), recording.spoiled_.end());
+    }
+
+    void updateTags(const std::vector<const PlannedFile*>& files) {
+        for (const PlannedFile* file : files) {
+            if (progress_.interrupted()) {
+                result_.interrupted = true;
+                return;
+            }
+            try {
+                const QString output = below(file->output);
+                refreshTags(file->source.path, output);
+                const auto facts = platform::regularFileFacts(output);
+                if (!facts)
+                    throw std::runtime_error("cannot find " + output.toStdString());
+                journal_.add({.source = file->source.relative,
+                              .size = file->source.facts.size,
+                              .modifiedNs = file->source.facts.modifiedNs,
+                              .options = request_.options,
+                              .audio = file->audio,
+                              .output = file->output,
+                              .outputSize = facts->size,
+                              .outputModifiedNs = facts->modifiedNs});
+                ++result_.counts.tagsUpdated;
+                progress_.updated(QStringLiteral("tags"), file->output, {});
+            } catch (const std::exception& error) {
+                spoiled_.insert(file->source.relativeFolder);
+                ++result_.counts.failed;
+                progress_.updated(QStringLiteral("tags"), file->output,
+                                  platform::textFromBytes(error.what()));
+            }
+        }
+    }
+
+    // The album gain of each folder where a track was converted again, or went, while others
+    // stayed: measured over the folder's tracks as they are now, written into each MP3.
+    void refreshAlbums(const Plan& plan) {
+        std::map<QString, std::vector<const PlannedFile*>> albums;
+        std::set<QString> stale;
+        for (const PlannedFile& file : plan.files) {
+            const bool track = file.action == Action::Convert || file.albumGain;
+            if (track)
+                albums[file.source.relativeFolder].push_back(&file);
+            if (file.albumGain)
+                stale.insert(file.source.relativeFolder);
+        }
+        for (const QString& folder : stale) {
+            if (spoiled_.count(folder) > 0)
+                continue;
+            std::vector<std::pair<QString, QString>> tracks;
+            for (const PlannedFile* file : albums[folder])
+                tracks.emplace_back(file->source.path, below(file->output));
+            try {
+                refreshAlbumGain(tracks);
+                platform::syncFolder(below(folder));
+                for (const PlannedFile* file : albums[folder]) {
+                    if (file->albumGain) {
+                        ++result_.counts.albumGains;
+                        progress_.updated(QStringLiteral("album gain"), file->output, {});
+                    }
+                }
+            } catch (const std::exception& error) {
+                ++result_.counts.failed;
+                progress_.updated(QStringLiteral("album gain"), folder,
+                                  platform::textFromBytes(error.what()));
+            }
+        }
     }
 
     // The outputs whose source is gone: to the Trash with --delete, else named in the summary.
@@ -334,6 +422,7 @@ private:
     SyncProgress& progress_;
     Journal journal_;
     SyncResult result_;
+    std::set<QString> spoiled_; // album folders where a file failed
 };
 
 } // namespace

@@ -50,6 +50,8 @@ public:
     virtual void copyDone(const QString& source, const QString& output, bool done,
                           const QString& reason) = 0;
     virtual void trashed(const QString& output, const QString& reason) = 0;
+    // An MP3's tags or album gain ("tags", "album gain") written again; the reason when not.
+    virtual void updated(const QString& what, const QString& output, const QString& reason) = 0;
     // The progress of the encode batch over these files.
     virtual std::unique_ptr<encode::EncodeProgress>
     encoding(const std::vector<selection::QueuedFile>& files) = 0;
@@ -60,11 +62,14 @@ public:
 struct SyncCounts {
     int converted = 0;
     int copied = 0;
+    int tagsUpdated = 0;
+    int albumGains = 0; // MP3s not converted whose album gain was written again
     int upToDate = 0;
     int trashed = 0;
     int failed = 0;
     int toConvert = 0; // a dry run's
     int toCopy = 0;
+    int toUpdateTags = 0;
     QStringList withoutSource; // made by a sync, their source gone, and left where they are
 };
 

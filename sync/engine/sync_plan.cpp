@@ -13,6 +13,8 @@ const QString kLossyMask = QStringLiteral("*.mp3 *.mp2");
 const QString kCoverMask = QStringLiteral("cover.jpg cover.jpeg cover.png folder.jpg folder.jpeg "
                                           "folder.png front.jpg front.jpeg front.png");
 
+const QString kSourceChanged = QStringLiteral("the source changed");
+
 QString fileName(const QString& relative) {
     return relative.mid(relative.lastIndexOf(u'/') + 1);
 }
@@ -25,12 +27,32 @@ QString staleness(const RecordEntry* entry, const SourceFile& source, const QStr
     if (!inputs.outputExists(output))
         return QStringLiteral("its output is missing");
     if (entry->size != source.facts.size || entry->modifiedNs != source.facts.modifiedNs)
-        return QStringLiteral("the source changed");
+        return kSourceChanged;
     if (entry->options != options)
         return options == kCopied || entry->options == kCopied
                    ? QStringLiteral("--transcode-lossy changed")
                    : QStringLiteral("the encoder options changed");
     return {};
+}
+
+// The other encoded tracks of a folder where one is converted again, or one went, get the
+// album's gain anew.
+void markAlbums(Plan& plan, const Record& record) {
+    QSet<QString> changed;
+    for (const PlannedFile& file : plan.files) {
+        if (file.action == Action::Convert)
+            changed.insert(file.source.relativeFolder);
+    }
+    for (const RecordEntry& gone : plan.withoutSource) {
+        if (gone.options != kCopied)
+            changed.insert(gone.source.left(std::max<qsizetype>(0, gone.source.lastIndexOf(u'/'))));
+    }
+    for (PlannedFile& file : plan.files) {
+        const auto entry = record.find(file.source.relative);
+        file.albumGain = (file.action == Action::UpToDate || file.action == Action::UpdateTags) &&
+                         entry != record.end() && entry->second.options != kCopied &&
+                         changed.contains(file.source.relativeFolder);
+    }
 }
 
 } // namespace
@@ -70,6 +92,12 @@ Plan makePlan(const PlanInputs& inputs) {
         file.action = file.why.isEmpty() ? Action::UpToDate
                       : copied           ? Action::Copy
                                          : Action::Convert;
+        if (file.why == kSourceChanged && !copied && entry->options == inputs.options &&
+            !entry->audio.isEmpty() && inputs.audioDigest(source) == entry->audio) {
+            file.action = Action::UpdateTags;
+            file.why = QStringLiteral("only its tags changed");
+            file.audio = entry->audio;
+        }
         plan.files.push_back(std::move(file));
     }
     for (const auto& [relative, entry] : inputs.record) {
@@ -80,6 +108,7 @@ Plan makePlan(const PlanInputs& inputs) {
         else
             plan.withoutSource.push_back(entry);
     }
+    markAlbums(plan, inputs.record);
     return plan;
 }
 

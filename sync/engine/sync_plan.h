@@ -26,17 +26,22 @@ struct SourceFile {
 };
 
 enum class Action {
-    Convert,  // encoded to its MP3
-    Copy,     // copied as it is
-    UpToDate, // its output is there and was made from it as it is now
-    Clash,    // another source of the tree has the same output name; it is left out
+    Convert,    // encoded to its MP3
+    Copy,       // copied as it is
+    UpdateTags, // only its tags changed: its MP3's tags are written again, its audio stays
+    UpToDate,   // its output is there and was made from it as it is now
+    Clash,      // another source of the tree has the same output name; it is left out
 };
 
 struct PlannedFile {
     Action action = Action::UpToDate;
     SourceFile source;
-    QString output;   // below the destination folder
-    QString why = {}; // for Convert and Clash: what makes it so
+    QString output;        // below the destination folder
+    QString why = {};      // for Convert, UpdateTags and Clash: what makes it so
+    QByteArray audio = {}; // UpdateTags: the digest of its audio, as recorded
+    // Another track of its album (its folder) changed, came or went: its album gain is brought
+    // up to date.
+    bool albumGain = false;
 };
 
 struct Plan {
@@ -57,6 +62,8 @@ struct PlanInputs {
     std::function<QString(const SourceFile&)> convertedName;
     // Whether something is at a path below the destination folder.
     std::function<bool(const QString&)> outputExists;
+    // The digest of a source's audio part, asked for only when its size or time changed.
+    std::function<QByteArray(const SourceFile&)> audioDigest;
     // Whether a source of the record that the walk did not bring is gone (and not merely in a
     // folder that could not be read).
     std::function<bool(const QString&)> sourceGone;

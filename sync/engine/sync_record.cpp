@@ -50,27 +50,29 @@ std::optional<std::int64_t> number(const QByteArray& field) {
 }
 
 std::optional<RecordEntry> entryOf(const QList<QByteArray>& fields) {
-    if (fields.size() != 8)
+    if (fields.size() != 9)
         return std::nullopt;
     const auto source = unescaped(fields[1]);
     const auto size = number(fields[2]);
     const auto modified = number(fields[3]);
     const auto options = unescaped(fields[4]);
-    const auto output = unescaped(fields[5]);
-    const auto outputSize = number(fields[6]);
-    const auto outputModified = number(fields[7]);
+    const QByteArray& audio = fields[5];
+    const auto output = unescaped(fields[6]);
+    const auto outputSize = number(fields[7]);
+    const auto outputModified = number(fields[8]);
     if (!source || !size || !modified || !options || !output || !outputSize || !outputModified)
         return std::nullopt;
-    return RecordEntry{*source, *size, *modified, *options, *output, *outputSize, *outputModified};
+    return RecordEntry{*source, *size,   *modified,   *options,
+                       audio,   *output, *outputSize, *outputModified};
 }
 
 } // namespace
 
 QByteArray entryLine(const RecordEntry& e) {
     return "F\t" + escaped(e.source) + '\t' + QByteArray::number(e.size) + '\t' +
-           QByteArray::number(e.modifiedNs) + '\t' + escaped(e.options) + '\t' + escaped(e.output) +
-           '\t' + QByteArray::number(e.outputSize) + '\t' + QByteArray::number(e.outputModifiedNs) +
-           '\n';
+           QByteArray::number(e.modifiedNs) + '\t' + escaped(e.options) + '\t' + e.audio + '\t' +
+           escaped(e.output) + '\t' + QByteArray::number(e.outputSize) + '\t' +
+           QByteArray::number(e.outputModifiedNs) + '\n';
 }
 
 QByteArray droppedLine(const QString& source) {

@@ -17,8 +17,9 @@ struct RecordEntry {
     QString source; // below the source folder, '/' between folders
     std::int64_t size = 0;
     std::int64_t modifiedNs = 0;
-    QString options; // the encoder options' fingerprint, or kCopied
-    QString output;  // below the destination folder
+    QString options;  // the encoder options' fingerprint, or kCopied
+    QByteArray audio; // the digest of the source's audio part (audioDigest); empty for a copy
+    QString output;   // below the destination folder
     std::int64_t outputSize = 0;
     std::int64_t outputModifiedNs = 0;
 
