@@ -37,6 +37,7 @@ LIBRARY = {
     "caf\udce9/01.wav": "caf\udce9/01.mp3",  # the byte 0xE9 alone: not UTF-8
 }
 ENCODED = [s for s, o in LIBRARY.items() if s != o]
+ENCODED_OUTPUTS = [LIBRARY[s] for s in ENCODED]
 
 
 def tone(path, seconds=1.0, freq=440):
@@ -296,6 +297,59 @@ class Sync(unittest.TestCase):
                              (2, "sonabox: sync: another sync is writing into %s\n" % self.out))
         self.assertEqual(outputs(self.out), [])
         self.synced()
+        self.assert_whole()
+
+    def mounted(self, size):
+        """DEST on a small file system of its own (root only)."""
+        if os.getuid() != 0:
+            self.skipTest("a file system of its own for DEST needs root (mount)")
+        os.mkdir(self.out)
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%s" % size, "tmpfs", self.out],
+                          capture_output=True).returncode != 0:
+            self.skipTest("tmpfs cannot be mounted here")
+        self.addCleanup(subprocess.run, ["umount", "-l", self.out])
+
+    def test_a_full_disk_stops_the_sync_cleanly(self):
+        self.mounted("100k")
+        status, _, err = self.sync("lib", "out")
+        self.assertEqual(status, 1, err)
+        self.assertRegex(err, r"; stopped: .*No space left on device")
+        made = [p for p in outputs(self.out) if p.endswith(".mp3")]
+        self.assertLess(len(made), len(ENCODED) + 1)
+        for mp3 in made:
+            self.assertAlmostEqual(seconds(os.path.join(self.out, mp3)), 1.0, delta=0.06)
+        subprocess.run(["mount", "-o", "remount,size=4m", self.out], check=True)
+        self.synced()
+        self.assert_whole()
+
+    def test_delete_on_another_file_system_uses_its_own_trash(self):
+        self.mounted("4m")
+        self.synced()
+        os.remove(os.path.join(self.lib, "top.wav"))
+        self.synced("--delete")
+        trash = os.path.join(self.out, ".Trash-%d" % os.getuid())
+        self.assertEqual(os.stat(trash).st_mode & 0o777, 0o700)
+        self.assertEqual(os.listdir(os.path.join(trash, "files")), ["top.mp3"])
+        with open(os.path.join(trash, "info", "top.mp3.trashinfo")) as f:
+            self.assertIn("\nPath=%s\n" % urllib.parse.quote(os.path.join(self.out, "top.mp3")),
+                          f.read())
+        self.assertFalse(os.path.exists(self.env["XDG_DATA_HOME"]))
+
+    def test_ctrl_c_ends_the_running_file_cleanly(self):
+        run = subprocess.Popen([CLI, "sync", *OPTIONS, "lib", "out"], cwd=self.dir, env=self.env,
+                               stderr=subprocess.PIPE)
+        for line in run.stderr:
+            if line.startswith(b"Encoding 3 of"):
+                run.send_signal(signal.SIGINT)
+                break
+        run.stderr.read()
+        run.stderr.close()
+        self.assertEqual(run.wait(), 130)
+        for mp3 in outputs(self.out):
+            if mp3.endswith(".mp3") and mp3 in ENCODED_OUTPUTS:
+                self.assertAlmostEqual(seconds(os.path.join(self.out, mp3)), 1.0, delta=0.06)
+        _, err = self.synced()
+        self.assertRegex(err, r"sync: [1-5] converted")
         self.assert_whole()
 
     def test_killed_syncs_leave_whole_files_and_the_next_one_finishes(self):

@@ -95,6 +95,20 @@ public:
 
     void fileDone(const encode::EncodeFileResult& file) override {
         shown_.fileDone(file);
+        // The batch goes on past this call: a record that cannot be written stops the sync here.
+        try {
+            record(file);
+        } catch (const std::system_error& error) {
+            ++result_.counts.failed;
+            result_.stopReason = platform::textFromBytes(error.what());
+        }
+    }
+
+    QString options_;
+    std::set<QString> spoiled_; // album folders where a file failed
+
+private:
+    void record(const encode::EncodeFileResult& file) {
         const PlannedFile& planned = *planned_.at(file.source);
         const bool again = recorded_.count(file.source) > 0;
         if (file.outcome == FileOutcome::Done && !again) {
@@ -131,10 +145,6 @@ public:
         }
     }
 
-    QString options_;
-    std::set<QString> spoiled_; // album folders where a file failed
-
-private:
     encode::EncodeProgress& shown_;
     Journal& journal_;
     QString destination_;
