@@ -215,6 +215,11 @@ public:
                                    "moves them to the Trash): %2")
                         .arg(c.withoutSource.size())
                         .arg(c.withoutSource.join(QStringLiteral(", ")));
+        if (!c.changedSinceMade.isEmpty())
+            text += QStringLiteral("; %1 without a source now but changed since a sync made "
+                                   "them, kept: %2")
+                        .arg(c.changedSinceMade.size())
+                        .arg(c.changedSinceMade.join(QStringLiteral(", ")));
         if (!result.stopReason.isEmpty())
             text += QStringLiteral("; stopped: ") + result.stopReason;
         if (interrupted)
@@ -232,6 +237,7 @@ public:
                   {"toConvert", c.toConvert},
                   {"toCopy", c.toCopy},
                   {"withoutSource", QJsonValue::fromVariant(c.withoutSource)},
+                  {"changedSinceMade", QJsonValue::fromVariant(c.changedSinceMade)},
                   {"dryRun", dryRun},
                   {"interrupted", interrupted}});
         line(stderr, QStringLiteral("sonabox: ") + text);

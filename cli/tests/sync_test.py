@@ -19,6 +19,7 @@ import urllib.parse
 
 PROGRAM_DIR = sys.argv.pop(1)
 CLI = os.path.abspath(os.path.join(PROGRAM_DIR, "sonabox-cli"))
+LAUNCHER = os.path.abspath(os.path.join(PROGRAM_DIR, "start-sonabox"))
 NO_OVERRIDE = ["setpriv", "--bounding-set=-dac_override,-dac_read_search",
                "--inh-caps=-dac_override,-dac_read_search"]
 OPTIONS = ["--encoder", "plugger", "--bitrate", "128"]
@@ -50,6 +51,11 @@ def seconds(path):
     return float(subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format=duration",
                                  "-of", "csv=p=0", path], check=True, capture_output=True,
                                 text=True, errors="replace").stdout)
+
+
+def summary(converted=0, tags=0, copied=0, gains=0, trashed=0, up=0):
+    return ("sync: %d converted, %d tags updated, %d copied, %d album gains updated, %d moved to "
+            "the Trash, %d up to date" % (converted, tags, copied, gains, trashed, up))
 
 
 def audio_frames(path):
@@ -118,8 +124,8 @@ class Sync(unittest.TestCase):
     def path(self, *parts):
         return os.path.join(self.dir, *parts)
 
-    def sync(self, *args, prefix=(), options=OPTIONS):
-        run = subprocess.run([*prefix, CLI, "sync", *options, *args], cwd=self.dir,
+    def sync(self, *args, prefix=(), options=OPTIONS, program=CLI):
+        run = subprocess.run([*prefix, program, "sync", *options, *args], cwd=self.dir,
                              env=self.env, capture_output=True, timeout=120)
         return run.returncode, run.stdout.decode(errors="surrogateescape"), \
             run.stderr.decode(errors="surrogateescape")
@@ -157,7 +163,7 @@ class Sync(unittest.TestCase):
         _, err = self.synced(prefix=prefix)
         self.assertIn("sonabox: warning: the folder %s is skipped: Permission denied" % locked,
                       err)
-        self.assertIn("sync: 7 converted, 0 tags updated, 2 copied, 0 album gains updated, 0 moved to the Trash, 0 up to date", err)
+        self.assertIn(summary(converted=7, copied=2), err)
         self.assert_whole()
         before = snapshot(self.out)
 
@@ -166,7 +172,7 @@ class Sync(unittest.TestCase):
         trace = self.path("trace")
         _, err = self.synced(prefix=["strace", "-f", "-qq", "-e", "trace=openat,open", "-o",
                                      trace, *prefix])
-        self.assertIn("sync: 0 converted, 0 tags updated, 0 copied, 0 album gains updated, 0 moved to the Trash, 9 up to date", err)
+        self.assertIn(summary(up=9), err)
         self.assertIn("the folder %s is skipped: it lies inside DEST"
                       % os.path.join(self.lib, "b side", "to out"), err)
         self.assertEqual(snapshot(self.out), before)
@@ -190,7 +196,8 @@ class Sync(unittest.TestCase):
         stdout, err = self.synced("--dry-run", "--delete")
         self.assertIn("convert: new/n.wav (new)\n", stdout)
         self.assertIn("move to the Trash: top.mp3\n", stdout)
-        self.assertIn("1 to convert, 0 to update tags, 0 to copy, 0 album gains to update, 1 to move to the Trash, 8 up to date", err)
+        self.assertIn("1 to convert, 0 to update tags, 0 to copy, 0 album gains to update, 1 to "
+                      "move to the Trash, 8 up to date", err)
         self.assertEqual(snapshot(self.out), before)
         self.assertFalse(os.path.exists(self.env["XDG_DATA_HOME"]))
 
@@ -207,10 +214,17 @@ class Sync(unittest.TestCase):
                 f.write(data)
         gone = ["Ärtist \"Q\"/Album's One/CD 2/01 x.flac", "Ärtist \"Q\"/zweites Album/01 x.wav",
                 "b side/lossy.mp3"]
+        # An output that the user changed after the sync made it stays, named.
+        changed = os.path.join(self.out, LIBRARY["top.wav"])
+        with open(changed, "ab") as f:
+            f.write(b"mine now")
+        os.remove(os.path.join(self.lib, "top.wav"))
         for source in gone:
             os.remove(os.path.join(self.lib, source))
         _, err = self.synced("--delete")
-        self.assertIn("sync: 0 converted, 0 tags updated, 0 copied, 0 album gains updated, 3 moved to the Trash", err)
+        self.assertIn(summary(trashed=3, up=5), err)
+        self.assertIn("; 1 without a source now but changed since a sync made them, kept: "
+                      "top.mp3", err)
         self.assertEqual(outputs(self.out), sorted(
             [LIBRARY[s] for s in LIBRARY if s not in gone] + list(mine)))
         for name, data in mine.items():
@@ -237,8 +251,8 @@ class Sync(unittest.TestCase):
                           os.path.join(self.out, "Ärtist \"Q\"/zweites Album")})
         # Nothing is left to do, and the files that sync did not make are not named.
         _, err = self.synced("--delete")
-        self.assertRegex(err, r"sync: 0 converted, 0 tags updated, 0 copied, 0 album gains updated, 0 moved to the "
-                              r"Trash, 6 up to date, 0 failed\n$")
+        self.assertTrue(err.endswith(summary(up=5) + ", 0 failed; 1 without a source now but "
+                                     "changed since a sync made them, kept: top.mp3\n"), err)
 
     def test_tags_only_and_album_gain(self):
         self.synced()
@@ -249,7 +263,7 @@ class Sync(unittest.TestCase):
         gain = tags(mp3)["REPLAYGAIN_ALBUM_GAIN"]
         subprocess.run(["metaflac", "--set-tag=TITLE=Neuer Titel", flac], check=True)
         _, err = self.synced()
-        self.assertIn("sync: 0 converted, 1 tags updated, 0 copied, 0 album gains updated", err)
+        self.assertIn(summary(tags=1, up=8), err)
         self.assertEqual(tags(mp3)["title"], "Neuer Titel")
         self.assertEqual(tags(mp3)["REPLAYGAIN_ALBUM_GAIN"], gain)
         self.assertEqual(audio_frames(mp3), frames)
@@ -260,7 +274,7 @@ class Sync(unittest.TestCase):
                         os.path.join(self.lib, "Ärtist \"Q\"", "Album's One", "02 y.wav")],
                        check=True)
         _, err = self.synced()
-        self.assertIn("sync: 1 converted, 0 tags updated, 0 copied, 1 album gains updated", err)
+        self.assertIn(summary(converted=1, gains=1, up=8), err)
         self.assertEqual(audio_frames(mp3), frames)
         status = subprocess.run([CLI, "encode", *OPTIONS, "--output", self.path("ref"),
                                  flac, flac.replace("01 x.flac", "02 y.wav")], cwd=self.dir,
@@ -270,6 +284,17 @@ class Sync(unittest.TestCase):
         self.assertNotEqual(expected, gain)
         for name in ("01 x.mp3", "02 y.mp3"):
             self.assertEqual(tags(os.path.join(album, name))["REPLAYGAIN_ALBUM_GAIN"], expected)
+
+    def test_a_failing_source_is_reported_the_rest_goes_on_and_it_is_tried_again(self):
+        with open(os.path.join(self.lib, "b side", "bad.wav"), "wb") as f:
+            f.write(b"RIFF\x10\x00\x00\x00WAVEjunk" + bytes(64))
+        for _ in range(2):
+            status, _, err = self.sync("lib", "out")
+            self.assertEqual(status, 1, err)
+            self.assertIn("bad.wav: failed: ", err)
+            self.assertRegex(err, r"sync: \d converted, .*, 1 failed\n$")
+        self.assertEqual(outputs(self.out), sorted(LIBRARY.values()))
+        self.assert_whole()
 
     def test_refusals(self):
         os.makedirs(self.path("ro"))
@@ -283,7 +308,8 @@ class Sync(unittest.TestCase):
                  ("nothing", "out", "SOURCE nothing is not a readable folder")]
         for source, dest, why in cases:
             with self.subTest(dest=dest):
-                status, _, err = self.sync(source, dest, prefix=NO_OVERRIDE)
+                # Through the sonabox command, which hands sync to sonabox-cli.
+                status, _, err = self.sync(source, dest, prefix=NO_OVERRIDE, program=LAUNCHER)
                 self.assertEqual((status, err), (2, "sonabox: sync: %s\n" % why))
         self.assertFalse(os.path.exists(self.out))
         self.assertEqual(os.listdir(self.path("ro")), [])
@@ -296,7 +322,18 @@ class Sync(unittest.TestCase):
             self.assertEqual((status, err),
                              (2, "sonabox: sync: another sync is writing into %s\n" % self.out))
         self.assertEqual(outputs(self.out), [])
-        self.synced()
+        # A real sync running: the second one waits for nothing and changes nothing.
+        first = subprocess.Popen([CLI, "sync", *OPTIONS, "lib", "out"], cwd=self.dir,
+                                 env=self.env, stderr=subprocess.PIPE)
+        for line in first.stderr:
+            if line.startswith(b"Encoding 1 of"):
+                break
+        status, _, err = self.sync("lib", "out")
+        self.assertEqual((status, err),
+                         (2, "sonabox: sync: another sync is writing into %s\n" % self.out))
+        first.stderr.read()
+        first.stderr.close()
+        self.assertEqual(first.wait(), 0)
         self.assert_whole()
 
     def mounted(self, size):
@@ -363,8 +400,7 @@ class Sync(unittest.TestCase):
                 run.wait()
         _, err = self.synced()
         self.assert_whole()
-        self.assertRegex(self.synced()[1], r"sync: 0 converted, 0 tags updated, 0 copied, 0 "
-                                           r"album gains updated, 0 moved to the Trash, 9 up to date")
+        self.assertIn(summary(up=9), self.synced()[1])
 
 
 if __name__ == "__main__":

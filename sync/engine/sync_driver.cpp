@@ -202,11 +202,15 @@ private:
             result_.counts.albumGains += file.albumGain ? 1 : 0;
         }
         for (const RecordEntry& gone : plan.withoutSource) {
-            if (request_.deleteWithoutSource) {
+            if (platform::isMissing(below(gone.output)))
+                continue;
+            if (!request_.deleteWithoutSource) {
+                result_.counts.withoutSource.append(gone.output);
+            } else if (!asMade(gone)) {
+                result_.counts.changedSinceMade.append(gone.output);
+            } else {
                 progress_.plannedTrash(gone.output);
                 ++result_.counts.trashed;
-            } else if (!platform::isMissing(below(gone.output))) {
-                result_.counts.withoutSource.append(gone.output);
             }
         }
     }
@@ -255,9 +259,36 @@ private:
             convert(conversions);
         if (!result_.interrupted && result_.stopReason.isEmpty())
             refreshAlbums(plan);
+        restat(plan);
         if (!result_.interrupted && result_.stopReason.isEmpty())
             putAside(plan.withoutSource);
         journal_.compact();
+    }
+
+    // The output facts as this run left them: the album steps wrote into MP3s after their
+    // entries were added.
+    void restat(const Plan& plan) {
+        for (const PlannedFile& file : plan.files) {
+            const auto found = journal_.record().find(file.source.relative);
+            if (found == journal_.record().end() ||
+                (file.action == Action::UpToDate && !file.albumGain))
+                continue;
+            RecordEntry entry = found->second;
+            const auto facts = platform::regularFileFacts(below(entry.output));
+            if (!facts ||
+                (facts->size == entry.outputSize && facts->modifiedNs == entry.outputModifiedNs))
+                continue;
+            entry.outputSize = facts->size;
+            entry.outputModifiedNs = facts->modifiedNs;
+            journal_.add(entry);
+        }
+    }
+
+    // Whether the output is still as the sync that made it left it.
+    bool asMade(const RecordEntry& entry) const {
+        const auto facts = platform::regularFileFacts(below(entry.output));
+        return facts && facts->size == entry.outputSize &&
+               facts->modifiedNs == entry.outputModifiedNs;
     }
 
     void copy(const std::vector<const PlannedFile*>& files) {
@@ -399,6 +430,10 @@ private:
             }
             if (!request_.deleteWithoutSource) {
                 result_.counts.withoutSource.append(entry.output);
+                continue;
+            }
+            if (!asMade(entry)) {
+                result_.counts.changedSinceMade.append(entry.output);
                 continue;
             }
             try {

@@ -71,6 +71,8 @@ struct SyncCounts {
     int toCopy = 0;
     int toUpdateTags = 0;
     QStringList withoutSource; // made by a sync, their source gone, and left where they are
+    // Their source is gone, but they changed since a sync made them: --delete leaves them.
+    QStringList changedSinceMade;
 };
 
 struct SyncResult {
