@@ -164,7 +164,8 @@ QString moveToTrash(const QString& pathText) {
     const fs::path target = trash / "files" / name;
     // The note is on the disk before the file goes, so a file in the trash always has one.
     durable::syncFolder(trash / "info");
-    if (::rename(path.c_str(), target.c_str()) != 0) {
+    // Never over a file that came into files/ meanwhile.
+    if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
         const std::string why = systemReason();
         ::unlink(infoPath.c_str());
         refuse(path, why);

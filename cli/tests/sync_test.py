@@ -205,6 +205,17 @@ class Sync(unittest.TestCase):
         self.assertIn("sync: 7 converted, 0 tags updated, 0 copied", err)
         self.assertIn("top.mp3", err)  # without --delete: named, kept
         self.assertTrue(os.path.exists(os.path.join(self.out, "top.mp3")))
+        # MPEG sources coded again rather than copied.
+        options = ["--encoder", "plugger", "--bitrate", "160", "--transcode-lossy"]
+        stdout, _ = self.synced("--dry-run", options=options)
+        self.assertIn("convert: b side/lossy.mp3 (--transcode-lossy changed)\n", stdout)
+        self.synced(options=options)
+        lossy = os.path.join(self.out, "b side", "lossy.mp3")
+        with open(lossy, "rb") as a, open(os.path.join(self.lib, "b side", "lossy.mp3"), "rb") as b:
+            self.assertNotEqual(a.read(), b.read())
+        rate = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=bit_rate",
+                               "-of", "csv=p=0", lossy], capture_output=True, text=True).stdout
+        self.assertEqual(rate.strip(" ,\n"), "160000")
 
     def test_delete_moves_outputs_without_source_to_the_trash_and_nothing_else(self):
         self.synced()
