@@ -4,6 +4,8 @@
 #include "cli/batch_report.h"
 #include "cli/cli_requests.h"
 #include "cli/terminal_batches.h"
+#include "encode/engine/command_lines.h"
+#include "encode/engine/encoder_job.h"
 #include "platform/file_system.h"
 #include "platform/interrupt_signal.h"
 #include "platform/output_folders.h"
@@ -82,12 +84,22 @@ std::pair<QString, QString> folders(const CliArguments& a) {
     return {source, destination};
 }
 
-// What makes an MP3 out of date when it changes: every encoder setting that reaches the
-// program's command line.
+// What makes an MP3 out of date when it changes: the command line its program gets for a
+// source, less the paths, so that every option that reaches the program counts.
 QString fingerprint(const encode::EncodeBatchRequest& request) {
-    return QStringList{request.encoder->commandWord, request.options.mode, request.options.bitrate,
-                       request.options.layer}
-        .join(u'|');
+    encode::EncodeOptions options = request.options;
+    options.outputDirectory = QStringLiteral("/");
+    encode::TEncoderJob job;
+    try {
+        encode::fillJob(job, request.encoder->id, QStringLiteral("/program"),
+                        QStringLiteral("/source.wav"), options);
+    } catch (const std::exception&) {
+        // A bitrate without a number: the batch refuses it before anything runs.
+        return QStringList{request.encoder->commandWord, options.mode, options.bitrate,
+                           options.layer}
+            .join(u'|');
+    }
+    return request.encoder->commandWord + u'|' + job.commandLine();
 }
 
 QString actionWord(mirror::Action action) {

@@ -130,7 +130,7 @@ std::string claimInfo(const fs::path& trash, const fs::path& original) {
     const std::string info = "[Trash Info]\nPath=" + escapedPath(original.string()) +
                              "\nDeletionDate=" + localTimeNow() + "\n";
     for (int number = 1;; ++number) {
-        const std::string name = number == 1 ? stem : stem + "." + std::to_string(number);
+        std::string name = number == 1 ? stem : stem + "." + std::to_string(number);
         const fs::path infoPath = trash / "info" / (name + ".trashinfo");
         const durable::FileDescriptor file(
             ::open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));

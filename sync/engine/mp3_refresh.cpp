@@ -106,6 +106,7 @@ void refreshAlbumGain(const std::vector<std::pair<QString, QString>>& tracks) {
         measured.push_back(meter.measured());
     }
     std::vector<const encoders::TrackLoudness*> all;
+    all.reserve(measured.size());
     for (const auto& track : measured)
         all.push_back(&track);
     const auto gain = encoders::replayGain(all);
