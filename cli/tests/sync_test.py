@@ -299,11 +299,18 @@ class Sync(unittest.TestCase):
     def test_a_failing_source_is_reported_the_rest_goes_on_and_it_is_tried_again(self):
         with open(os.path.join(self.lib, "b side", "bad.wav"), "wb") as f:
             f.write(b"RIFF\x10\x00\x00\x00WAVEjunk" + bytes(64))
-        for _ in range(2):
-            status, _, err = self.sync("lib", "out")
+        for args in ([], ["--json"]):
+            status, out, err = self.sync(*args, "lib", "out")
             self.assertEqual(status, 1, err)
             self.assertIn("bad.wav: failed: ", err)
             self.assertRegex(err, r"sync: \d converted, .*, 1 failed\n$")
+        # The second time only it is converted, and --json tells it as encode does.
+        events = [json.loads(line) for line in out.splitlines()]
+        self.assertEqual([(e["event"], e.get("verdict")) for e in events if "verdict" in e],
+                         [("done", "failed")])
+        self.assertEqual(events[-2]["event"], "batch")
+        self.assertEqual((events[-1]["event"], events[-1]["failed"], events[-1]["upToDate"]),
+                         ("sync", 1, 9))
         self.assertEqual(outputs(self.out), sorted(LIBRARY.values()))
         self.assert_whole()
 
