@@ -89,7 +89,36 @@ def outputs(top):
                   and os.path.basename(p) not in RECORD)
 
 
+def make_library(lib):
+    for source in LIBRARY:
+        path = os.path.join(lib, source)
+        wav = path.rsplit(".", 1)[0] + ".wav"
+        if source.endswith(".PNG"):
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(b"\x89PNG not really")
+            continue
+        tone(wav)
+        if source.endswith(".flac"):
+            subprocess.run(["flac", "-s", "--delete-input-file", "-o", path, wav], check=True)
+        elif source.endswith(".mp3"):
+            subprocess.run(["lame", "--silent", wav, path], check=True)
+            os.remove(wav)
+    os.symlink("..", os.path.join(lib, "Ärtist \"Q\"", "loop"))
+    # A link into DEST: what it leads to are outputs, not sources.
+    os.symlink("../../out", os.path.join(lib, "b side", "to out"))
+
+
 class Sync(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.library = tempfile.TemporaryDirectory()
+        make_library(os.path.join(cls.library.name, "lib"))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.library.cleanup()
+
     def setUp(self):
         self.tmp = tempfile.TemporaryDirectory()
         self.addCleanup(self.tmp.cleanup)
@@ -100,26 +129,8 @@ class Sync(unittest.TestCase):
                         XDG_DATA_HOME=self.path("home", "data"))
         os.makedirs(self.env["HOME"])
         self.lib, self.out = self.path("lib"), self.path("out")
-        for source in LIBRARY:
-            path = os.path.join(self.lib, source)
-            if source.endswith(".PNG"):
-                os.makedirs(os.path.dirname(path), exist_ok=True)
-                with open(path, "wb") as f:
-                    f.write(b"\x89PNG not really")
-                continue
-            tone(path.rsplit(".", 1)[0] + ".wav")
-            if not source.endswith(".wav"):
-                encoder = (["flac", "-s", "--delete-input-file", "-o", path] if
-                           source.endswith(".flac") else ["lame", "--silent", "-o"])
-                wav = path.rsplit(".", 1)[0] + ".wav"
-                if encoder[0] == "lame":
-                    subprocess.run(["lame", "--silent", wav, path], check=True)
-                    os.remove(wav)
-                else:
-                    subprocess.run(encoder + [wav], check=True)
-        os.symlink("..", os.path.join(self.lib, "Ärtist \"Q\"", "loop"))
-        # A link into DEST: what it leads to are outputs, not sources.
-        os.symlink("../../out", os.path.join(self.lib, "b side", "to out"))
+        # Each test's own copy, times and links as they are.
+        shutil.copytree(os.path.join(self.library.name, "lib"), self.lib, symlinks=True)
 
     def path(self, *parts):
         return os.path.join(self.dir, *parts)
