@@ -18,6 +18,7 @@ struct OptionWord {
     QString valueName;
     QString description;
     bool encodeOnly;
+    bool syncOnly = false;
 };
 
 const std::vector<OptionWord>& optionWords() {
@@ -29,6 +30,9 @@ const std::vector<OptionWord>& optionWords() {
         {"delete-source", "", "delete each source once its MP3 is checked", true},
         {"keep-source", "", "keep the source files", true},
         {"names", "PATTERN", "name each MP3 from its tags (see above)", true},
+        {"delete", "", "move outputs whose source is gone to the Trash", true, true},
+        {"dry-run", "", "say what would be done, change nothing", true, true},
+        {"transcode-lossy", "", "encode MP3 and MP2 sources, not copy them", true, true},
         {"output", "DIR", "the output folder, made when missing", false},
         {"json", "", "one JSON object per event on standard output", false},
         {"help", "", "this text", false},
@@ -44,12 +48,20 @@ const OptionWord* findWord(const QString& name) {
     return nullptr;
 }
 
+// Whether the command takes the word: sync takes the encode options but those about sources
+// and output folders, since it names its own, and only sync takes its own.
+bool takes(Command command, const OptionWord& word) {
+    if (command == Command::Sync)
+        return word.name != "delete-source" && word.name != "keep-source" && word.name != "output";
+    return !word.syncOnly;
+}
+
 // The parser of one command: the options it takes, each as long as written; a word with one
 // dash is an option of that name too.
 void addOptions(QCommandLineParser& parser, Command command) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const OptionWord& word : optionWords()) {
-        if (command == Command::Decode && word.encodeOnly)
+        if ((command == Command::Decode && word.encodeOnly) || !takes(command, word))
             continue;
         parser.addOption(QCommandLineOption(word.name, word.description, word.valueName));
     }
@@ -71,8 +83,12 @@ QString writtenName(const QString& name, const QStringList& arguments) {
         const QString name = parser.unknownOptionNames().front();
         const QString written = writtenName(name, arguments);
         const OptionWord* word = findWord(name);
-        if (command == Command::Decode && word && word->encodeOnly)
+        if (command == Command::Decode && word && word->encodeOnly && !word->syncOnly)
             throw UsageError(QStringLiteral("%1 is an encode option").arg(written));
+        if (word && word->syncOnly && command != Command::Sync)
+            throw UsageError(QStringLiteral("%1 is a sync option").arg(written));
+        if (word && command == Command::Sync)
+            throw UsageError(QStringLiteral("%1 is not a sync option").arg(written));
         throw UsageError(QStringLiteral("unknown option %1").arg(written));
     }
     // A value missing after the last word, or one given to an option that takes none: the
@@ -114,6 +130,8 @@ CliArguments parseArguments(const QStringList& arguments) {
         a.command = Command::Encode;
     else if (command == QStringLiteral("decode"))
         a.command = Command::Decode;
+    else if (command == QStringLiteral("sync"))
+        a.command = Command::Sync;
     else
         throw UsageError(QStringLiteral("unknown command '%1'").arg(command));
 
@@ -128,9 +146,10 @@ CliArguments parseArguments(const QStringList& arguments) {
     if (!parsed)
         refuse(parser, a.command, arguments);
 
-    a.output = value(parser, QStringLiteral("output"));
+    if (a.command != Command::Sync)
+        a.output = value(parser, QStringLiteral("output"));
     a.json = parser.isSet(QStringLiteral("json"));
-    if (a.command == Command::Encode) {
+    if (a.command != Command::Decode) {
         a.encoder = value(parser, QStringLiteral("encoder"));
         a.mode = value(parser, QStringLiteral("mode"));
         a.bitrate = value(parser, QStringLiteral("bitrate"));
@@ -144,26 +163,46 @@ CliArguments parseArguments(const QStringList& arguments) {
                 a.deleteSource = false;
         }
     }
+    if (a.command == Command::Sync) {
+        a.deleteWithoutSource = parser.isSet(QStringLiteral("delete"));
+        a.dryRun = parser.isSet(QStringLiteral("dry-run"));
+        a.transcodeLossy = parser.isSet(QStringLiteral("transcode-lossy"));
+    }
     a.paths = parser.positionalArguments();
+    if (a.command == Command::Sync && a.paths.size() != 2)
+        throw UsageError(QStringLiteral("sync takes a SOURCE and a DEST folder"));
     if (a.paths.isEmpty())
         throw UsageError(QStringLiteral("no FILE or FOLDER given"));
     return a;
 }
 
-QString usageText() {
-    QString options;
-    bool encodeOnly = true;
-    options += QStringLiteral("Encode options:\n");
+namespace {
+
+// One line of the help text for each word that `shown` takes.
+template <typename Shown> QString optionLines(Shown shown) {
+    QString lines;
     for (const OptionWord& word : optionWords()) {
-        if (encodeOnly && !word.encodeOnly) {
-            encodeOnly = false;
-            options += QStringLiteral("Encode and decode options:\n");
-        }
+        if (!shown(word))
+            continue;
         const QString written =
             QStringLiteral("--") + word.name +
             (word.valueName.isEmpty() ? QString() : QLatin1Char(' ') + word.valueName);
-        options += QStringLiteral("  ") + written.leftJustified(34) + word.description + '\n';
+        lines += QStringLiteral("  ") + written.leftJustified(34) + word.description + '\n';
     }
+    return lines;
+}
+
+} // namespace
+
+QString usageText() {
+    const QString options =
+        QStringLiteral("Encode options (sync takes them too, but --delete-source and "
+                       "--keep-source):\n") +
+        optionLines([](const OptionWord& w) { return w.encodeOnly && !w.syncOnly; }) +
+        QStringLiteral("Sync options:\n") +
+        optionLines([](const OptionWord& w) { return w.syncOnly; }) +
+        QStringLiteral("Encode and decode options (sync takes --json and --help):\n") +
+        optionLines([](const OptionWord& w) { return !w.encodeOnly; });
     return QStringLiteral(
                "Usage: sonabox                                   open the window\n"
                "       sonabox encode [options] FILE|FOLDER...   WAV, FLAC, AIFF, Ogg Vorbis,\n"
@@ -172,6 +211,8 @@ QString usageText() {
                "                                                 the audio of MKA, MKV, WebM,\n"
                "                                                 MP4 and MOV files to MP3\n"
                "       sonabox decode [options] FILE|FOLDER...   MP3 and MP2 files to WAV\n"
+               "       sonabox sync [options] SOURCE DEST        keep DEST an MP3 copy of the\n"
+               "                                                 tree SOURCE\n"
                "\n"
                "A FOLDER adds the files of its whole tree that the page would list: each\n"
                "folder's files in name order, then its sub-folders (names that begin with a\n"
@@ -188,6 +229,10 @@ QString usageText() {
                "characters, leading dots, trailing blanks and dots) become _, a name over 255\n"
                "bytes is shortened; sources that would share a name are not converted:\n"
                "  sonabox encode --names '{artist}/{album}/{track:02} {title}' LIB\n"
+               "sync converts only what changed since the last sync into DEST (a source's\n"
+               "size or time, or the encoder options), copies MP3 and MP2 sources and cover\n"
+               "images as they are, and keeps its record in DEST/.sonabox-sync:\n"
+               "  sonabox sync --delete ~/music ~/mp3\n"
                "Options that are not given take the choices of the window's Configure page,\n"
                "kept in ~/.config/sonabox/SBOX.INI.\n"
                "\n") +

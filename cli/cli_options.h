@@ -9,7 +9,7 @@
 // The command line's words, before they meet the settings file.
 namespace cli {
 
-enum class Command { Help, Encode, Decode };
+enum class Command { Help, Encode, Decode, Sync };
 
 struct CliArguments {
     Command command = Command::Help;
@@ -21,6 +21,10 @@ struct CliArguments {
     QString names; // the --names pattern; empty: each MP3 keeps its source's name
     std::optional<bool> deleteSource;
     bool json = false;
+    // sync's own
+    bool deleteWithoutSource = false;
+    bool dryRun = false;
+    bool transcodeLossy = false;
     QStringList paths;
 };
 

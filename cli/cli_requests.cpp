@@ -82,17 +82,6 @@ std::vector<selection::QueuedFile> queuedFiles(const QStringList& paths, const Q
     return std::move(found.files);
 }
 
-// The --names pattern, refused before any file is looked at.
-std::optional<naming::NamePattern> namePattern(const QString& text) {
-    if (text.isEmpty())
-        return std::nullopt;
-    try {
-        return naming::NamePattern::parse(platform::bytesFromText(text).toStdString());
-    } catch (const naming::PatternError& error) {
-        throw UsageError(QStringLiteral("--names: ") + QString::fromUtf8(error.what()));
-    }
-}
-
 // Each file's output name from its tags; files that share one are refused by the batch.
 std::vector<selection::QueuedFile> named(std::vector<selection::QueuedFile> files,
                                          const std::optional<naming::NamePattern>& pattern) {
@@ -106,9 +95,34 @@ std::vector<selection::QueuedFile> named(std::vector<selection::QueuedFile> file
 
 } // namespace
 
+std::optional<naming::NamePattern> namePattern(const QString& text) {
+    if (text.isEmpty())
+        return std::nullopt;
+    try {
+        return naming::NamePattern::parse(platform::bytesFromText(text).toStdString());
+    } catch (const naming::PatternError& error) {
+        throw UsageError(QStringLiteral("--names: ") + QString::fromUtf8(error.what()));
+    }
+}
+
 encode::EncodeBatchRequest encodeRequest(const CliArguments& a, const app::StoredSettings& stored,
                                          const QString& programDir) {
+    // The pattern and the options are checked before the files are looked for: a wrong word
+    // is told first.
     const auto pattern = namePattern(a.names);
+    encode::EncodeBatchRequest request = encodeRequestFor(a, stored, programDir, {}, {});
+    request.files = named(queuedFiles(a.paths, selection::kEncodeMask,
+                                      QStringLiteral("WAV, FLAC, AIFF, Ogg Vorbis or Opus")),
+                          pattern);
+    request.options.outputDirectory = outputDirectory(a.output, stored.encoderOutput);
+    return request;
+}
+
+encode::EncodeBatchRequest encodeRequestFor(const CliArguments& a,
+                                            const app::StoredSettings& stored,
+                                            const QString& programDir,
+                                            std::vector<selection::QueuedFile> files,
+                                            const QString& outputDirectory) {
     const encode::EncoderDescription& encoder = chosenEncoder(a.encoder, stored.codec);
     // The boxes as the window shows them once this encoder is chosen.
     app::ChosenOptions texts = app::optionsOnChoice(encoder, stored.bitrate);
@@ -121,14 +135,12 @@ encode::EncodeBatchRequest encodeRequest(const CliArguments& a, const app::Store
     if (!a.layer.isEmpty())
         texts.layer = encode::textOf(offered(
             "--layer", a.layer, encode::valueOfWord(encode::mpegLayers(), a.layer), encoder));
-    return {.files = named(queuedFiles(a.paths, selection::kEncodeMask,
-                                       QStringLiteral("WAV, FLAC, AIFF, Ogg Vorbis or Opus")),
-                           pattern),
+    return {.files = std::move(files),
             .encoder = &encoder,
             .options = {.mode = texts.mode,
                         .bitrate = texts.bitrate,
                         .layer = texts.layer,
-                        .outputDirectory = outputDirectory(a.output, stored.encoderOutput),
+                        .outputDirectory = outputDirectory,
                         .showEncoder = false},
             .programDir = programDir,
             .deleteSource = a.deleteSource.value_or(stored.deleteSource)};

@@ -4,6 +4,7 @@
 #include "app/engine/stored_settings.h"
 #include "app/settings_file.h"
 #include "cli/cli_options.h"
+#include "cli/sync_command.h"
 #include "cli/terminal_batches.h"
 #include "platform/paths.h"
 #include "platform/settings_location.h"
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
         const QString programDir = platform::withSeparator(QCoreApplication::applicationDirPath());
         const app::StoredSettings stored =
             app::readStoredSettings(platform::settingsDirectory() + app::kSettingsFileName);
+        if (arguments.command == cli::Command::Sync)
+            return cli::runSync(arguments, stored, programDir);
         return arguments.command == cli::Command::Encode
                    ? cli::runEncode(arguments, stored, programDir)
                    : cli::runDecode(arguments, stored, programDir);

@@ -129,6 +129,11 @@ int finish(BatchReport& report, const std::vector<Result>& files, int total, boo
 
 } // namespace
 
+std::unique_ptr<encode::EncodeProgress>
+terminalEncodeProgress(BatchReport& report, platform::InterruptSignal& interrupt) {
+    return std::make_unique<TerminalEncodeProgress>(report, interrupt);
+}
+
 int runEncode(const CliArguments& arguments, const app::StoredSettings& stored,
               const QString& programDir) {
     const encode::EncodeBatchRequest request = encodeRequest(arguments, stored, programDir);

@@ -108,7 +108,7 @@ NamePattern NamePattern::parse(std::string_view text) {
             if (known == fields.end())
                 refuse("unknown field {" + std::string(inside) + "}; the fields are " +
                        std::string(kFieldList));
-            Piece piece{.isField = true, .field = known->second};
+            Piece piece{.text = {}, .isField = true, .field = known->second};
             if (name.size() < inside.size()) {
                 const std::string_view padding = inside.substr(name.size() + 1);
                 if (padding.size() != 2 || padding[0] != '0' || !isDigit(padding[1]) ||

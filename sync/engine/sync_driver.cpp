@@ -1,0 +1,496 @@
+#include "sync/engine/sync_driver.h"
+
+#include "encode/engine/command_lines.h"
+#include "naming/engine/tag_names.h"
+#include "platform/file_system.h"
+#include "platform/folder_tree.h"
+#include "platform/output_folders.h"
+#include "platform/paths.h"
+#include "platform/sync_files.h"
+#include "platform/trash.h"
+#include "sync/engine/audio_digest.h"
+#include "sync/engine/mp3_refresh.h"
+#include "sync/engine/sync_journal.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <set>
+#include <system_error>
+
+namespace mirror {
+
+namespace {
+
+using selection::FileOutcome;
+
+bool within(const QString& path, const QString& folder) {
+    return path == folder || path.startsWith(platform::withSeparator(folder));
+}
+
+// The source tree's files that a sync takes, with their facts (no file is opened). A folder
+// that a symbolic link leads to inside the destination is left out: the outputs are no sources.
+std::vector<SourceFile> walk(const QString& top, const QString& destination,
+                             SyncProgress& progress) {
+    const platform::FolderTree tree = platform::filesInTree(top, syncMask());
+    for (const auto& folder : tree.unreadable)
+        progress.warn(
+            QStringLiteral("the folder %1 is skipped: %2").arg(folder.path, folder.reason));
+    std::map<QString, bool> inDestination; // by relative folder
+    QStringList told;
+    std::vector<SourceFile> files;
+    for (const auto& file : tree.files) {
+        auto [known, added] = inDestination.try_emplace(file.relativeFolder, false);
+        if (added) {
+            const QString folder = file.path.left(file.path.lastIndexOf(u'/'));
+            known->second = within(platform::realPath(folder), destination);
+            const auto below = [&](const QString& t) {
+                return within(folder, t);
+            };
+            if (known->second && std::none_of(told.begin(), told.end(), below)) {
+                progress.warn(
+                    QStringLiteral("the folder %1 is skipped: it lies inside DEST").arg(folder));
+                told.append(folder);
+            }
+        }
+        if (known->second)
+            continue;
+        const auto facts = platform::regularFileFacts(file.path);
+        if (!facts)
+            continue;
+        const QString name = file.path.mid(file.path.lastIndexOf(u'/') + 1);
+        files.push_back(
+            {.relative = file.relativeFolder.isEmpty() ? name : file.relativeFolder + u'/' + name,
+             .relativeFolder = file.relativeFolder,
+             .path = file.path,
+             .facts = *facts});
+    }
+    return files;
+}
+
+bool diskFull(const QString& reason) {
+    return reason.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)));
+}
+
+// The encode batch's progress with the record kept beside it: a file's entry is added once its
+// MP3 is checked and on the disk, and dropped again should the album step then fail on it.
+class RecordingProgress final : public encode::EncodeProgress {
+public:
+    RecordingProgress(encode::EncodeProgress& shown, Journal& journal, const QString& destination,
+                      std::map<QString, const PlannedFile*> planned, SyncResult& result)
+        : shown_(shown), journal_(journal), destination_(platform::withSeparator(destination)),
+          planned_(std::move(planned)), result_(result) {}
+
+    void showError(const QString& text) override { shown_.showError(text); }
+
+    encode::EncoderRun runJob(const QString& program, const QString& input, const QString& output,
+                              int position, int count) override {
+        // A full disk stops the sync: the files after it would fail the same way.
+        if (!result_.stopReason.isEmpty())
+            return {.exitCode = -1, .cancelled = true};
+        return shown_.runJob(program, input, output, position, count);
+    }
+
+    void fileDone(const encode::EncodeFileResult& file) override {
+        shown_.fileDone(file);
+        // The batch goes on past this call: a record that cannot be written stops the sync here.
+        try {
+            record(file);
+        } catch (const std::system_error& error) {
+            ++result_.counts.failed;
+            result_.stopReason = platform::textFromBytes(error.what());
+        }
+    }
+
+    QString options_;
+    std::set<QString> spoiled_; // album folders where a file failed
+
+private:
+    void record(const encode::EncodeFileResult& file) {
+        const PlannedFile& planned = *planned_.at(file.source);
+        const bool again = recorded_.count(file.source) > 0;
+        if (file.outcome == FileOutcome::Done && !again) {
+            recorded_.insert(file.source);
+            const QString output = file.output.mid(destination_.size());
+            const auto facts = platform::syncToDisk(file.output)
+                                   ? platform::regularFileFacts(file.output)
+                                   : std::nullopt;
+            if (!facts) {
+                ++result_.counts.failed;
+                return;
+            }
+            journal_.add({.source = planned.source.relative,
+                          .size = planned.source.facts.size,
+                          .modifiedNs = planned.source.facts.modifiedNs,
+                          .options = options_,
+                          .audio = audioDigest(planned.source.path),
+                          .output = output,
+                          .outputSize = facts->size,
+                          .outputModifiedNs = facts->modifiedNs});
+            ++result_.counts.converted;
+        } else if (again) {
+            journal_.drop(planned.source.relative);
+            spoiled_.insert(planned.source.relativeFolder);
+            --result_.counts.converted;
+            ++result_.counts.failed;
+        } else if (file.outcome != FileOutcome::Done) {
+            spoiled_.insert(planned.source.relativeFolder);
+            if (file.outcome != FileOutcome::Failed)
+                return;
+            ++result_.counts.failed;
+            if (diskFull(file.reason))
+                result_.stopReason = file.reason;
+        }
+    }
+
+    encode::EncodeProgress& shown_;
+    Journal& journal_;
+    QString destination_;
+    std::map<QString, const PlannedFile*> planned_;
+    std::set<QString> recorded_;
+    SyncResult& result_;
+};
+
+class Sync {
+public:
+    Sync(const SyncRequest& request, SyncProgress& progress)
+        : request_(request), progress_(progress), journal_(request.destination, request.dryRun) {}
+
+    SyncResult run() {
+        const std::vector<SourceFile> sources =
+            walk(request_.source, request_.destination, progress_);
+        const Plan plan = makePlan({
+            .sources = sources,
+            .record = journal_.record(),
+            .options = request_.options,
+            .transcodeLossy = request_.transcodeLossy,
+            .convertedName = [this](const SourceFile& file) { return convertedName(file); },
+            .outputExists =
+                [this](const QString& output) { return !platform::isMissing(below(output)); },
+            .audioDigest = [](const SourceFile& file) { return audioDigest(file.path); },
+            .sourceGone =
+                [this](const QString& source) {
+                    return platform::isMissing(platform::joinPath(request_.source, source));
+                },
+        });
+        if (request_.dryRun)
+            tellPlan(plan);
+        else
+            carryOut(plan);
+        return result_;
+    }
+
+private:
+    QString below(const QString& relative) const {
+        return platform::joinPath(request_.destination, relative);
+    }
+
+    // Where the encode batch puts a converted source's MP3, below the destination.
+    QString convertedName(const SourceFile& file) const {
+        if (request_.names)
+            return namedFromTags(file);
+        const QString folder = platform::outputFolder(platform::withSeparator(request_.destination),
+                                                      file.relativeFolder);
+        return encode::OutputFileName(file.path, folder)
+            .mid(platform::withSeparator(request_.destination).size());
+    }
+
+    // A name from the source's tags. An unchanged source keeps the name it was recorded under,
+    // so that deciding it is up to date opens no source.
+    QString namedFromTags(const SourceFile& file) const {
+        const Record& record = journal_.record();
+        const auto entry = record.find(file.relative);
+        if (entry != record.end() && entry->second.size == file.facts.size &&
+            entry->second.modifiedNs == file.facts.modifiedNs &&
+            entry->second.options == request_.options)
+            return entry->second.output;
+        return platform::fromFsPath(
+            naming::nameFromTags(*request_.names, platform::toFsPath(file.path)));
+    }
+
+    void tellPlan(const Plan& plan) {
+        for (const PlannedFile& file : plan.files) {
+            progress_.planned(file);
+            count(file);
+            result_.counts.albumGains += file.albumGain ? 1 : 0;
+        }
+        for (const RecordEntry& gone : plan.withoutSource) {
+            if (platform::isMissing(below(gone.output)))
+                continue;
+            if (!request_.deleteWithoutSource) {
+                result_.counts.withoutSource.append(gone.output);
+            } else if (!asMade(gone)) {
+                result_.counts.changedSinceMade.append(gone.output);
+            } else {
+                progress_.plannedTrash(gone.output);
+                ++result_.counts.trashed;
+            }
+        }
+    }
+
+    void count(const PlannedFile& file) {
+        switch (file.action) {
+        case Action::Convert:
+            ++result_.counts.toConvert;
+            break;
+        case Action::Copy:
+            ++result_.counts.toCopy;
+            break;
+        case Action::UpdateTags:
+            ++result_.counts.toUpdateTags;
+            break;
+        case Action::UpToDate:
+            ++result_.counts.upToDate;
+            break;
+        case Action::Clash:
+            ++result_.counts.failed;
+            break;
+        }
+    }
+
+    void carryOut(const Plan& plan) {
+        std::vector<const PlannedFile*> copies;
+        std::vector<const PlannedFile*> conversions;
+        std::vector<const PlannedFile*> tags;
+        for (const PlannedFile& file : plan.files) {
+            count(file);
+            if (file.action == Action::Copy)
+                copies.push_back(&file);
+            else if (file.action == Action::UpdateTags)
+                tags.push_back(&file);
+            else if (file.action == Action::Convert)
+                conversions.push_back(&file);
+            else if (file.action == Action::Clash)
+                progress_.warn(file.source.relative + QStringLiteral(" is left out: ") + file.why);
+        }
+        for (const QString& source : plan.forget)
+            journal_.drop(source);
+        copy(copies);
+        if (!result_.interrupted && result_.stopReason.isEmpty())
+            updateTags(tags);
+        if (!result_.interrupted && result_.stopReason.isEmpty())
+            convert(conversions);
+        if (!result_.interrupted && result_.stopReason.isEmpty())
+            refreshAlbums(plan);
+        restat(plan);
+        if (!result_.interrupted && result_.stopReason.isEmpty())
+            putAside(plan.withoutSource);
+        journal_.compact();
+    }
+
+    // The output facts as this run left them: the album steps wrote into MP3s after their
+    // entries were added.
+    void restat(const Plan& plan) {
+        for (const PlannedFile& file : plan.files) {
+            const auto found = journal_.record().find(file.source.relative);
+            if (found == journal_.record().end() ||
+                (file.action == Action::UpToDate && !file.albumGain))
+                continue;
+            RecordEntry entry = found->second;
+            const auto facts = platform::regularFileFacts(below(entry.output));
+            if (!facts ||
+                (facts->size == entry.outputSize && facts->modifiedNs == entry.outputModifiedNs))
+                continue;
+            entry.outputSize = facts->size;
+            entry.outputModifiedNs = facts->modifiedNs;
+            journal_.add(entry);
+        }
+    }
+
+    // Whether the output is still as the sync that made it left it.
+    bool asMade(const RecordEntry& entry) const {
+        const auto facts = platform::regularFileFacts(below(entry.output));
+        return facts && facts->size == entry.outputSize &&
+               facts->modifiedNs == entry.outputModifiedNs;
+    }
+
+    void copy(const std::vector<const PlannedFile*>& files) {
+        platform::OutputFolders folders(platform::withSeparator(request_.destination));
+        int position = 0;
+        for (const PlannedFile* file : files) {
+            if (progress_.interrupted()) {
+                result_.interrupted = true;
+                return;
+            }
+            const QString output = below(file->output);
+            progress_.copyStarted(++position, int(files.size()), file->source.path, output);
+            try {
+                folders.make(file->source.relativeFolder);
+                platform::copyFileDurably(file->source.path, output);
+                const auto facts = platform::syncToDisk(output) ? platform::regularFileFacts(output)
+                                                                : std::nullopt;
+                if (!facts)
+                    throw std::runtime_error("cannot sync " + output.toStdString());
+                journal_.add({.source = file->source.relative,
+                              .size = file->source.facts.size,
+                              .modifiedNs = file->source.facts.modifiedNs,
+                              .options = kCopied,
+                              .audio = {},
+                              .output = file->output,
+                              .outputSize = facts->size,
+                              .outputModifiedNs = facts->modifiedNs});
+                ++result_.counts.copied;
+                progress_.copyDone(file->source.path, output, true, {});
+            } catch (const std::exception& error) {
+                const QString reason = platform::textFromBytes(error.what());
+                ++result_.counts.failed;
+                progress_.copyDone(file->source.path, output, false, reason);
+                const auto* system = dynamic_cast<const std::system_error*>(&error);
+                if (system && system->code() == std::errc::no_space_on_device) {
+                    result_.stopReason = reason;
+                    return;
+                }
+            }
+        }
+    }
+
+    void convert(const std::vector<const PlannedFile*>& files) {
+        if (files.empty())
+            return;
+        encode::EncodeBatchRequest request = request_.encode;
+        request.options.outputDirectory = platform::withSeparator(request_.destination);
+        request.deleteSource = false;
+        std::map<QString, const PlannedFile*> planned;
+        for (const PlannedFile* file : files) {
+            request.files.push_back({.name = file->source.relative,
+                                     .path = file->source.path,
+                                     .relativeFolder = file->source.relativeFolder,
+                                     .outputName = request_.names ? file->output : QString()});
+            planned[file->source.path] = file;
+        }
+        const auto shown = progress_.encoding(request.files);
+        RecordingProgress recording(*shown, journal_, request_.destination, std::move(planned),
+                                    result_);
+        recording.options_ = request_.options;
+        const encode::EncodeBatchResult batch = encode::runEncodeBatch(request, recording);
+        result_.interrupted = batch.cancelled && result_.stopReason.isEmpty();
+        spoiled_.insert(recording.spoiled_.begin(), recording.spoiled_.end());
+    }
+
+    void updateTags(const std::vector<const PlannedFile*>& files) {
+        for (const PlannedFile* file : files) {
+            if (progress_.interrupted()) {
+                result_.interrupted = true;
+                return;
+            }
+            try {
+                const QString output = below(file->output);
+                refreshTags(file->source.path, output);
+                const auto facts = platform::regularFileFacts(output);
+                if (!facts)
+                    throw std::runtime_error("cannot find " + output.toStdString());
+                journal_.add({.source = file->source.relative,
+                              .size = file->source.facts.size,
+                              .modifiedNs = file->source.facts.modifiedNs,
+                              .options = request_.options,
+                              .audio = file->audio,
+                              .output = file->output,
+                              .outputSize = facts->size,
+                              .outputModifiedNs = facts->modifiedNs});
+                ++result_.counts.tagsUpdated;
+                progress_.updated(QStringLiteral("tags"), file->output, {});
+            } catch (const std::exception& error) {
+                spoiled_.insert(file->source.relativeFolder);
+                ++result_.counts.failed;
+                progress_.updated(QStringLiteral("tags"), file->output,
+                                  platform::textFromBytes(error.what()));
+            }
+        }
+    }
+
+    // The album gain of each folder where a track was converted again, or went, while others
+    // stayed: measured over the folder's tracks as they are now, written into each MP3.
+    void refreshAlbums(const Plan& plan) {
+        std::map<QString, std::vector<const PlannedFile*>> albums;
+        std::set<QString> stale;
+        for (const PlannedFile& file : plan.files) {
+            const bool track = file.action == Action::Convert || file.albumGain;
+            if (track)
+                albums[file.source.relativeFolder].push_back(&file);
+            if (file.albumGain)
+                stale.insert(file.source.relativeFolder);
+        }
+        for (const QString& folder : stale) {
+            if (spoiled_.count(folder) > 0)
+                continue;
+            std::vector<std::pair<QString, QString>> tracks;
+            for (const PlannedFile* file : albums[folder])
+                tracks.emplace_back(file->source.path, below(file->output));
+            try {
+                refreshAlbumGain(tracks);
+                platform::syncFolder(below(folder));
+                for (const PlannedFile* file : albums[folder]) {
+                    if (file->albumGain) {
+                        ++result_.counts.albumGains;
+                        progress_.updated(QStringLiteral("album gain"), file->output, {});
+                    }
+                }
+            } catch (const std::exception& error) {
+                ++result_.counts.failed;
+                progress_.updated(QStringLiteral("album gain"), folder,
+                                  platform::textFromBytes(error.what()));
+            }
+        }
+    }
+
+    // The outputs whose source is gone: to the Trash with --delete, else named in the summary.
+    void putAside(const std::vector<RecordEntry>& gone) {
+        std::set<QString> emptied;
+        for (const RecordEntry& entry : gone) {
+            const QString output = below(entry.output);
+            if (platform::isMissing(output)) {
+                journal_.drop(entry.source);
+                continue;
+            }
+            if (!request_.deleteWithoutSource) {
+                result_.counts.withoutSource.append(entry.output);
+                continue;
+            }
+            if (!asMade(entry)) {
+                result_.counts.changedSinceMade.append(entry.output);
+                continue;
+            }
+            try {
+                platform::moveToTrash(output);
+                journal_.drop(entry.source);
+                ++result_.counts.trashed;
+                progress_.trashed(entry.output, {});
+                emptied.insert(QFileInfo(entry.output).path());
+            } catch (const std::runtime_error& error) {
+                ++result_.counts.failed;
+                progress_.trashed(entry.output, platform::textFromBytes(error.what()));
+            }
+        }
+        // A folder that held only such files goes with them; the deepest first.
+        for (auto folder = emptied.rbegin(); folder != emptied.rend(); ++folder) {
+            for (QString relative = *folder; relative != QStringLiteral(".") && !relative.isEmpty();
+                 relative = QFileInfo(relative).path()) {
+                if (!platform::isEmptyFolder(below(relative)))
+                    break;
+                try {
+                    platform::moveToTrash(below(relative));
+                } catch (const std::runtime_error& error) {
+                    progress_.warn(platform::textFromBytes(error.what()));
+                    break;
+                }
+            }
+        }
+    }
+
+    const SyncRequest& request_;
+    SyncProgress& progress_;
+    Journal journal_;
+    SyncResult result_;
+    std::set<QString> spoiled_; // album folders where a file failed
+};
+
+} // namespace
+
+SyncResult runSync(const SyncRequest& request, SyncProgress& progress) {
+    return Sync(request, progress).run();
+}
+
+} // namespace mirror

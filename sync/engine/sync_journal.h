@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/sync_files.h"
+#include "sync/engine/sync_record.h"
+
+#include <QString>
+
+#include <memory>
+
+// The record of a destination folder while a sync runs: the lock that keeps other syncs out,
+// the record as the last sync left it, and a journal line for each file that this sync
+// completes, on the disk before the next file begins. At the end the journal is folded into a
+// new record file. A sync that is killed leaves the journal, which the next one reads.
+namespace mirror {
+
+class Journal {
+public:
+    // Takes the folder's lock, unless `readOnly` (a dry run changes nothing, a lock file
+    // neither), and reads the record. Throws SyncRefused when another sync holds the lock.
+    Journal(const QString& destination, bool readOnly);
+
+    const Record& record() const { return record_; }
+
+    // Throw std::system_error when the journal cannot be written.
+    void add(const RecordEntry& entry);
+    void drop(const QString& source);
+
+    // Writes the record file whole, then removes the journal. Nothing when nothing changed.
+    void compact();
+
+private:
+    void write(const QByteArray& line);
+
+    QString recordPath_;
+    QString journalPath_;
+    std::unique_ptr<platform::FolderLock> lock_;
+    std::unique_ptr<platform::AppendedFile> journal_;
+    Record record_;
+    bool changed_ = false;
+};
+
+} // namespace mirror

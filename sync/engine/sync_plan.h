@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/sync_files.h"
+#include "sync/engine/sync_record.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+// What a sync does with each file of the source tree, decided from file facts and the record
+// alone: no source is opened to find that it is up to date.
+namespace mirror {
+
+// The source kinds a sync takes: sources the encoders read, MPEG audio that is copied as it
+// is, and a folder's cover image, copied beside its MP3s.
+QString syncMask();
+bool isLossy(const QString& name);
+bool isCover(const QString& name);
+
+struct SourceFile {
+    QString relative;       // below the source folder
+    QString relativeFolder; // its folder below the source folder; "" at the top
+    QString path;           // the full path
+    platform::FileFacts facts;
+};
+
+enum class Action {
+    Convert,    // encoded to its MP3
+    Copy,       // copied as it is
+    UpdateTags, // only its tags changed: its MP3's tags are written again, its audio stays
+    UpToDate,   // its output is there and was made from it as it is now
+    Clash,      // another source of the tree has the same output name; it is left out
+};
+
+struct PlannedFile {
+    Action action = Action::UpToDate;
+    SourceFile source;
+    QString output;        // below the destination folder
+    QString why = {};      // for Convert, UpdateTags and Clash: what makes it so
+    QByteArray audio = {}; // UpdateTags: the digest of its audio, as recorded
+    // Another track of its album (its folder) changed, came or went: its album gain is brought
+    // up to date.
+    bool albumGain = false;
+};
+
+struct Plan {
+    std::vector<PlannedFile> files;         // in the tree's order
+    std::vector<RecordEntry> withoutSource; // made by a sync; their source is gone
+    // Sources that are gone whose output name another source has now: their entries go, their
+    // output stays (it is the other source's).
+    std::vector<QString> forget;
+};
+
+struct PlanInputs {
+    const std::vector<SourceFile>& sources;
+    const Record& record;
+    QString options; // the fingerprint of the encoder options now
+    bool transcodeLossy = false;
+    // Where a converted source's MP3 goes, below the destination folder. Output names are
+    // chosen here only, so another naming rule plugs in here.
+    std::function<QString(const SourceFile&)> convertedName;
+    // Whether something is at a path below the destination folder.
+    std::function<bool(const QString&)> outputExists;
+    // The digest of a source's audio part, asked for only when its size or time changed.
+    std::function<QByteArray(const SourceFile&)> audioDigest;
+    // Whether a source of the record that the walk did not bring is gone (and not merely in a
+    // folder that could not be read).
+    std::function<bool(const QString&)> sourceGone;
+};
+
+Plan makePlan(const PlanInputs& inputs);
+
+} // namespace mirror
