@@ -97,7 +97,7 @@ encode::EncodeBatchRequest encodeRequest(const CliArguments& a, const app::Store
         texts.layer = encode::textOf(offered(
             "--layer", a.layer, encode::valueOfWord(encode::mpegLayers(), a.layer), encoder));
     return {.files = queuedFiles(a.paths, selection::kEncodeMask,
-                                 QStringLiteral("WAV, FLAC, AIFF, Ogg Vorbis or Opus")),
+                                 QString::fromStdString(encoders::sourceKindNames())),
             .encoder = &encoder,
             .options = {.mode = texts.mode,
                         .bitrate = texts.bitrate,
