@@ -23,10 +23,10 @@ struct SourceKind {
     SourceLibrary library;
 };
 
-// Every kind of source, once. libsndfile keeps the kinds it has always read (it reads them
-// for less CPU than FFmpeg, see bench/source_kinds_benchmark.sh); the rest go to FFmpeg. The
-// extension only puts a file on the lists: which library reads a file is decided by its
-// content (sourceLibraryFor).
+// Every kind of source, once. libsndfile keeps WAV, FLAC, AIFF and Ogg Vorbis, which it reads
+// for as little CPU as FFmpeg or less (bench/source_kinds_benchmark.sh); Opus and the rest go
+// to FFmpeg. The extension only puts a file on the lists: which library reads a file is
+// decided by its content (sourceLibraryFor).
 inline constexpr std::array kSourceKinds = {
     SourceKind{"wav", "WAV", SourceLibrary::Sndfile},
     SourceKind{"flac", "FLAC", SourceLibrary::Sndfile},
@@ -35,7 +35,7 @@ inline constexpr std::array kSourceKinds = {
     SourceKind{"aifc", "AIFF", SourceLibrary::Sndfile},
     SourceKind{"ogg", "Ogg Vorbis", SourceLibrary::Sndfile},
     SourceKind{"oga", "Ogg Vorbis", SourceLibrary::Sndfile},
-    SourceKind{"opus", "Opus", SourceLibrary::Sndfile},
+    SourceKind{"opus", "Opus", SourceLibrary::Ffmpeg},
     SourceKind{"m4a", "M4A", SourceLibrary::Ffmpeg},
     SourceKind{"m4b", "M4A", SourceLibrary::Ffmpeg},
     SourceKind{"mp4", "MP4", SourceLibrary::Ffmpeg},
@@ -86,7 +86,8 @@ inline constexpr std::string_view kSourceMask(detail::kMaskText.data(), detail::
 std::string sourceKindNames();
 
 // Which library reads a file, by its content (`bytesAt(offset, size)` gives the file's bytes,
-// fewer at its end): libsndfile for the WAVE, AIFF, FLAC and Ogg forms, FFmpeg for the rest.
+// fewer at its end): libsndfile for the WAVE, AIFF, FLAC and Ogg Vorbis forms, FFmpeg for the
+// rest.
 SourceLibrary
 sourceLibraryFor(const std::function<std::string(std::uint64_t offset, std::size_t size)>& bytesAt);
 
