@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -123,7 +124,8 @@ INSTANTIATE_TEST_SUITE_P(
                            "-f lavfi -i testsrc=duration=1.2:size=32x32:rate=10 -c:v mpeg4 "
                            "-c:a aac -shortest",
                            ""},
-                      Kind{"song.dsf", "", "ffmpeg has no DSF (or DFF) writer"},
+                      Kind{"song.dsf", "",
+                           "ffmpeg has no DSF or DFF writer (FfmpegSourcesDsd writes one)"},
                       Kind{"song.ape", "", "ffmpeg has no APE encoder"}),
     [](const ::testing::TestParamInfo<Kind>& info) {
         std::string name = info.param.name;
@@ -161,6 +163,52 @@ TEST(FfmpegSourcesMixdown, SixChannelsAreMixedDownAndMeasuredAsCoded) {
     EXPECT_EQ(probe(out)["channels"], "2");
     EXPECT_NEAR(std::stod(probeTags(out)["REPLAYGAIN_TRACK_GAIN"]), expectedGain, 0.1);
     EXPECT_EQ(ffmpegDecode(out, work / "decoded.wav").frames(), readAudio(mix).frames());
+}
+
+// A DSD file (DSF: one bit per sample at 2.8224 MHz) is read as PCM at a 352.8 kHz rate and
+// coded at 44.1 kHz, exactly one second of it. ffmpeg writes no DSF, so the test lays one out
+// itself: a 1 kHz tone through a second-order sigma-delta modulator, bits least significant first,
+// in blocks of 4096 bytes per channel.
+TEST(FfmpegSourcesDsd, ADsfFileIsDecodedAndResampled) {
+    const TempDir work;
+    constexpr std::uint64_t kRate = 2822400;
+    constexpr std::uint64_t kBlock = 4096;
+    const std::uint64_t samples = kRate; // one second
+    const std::uint64_t blocks = (samples / 8 + kBlock - 1) / kBlock;
+    std::string data(blocks * kBlock * 2, '\0');
+    for (int channel = 0; channel < 2; ++channel) {
+        double first = 0;
+        double second = 0;
+        for (std::uint64_t n = 0; n < samples; ++n) {
+            const double x = 0.4 * std::sin(2 * M_PI * 1000.0 * static_cast<double>(n) / kRate);
+            const double bit = first + second >= 0 ? 1.0 : -1.0;
+            first += x - bit;
+            second += first - bit;
+            if (bit > 0) {
+                const std::uint64_t byte = n / 8;
+                data[(byte / kBlock * 2 + static_cast<std::uint64_t>(channel)) * kBlock +
+                     byte % kBlock] |= static_cast<char>(1 << (n % 8));
+            }
+        }
+    }
+    const auto le = [](std::uint64_t value, int bytes) {
+        return littleEndian(value, bytes);
+    };
+    const std::string format = "fmt " + le(52, 8) + le(1, 4) + le(0, 4) + le(2, 4) + le(2, 4) +
+                               le(kRate, 4) + le(1, 4) + le(samples, 8) + le(kBlock, 4) + le(0, 4);
+    const std::string body = format + "data" + le(12 + data.size(), 8) + data;
+    const auto source = work / "tone.dsf";
+    std::ofstream(source, std::ios::binary)
+        << "DSD " + le(28, 8) + le(28 + body.size(), 8) + le(0, 8) + body;
+    ASSERT_EQ(probe(source)["sample_rate"], "352800");
+    const auto out = work / "tone.mp3";
+    const ProcessResult result =
+        run({codecIn(work), source.string(), out.string(), "-M1", "-B64", "-L3"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const Audio decoded = ffmpegDecode(out, work / "decoded.wav");
+    EXPECT_EQ(decoded.sampleRate, 44100); // an eighth of the DSD rate, coded as it is
+    EXPECT_EQ(decoded.frames(), 44100);
+    EXPECT_GT(sineFitSnrDb(decoded.channel(0), decoded.sampleRate, 1000.0), 20.0);
 }
 
 // Refusals in one line: a film without sound, and bytes no library reads.
