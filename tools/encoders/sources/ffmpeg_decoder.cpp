@@ -79,7 +79,7 @@ void FfmpegDecoder::fail(const std::string& what, int error) const {
         throw EncoderError(
             "decoding " + name_ + " made no progress for " +
             std::to_string(std::chrono::duration_cast<std::chrono::seconds>(stallLimit_).count()) +
-            " s; it is left as it is");
+            " s and was stopped");
     }
     throw EncoderError(what + ": " + errorText(error));
 }
@@ -167,6 +167,10 @@ void FfmpegDecoder::openDecoder() {
 }
 
 void FfmpegDecoder::declareLength() {
+    // A length guessed from the bit rate is no measure of a file cut short.
+    if (format_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) {
+        return;
+    }
     const AVStream* stream = format_->streams[stream_];
     if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
         declared_ = av_rescale_q(stream->duration, stream->time_base, AVRational{1, sampleRate_});
