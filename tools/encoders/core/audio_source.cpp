@@ -76,6 +76,10 @@ std::optional<std::int64_t> AudioSource::frames() const {
     return decoder_->frames();
 }
 
+std::optional<std::int64_t> AudioSource::roughFrames() const {
+    return decoder_->roughFrames();
+}
+
 std::string AudioSource::text(int which) const {
     return decoder_->text(which);
 }

@@ -40,6 +40,8 @@ public:
     // The frames the file declares; nothing when its length is not known exactly (an Ogg
     // stream cut short, whose last page is missing; most lossy kinds in containers).
     std::optional<std::int64_t> frames() const;
+    // The frames the file declares, perhaps rounded: for progress, not for sizing the stream.
+    std::optional<std::int64_t> roughFrames() const;
     const durable::FileIdentity& identity() const { return identity_; }
     // A text the file's own chunks carry (SF_STR_TITLE, ...), empty when there is none.
     std::string text(int which) const;

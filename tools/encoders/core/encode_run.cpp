@@ -230,7 +230,7 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
              << layerName(request.layer) << ", " << p.kbps << " kbit/s, " << modeName(p.mode)
              << ", " << p.sampleRate << " Hz" << std::endl;
     // Of a source whose length is not known only the last line is printed.
-    ProgressLines lines(progress, source.frames().value_or(0));
+    ProgressLines lines(progress, source.roughFrames().value_or(0));
     std::int64_t framesRead = 0;
     std::vector<float> block(kBlockFrames * source.channels());
     for (;;) {

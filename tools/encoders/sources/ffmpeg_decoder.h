@@ -37,6 +37,7 @@ public:
     int channels() const override { return channels_; }
     int sampleRate() const override { return sampleRate_; }
     std::optional<std::int64_t> frames() const override { return frames_; }
+    std::optional<std::int64_t> roughFrames() const override { return declared_; }
     std::uint64_t channelMask() const override { return channelMask_; }
     std::string text(int which) const override;
     bool unbounded() const override { return true; }

@@ -17,6 +17,8 @@ public:
     virtual int sampleRate() const = 0;
     // The frames the file declares, exactly; nothing when its length is not known.
     virtual std::optional<std::int64_t> frames() const = 0;
+    // The frames the file declares, perhaps rounded (for progress only).
+    virtual std::optional<std::int64_t> roughFrames() const { return frames(); }
     // The order of the channels as an FFmpeg channel mask (AV_CH_*), 0 when the file does not
     // say: the usual order for the count is taken then.
     virtual std::uint64_t channelMask() const = 0;
