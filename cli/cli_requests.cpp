@@ -112,7 +112,7 @@ encode::EncodeBatchRequest encodeRequest(const CliArguments& a, const app::Store
     const auto pattern = namePattern(a.names);
     encode::EncodeBatchRequest request = encodeRequestFor(a, stored, programDir, {}, {});
     request.files = named(queuedFiles(a.paths, selection::kEncodeMask,
-                                      QStringLiteral("WAV, FLAC, AIFF, Ogg Vorbis or Opus")),
+                                      QString::fromStdString(encoders::sourceKindNames())),
                           pattern);
     request.options.outputDirectory = outputDirectory(a.output, stored.encoderOutput);
     return request;

@@ -1,20 +1,19 @@
 #include "platform/media_player.h"
 
 #include "platform/paths.h"
-#include "tools/encoders/core/audio_file_view.h"
+#include "tools/encoders/core/audio_source.h"
 
 #include <QFile>
 
 #include <SDL.h>
-#include <sndfile.h>
 
-#include <cerrno>
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
-
-#include <fcntl.h>
+#include <vector>
 
 namespace platform {
 
@@ -26,27 +25,13 @@ const char* const noDeviceOpen = "No MCI device open";
 // and stop to be heard at once, long enough not to run dry on a busy machine.
 constexpr Uint16 framesPerBuffer = 2048;
 
-// The most channels SDL's output takes.
-constexpr int maximumChannels = 8;
-
 [[noreturn]] void fail(const QString& text) {
     throw MediaError(text.toStdString());
 }
 
-struct SoundFileCloser {
-    void operator()(SNDFILE* file) const { sf_close(file); }
-};
-
-// A source open through the guarded view the encoders read it through: libsndfile never sees a
-// WAVE layout its own parser may loop on. The view outlives the handle that reads it.
-struct SoundFile {
-    std::unique_ptr<encoders::AudioFileView> view;
-    std::unique_ptr<SNDFILE, SoundFileCloser> handle;
-
-    SNDFILE* get() const { return handle.get(); }
-};
-
-SoundFile openSoundFile(const QString& fileName, SF_INFO& info) {
+// A source open through the reader the encoders use: every kind the Encode page lists, more
+// than two channels mixed down as the encoders mix them.
+std::unique_ptr<encoders::AudioSource> openSource(const QString& fileName) {
     if (fileName.isEmpty())
         fail(QStringLiteral("No file has been chosen to play"));
     const std::filesystem::path path = toFsPath(fileName);
@@ -55,31 +40,12 @@ SoundFile openSoundFile(const QString& fileName, SF_INFO& info) {
         fail(QStringLiteral("The file \"%1\" does not exist").arg(fileName));
     if (std::filesystem::is_directory(path, error))
         fail(QStringLiteral("\"%1\" is a directory, not a sound file").arg(fileName));
-
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        fail(QStringLiteral("The file \"%1\" cannot be opened (%2)")
-                 .arg(fileName, QString::fromLocal8Bit(std::strerror(errno))));
-    SoundFile file;
     try {
-        file.view = std::make_unique<encoders::AudioFileView>(fd);
+        return std::make_unique<encoders::AudioSource>(path);
     } catch (const std::exception& refusal) {
         fail(QStringLiteral("The file \"%1\" is not a sound file that can be played (%2)")
                  .arg(fileName, QString::fromUtf8(refusal.what())));
     }
-    info = SF_INFO{};
-    file.handle.reset(file.view->open(info));
-    if (!file.handle)
-        fail(QStringLiteral("The file \"%1\" is not a sound file that can be played (%2)")
-                 .arg(fileName, QString::fromLocal8Bit(sf_strerror(nullptr))));
-    if (info.channels < 1 || info.samplerate < 1)
-        fail(QStringLiteral("The file \"%1\" holds no playable sound").arg(fileName));
-    if (info.channels > maximumChannels)
-        fail(QStringLiteral("The file \"%1\" has %2 channels; the sound output takes at most %3")
-                 .arg(fileName)
-                 .arg(info.channels)
-                 .arg(maximumChannels));
-    return file;
 }
 
 // One use of SDL's audio subsystem. SDL counts the uses, so other users in the process (the
@@ -119,11 +85,11 @@ private:
 // the caller's thread changes the mode; both only under mutex_.
 class MediaPlayer::Device {
 public:
-    explicit Device(const QString& fileName) : file_(openSoundFile(fileName, info_)) {
+    explicit Device(const QString& fileName) : file_(openSource(fileName)) {
         SDL_AudioSpec wanted{};
-        wanted.freq = info_.samplerate;
+        wanted.freq = file_->sampleRate();
         wanted.format = AUDIO_S16SYS;
-        wanted.channels = static_cast<Uint8>(info_.channels);
+        wanted.channels = static_cast<Uint8>(file_->channels());
         wanted.samples = framesPerBuffer;
         wanted.callback = &Device::fill;
         wanted.userdata = this;
@@ -172,12 +138,22 @@ private:
 
     void fill(Uint8* stream, int length) {
         std::lock_guard lock(mutex_);
-        const int frameBytes = info_.channels * static_cast<int>(sizeof(short));
+        const int frameBytes = file_->channels() * static_cast<int>(sizeof(short));
         const int frames = length / frameBytes;
-        sf_count_t read = 0;
+        std::size_t read = 0;
         if (mode_ == Mode::Playing) {
-            read = sf_readf_short(file_.get(), reinterpret_cast<short*>(stream), frames);
-            if (read < frames) {
+            samples_.resize(static_cast<std::size_t>(frames * file_->channels()));
+            try {
+                read = file_->read(samples_);
+            } catch (const std::exception&) {
+                read = 0; // a damaged stretch ends the playing, as the end of the file does
+            }
+            // Full scale is 32768 steps each way, as the 16-bit sources have them.
+            auto* out = reinterpret_cast<short*>(stream);
+            for (std::size_t i = 0; i < read * static_cast<std::size_t>(file_->channels()); ++i)
+                out[i] = static_cast<short>(
+                    std::clamp(std::lrint(samples_[i] * 32768.0f), -32768L, 32767L));
+            if (read < static_cast<std::size_t>(frames)) {
                 mode_ = Mode::Stopped;
                 atEnd_ = true;
             }
@@ -187,8 +163,8 @@ private:
         std::memset(stream + filled, 0, static_cast<std::size_t>(length) - filled);
     }
 
-    SF_INFO info_{};
-    SoundFile file_;
+    std::unique_ptr<encoders::AudioSource> file_;
+    std::vector<float> samples_; // one hand-over's worth, read in the audio thread
     AudioSubsystem audio_;
     mutable std::mutex mutex_;
     Mode mode_ = Mode::Stopped; // guarded by mutex_

@@ -13,11 +13,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The hidden player for WAV previews: plays one sound file on the default sound output.
-// libsndfile reads the file through the guarded view the encoders use (a WAVE file with more
-// than one "fmt " or "data" chunk is refused at once), SDL plays it; playing goes on in SDL's audio
-// thread while the caller's thread goes on. Every member is called from one thread (the GUI
-// thread).
+// The hidden player for previews: plays one sound file on the default sound output. The file
+// is read by the encoders' own reader, so every kind the Encode page lists plays (a WAVE file
+// with more than one "fmt " or "data" chunk is refused at once), SDL plays it; playing goes on in
+// SDL's audio thread while the caller's thread goes on. Every member is called from one thread (the
+// GUI thread).
 //
 // Open claims the sound output until close or destruction; no thread or device is left
 // running after either.

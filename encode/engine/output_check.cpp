@@ -3,6 +3,7 @@
 #include "platform/paths.h"
 #include "platform/source_descriptor.h"
 #include "tools/encoders/core/audio_file_view.h"
+#include "tools/encoders/core/audio_source.h"
 #include "tools/encoders/core/encoder_error.h"
 #include "tools/encoders/core/riff_chunks.h"
 
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -212,6 +214,26 @@ bool openExactly(QFile& file, const QString& path) {
     return false;
 }
 
+// A source that libsndfile does not read: its length as the encoders' reader gives it, counted
+// by decoding where the file does not declare it exactly.
+std::optional<WavFacts> readOtherFacts(const QString& path) {
+    try {
+        encoders::AudioSource source(platform::toFsPath(path));
+        std::int64_t frames = source.frames().value_or(0);
+        if (!source.frames()) {
+            std::vector<float> block(8192 * std::size_t(source.channels()));
+            while (const std::size_t got = source.read(block))
+                frames += std::int64_t(got);
+        }
+        WavFacts facts;
+        facts.seconds = double(frames) / source.sampleRate();
+        facts.declaredSeconds = facts.seconds;
+        return facts;
+    } catch (const std::exception&) {
+        return std::nullopt; // refused or damaged, as the encoders find it
+    }
+}
+
 } // namespace
 
 std::optional<WavFacts> readWavFacts(const QString& path) {
@@ -226,7 +248,9 @@ std::optional<WavFacts> readWavFacts(const QString& path) {
     }
     SF_INFO info{};
     std::unique_ptr<SNDFILE, SndfileCloser> sound(view->open(info));
-    if (!sound || info.samplerate <= 0 || info.channels <= 0)
+    if (!sound)
+        return readOtherFacts(path);
+    if (info.samplerate <= 0 || info.channels <= 0)
         return std::nullopt;
     WavFacts facts;
     facts.seconds = double(info.frames) / info.samplerate;

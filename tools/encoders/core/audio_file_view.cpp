@@ -158,30 +158,36 @@ sf_count_t AudioFileView::seek(sf_count_t offset, int whence, void* self) {
 
 sf_count_t AudioFileView::read(void* buffer, sf_count_t count, void* self) {
     auto* view = static_cast<AudioFileView*>(self);
-    auto* out = static_cast<char*>(buffer);
-    sf_count_t done = 0;
-    sf_count_t start = 0; // of the piece in the view
-    for (const Piece& piece : view->pieces_) {
-        const auto pieceSize = static_cast<sf_count_t>(piece.bytes.size() + piece.length);
-        const sf_count_t at = view->position_ + done;
+    const std::size_t done =
+        view->readAt(static_cast<std::uint64_t>(view->position_), static_cast<char*>(buffer),
+                     static_cast<std::size_t>(std::max<sf_count_t>(count, 0)));
+    view->position_ += static_cast<sf_count_t>(done);
+    return static_cast<sf_count_t>(done);
+}
+
+std::size_t AudioFileView::readAt(std::uint64_t offset, char* out, std::size_t count) const {
+    std::size_t done = 0;
+    std::uint64_t start = 0; // of the piece in the view
+    for (const Piece& piece : pieces_) {
+        const std::uint64_t pieceSize = piece.bytes.size() + piece.length;
+        const std::uint64_t at = offset + done;
         if (done < count && at >= start && at < start + pieceSize) {
             const auto within = static_cast<std::size_t>(at - start);
             const auto wanted =
-                static_cast<std::size_t>(std::min(count - done, pieceSize - (at - start)));
+                static_cast<std::size_t>(std::min<std::uint64_t>(count - done, pieceSize - within));
             std::size_t got = wanted;
             if (piece.bytes.empty()) {
-                got = view->readFile(piece.fileOffset + within, out + done, wanted);
+                got = readFile(piece.fileOffset + within, out + done, wanted);
             } else {
                 std::memcpy(out + done, piece.bytes.data() + within, wanted);
             }
-            done += static_cast<sf_count_t>(got);
+            done += got;
             if (got < wanted) {
                 break;
             }
         }
         start += pieceSize;
     }
-    view->position_ += done;
     return done;
 }
 

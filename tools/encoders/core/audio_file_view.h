@@ -26,6 +26,11 @@ public:
     // Opens the view with libsndfile; nullptr when it cannot read it.
     SNDFILE* open(SF_INFO& info);
 
+    // The view's bytes from `offset` (fewer at its end, or where the file cannot be read), for
+    // another library reading it.
+    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t count) const;
+    std::uint64_t size() const { return static_cast<std::uint64_t>(size_); }
+
 private:
     // A stretch of the view: bytes of its own, or `length` bytes of the file from `fileOffset`.
     struct Piece {

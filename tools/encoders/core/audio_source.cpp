@@ -2,6 +2,10 @@
 
 #include "tools/encoders/core/audio_file_view.h"
 #include "tools/encoders/core/encoder_error.h"
+#include "tools/encoders/core/source_names.h"
+#include "tools/encoders/sources/ffmpeg_decoder.h"
+#include "tools/encoders/sources/sndfile_decoder.h"
+#include "tools/encoders/sources/stereo_downmix.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -35,61 +39,63 @@ AudioSource::AudioSource(const std::filesystem::path& path) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     identity_ = {status.st_dev, status.st_ino};
     view_ = std::make_unique<AudioFileView>(fd);
-    file_ = view_->open(info_);
-    if (file_ == nullptr) {
-        throw EncoderError("cannot read " + name + " as audio: " + sf_strerror(nullptr));
+    const auto bytesAt = [this](std::uint64_t offset, std::size_t size) {
+        std::string bytes(size, '\0');
+        bytes.resize(view_->readAt(offset, bytes.data(), size));
+        return bytes;
+    };
+    if (sourceLibraryFor(bytesAt) == SourceLibrary::Sndfile) {
+        decoder_ = std::make_unique<SndfileDecoder>(*view_, name);
+    } else {
+        decoder_ = std::make_unique<FfmpegDecoder>(*view_, name);
     }
-    if (info_.channels < 1 || info_.channels > 2) {
-        const std::string count = std::to_string(info_.channels);
-        sf_close(file_);
-        throw EncoderError(name + " has " + count +
-                           " channels; only mono and stereo can be encoded");
+    const int channels = decoder_->channels();
+    if (channels < 1) {
+        throw EncoderError(name + " has no channels");
     }
-    if (info_.samplerate < kMinInputRate || info_.samplerate > kMaxInputRate) {
-        const std::string rate = std::to_string(info_.samplerate);
-        sf_close(file_);
-        throw EncoderError(name + " declares a sample rate of " + rate + " Hz; only " +
-                           std::to_string(kMinInputRate) + " to " + std::to_string(kMaxInputRate) +
-                           " Hz can be encoded");
+    const int rate = decoder_->sampleRate();
+    if (rate < kMinInputRate || rate > kMaxInputRate) {
+        throw EncoderError(name + " declares a sample rate of " + std::to_string(rate) +
+                           " Hz; only " + std::to_string(kMinInputRate) + " to " +
+                           std::to_string(kMaxInputRate) + " Hz can be encoded");
+    }
+    channels_ = std::min(channels, 2);
+    if (channels > 2) {
+        downmix_ = std::make_unique<StereoDownmix>(channels, decoder_->channelMask());
+        mixedDownFrom_ = channels;
     }
 }
 
-AudioSource::~AudioSource() {
-    if (file_ != nullptr) {
-        sf_close(file_);
-    }
+AudioSource::~AudioSource() = default;
+
+int AudioSource::sampleRate() const {
+    return decoder_->sampleRate();
 }
 
 std::optional<std::int64_t> AudioSource::frames() const {
-    // libsndfile's mark for a length it could not find.
-    if (info_.frames < 0 || info_.frames == SF_COUNT_MAX) {
-        return std::nullopt;
-    }
-    return info_.frames;
+    return decoder_->frames();
+}
+
+std::optional<std::int64_t> AudioSource::roughFrames() const {
+    return decoder_->roughFrames();
 }
 
 std::string AudioSource::text(int which) const {
-    const char* found = sf_get_string(file_, which);
-    return found != nullptr ? found : "";
+    return decoder_->text(which);
 }
 
 std::size_t AudioSource::read(std::span<float> interleaved) {
-    const auto wanted = static_cast<sf_count_t>(interleaved.size() / info_.channels);
-    const sf_count_t got = sf_readf_float(file_, interleaved.data(), wanted);
-    if (got < 0 || (got < wanted && sf_error(file_) != SF_ERR_NO_ERROR)) {
-        throw EncoderError(std::string("reading the input failed: ") + sf_strerror(file_));
+    const auto wanted = interleaved.size() / static_cast<std::size_t>(channels_);
+    const auto wide = static_cast<std::size_t>(decoder_->channels());
+    std::span<float> raw = interleaved.first(wanted * static_cast<std::size_t>(channels_));
+    if (downmix_) {
+        wide_.resize(wanted * wide);
+        raw = wide_;
     }
-    // Integer samples come scaled into full scale already; others may lie beyond it.
-    switch (info_.format & SF_FORMAT_SUBMASK) {
-    case SF_FORMAT_PCM_S8:
-    case SF_FORMAT_PCM_U8:
-    case SF_FORMAT_PCM_16:
-    case SF_FORMAT_PCM_24:
-    case SF_FORMAT_PCM_32:
-        break;
-    default:
+    const std::size_t got = decoder_->read(raw);
+    if (decoder_->unbounded()) {
         // A NaN has no level to clip to: the coders and the loudness meter get silence instead.
-        for (float& s : interleaved.first(static_cast<std::size_t>(got) * info_.channels)) {
+        for (float& s : raw.first(got * wide)) {
             if (std::isnan(s)) {
                 s = 0.0f;
                 ++silencedNaNs_;
@@ -98,7 +104,10 @@ std::size_t AudioSource::read(std::span<float> interleaved) {
             }
         }
     }
-    return static_cast<std::size_t>(got);
+    if (downmix_) {
+        downmix_->apply(raw, interleaved, got);
+    }
+    return got;
 }
 
 } // namespace encoders

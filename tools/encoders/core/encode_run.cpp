@@ -71,6 +71,10 @@ Plan plan(const EncodeRequest& request, const AudioSource& source, std::ostream&
     p.sampleRate = chooseSampleRate(request.layer, p.inputRate);
     // A mono input stays mono whatever the mode; a stereo one is mixed down for mono.
     p.channels = request.mode == ChannelMode::Mono ? 1 : source.channels();
+    if (source.mixedDownFrom() > 0) {
+        notes << "'" << request.input.string() << "': mixed down from " << source.mixedDownFrom()
+              << " channels\n";
+    }
     p.mode = p.channels == 1 ? ChannelMode::Mono : request.mode;
     if (request.layer == Layer::III && p.mode == ChannelMode::DualChannel) {
         notes << "dual channel is not available in Layer III; using stereo\n";
@@ -226,7 +230,7 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
              << layerName(request.layer) << ", " << p.kbps << " kbit/s, " << modeName(p.mode)
              << ", " << p.sampleRate << " Hz" << std::endl;
     // Of a source whose length is not known only the last line is printed.
-    ProgressLines lines(progress, source.frames().value_or(0));
+    ProgressLines lines(progress, source.roughFrames().value_or(0));
     std::int64_t framesRead = 0;
     std::vector<float> block(kBlockFrames * source.channels());
     for (;;) {

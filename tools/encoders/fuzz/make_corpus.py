@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus of fuzz_wav_input: a few tiny WAV files (run from this folder)."""
+"""Writes the seed corpora of fuzz_wav_input (a few tiny WAV files) and fuzz_ffmpeg_source
+(a tiny file of each kind FFmpeg reads, made by ffmpeg); run from this folder."""
 import math
+import os
+import subprocess
 import struct
 
 
@@ -106,3 +109,28 @@ def rifx(name, rate=8000, frames=200):
 
 
 rifx('rifx.wav')
+
+
+def ffmpeg_source(name, *arguments, audio='sine=440:sample_rate=8000:duration=0.1'):
+    """A tenth of a second of a tone (or the given inputs) encoded by ffmpeg."""
+    os.makedirs('corpus/ffmpeg_source', exist_ok=True)
+    inputs = ['-f', 'lavfi', '-i', audio] if audio else []
+    subprocess.run(['ffmpeg', '-nostdin', '-v', 'error', '-y', *inputs, *arguments,
+                    'corpus/ffmpeg_source/' + name], check=True)
+
+
+ffmpeg_source('aac.m4a', '-c:a', 'aac', '-b:a', '16k')
+ffmpeg_source('alac.m4a', '-c:a', 'alac')
+ffmpeg_source('wmav2.wma', '-c:a', 'wmav2', '-b:a', '24k')
+ffmpeg_source('wavpack.wv', '-c:a', 'wavpack')
+ffmpeg_source('tta.tta', '-c:a', 'tta')
+ffmpeg_source('flac.mka', '-c:a', 'flac')
+ffmpeg_source('vorbis.webm', '-c:a', 'libvorbis', '-ar', '8000')
+ffmpeg_source('pcm.mov', '-c:a', 'pcm_s16le')
+# Six channels, mixed down by the reader.
+ffmpeg_source('six.mka', '-filter_complex', 'aformat=channel_layouts=5.1', '-c:a', 'pcm_s16le')
+# A film without sound, and one with: the reader must find the sound stream or refuse.
+ffmpeg_source('video.mkv', '-f', 'lavfi', '-i', 'testsrc=duration=0.1:size=16x16:rate=10', '-c:v',
+              'mpeg4', audio=None)
+ffmpeg_source('video_audio.mp4', '-f', 'lavfi', '-i', 'testsrc=duration=0.1:size=16x16:rate=10',
+              '-c:v', 'mpeg4', '-c:a', 'aac', '-b:a', '16k', '-shortest')

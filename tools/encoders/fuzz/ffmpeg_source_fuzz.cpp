@@ -1,0 +1,49 @@
+// Feeds arbitrary bytes to the encoders' reader as a source of the kinds FFmpeg's libraries
+// read (M4A, WMA, WavPack, TTA, DSD, Matroska, MOV, ...): opened through the guarded view,
+// decoded to the end and mixed down as the programs do. A refusal is the one line the programs
+// print; anything else that ends the run is a fault.
+#include "tools/encoders/core/audio_source.h"
+#include "tools/encoders/core/encoder_error.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// One in-memory file for every input, reached by a path as the programs reach theirs.
+int memoryFile() {
+    static const int fd = ::memfd_create("ffmpeg_source", 0);
+    return fd;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const int fd = memoryFile();
+    if (fd < 0 || ::ftruncate(fd, 0) != 0 ||
+        ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) {
+        return 0;
+    }
+    try {
+        encoders::AudioSource source("/proc/self/fd/" + std::to_string(fd));
+        if (source.channels() < 1 || source.channels() > 2) {
+            std::abort();
+        }
+        std::vector<float> block(4096 * static_cast<std::size_t>(source.channels()));
+        while (const std::size_t frames = source.read(block)) {
+            // What the coders get is always within full scale.
+            for (std::size_t i = 0; i < frames * static_cast<std::size_t>(source.channels()); ++i) {
+                if (!(std::abs(block[i]) <= 1.0f)) {
+                    std::abort();
+                }
+            }
+        }
+    } catch (const encoders::EncoderError&) {
+        // Refused or unreadable input.
+    }
+    return 0;
+}
