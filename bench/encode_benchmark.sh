@@ -116,7 +116,7 @@ vbr_rows() {
         "ref s" "ratio" "cpu s" "ref" "peak MiB"
     row "6 min: house V2                  vs lame -V2" house_v2 lame_v2
     row "6 min: house V2, one thread      vs lame -V2" house_v2_one lame_v2
-    row "6 min: house ABR 192             vs lame --abr 192" house_abr192 lame_abr192
+    row "6 min: house ABR 192        vs lame --abr 192" house_abr192 lame_abr192
     awk -v a="$(stat -c %s "$work/housev2.mp3")" -v b="$(stat -c %s "$work/lamev2.mp3")" \
         -v c="$(stat -c %s "$work/houseabr.mp3")" -v d="$(stat -c %s "$work/lameabr.mp3")" \
         'BEGIN { printf "file size ours/lame: V2 %.3f, ABR 192 %.3f\n", a / b, c / d }'
@@ -133,7 +133,7 @@ vbr_rows() {
                 synth "$length" pinknoise mix tremolo 0.5 40 vol 0.3
         done
         sync
-        cmd[batch_$name]="\"$programs/sonabox-cli\" encode --encoder korvo --mode joint --vbr 2 --keep-source --output \"$work/out_$name\" \"$work/$name\""
+        cmd[batch_$name]="\"$programs/sonabox-cli\" encode --encoder korvo --mode joint --vbr 2 --keep-source --output \"$work/out_$name\" \"$work/$name\" 2>/dev/null"
         cmd[batch_lame_$name]="sh -c 'cd \"$work/$name\" && ls *.wav | xargs -P $cores -I{} lame --quiet --noreplaygain -m j -V2 -q 3 {} \"$work/out_$name/{}.mp3\"'"
     done
     for ((rep = 1; rep <= reps; rep++)); do
