@@ -87,6 +87,29 @@ TEST(BatchFaces, WindowAndCommandLineGiveTheSameFilesAndFailureLines) {
     }
 }
 
+// The box takes typed text: a VBR quality off the -V scale is refused in one line, and the
+// batch codes nothing.
+TEST(BatchFaces, AVbrQualityOutOfRangeIsRefusedInOneLine) {
+    TestWorld world;
+    world.installFromBuild({"mp3.dll"});
+    const QString wavs = world.makeDirectory("wavs");
+    makeWav(wavs + "/a.wav", 0.5, 44100, 2);
+    const QString out = world.makeDirectory("out") + "/";
+    app::TMainForm* form = world.start();
+    showWorkPage(form, true, wavs, out);
+    queueAll(form);
+    chooseEntry(*ui(form).Codec, kHouseRow);
+    ui(form).Bitrate->setEditText("VBR V12 (~30 Kbit/s)");
+    sharedDialogs().reset();
+    click(ui(form).encstart);
+    ASSERT_EQ(sharedDialogs().messages.size(), 1u);
+    const QString text = sharedDialogs().messages[0].text;
+    EXPECT_TRUE(text.startsWith("'VBR V12 (~30 Kbit/s)' names no VBR quality from V0 to V9"))
+        << text.toStdString();
+    EXPECT_FALSE(text.contains('\r') || text.contains('\n')) << text.toStdString();
+    EXPECT_TRUE(QDir(out).entryList(QDir::Files).isEmpty());
+}
+
 TEST(BatchFaces, TheCaptionAddsTheTimeLeftOnceTheSpeedIsKnown) {
     TestWorld world;
     world.installFromBuild({"mp3.dll"});
