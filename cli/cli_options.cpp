@@ -26,6 +26,8 @@ const std::vector<OptionWord>& optionWords() {
         {"encoder", "korvo|bladeenc|plugger", "the encoder program", true},
         {"mode", "stereo|joint|dual|mono", "output mode (bladeenc, plugger: stereo, mono)", true},
         {"bitrate", "KBPS", "32 to 320 (korvo: 48 to 320)", true},
+        {"vbr", "0..9", "korvo, layer 3: LAME's variable bitrate, 0 best", true},
+        {"abr", "KBPS", "korvo, layer 3: an average bitrate, 8 to 320", true},
         {"layer", "1|2|3", "MPEG layer (bladeenc, plugger: 3)", true},
         {"delete-source", "", "delete each source once its MP3 is checked", true},
         {"keep-source", "", "keep the source files", true},
@@ -153,6 +155,8 @@ CliArguments parseArguments(const QStringList& arguments) {
         a.encoder = value(parser, QStringLiteral("encoder"));
         a.mode = value(parser, QStringLiteral("mode"));
         a.bitrate = value(parser, QStringLiteral("bitrate"));
+        a.vbr = value(parser, QStringLiteral("vbr"));
+        a.abr = value(parser, QStringLiteral("abr"));
         a.layer = value(parser, QStringLiteral("layer"));
         a.names = value(parser, QStringLiteral("names"));
         // The last of the two words counts.

@@ -16,6 +16,8 @@ struct CliArguments {
     QString encoder; // the words as given; empty when not given
     QString mode;
     QString bitrate;
+    QString vbr; // a quality of LAME's -V scale
+    QString abr; // an average bitrate
     QString layer;
     QString output;
     QString names; // the --names pattern; empty: each MP3 keeps its source's name

@@ -44,6 +44,30 @@ Value offered(const QString& option, const QString& word, std::optional<Value> v
     return *value;
 }
 
+// --vbr or --abr in place of the bitrate, for Layer III.
+void qualityRate(const CliArguments& a, const encode::EncoderDescription& encoder,
+                 app::ChosenOptions& texts) {
+    if (int(!a.bitrate.isEmpty()) + int(!a.vbr.isEmpty()) + int(!a.abr.isEmpty()) > 1)
+        throw UsageError(QStringLiteral("give only one of --bitrate, --vbr and --abr"));
+    const bool vbr = !a.vbr.isEmpty();
+    if (!vbr && a.abr.isEmpty())
+        return;
+    const QString option = vbr ? QStringLiteral("--vbr") : QStringLiteral("--abr");
+    const QString& word = vbr ? a.vbr : a.abr;
+    const auto rate = vbr ? encode::variableRateOfWord(word) : encode::averageRateOfWord(word);
+    if (!rate)
+        throw UsageError(vbr ? QStringLiteral("--vbr %1: the quality must be 0 to %2")
+                                   .arg(word)
+                                   .arg(encode::kMaxVbrQuality)
+                             : QStringLiteral("--abr %1: the bitrate must be %2 to %3")
+                                   .arg(word)
+                                   .arg(encode::kMinAverageKbps)
+                                   .arg(encode::kMaxAverageKbps));
+    texts.bitrate = encode::textOf(offered(option, word, rate, encoder));
+    if (texts.layer != encode::textOf(encode::MpegLayer::III))
+        throw UsageError(QStringLiteral("%1 is for layer 3 only").arg(option));
+}
+
 QString outputDirectory(const QString& given, const QString& stored) {
     // The stored folder is never empty: the home folder stands in for a missing one.
     if (given.isEmpty())
@@ -135,6 +159,7 @@ encode::EncodeBatchRequest encodeRequestFor(const CliArguments& a,
     if (!a.layer.isEmpty())
         texts.layer = encode::textOf(offered(
             "--layer", a.layer, encode::valueOfWord(encode::mpegLayers(), a.layer), encoder));
+    qualityRate(a, encoder, texts);
     return {.files = std::move(files),
             .encoder = &encoder,
             .options = {.mode = texts.mode,

@@ -22,8 +22,12 @@ void fillHouse(TEncoderJob& job, const EncoderDescription& house, const EncodeCh
     // A text that names no mode or layer leaves its switch as the previous file had it.
     if (const auto mode = switchFor(house.modes, choices.mode))
         job.CmdPiece4 = *mode;
-    // The house encoder takes half the total bitrate.
+    // The house encoder takes half the total bitrate; a variable or average rate follows it.
     job.CmdPiece5 = " -B" + QString::number(choices.rate.kbps / 2);
+    if (choices.rate.kind == Rate::Kind::Variable)
+        job.CmdPiece5 += " -RV" + QString::number(choices.rate.quality);
+    else if (choices.rate.kind == Rate::Kind::Average)
+        job.CmdPiece5 += " -RA" + QString::number(choices.rate.kbps);
     if (const auto layer = switchFor(house.layers, choices.layer))
         job.CmdPiece6 = *layer;
     job.CmdShow = "0";
@@ -52,6 +56,13 @@ void fillPlugger(TEncoderJob& job, const EncoderDescription& plugger, const Enco
     job.CmdShow = choices.showEncoder ? "1" : "0";
 }
 
+std::vector<Rate> variableRates() {
+    std::vector<Rate> list;
+    for (int quality = 0; quality <= kMaxVbrQuality; ++quality)
+        list.push_back(variableRate(quality));
+    return list;
+}
+
 std::vector<EncoderDescription> describeAll() {
     using enum ChannelMode;
     const std::vector<Rate> layerThreeRates =
@@ -68,6 +79,8 @@ std::vector<EncoderDescription> describeAll() {
          .writesBesideInput = false,
          .modes = {{Stereo, " -M0"}, {JointStereo, " -M1"}, {Mono, " -M3"}, {DualMono, " -M2"}},
          .rates = rates({48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}),
+         .variableRates = variableRates(),
+         .averageRates = true,
          .layers = {{MpegLayer::I, " -L1"}, {MpegLayer::II, " -L2"}, {MpegLayer::III, ""}},
          .layerChoice = true,
          .showEncoderChoice = false,
@@ -82,6 +95,8 @@ std::vector<EncoderDescription> describeAll() {
          .writesBesideInput = true,
          .modes = {{Stereo, ""}, {Mono, "-MONO"}},
          .rates = layerThreeRates,
+         .variableRates = {},
+         .averageRates = false,
          .layers = {{MpegLayer::III, ""}},
          .layerChoice = false,
          .showEncoderChoice = true,
@@ -96,6 +111,8 @@ std::vector<EncoderDescription> describeAll() {
          .writesBesideInput = false,
          .modes = {{Stereo, ""}, {Mono, " -dm"}},
          .rates = layerThreeRates,
+         .variableRates = {},
+         .averageRates = false,
          .layers = {{MpegLayer::III, ""}},
          .layerChoice = false,
          .showEncoderChoice = true,
@@ -113,6 +130,14 @@ template <typename Value> QStringList texts(const std::vector<Offer<Value>>& off
 } // namespace
 
 bool EncoderDescription::offers(Rate rate) const {
+    switch (rate.kind) {
+    case Rate::Kind::Variable:
+        return std::find(variableRates.begin(), variableRates.end(), rate) != variableRates.end();
+    case Rate::Kind::Average:
+        return averageRates && rate.kbps >= kMinAverageKbps && rate.kbps <= kMaxAverageKbps;
+    case Rate::Kind::Constant:
+        break;
+    }
     return std::find(rates.begin(), rates.end(), rate) != rates.end();
 }
 
@@ -123,6 +148,8 @@ QStringList EncoderDescription::modeTexts() const {
 QStringList EncoderDescription::rateTexts() const {
     QStringList list;
     for (Rate rate : rates)
+        list.append(textOf(rate));
+    for (Rate rate : variableRates)
         list.append(textOf(rate));
     return list;
 }

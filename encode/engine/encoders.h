@@ -48,6 +48,9 @@ struct EncoderDescription {
     bool writesBesideInput = false;
     std::vector<Offer<ChannelMode>> modes; // in the order of the Mode box's entries
     std::vector<Rate> rates;               // ascending, as the Bitrate box lists them
+    // Listed after the rates: variable rates, best quality first.
+    std::vector<Rate> variableRates;
+    bool averageRates = false; // any average rate in range, typed or on the command line
     std::vector<Offer<MpegLayer>> layers;
     bool layerChoice = false;       // the Layer box is enabled and lists the layers
     bool showEncoderChoice = false; // "Show encoder while encoding" can be checked

@@ -52,6 +52,7 @@ TEST(BatchFaces, WindowAndCommandLineGiveTheSameFilesAndFailureLines) {
         {kHouseRow, "Joint Stereo", "128 Kbit/s", "Layer II", {"korvo", "joint", "128", "2"}},
         {kBladeEncRow, "Stereo", "160 Kbit/s", "Layer III", {"bladeenc", "stereo", "160", "3"}},
         {kPluggerRow, "Mono", "  96 Kbit/s", "Layer III", {"plugger", "mono", "96", "3"}},
+        {kHouseRow, "Stereo", "VBR V2 (~190 Kbit/s)", "Layer III", {"korvo", "stereo", "2", "3"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.words.join(' ').toStdString());
@@ -68,9 +69,10 @@ TEST(BatchFaces, WindowAndCommandLineGiveTheSameFilesAndFailureLines) {
         ASSERT_EQ(sharedDialogs().messages.size(), 1u);
         const QStringList windowLines = sharedDialogs().messages[0].text.split('\r');
 
-        const ToolRun cli =
-            runCli({"encode", "--encoder", c.words[0], "--mode", c.words[1], "--bitrate",
-                    c.words[2], "--layer", c.words[3], "--output", cliOut, "--keep-source", wavs});
+        const bool vbr = c.bitrate.startsWith("VBR");
+        const ToolRun cli = runCli({"encode", "--encoder", c.words[0], "--mode", c.words[1],
+                                    vbr ? "--vbr" : "--bitrate", c.words[2], "--layer", c.words[3],
+                                    "--output", cliOut, "--keep-source", wavs});
         EXPECT_EQ(cli.exitCode, 1);
         const qsizetype summary = cli.errors.indexOf("sonabox: ");
         ASSERT_GE(summary, 0) << cli.errors.toStdString();
@@ -79,8 +81,33 @@ TEST(BatchFaces, WindowAndCommandLineGiveTheSameFilesAndFailureLines) {
             const QByteArray mp3 = fileContent(windowOut + name);
             EXPECT_FALSE(mp3.isEmpty()) << name;
             EXPECT_TRUE(mp3 == fileContent(cliOut + name)) << name;
+            // A variable bitrate's frame count and seek table are in a Xing frame.
+            EXPECT_EQ(mp3.left(600).contains("Xing"), vbr) << name;
         }
     }
+}
+
+// The box takes typed text: a VBR quality off the -V scale is refused in one line, and the
+// batch codes nothing.
+TEST(BatchFaces, AVbrQualityOutOfRangeIsRefusedInOneLine) {
+    TestWorld world;
+    world.installFromBuild({"mp3.dll"});
+    const QString wavs = world.makeDirectory("wavs");
+    makeWav(wavs + "/a.wav", 0.5, 44100, 2);
+    const QString out = world.makeDirectory("out") + "/";
+    app::TMainForm* form = world.start();
+    showWorkPage(form, true, wavs, out);
+    queueAll(form);
+    chooseEntry(*ui(form).Codec, kHouseRow);
+    ui(form).Bitrate->setEditText("VBR V12 (~30 Kbit/s)");
+    sharedDialogs().reset();
+    click(ui(form).encstart);
+    ASSERT_EQ(sharedDialogs().messages.size(), 1u);
+    const QString text = sharedDialogs().messages[0].text;
+    EXPECT_TRUE(text.startsWith("'VBR V12 (~30 Kbit/s)' names no VBR quality from V0 to V9"))
+        << text.toStdString();
+    EXPECT_FALSE(text.contains('\r') || text.contains('\n')) << text.toStdString();
+    EXPECT_TRUE(QDir(out).entryList(QDir::Files).isEmpty());
 }
 
 TEST(BatchFaces, TheCaptionAddsTheTimeLeftOnceTheSpeedIsKnown) {

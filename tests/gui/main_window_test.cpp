@@ -162,6 +162,24 @@ TEST(MainWindow, PartialBrokenAndStaleSettingsFilesStillStart) {
                     .contains("\n[DECODER]\nOutput=" + platform::homeDirectory().toUtf8() + "\n"));
 }
 
+// A VBR choice is stored as its text and read back like any bitrate; BladeEnc's list holds
+// none, so it falls back to that list's first entry.
+TEST(MainWindow, AVbrChoiceSurvivesARestartAndFallsBackForBladeEnc) {
+    TestWorld world;
+    auto form = world.start();
+    chooseEntry(*ui(form).Codec, kHouseRow);
+    chooseEntry(*ui(form).Bitrate, 14);
+    EXPECT_EQ(ui(form).Bitrate->currentText(), "VBR V2 (~190 Kbit/s)");
+    world.close();
+    EXPECT_TRUE(fileContent(world.settingsFile()).contains("Bitrate=VBR V2 (~190 Kbit/s)\n"));
+
+    form = world.start();
+    EXPECT_EQ(ui(form).Bitrate->currentText(), "VBR V2 (~190 Kbit/s)");
+    chooseEntry(*ui(form).Codec, kBladeEncRow);
+    EXPECT_EQ(ui(form).Bitrate->currentText(), "  32 Kbit/s");
+    world.close();
+}
+
 TEST(MainWindow, OptionSetsFollowTheChosenEncoder) {
     TestWorld world;
     auto form = world.start();
@@ -187,7 +205,12 @@ TEST(MainWindow, OptionSetsFollowTheChosenEncoder) {
     // 32 is not in the house list; Show encoder can't be set for it.
     chooseEntry(*ui(form).Codec, kHouseRow);
     EXPECT_EQ(ui(form).Bitrate->currentText(), "  48 Kbit/s");
-    EXPECT_EQ(ui(form).Bitrate->count(), 12);
+    // The twelve constant rates, then the variable ones from VBR V0 to VBR V9.
+    EXPECT_EQ(ui(form).Bitrate->count(), 22);
+    EXPECT_EQ(ui(form).Bitrate->itemText(11), "320 Kbit/s");
+    EXPECT_EQ(ui(form).Bitrate->itemText(12), "VBR V0 (~245 Kbit/s)");
+    EXPECT_EQ(ui(form).Bitrate->itemText(14), "VBR V2 (~190 Kbit/s)");
+    EXPECT_EQ(ui(form).Bitrate->itemText(21), "VBR V9 (~65 Kbit/s)");
     EXPECT_FALSE(ui(form).showenc->isEnabled());
     EXPECT_FALSE(ui(form).showenc->isChecked());
     EXPECT_TRUE(ui(form).Layer->isEnabled());

@@ -3,6 +3,7 @@
 #include "tools/encoders/core/encoder_error.h"
 #include "tools/encoders/core/source_names.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <string_view>
@@ -62,6 +63,24 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// -RV<q>: LAME's variable bitrate at quality q of its -V scale; -RA<n>: an average n kbit/s.
+void rateSwitch(const std::string& arg, EncodeRequest& request, int& averageKbps) {
+    const std::string_view kind = std::string_view(arg).substr(2, 1);
+    const auto number = decimal(std::string_view(arg).substr(std::min<std::size_t>(3, arg.size())));
+    if (kind == "V" && number && *number <= kMaxVbrQuality) {
+        request.rateControl = RateControl::Variable;
+        request.vbrQuality = *number;
+    } else if (kind == "A" && number && *number >= kMinAverageKbps && *number <= kMaxAverageKbps) {
+        request.rateControl = RateControl::Average;
+        averageKbps = *number;
+    } else {
+        throw UsageError("bad rate switch '" + arg + "' (use -RV0 to -RV" +
+                         std::to_string(kMaxVbrQuality) + ", or -RA" +
+                         std::to_string(kMinAverageKbps) + " to -RA" +
+                         std::to_string(kMaxAverageKbps) + ")");
+    }
+}
+
 } // namespace
 
 EncodeRequest parseHouseArguments(const std::vector<std::string>& args) {
@@ -70,6 +89,7 @@ EncodeRequest parseHouseArguments(const std::vector<std::string>& args) {
     request.input = args[0];
     request.output = args[1];
     bool haveBitrate = false;
+    int averageKbps = 0;
     for (std::size_t i = 2; i < args.size(); ++i) {
         const std::string& arg = args[i];
         rejectStrayArgument(arg);
@@ -89,6 +109,8 @@ EncodeRequest parseHouseArguments(const std::vector<std::string>& args) {
             }
             request.kbps = 2 * *half;
             haveBitrate = true;
+        } else if (arg.starts_with("-R")) {
+            rateSwitch(arg, request, averageKbps);
         } else if (arg.starts_with("-L")) {
             if (value == "1") {
                 request.layer = Layer::I;
@@ -103,6 +125,12 @@ EncodeRequest parseHouseArguments(const std::vector<std::string>& args) {
     }
     if (!haveBitrate) {
         throw UsageError("no bitrate switch -B<n> given");
+    }
+    if (request.rateControl != RateControl::Constant && request.layer != Layer::III) {
+        throw UsageError("variable and average bitrates are for Layer III only");
+    }
+    if (request.rateControl == RateControl::Average) {
+        request.kbps = averageKbps;
     }
     return request;
 }

@@ -10,9 +10,11 @@
 // know (callers repeat some, such as -PRIO=HIGHEST).
 namespace encoders {
 
-// in.wav out.mp3 -M<0..3> -B<n> [-L1|-L2|-L3]
+// in.wav out.mp3 -M<0..3> -B<n> [-L1|-L2|-L3] [-RV<0..9>|-RA<8..320>]
 // -M0 stereo, -M1 joint stereo, -M2 dual channel, -M3 mono (stereo when absent); -B n asks
-// for a total of 2n kbit/s (required); no -L switch or -L3 means Layer III.
+// for a total of 2n kbit/s (required); no -L switch or -L3 means Layer III. Layer III only:
+// -RV q codes LAME's variable bitrate at quality q, -RA n an average of n kbit/s, in place of
+// the constant bitrate of -B.
 EncodeRequest parseHouseArguments(const std::vector<std::string>& args);
 
 // in.wav [-MONO] -<kbps> [-QUIT] [-PRIO=...]...

@@ -18,6 +18,9 @@ struct EncodeRequest {
     ChannelMode mode = ChannelMode::Stereo;
     // The total bitrate asked for, in kbit/s; the run uses the nearest one the format allows.
     int kbps = 128;
+    // Layer III only: with RateControl::Average, kbps is the mean asked for.
+    RateControl rateControl = RateControl::Constant;
+    int vbrQuality = 4; // LAME's -V scale, for RateControl::Variable
     int lameQuality = kLameStandardQuality;
     // False for a program that names its output itself: a file there is never the user's
     // choice to lose.

@@ -56,6 +56,18 @@ void checkLoudnessFile(const std::filesystem::path& path) {
     }
 }
 
+std::string rateName(const EncodeRequest& request, int kbps) {
+    switch (request.rateControl) {
+    case RateControl::Variable:
+        return "VBR V" + std::to_string(request.vbrQuality);
+    case RateControl::Average:
+        return "ABR " + std::to_string(kbps) + " kbit/s";
+    case RateControl::Constant:
+        break;
+    }
+    return std::to_string(kbps) + " kbit/s";
+}
+
 // What the run codes, once the input is known.
 struct Plan {
     int inputRate;
@@ -84,7 +96,9 @@ Plan plan(const EncodeRequest& request, const AudioSource& source, std::ostream&
         notes << layerName(request.layer) << " cannot code " << p.inputRate << " Hz; resampling to "
               << p.sampleRate << " Hz\n";
     }
-    p.kbps = nearestAllowedBitrate(request.layer, p.sampleRate, p.mode, request.kbps);
+    p.kbps = request.rateControl == RateControl::Constant
+                 ? nearestAllowedBitrate(request.layer, p.sampleRate, p.mode, request.kbps)
+                 : request.kbps;
     if (p.kbps != request.kbps) {
         notes << request.kbps << " kbit/s is not allowed for "
               << versionName(versionForSampleRate(p.sampleRate)) << " " << layerName(request.layer)
@@ -108,7 +122,9 @@ std::unique_ptr<FrameEncoder> makeEncoder(const EncodeRequest& request, const Pl
                  .mode = p.mode,
                  .kbps = p.kbps,
                  .lameQuality = request.lameQuality,
-                 .inputRate = request.layer == Layer::III ? p.inputRate : p.sampleRate},
+                 .inputRate = request.layer == Layer::III ? p.inputRate : p.sampleRate,
+                 .rateControl = request.rateControl,
+                 .vbrQuality = request.vbrQuality},
                 samples * p.sampleRate / p.inputRate)) {
             return chunked;
         }
@@ -124,8 +140,9 @@ std::unique_ptr<FrameEncoder> makeEncoder(const EncodeRequest& request, const Pl
     case Layer::III:
         break;
     }
-    return std::make_unique<LameEncoder>(
-        LameSettings{p.channels, p.inputRate, p.sampleRate, p.mode, p.kbps, request.lameQuality});
+    return std::make_unique<LameEncoder>(LameSettings{p.channels, p.inputRate, p.sampleRate, p.mode,
+                                                      p.kbps, request.lameQuality, true,
+                                                      request.rateControl, request.vbrQuality});
 }
 
 // Prints the share of the input done in steps of a quarter: a handful of lines per file. A
@@ -227,8 +244,8 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
 
     progress << "Encoding " << request.input.string() << "\n";
     progress << "  " << versionName(versionForSampleRate(p.sampleRate)) << " "
-             << layerName(request.layer) << ", " << p.kbps << " kbit/s, " << modeName(p.mode)
-             << ", " << p.sampleRate << " Hz" << std::endl;
+             << layerName(request.layer) << ", " << rateName(request, p.kbps) << ", "
+             << modeName(p.mode) << ", " << p.sampleRate << " Hz" << std::endl;
     // Of a source whose length is not known only the last line is printed.
     ProgressLines lines(progress, source.roughFrames().value_or(0));
     std::int64_t framesRead = 0;

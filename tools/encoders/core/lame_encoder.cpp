@@ -40,32 +40,62 @@ lame_global_struct* openLame(const LameSettings& settings) {
     lame_set_in_samplerate(lame, settings.inputRate);
     lame_set_out_samplerate(lame, settings.outputRate);
     lame_set_mode(lame, settings.channels == 1 ? MONO : lameMode(settings.mode));
-    lame_set_VBR(lame, vbr_off);
-    lame_set_brate(lame, settings.kbps);
+    switch (settings.rateControl) {
+    case RateControl::Constant:
+        lame_set_VBR(lame, vbr_off);
+        lame_set_brate(lame, settings.kbps);
+        break;
+    case RateControl::Variable:
+        lame_set_VBR(lame, vbr_mtrh);
+        lame_set_VBR_quality(lame, static_cast<float>(settings.vbrQuality));
+        break;
+    case RateControl::Average:
+        lame_set_VBR(lame, vbr_abr);
+        lame_set_VBR_mean_bitrate_kbps(lame, settings.kbps);
+        break;
+    }
     lame_set_quality(lame, settings.quality);
     lame_set_bWriteVbrTag(lame, 0);
     lame_set_disable_reservoir(lame, settings.reservoir ? 0 : 1);
     if (lame_init_params(lame) < 0) {
         lame_close(lame);
-        throw EncoderError("the Layer III encoder refused " + std::to_string(settings.kbps) +
-                           " kbit/s at " + std::to_string(settings.outputRate) + " Hz");
+        const std::string rate = settings.rateControl == RateControl::Variable
+                                     ? "VBR quality " + std::to_string(settings.vbrQuality)
+                                     : std::to_string(settings.kbps) + " kbit/s";
+        throw EncoderError("the Layer III encoder refused " + rate + " at " +
+                           std::to_string(settings.outputRate) + " Hz");
     }
     return lame;
 }
 
-parallel::TagFacts lameTagFacts(lame_global_struct* lame, int kbps) {
+parallel::TagFacts lameTagFacts(lame_global_struct* lame) {
     parallel::TagFacts facts;
     facts.encoderVersion = get_lame_short_version();
     facts.encoderDelay = lame_get_encoder_delay(lame);
     facts.lowpassHz = lame_get_lowpassfreq(lame);
     facts.athType = lame_get_ATHtype(lame);
     facts.quality = 100 - 10 * lame_get_VBR_q(lame) - lame_get_quality(lame);
-    facts.kbps = kbps;
+    // The LAME tag's rate field: the bitrate, the mean of an average one, the least of a
+    // variable one; its method: 1 constant, 2 average, 4 variable (LAME's newest kind).
+    switch (lame_get_VBR(lame)) {
+    case vbr_off:
+        facts.kbps = lame_get_brate(lame);
+        facts.vbrMethod = 1;
+        break;
+    case vbr_abr:
+        facts.kbps = lame_get_VBR_mean_bitrate_kbps(lame);
+        facts.vbrMethod = 2;
+        break;
+    default:
+        facts.kbps = lame_get_VBR_min_bitrate_kbps(lame);
+        facts.vbrMethod = 4;
+        break;
+    }
     return facts;
 }
 
 LameEncoder::LameEncoder(const LameSettings& settings)
-    : lame_(openLame(settings)), channels_(settings.channels), kbps_(settings.kbps) {}
+    : lame_(openLame(settings)), channels_(settings.channels) {}
 
 LameEncoder::~LameEncoder() {
     lame_close(lame_);
@@ -76,7 +106,7 @@ void LameEncoder::emit(int bytes, OutputFile& out) {
         throw EncoderError("the Layer III encoder failed (code " + std::to_string(bytes) + ")");
     }
     if (!stream_) {
-        stream_.emplace(out, lameTagFacts(lame_, kbps_));
+        stream_.emplace(out, lameTagFacts(lame_));
     }
     stream_->write(std::span(buffer_).first(static_cast<std::size_t>(bytes)));
 }

@@ -21,19 +21,23 @@ struct LameSettings {
     int kbps = 128;                         // an allowed Layer III bitrate at outputRate
     int quality = 3;                        // LAME's 0 (best) to 9
     bool reservoir = true;                  // frames may borrow room from the frames before them
+    RateControl rateControl = RateControl::Constant; // Average: kbps is the mean
+    int vbrQuality = 4;                              // LAME's -V scale, for Variable
 };
 
-// A LAME handle set up for constant-bitrate coding with these settings, its console messages
-// silenced and without an Info frame of its own (LAME leaves that out at the lowest bitrates).
+// A LAME handle set up for coding with these settings, its console messages silenced and
+// without an Info or Xing frame of its own (LAME leaves that out at the lowest bitrates, and
+// chunks coded apart need one over the joined stream).
 // Throws EncoderError when LAME refuses the settings. The caller closes it (lame_close).
 lame_global_struct* openLame(const LameSettings& settings);
 
 // What the handle's coding reports in an Info frame; padding is left for the caller.
-parallel::TagFacts lameTagFacts(lame_global_struct* lame, int kbps);
+parallel::TagFacts lameTagFacts(lame_global_struct* lame);
 
-// Layer III through libmp3lame, constant bitrate. The stream begins with an Info frame that
-// tells players the exact length (encoder delay and padding) at every bitrate, completed by
-// finish(); the stream starts where the output stood at the first call (after a tag, say).
+// Layer III through libmp3lame. The stream begins with an Info frame (a Xing frame for a
+// variable or average bitrate) that tells players the exact length (encoder delay and padding)
+// and where to seek, completed by finish(); the stream starts where the output stood at the
+// first call (after a tag, say).
 class LameEncoder : public FrameEncoder {
 public:
     explicit LameEncoder(const LameSettings& settings);
@@ -51,7 +55,6 @@ private:
 
     lame_global_struct* lame_ = nullptr;
     int channels_;
-    int kbps_;
     std::optional<ReplayGain> gain_;
     std::optional<parallel::TaggedStream> stream_;
     std::vector<unsigned char> buffer_;

@@ -14,6 +14,13 @@ enum class ChannelMode { Stereo, JointStereo, DualChannel, Mono };
 // the quarter rates.
 enum class MpegVersion { Mpeg1, Mpeg2, Mpeg25 };
 
+// How a Layer III coder spends its bits: a constant bitrate, LAME's variable bitrate at a
+// quality of its -V scale (0 best, 9 smallest), or an average bitrate over the file.
+enum class RateControl { Constant, Variable, Average };
+inline constexpr int kMaxVbrQuality = 9;
+inline constexpr int kMinAverageKbps = 8;
+inline constexpr int kMaxAverageKbps = 320;
+
 std::string layerName(Layer layer);
 std::string modeName(ChannelMode mode);
 std::string versionName(MpegVersion version);

@@ -24,8 +24,8 @@ public:
     explicit Lame(const ChunkSettings& s) {
         std::lock_guard lock(setupMutex());
         // Chunks carry no Info frame: the joined stream gets one of its own.
-        gf_ = openLame(
-            {s.channels, s.sampleRate, s.sampleRate, s.mode, s.kbps, s.lameQuality, s.reservoir});
+        gf_ = openLame({s.channels, s.sampleRate, s.sampleRate, s.mode, s.kbps, s.lameQuality,
+                        s.reservoir, s.rateControl, s.vbrQuality});
     }
     ~Lame() { lame_close(gf_); }
     Lame(const Lame&) = delete;
@@ -136,7 +136,7 @@ std::vector<std::uint8_t> ChunkCoder::code(std::span<const float> pcm,
 
 TagFacts ChunkCoder::tagFacts() const {
     Lame lame(settings_);
-    return lameTagFacts(lame.get(), settings_.kbps);
+    return lameTagFacts(lame.get());
 }
 
 } // namespace encoders::parallel

@@ -18,6 +18,8 @@ struct ChunkSettings {
     int lameQuality = 3;
     int inputRate = 0;     // of the samples given to a chunked encoder, if not sampleRate
     bool reservoir = true; // Layer III: off, every frame's main data lies in the frame itself
+    RateControl rateControl = RateControl::Constant; // Layer III; Average: kbps is the mean
+    int vbrQuality = 4;
 };
 
 // Codes stretches of the input into whole frames, each with a coder of its own, so that

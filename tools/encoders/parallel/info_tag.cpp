@@ -11,7 +11,7 @@ namespace encoders::parallel {
 namespace {
 
 constexpr std::size_t kMaxPositions = 2048;
-constexpr int kXingBytes = 120; // "Info", flags, frames, bytes, 100-byte table, quality
+constexpr int kXingBytes = 120; // "Info" or "Xing", flags, frames, bytes, 100-byte table, quality
 constexpr int kLameBytes = 36;
 
 const std::array<std::uint16_t, 256>& crcTable() {
@@ -136,7 +136,9 @@ std::vector<std::uint8_t> infoFrame(std::span<const std::uint8_t> audioHeader,
     const std::int64_t totalBytes = parsed.frameBytes() + summary.bytes();
 
     std::size_t at = 4 + parsed.sideInfoBytes();
-    const std::string info = "Info";
+    // Players take the frame count and seek table of a "Xing" frame as the truth; an "Info"
+    // frame tells them that every frame is the same size.
+    const std::string info = facts.vbrMethod == 1 ? "Info" : "Xing";
     std::copy(info.begin(), info.end(), frame.begin() + at);
     putBig(frame, at + 4, 0x0F, 4); // frames, bytes, seek table and quality present
     putBig(frame, at + 8, static_cast<std::uint32_t>(summary.frames()), 4);
@@ -149,7 +151,7 @@ std::vector<std::uint8_t> infoFrame(std::span<const std::uint8_t> audioHeader,
     std::string version = "LAME" + facts.encoderVersion;
     version.resize(9, ' ');
     std::copy(version.begin(), version.end(), frame.begin() + at);
-    frame[at + 9] = 0x01; // tag revision 0, constant bitrate
+    frame[at + 9] = static_cast<std::uint8_t>(facts.vbrMethod & 0x0F); // tag revision 0
     frame[at + 10] = static_cast<std::uint8_t>(std::clamp((facts.lowpassHz + 50) / 100, 0, 255));
     if (facts.trackGain) {
         putReplayGain(std::span(frame).subspan(at), *facts.trackGain);

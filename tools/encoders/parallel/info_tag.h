@@ -44,6 +44,7 @@ struct TagFacts {
     int athType = 0;
     int quality = 0; // the Xing quality field, 0..100
     int kbps = 0;
+    int vbrMethod = 1; // the LAME tag's: 1 constant bitrate, 2 average, 4 variable
     std::optional<ReplayGain> trackGain; // the peak and radio gain fields; absent: not analysed
 };
 
@@ -52,7 +53,8 @@ struct TagFacts {
 int infoFrameBytes(std::span<const std::uint8_t> audioHeader);
 
 // The Info frame (a Layer III frame that decodes as silence and carries the frame count,
-// byte count, seek table and the LAME extension with encoder delay, padding and check words).
+// byte count, seek table and the LAME extension with encoder delay, padding and check words),
+// named "Xing" instead of "Info" when the bitrate is not constant.
 std::vector<std::uint8_t> infoFrame(std::span<const std::uint8_t> audioHeader,
                                     const StreamSummary& summary, const TagFacts& facts);
 
