@@ -37,16 +37,16 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 seconds=30
-# -R: sox's noise is the same on every run.
+# -R: sox's noise and dither are the same on every run.
 sox -R -n -r 44100 -c 2 -b 16 "$work/tones.wav" synth $seconds sine 220 sine 277 \
     synth $seconds sine mix 330 synth $seconds sine mix 1760 tremolo 0.7 60 vol 0.5
 sox -R -n -r 44100 -c 2 -b 16 "$work/burst.wav" synth 0.23 pinknoise fade 0.01 0.23 0.05 \
     pad 0.31 0.33 vol 0.6
 sox -R -n -r 44100 -c 2 -b 16 "$work/chirp.wav" synth 1.7 sine 150-9000 sine 9000-150 \
     fade 0.02 1.7 0.02 pad 0 0.6 vol 0.4
-sox "$work/burst.wav" "$work/bursts.wav" repeat $((2 * seconds)) trim 0 $seconds
-sox "$work/chirp.wav" "$work/chirps.wav" repeat $((seconds / 2)) trim 0 $seconds
-sox -m "$work/tones.wav" "$work/bursts.wav" "$work/chirps.wav" "$work/source.wav" \
+sox -R "$work/burst.wav" "$work/bursts.wav" repeat $((2 * seconds)) trim 0 $seconds
+sox -R "$work/chirp.wav" "$work/chirps.wav" repeat $((seconds / 2)) trim 0 $seconds
+sox -R -m "$work/tones.wav" "$work/bursts.wav" "$work/chirps.wav" "$work/source.wav" \
     trim 0 $seconds vol 0.8
 
 encode() { # threads output
