@@ -3,7 +3,6 @@
 #include "tools/encoders/core/encoder_error.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace encoders::parallel {
 
@@ -65,8 +64,8 @@ std::int64_t Layer3Joiner::chooseJoin(const CodedChunk& later, int leastRank) co
     const int room = packer_.room();
     std::int64_t best = -1;
     int bestRank = leastRank;
-    std::int64_t bestDistance = 0;
-    for (std::int64_t join = from; join <= to; ++join) {
+    // Latest first: an earlier frame wins only with block types that follow each other better.
+    for (std::int64_t join = to; join >= from && bestRank < 2; --join) {
         const auto before =
             std::span(earlier).subspan(static_cast<std::size_t>(cursor_ - held_->firstFrame),
                                        static_cast<std::size_t>(join - cursor_));
@@ -76,14 +75,12 @@ std::int64_t Layer3Joiner::chooseJoin(const CodedChunk& later, int leastRank) co
                                ? before.back()
                                : earlier[static_cast<std::size_t>(join - 1 - held_->firstFrame)];
         const int rank = blockRank(last, after.front());
-        const std::int64_t distance = std::abs(join - later.start);
-        if (rank < bestRank || (best >= 0 && rank == bestRank && distance >= bestDistance)) {
+        if (rank < bestRank || (best >= 0 && rank == bestRank)) {
             continue;
         }
         if (reservoirFits(room, before) && reservoirFits(roomAfter(room, before), after)) {
             best = join;
             bestRank = rank;
-            bestDistance = distance;
         }
     }
     return best;

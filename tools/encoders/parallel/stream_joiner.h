@@ -17,10 +17,14 @@ namespace encoders::parallel {
 // Where chunks start and end, in frames of the layer.
 struct ChunkLayout {
     int chunkFrames = 384; // frames each chunk owns
-    int preroll = 12;      // coded before a chunk's first frame and dropped
-    int overlap = 8;       // coded after a chunk's last frame, where a Layer III join may fall
-    int margin = 2;        // input past the overlap, so the frames kept never see the end
-    int joinBack = 4;      // a Layer III join may also fall this many frames before the start
+    // Coded before a chunk's first frame and dropped. A fresh Layer III coder starts with an
+    // empty bit reservoir and fills it by a tenth of a frame's bits per frame, so its first
+    // frames get fewer bits than the whole-file coder gives the same stretch; the pre-roll and
+    // a join late in the overlap give it about 24 frames to catch up before its frames count.
+    int preroll = 16;
+    int overlap = 8;  // coded after a chunk's last frame, where a Layer III join may fall
+    int margin = 2;   // input past the overlap, so the frames kept never see the end
+    int joinBack = 4; // a Layer III join may also fall this many frames before the start
 };
 
 // A chunk's coded frames. Frame i of the chunk is frame firstFrame + i of the whole stream.
@@ -57,7 +61,8 @@ private:
 };
 
 // Layer III: joins each pair of chunks at a frame where the later chunk's main data finds the
-// reservoir room it needs and the block types follow each other validly, lays the reservoir
+// reservoir room it needs and the block types follow each other validly, as late in the
+// overlap as that allows (the later chunk's coder has then run longest), lays the reservoir
 // out anew around it, and puts an Info frame with the gapless facts first.
 //
 // Rarely the later chunk holds more in its reservoir than the earlier one leaves room for at
