@@ -69,6 +69,11 @@ std::string readBounded(const fs::path& path) {
     return bytes;
 }
 
+// A track the sheet gives no title: an embedded CUESHEET block holds none.
+std::string defaultTitle(int number) {
+    return std::string("Track ") + (number < 10 ? "0" : "") + std::to_string(number);
+}
+
 bool isCueFile(const fs::path& path) {
     std::string extension = path.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
@@ -123,7 +128,7 @@ std::vector<TrackCut> cutFile(const Sheet& sheet, std::size_t file, int sampleRa
         cuts.push_back({.number = track.number,
                         .first = cuts.empty() ? 0 : samples(start.position),
                         .end = frames,
-                        .title = track.title,
+                        .title = track.title.empty() ? defaultTitle(track.number) : track.title,
                         .performer = track.performer.empty() ? sheet.performer : track.performer});
     }
     if (cuts.empty()) {

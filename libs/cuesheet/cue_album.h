@@ -16,7 +16,7 @@ struct TrackCut {
     int number = 0;
     std::int64_t first = 0;
     std::int64_t end = 0;
-    std::string title;
+    std::string title;     // "Track 03" when the sheet gives none
     std::string performer; // the track's, else the album's
 };
 

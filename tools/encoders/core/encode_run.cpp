@@ -3,6 +3,7 @@
 #include "libs/resampler/resampler.h"
 #include "tools/encoders/core/audio_source.h"
 #include "tools/encoders/core/batch_protocol.h"
+#include "tools/encoders/core/cue_track.h"
 #include "tools/encoders/core/encoder_error.h"
 #include "tools/encoders/core/environment_value.h"
 #include "tools/encoders/core/id3_writer.h"
@@ -179,6 +180,19 @@ Tags inspectInput(const std::filesystem::path& input, const AudioSource& source,
     return tags;
 }
 
+// Reads and drops the frames before a track: a seek is not exact in every kind of source.
+void skipFrames(AudioSource& source, std::int64_t frames, std::vector<float>& block) {
+    const std::size_t channels = std::size_t(source.channels());
+    while (frames > 0) {
+        const auto wanted = std::size_t(std::min<std::int64_t>(frames, kBlockFrames));
+        const std::size_t read = source.read(std::span<float>(block).first(wanted * channels));
+        if (read == 0) {
+            throw EncoderError("the source ends before its track starts");
+        }
+        frames -= std::int64_t(read);
+    }
+}
+
 // The loudness is measured unless SONABOX_ENCODER_LOUDNESS=0 (for benchmarks: the cost of it).
 std::optional<LoudnessMeter> loudnessMeter(const AudioSource& source) {
     if (!environmentSwitch(protocol::kEncoderLoudness).value_or(true)) {
@@ -191,6 +205,7 @@ std::optional<LoudnessMeter> loudnessMeter(const AudioSource& source) {
 
 void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostream& notes) {
     checkRequest(request);
+    const std::optional<TrackRequest> trackAsked = trackRequest();
     const char* record = std::getenv(protocol::kLoudnessFile);
     if (record != nullptr) {
         checkLoudnessFile(record);
@@ -202,7 +217,15 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     if (source.frames() == 0) {
         throw noAudio();
     }
-    const Tags tags = inspectInput(request.input, source, notes);
+    Tags tags = inspectInput(request.input, source, notes);
+    // One track of an album: its frames only, with the sheet's tags.
+    std::optional<SourceTrack> track;
+    if (trackAsked) {
+        track = cutTrack(*trackAsked, request.input, source.sampleRate(), source.frames(), tags);
+        tags = track->tags;
+    }
+    const std::optional<std::int64_t> length =
+        track ? std::optional(track->end - track->first) : source.frames();
     const Plan p = plan(request, source, notes);
     OutputFile out(request.output, source.identity(),
                    request.replaceOutput ? durable::Placement::Replace
@@ -212,7 +235,7 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     const std::size_t headSize = std::max<std::size_t>(id3v2Tag(tags).size(), 10) + kReplayGainRoom;
     out.write(id3v2Tag(tags, {}, headSize));
     std::optional<LoudnessMeter> meter = loudnessMeter(source);
-    auto encoder = parallel::holdingJobSlot(makeEncoder(request, p, source.frames()));
+    auto encoder = parallel::holdingJobSlot(makeEncoder(request, p, length));
     // LAME resamples by itself; the other layers get their rate from us.
     std::optional<resampler::Resampler> converter;
     if (request.layer != Layer::III && p.sampleRate != p.inputRate) {
@@ -226,11 +249,20 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
              << layerName(request.layer) << ", " << p.kbps << " kbit/s, " << modeName(p.mode)
              << ", " << p.sampleRate << " Hz" << std::endl;
     // Of a source whose length is not known only the last line is printed.
-    ProgressLines lines(progress, source.frames().value_or(0));
+    ProgressLines lines(progress, length.value_or(0));
     std::int64_t framesRead = 0;
     std::vector<float> block(kBlockFrames * source.channels());
+    if (track) {
+        skipFrames(source, track->first, block);
+    }
     for (;;) {
-        const std::size_t frames = source.read(block);
+        std::span<float> room(block);
+        if (track) {
+            room = room.first(std::size_t(std::min<std::int64_t>(
+                                  kBlockFrames, track->end - track->first - framesRead)) *
+                              source.channels());
+        }
+        const std::size_t frames = room.empty() ? 0 : source.read(room);
         const bool last = frames == 0;
         if (meter) {
             meter->add(std::span<const float>(block).first(frames * source.channels()));
@@ -251,6 +283,10 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     }
     if (framesRead == 0) {
         throw noAudio();
+    }
+    if (track && framesRead != track->end - track->first) {
+        throw EncoderError("'" + request.input.string() + "' ends before the end of track " +
+                           std::to_string(trackAsked->number));
     }
     if (source.silencedNaNs() > 0) {
         notes << "'" << request.input.string() << "': " << source.silencedNaNs()
