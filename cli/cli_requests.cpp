@@ -75,6 +75,11 @@ std::vector<selection::QueuedFile> queuedFiles(const QStringList& paths, const Q
                            .arg(folder.path, folder.reason))
                        .constData(),
                    stderr);
+    // A cue sheet that does not fit its file leaves the file to be converted whole.
+    for (const QString& refusal : found.refusedSheets)
+        std::fputs(platform::bytesFromText(QStringLiteral("sonabox: warning: %1\n").arg(refusal))
+                       .constData(),
+                   stderr);
     if (found.files.empty())
         throw UsageError(QStringLiteral("no %1 files among the given files").arg(kind));
     return std::move(found.files);

@@ -47,14 +47,15 @@ QString bladeEncOutput(const QString& input) {
 }
 
 void fillJob(TEncoderJob& job, Encoder encoder, const QString& encoderPath, const QString& input,
-             const EncodeOptions& options) {
+             const EncodeOptions& options, const QString& output) {
     const EncodeChoices choices = parseChoices(options);
     job.CmdPiece1 = encoderPath + " ";
     // Quoted so that the process start splits the exact path back out, quotes and all.
     job.CmdPiece2 = platform::quoteArgument(input) + " ";
     const EncoderDescription& description = describe(encoder);
     description.fillPieces(job, description, choices,
-                           OutputFileName(input, options.outputDirectory));
+                           output.isEmpty() ? OutputFileName(input, options.outputDirectory)
+                                            : output);
 }
 
 } // namespace encode

@@ -30,7 +30,8 @@ QString bladeEncOutput(const QString& input);
 
 // Sets the job's pieces for one file. Pieces that the encoder's row leaves alone keep their
 // value. Throws ConversionError before any piece changes when the bitrate has no number.
+// `output`: the output path, when it is not the one OutputFileName gives (an album's track).
 void fillJob(TEncoderJob& job, Encoder encoder, const QString& encoderPath, const QString& input,
-             const EncodeOptions& options);
+             const EncodeOptions& options, const QString& output = {});
 
 } // namespace encode

@@ -4,6 +4,7 @@
 #include "encode/engine/encode_file.h"
 #include "encode/engine/look_ahead.h"
 #include "encode/engine/output_check.h"
+#include "encode/engine/track_output.h"
 #include "platform/file_system.h"
 #include "platform/output_claim.h"
 #include "platform/output_folders.h"
@@ -209,7 +210,7 @@ public:
             claims_.releaseBefore(i);
             if (!platform::fileExists(presence_)) {
                 progress_.showError("File " + presence_ + " not found");
-                result_.files.push_back({.source = request_.files[i].path,
+                result_.files.push_back({.source = shownSource(request_.files[i]),
                                          .outcome = FileOutcome::NotRun,
                                          .reason = QStringLiteral("the encoder is missing"),
                                          .toldAlready = true});
@@ -217,12 +218,12 @@ public:
                 endOfAlbumFile(request_.files[i].path, false);
                 continue;
             }
-            EncodeFileResult file = encodeOne(request_.files[i].path, i + 1, count);
+            EncodeFileResult file = encodeOne(request_.files[i], i + 1, count);
             if (request_.deleteSource && file.outcome == FileOutcome::Failed)
                 file.reason += QStringLiteral("; source kept");
             result_.files.push_back(file);
             progress_.fileDone(file);
-            endOfAlbumFile(file.source, file.outcome == FileOutcome::Done);
+            endOfAlbumFile(request_.files[i].path, file.outcome == FileOutcome::Done);
             if (result_.cancelled) {
                 // Every program still running ends; later files stay as if never started.
                 runner.stopAll(file.outcome == FileOutcome::Cancelled ? i : i + 1);
@@ -280,9 +281,10 @@ private:
         }
     }
 
-    EncodeFileResult encodeOne(const QString& source, int position, int count) {
-        EncodeFileResult file{.source = source,
-                              .output = OutputFileName(source, outputDirectoryOf(position - 1))};
+    EncodeFileResult encodeOne(const selection::QueuedFile& queued, int position, int count) {
+        const QString& source = queued.path;
+        EncodeFileResult file{.source = shownSource(queued),
+                              .output = queuedOutputName(queued, outputDirectoryOf(position - 1))};
         if (producedOutputs_.contains(platform::fileIdentity(file.output))) {
             file.reason = QStringLiteral("its output was written by an earlier file");
             return file;
@@ -307,7 +309,9 @@ private:
                                     .outputDirectory = outputDirectoryOf(position - 1),
                                     .showEncoder = request_.options.showEncoder,
                                     .position = position,
-                                    .count = count};
+                                    .count = count,
+                                    .trackOutput = queued.track ? file.output : QString(),
+                                    .shownInput = file.source};
         // The encoder that EncodeFile starts is this file's run in the runner.
         const FileTurn turn(*runner_, position - 1);
         const EncodeFileRun encoded =
@@ -340,7 +344,9 @@ private:
             file.reason = QStringLiteral("the encoder wrote no output file");
             return file;
         }
-        const QString shortfall = confirmEncoded(source, file.output);
+        const QString shortfall =
+            confirmEncoded(source, file.output,
+                           queued.track ? std::optional(queued.track->seconds) : std::nullopt);
         if (!shortfall.isEmpty()) {
             file.reason = shortfall;
             return file;
@@ -349,7 +355,8 @@ private:
         runner_->checked(position - 1);
         measuredForAlbum(source, file.output, position - 1);
         // The source goes only once its MP3 is on the disk, name and data.
-        if (request_.deleteSource)
+        // An album's file holds the other tracks too: it stays.
+        if (request_.deleteSource && !queued.track)
             file.sourceDeleted = platform::syncToDisk(file.output) && platform::deleteFile(source);
         return file;
     }
@@ -358,7 +365,8 @@ private:
     // its source's removal are settled: empty, or the name that another process holds.
     QString claimOutputs(int index) {
         const QString source = request_.files[std::size_t(index)].path;
-        QStringList names{OutputFileName(source, outputDirectoryOf(index))};
+        QStringList names{
+            queuedOutputName(request_.files[std::size_t(index)], outputDirectoryOf(index))};
         if (request_.encoder->writesBesideInput)
             names.append(bladeEncOutput(source));
         return claims_.claim(index, names);

@@ -18,11 +18,14 @@ EncodeFileRun EncodeFile(EncodeProgress& progress, const EncodeContext& context,
              .bitrate = bitrate,
              .layer = layer,
              .outputDirectory = context.outputDirectory,
-             .showEncoder = context.showEncoder});
+             .showEncoder = context.showEncoder},
+            context.trackOutput);
     EncodeFileRun result;
-    result.output = OutputFileName(input, context.outputDirectory);
+    result.output = context.trackOutput.isEmpty() ? OutputFileName(input, context.outputDirectory)
+                                                  : context.trackOutput;
     result.run =
-        progress.runJob(encoderPath, input, result.output, context.position, context.count);
+        progress.runJob(encoderPath, context.shownInput.isEmpty() ? input : context.shownInput,
+                        result.output, context.position, context.count);
 
     // A failed run wrote nothing: a file beside the input is not its output then.
     if (describe(*encoder).writesBesideInput && !result.run.cancelled && result.run.exitCode == 0) {

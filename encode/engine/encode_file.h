@@ -14,6 +14,9 @@ struct EncodeContext {
     bool showEncoder = false;
     int position = 1; // of the file in its batch, from 1
     int count = 1;
+    // A track of an album: its output path and how the progress names it; empty for a file.
+    QString trackOutput = {};
+    QString shownInput = {};
 };
 
 struct EncodeFileRun {
