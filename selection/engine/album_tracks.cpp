@@ -2,13 +2,9 @@
 
 #include "libs/cuesheet/cue_album.h"
 #include "platform/paths.h"
-#include "platform/source_descriptor.h"
-#include "tools/encoders/core/audio_file_view.h"
+#include "tools/encoders/core/audio_source.h"
 #include "tools/encoders/core/encoder_error.h"
 
-#include <sndfile.h>
-
-#include <memory>
 #include <optional>
 
 namespace selection {
@@ -20,25 +16,18 @@ struct SourceLength {
     std::int64_t frames = 0;
 };
 
-// The source's length as the encoders read it; nothing when it cannot be read as audio (the
-// batch then says why, for the whole file).
-std::optional<SourceLength> sourceLength(const QString& path) {
-    const int fd = platform::openSourceDescriptor(path);
-    if (fd < 0)
-        return std::nullopt;
-    std::unique_ptr<encoders::AudioFileView> view;
+// The source's length as the encoder programs read it, so that the tracks are cut where the
+// programs cut them; nothing when it cannot be read as audio (the batch then says why, for
+// the whole file).
+std::optional<SourceLength> sourceLength(const std::filesystem::path& path) {
     try {
-        view = std::make_unique<encoders::AudioFileView>(fd);
+        const encoders::AudioSource source(path);
+        if (!source.frames() || *source.frames() <= 0)
+            return std::nullopt;
+        return SourceLength{source.sampleRate(), *source.frames()};
     } catch (const encoders::EncoderError&) {
         return std::nullopt;
     }
-    SF_INFO info{};
-    const std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> sound(view->open(info), sf_close);
-    if (!sound)
-        return std::nullopt;
-    if (info.samplerate <= 0 || info.frames <= 0)
-        return std::nullopt;
-    return SourceLength{info.samplerate, info.frames};
 }
 
 QString fileNameOf(const QString& path) {
@@ -51,7 +40,7 @@ std::vector<QueuedFile> albumTracks(const QueuedFile& file, QStringList& refusal
     const std::filesystem::path path = platform::toFsPath(file.path);
     try {
         const auto album = cuesheet::findAlbum(path);
-        const auto length = album ? sourceLength(file.path) : std::nullopt;
+        const auto length = album ? sourceLength(path) : std::nullopt;
         if (!length)
             return {file};
         const auto cuts = cuesheet::cutFile(album->sheet, album->file, length->sampleRate,
