@@ -3,9 +3,28 @@
 // box, and each track becomes its own MP3.
 #include "tests/support/gui_test.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 
 using namespace testsupport;
+
+namespace {
+
+// Drops the folder onto the queue as a file manager does.
+void dropFolder(QListWidget& queue, const QString& folder) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(folder)});
+    const QPoint at = queue.viewport()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(queue.viewport(), &enter);
+    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(queue.viewport(), &dropped);
+    QCoreApplication::processEvents();
+}
+
+} // namespace
 
 TEST(CueAlbum, TheQueueShowsTheTracksAndEachBecomesItsMp3) {
     TestWorld world;
@@ -22,16 +41,26 @@ TEST(CueAlbum, TheQueueShowsTheTracksAndEachBecomesItsMp3) {
                                     "TRACK 02 AUDIO\nINDEX 01 00:04:00\n");
     app::TMainForm* form = world.start();
     showWorkPage(form, true, wavs, out);
-    sharedDialogs().reset();
-    queueAll(form);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(rowTexts(*ui(form).encodelist), QStringList({"Album.wav [1] One", "Album.wav [2] Two",
-                                                           "Album.wav [3] Three", "Bad.wav"}));
-    ASSERT_EQ(sharedDialogs().messages.size(), 1u);
-    EXPECT_EQ(sharedDialogs().messages[0].caption, "Cue sheets refused");
-    EXPECT_EQ(sharedDialogs().messages[0].text,
-              "Bad.wav: track 2 INDEX 01 at 00:04:00 lies beyond the end of 'Bad.wav'; the file "
-              "is converted whole");
+    // By >>, and by a drop of the folder.
+    for (const bool dropped : {false, true}) {
+        SCOPED_TRACE(dropped ? "dropped" : ">>");
+        sharedDialogs().reset();
+        selectRows(*ui(form).encodelist, {0, 1, 2, 3});
+        click(ui(form).EncFileRem);
+        if (dropped)
+            dropFolder(*ui(form).encodelist, wavs);
+        else
+            queueAll(form);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(rowTexts(*ui(form).encodelist),
+                  QStringList({"Album.wav [1] One", "Album.wav [2] Two", "Album.wav [3] Three",
+                               "Bad.wav"}));
+        ASSERT_EQ(sharedDialogs().messages.size(), 1u);
+        EXPECT_EQ(sharedDialogs().messages[0].caption, "Cue sheets refused");
+        EXPECT_EQ(sharedDialogs().messages[0].text,
+                  "Bad.wav: track 2 INDEX 01 at 00:04:00 lies beyond the end of 'Bad.wav'; the "
+                  "file is converted whole");
+    }
     EXPECT_TRUE(saveScreenshot(form, "encode-queue-album.png"));
 
     sharedDialogs().reset();
