@@ -180,18 +180,53 @@ Tags inspectInput(const std::filesystem::path& input, const AudioSource& source,
     return tags;
 }
 
-// Reads and drops the frames before a track: a seek is not exact in every kind of source.
-void skipFrames(AudioSource& source, std::int64_t frames, std::vector<float>& block) {
-    const std::size_t channels = std::size_t(source.channels());
-    while (frames > 0) {
-        const auto wanted = std::size_t(std::min<std::int64_t>(frames, kBlockFrames));
-        const std::size_t read = source.read(std::span<float>(block).first(wanted * channels));
-        if (read == 0) {
+// The frames the run codes: the whole source, or one track of it. The frames before a track
+// are read and dropped: a seek is not exact in every kind of source.
+class CodedFrames {
+public:
+    CodedFrames(AudioSource& source, std::optional<SourceTrack> track)
+        : source_(source), track_(std::move(track)) {}
+
+    const std::optional<SourceTrack>& track() const { return track_; }
+    std::optional<std::int64_t> length() const {
+        return track_ ? std::optional(track_->end - track_->first) : source_.frames();
+    }
+
+    // As AudioSource::read, ending with the track.
+    std::size_t read(std::vector<float>& block) {
+        std::span<float> room(block);
+        if (track_) {
+            while (skipped_ < track_->first) {
+                skipped_ += std::int64_t(readAtMost(room, track_->first - skipped_));
+            }
+            room = room.first(std::size_t(std::min(std::int64_t(room.size()) / source_.channels(),
+                                                   track_->end - track_->first - read_)) *
+                              std::size_t(source_.channels()));
+        }
+        const std::size_t frames = room.empty() ? 0 : source_.read(room);
+        read_ += std::int64_t(frames);
+        if (frames == 0 && track_ && read_ != track_->end - track_->first) {
+            throw EncoderError("the source ends before the end of its track");
+        }
+        return frames;
+    }
+
+private:
+    std::size_t readAtMost(std::span<float> room, std::int64_t frames) {
+        const std::size_t wanted =
+            std::size_t(std::min(std::int64_t(room.size()) / source_.channels(), frames));
+        const std::size_t got = source_.read(room.first(wanted * std::size_t(source_.channels())));
+        if (got == 0) {
             throw EncoderError("the source ends before its track starts");
         }
-        frames -= std::int64_t(read);
+        return got;
     }
-}
+
+    AudioSource& source_;
+    std::optional<SourceTrack> track_;
+    std::int64_t skipped_ = 0;
+    std::int64_t read_ = 0;
+};
 
 // The loudness is measured unless SONABOX_ENCODER_LOUDNESS=0 (for benchmarks: the cost of it).
 std::optional<LoudnessMeter> loudnessMeter(const AudioSource& source) {
@@ -219,13 +254,13 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     }
     Tags tags = inspectInput(request.input, source, notes);
     // One track of an album: its frames only, with the sheet's tags.
-    std::optional<SourceTrack> track;
-    if (trackAsked) {
-        track = cutTrack(*trackAsked, request.input, source.sampleRate(), source.frames(), tags);
-        tags = track->tags;
+    CodedFrames coded(
+        source, trackAsked ? std::optional(cutTrack(*trackAsked, request.input, source.sampleRate(),
+                                                    source.frames(), tags))
+                           : std::nullopt);
+    if (coded.track()) {
+        tags = coded.track()->tags;
     }
-    const std::optional<std::int64_t> length =
-        track ? std::optional(track->end - track->first) : source.frames();
     const Plan p = plan(request, source, notes);
     OutputFile out(request.output, source.identity(),
                    request.replaceOutput ? durable::Placement::Replace
@@ -235,7 +270,7 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     const std::size_t headSize = std::max<std::size_t>(id3v2Tag(tags).size(), 10) + kReplayGainRoom;
     out.write(id3v2Tag(tags, {}, headSize));
     std::optional<LoudnessMeter> meter = loudnessMeter(source);
-    auto encoder = parallel::holdingJobSlot(makeEncoder(request, p, length));
+    auto encoder = parallel::holdingJobSlot(makeEncoder(request, p, coded.length()));
     // LAME resamples by itself; the other layers get their rate from us.
     std::optional<resampler::Resampler> converter;
     if (request.layer != Layer::III && p.sampleRate != p.inputRate) {
@@ -249,20 +284,11 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
              << layerName(request.layer) << ", " << p.kbps << " kbit/s, " << modeName(p.mode)
              << ", " << p.sampleRate << " Hz" << std::endl;
     // Of a source whose length is not known only the last line is printed.
-    ProgressLines lines(progress, length.value_or(0));
+    ProgressLines lines(progress, coded.length().value_or(0));
     std::int64_t framesRead = 0;
     std::vector<float> block(kBlockFrames * source.channels());
-    if (track) {
-        skipFrames(source, track->first, block);
-    }
     for (;;) {
-        std::span<float> room(block);
-        if (track) {
-            room = room.first(std::size_t(std::min<std::int64_t>(
-                                  kBlockFrames, track->end - track->first - framesRead)) *
-                              source.channels());
-        }
-        const std::size_t frames = room.empty() ? 0 : source.read(room);
+        const std::size_t frames = coded.read(block);
         const bool last = frames == 0;
         if (meter) {
             meter->add(std::span<const float>(block).first(frames * source.channels()));
@@ -283,10 +309,6 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     }
     if (framesRead == 0) {
         throw noAudio();
-    }
-    if (track && framesRead != track->end - track->first) {
-        throw EncoderError("'" + request.input.string() + "' ends before the end of track " +
-                           std::to_string(trackAsked->number));
     }
     if (source.silencedNaNs() > 0) {
         notes << "'" << request.input.string() << "': " << source.silencedNaNs()
