@@ -119,9 +119,9 @@ private:
         } else if (keyword == "INDEX") {
             takeIndex(line, track);
         } else if (keyword == "TITLE" && line.size() >= 2) {
-            (track ? track->title : sheet_.title) = line[1];
+            (track ? track->title : sheet_.title) = rest(line, 1);
         } else if (keyword == "PERFORMER" && line.size() >= 2) {
-            (track ? track->performer : sheet_.performer) = line[1];
+            (track ? track->performer : sheet_.performer) = rest(line, 1);
         } else if (keyword == "REM" && line.size() >= 3 && !track) {
             const std::string field = upper(line[1]);
             if (field == "DATE") {

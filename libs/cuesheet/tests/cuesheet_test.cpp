@@ -23,7 +23,7 @@ constexpr char kAlbum[] = "REM GENRE \"Ambient Pop\"\n"
                           "    INDEX 00 00:01:00\n"
                           "    INDEX 01 00:02:00\n"
                           "  track 03 audio\r\n"
-                          "    title Last\r\n"
+                          "    title Last  Song\r\n"
                           "    INDEX 01 00:04:37\r\n";
 
 TEST(CueSheet, ReadsAlbumAndTrackFields) {
@@ -36,7 +36,7 @@ TEST(CueSheet, ReadsAlbumAndTrackFields) {
     ASSERT_EQ(sheet.tracks.size(), 3u);
     EXPECT_EQ(sheet.tracks[1].title, "Middle");
     EXPECT_EQ(sheet.tracks[1].performer, "Guest");
-    EXPECT_EQ(sheet.tracks[2].title, "Last");
+    EXPECT_EQ(sheet.tracks[2].title, "Last Song");
     EXPECT_EQ(sheet.tracks[2].number, 3);
     EXPECT_EQ(sheet.tracks[1].indexes[0].position, 75);
     EXPECT_EQ(sheet.tracks[2].start()->position, 4 * 75 + 37);
