@@ -1,5 +1,5 @@
-// A program asked for one track of a cue sheet album codes exactly that track's samples and
-// tags it from the sheet: the decoded tracks, joined, are the album's samples.
+// A program asked for one track of a cue sheet album codes exactly that track's samples, on
+// one thread or in chunks: the decoded tracks, joined, are the album's samples.
 #include "tools/encoders/tests/program_paths.h"
 #include "tools/encoders/tests/test_support.h"
 
@@ -12,12 +12,10 @@ namespace encoders::testing {
 namespace {
 
 // 44100 Hz: a CD frame is 588 samples. Track 2 has a pregap, which goes with track 1.
-constexpr char kSheet[] = "PERFORMER \"Band\"\nTITLE \"Tones\"\nREM DATE 2001\nREM GENRE Test\n"
-                          "FILE \"album.wav\" WAVE\n"
-                          "TRACK 01 AUDIO\nTITLE \"Low\"\nINDEX 01 00:00:00\n"
-                          "TRACK 02 AUDIO\nTITLE \"Mid\"\nPERFORMER \"Guest\"\n"
-                          "INDEX 00 00:01:00\nINDEX 01 00:01:40\n"
-                          "TRACK 03 AUDIO\nTITLE \"High\"\nINDEX 01 00:02:17\n";
+constexpr char kSheet[] = "FILE \"album.wav\" WAVE\n"
+                          "TRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                          "TRACK 02 AUDIO\nINDEX 00 00:01:00\nINDEX 01 00:01:40\n"
+                          "TRACK 03 AUDIO\nINDEX 01 00:02:17\n";
 constexpr long kStarts[] = {0, 44100 + 40 * 588, 2 * 44100 + 17 * 588};
 constexpr double kSeconds = 3.5;
 
@@ -31,7 +29,7 @@ struct ScopedEnv {
 
 class AlbumTrack : public ::testing::TestWithParam<bool> {};
 
-TEST_P(AlbumTrack, CodesItsRangeWithTheSheetsTags) {
+TEST_P(AlbumTrack, CodesExactlyItsRange) {
     TempDir dir;
     const long frames = writeWav(dir / "album.wav", {.seconds = kSeconds});
     std::ofstream(dir / "album.cue") << kSheet;
@@ -50,15 +48,8 @@ TEST_P(AlbumTrack, CodesItsRangeWithTheSheetsTags) {
         EXPECT_EQ(decoded, end - kStarts[track - 1]) << "track " << track;
         EXPECT_EQ(ffmpegDecode(out, dir / "f.wav").frames(), decoded) << "track " << track;
         joined += decoded;
-        const auto tags = probeTags(out);
-        const char* const titles[] = {"Low", "Mid", "High"};
-        EXPECT_EQ(tags.at("title"), titles[track - 1]);
-        EXPECT_EQ(tags.at("artist"), track == 2 ? "Guest" : "Band");
-        EXPECT_EQ(tags.at("album"), "Tones");
-        EXPECT_EQ(tags.at("album_artist"), "Band");
-        EXPECT_EQ(tags.at("track"), std::to_string(track) + "/3");
-        EXPECT_EQ(tags.at("date"), "2001");
-        EXPECT_EQ(tags.at("genre"), "Test");
+        // The tags, which the batch's tests check field by field, come from the sheet.
+        EXPECT_EQ(probeTags(out).at("track"), std::to_string(track) + "/3");
     }
     EXPECT_EQ(joined, frames);
 }
