@@ -311,7 +311,8 @@ void TMainForm::decdirlistChange() {
 }
 
 void TMainForm::encFileaddClick() {
-    selection::addSelectedFiles(*encdirlist, *encflist, *encodelist, fullname);
+    selection::showRefusedSheets(
+        dialogs_, this, selection::addSelectedFiles(*encdirlist, *encflist, *encodelist, fullname));
 }
 
 void TMainForm::decFileaddClick() {

@@ -101,6 +101,11 @@ std::vector<selection::QueuedFile> queuedFiles(const QStringList& paths, const Q
                            .arg(folder.path, folder.reason))
                        .constData(),
                    stderr);
+    // A cue sheet that does not fit its file leaves the file to be converted whole.
+    for (const QString& refusal : found.refusedSheets)
+        std::fputs(platform::bytesFromText(QStringLiteral("sonabox: warning: %1\n").arg(refusal))
+                       .constData(),
+                   stderr);
     if (found.files.empty())
         throw UsageError(QStringLiteral("no %1 files among the given files").arg(kind));
     return std::move(found.files);
@@ -110,7 +115,8 @@ std::vector<selection::QueuedFile> queuedFiles(const QStringList& paths, const Q
 std::vector<selection::QueuedFile> named(std::vector<selection::QueuedFile> files,
                                          const std::optional<naming::NamePattern>& pattern) {
     for (auto& file : files) {
-        if (pattern)
+        // An album's tracks are named from its cue sheet.
+        if (pattern && !file.track)
             file.outputName =
                 platform::fromFsPath(naming::nameFromTags(*pattern, platform::toFsPath(file.path)));
     }

@@ -7,6 +7,6 @@ install_packages \
     cmake make g++ pkg-config \
     qt6-base-dev libgl-dev qt6-wayland \
     libmpg123-dev libsndfile1-dev libmp3lame-dev libtwolame-dev libsamplerate0-dev libsdl2-dev \
-    libtag1-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev \
+    libtag1-dev libflac-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev \
     fonts-dejavu-core xdg-utils \
     dpkg-dev file

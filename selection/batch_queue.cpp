@@ -2,22 +2,47 @@
 
 #include "platform/paths.h"
 #include "selection/directory_list.h"
+#include "selection/engine/album_tracks.h"
+#include "selection/engine/queue_paths.h"
 #include "selection/file_list.h"
+
+#include "widgets/dialogs.h"
+
+#include <QTimer>
 
 #include <memory>
 
 namespace selection {
 
-void addSelectedFiles(const DirectoryList& directories, FileList& files, QListWidget& queue,
-                      QStringList& fullname) {
+QStringList addSelectedFiles(const DirectoryList& directories, FileList& files, QListWidget& queue,
+                             QStringList& fullname) {
+    QStringList refusals;
     for (int row = 0; row < files.count(); ++row) {
         const QListWidgetItem* entry = files.item(row);
         if (!entry->isSelected())
             continue;
-        appendToQueue(queue, fullname, directories.directory(), entry->text());
+        if (files.mask() != kEncodeMask) {
+            appendToQueue(queue, fullname, directories.directory(), entry->text());
+            continue;
+        }
+        const QueuedFile file{entry->text(),
+                              platform::joinPath(directories.directory(), entry->text())};
+        for (const QueuedFile& queued : albumTracks(file, refusals))
+            appendQueuedFile(queue, fullname, queued);
     }
     keepCurrentEntry(queue);
     files.reread();
+    return refusals;
+}
+
+void showRefusedSheets(widgets::Dialogs& dialogs, QWidget* parent, const QStringList& refusals) {
+    if (refusals.isEmpty())
+        return;
+    // After the drop or the click that brought them has ended.
+    QTimer::singleShot(0, parent, [&dialogs, parent, refusals] {
+        dialogs.message(parent, widgets::MessageIcon::Information,
+                        QStringLiteral("Cue sheets refused"), refusals.join(u'\r'));
+    });
 }
 
 void appendToQueue(QListWidget& queue, QStringList& fullname, const QString& directory,
@@ -28,8 +53,22 @@ void appendToQueue(QListWidget& queue, QStringList& fullname, const QString& dir
 
 namespace {
 
-// Where an entry keeps the relative folder of the file it stands for.
+// Where an entry keeps the relative folder of the file it stands for, and the album track it
+// is, if any.
 constexpr int kRelativeFolderRole = Qt::UserRole;
+constexpr int kTrackNumberRole = Qt::UserRole + 1;
+constexpr int kTrackSheetRole = Qt::UserRole + 2;
+constexpr int kTrackTitleRole = Qt::UserRole + 3;
+constexpr int kTrackSecondsRole = Qt::UserRole + 4;
+
+std::optional<QueuedTrack> trackOf(const QListWidgetItem& entry) {
+    if (!entry.data(kTrackNumberRole).isValid())
+        return std::nullopt;
+    return QueuedTrack{.number = entry.data(kTrackNumberRole).toInt(),
+                       .sheet = entry.data(kTrackSheetRole).toString(),
+                       .title = entry.data(kTrackTitleRole).toString(),
+                       .seconds = entry.data(kTrackSecondsRole).toDouble()};
+}
 
 } // namespace
 
@@ -37,6 +76,12 @@ void appendQueuedFile(QListWidget& queue, QStringList& fullname, const QueuedFil
     fullname.append(file.path);
     auto* entry = new QListWidgetItem(file.name, &queue);
     entry->setData(kRelativeFolderRole, file.relativeFolder);
+    if (file.track) {
+        entry->setData(kTrackNumberRole, file.track->number);
+        entry->setData(kTrackSheetRole, file.track->sheet);
+        entry->setData(kTrackTitleRole, file.track->title);
+        entry->setData(kTrackSecondsRole, file.track->seconds);
+    }
 }
 
 void removeSelectedEntries(QListWidget& queue, QStringList& fullname) {
@@ -58,7 +103,8 @@ std::vector<QueuedFile> queuedFiles(const QListWidget& queue, const QStringList&
     files.reserve(std::size_t(queue.count()));
     for (int row = 0; row < queue.count(); ++row)
         files.push_back({queue.item(row)->text(), fullname.value(row),
-                         queue.item(row)->data(kRelativeFolderRole).toString()});
+                         queue.item(row)->data(kRelativeFolderRole).toString(),
+                         trackOf(*queue.item(row))});
     return files;
 }
 

@@ -7,6 +7,11 @@
 #include <vector>
 
 class QListWidget;
+class QWidget;
+
+namespace widgets {
+class Dialogs;
+}
 
 namespace selection {
 
@@ -15,9 +20,15 @@ class FileList;
 
 // Appends the file list's selected entries, top to bottom, to the queue (bare names) and to
 // `fullname` (full paths, at the same positions), then rereads the file list, which empties its
-// selection. Nothing is tested: duplicates and vanished files are queued alike.
-void addSelectedFiles(const DirectoryList& directories, FileList& files, QListWidget& queue,
-                      QStringList& fullname);
+// selection. Nothing is tested: duplicates and vanished files are queued alike. A source for
+// encoding that a cue sheet cuts into an album brings its tracks (see albumTracks); returns the
+// lines of the sheets refused.
+QStringList addSelectedFiles(const DirectoryList& directories, FileList& files, QListWidget& queue,
+                             QStringList& fullname);
+
+// One box that names the cue sheets refused while files were queued, shown once the event that
+// queued them has ended; nothing when there are none.
+void showRefusedSheets(widgets::Dialogs& dialogs, QWidget* parent, const QStringList& refusals);
 
 // Appends one file to the queue (its bare name) and to `fullname` (its full path, directory and
 // name joined as ">>" joins them).

@@ -116,6 +116,8 @@ private:
                                  QStringLiteral("Folders skipped"), skipped);
             });
         }
+        if (!found.refusedSheets.isEmpty())
+            showRefusedSheets(dialogs_, queue_.window(), found.refusedSheets);
     }
 
     QListWidget& queue_;

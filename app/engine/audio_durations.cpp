@@ -8,7 +8,9 @@ std::vector<double> audioDurations(const std::vector<selection::QueuedFile>& fil
     std::vector<double> seconds;
     seconds.reserve(files.size());
     for (const selection::QueuedFile& file : files) {
-        if (const auto wav = encode::readWavFacts(file.path))
+        if (file.track)
+            seconds.push_back(file.track->seconds);
+        else if (const auto wav = encode::readWavFacts(file.path))
             seconds.push_back(wav->seconds);
         else if (const auto mpeg = encode::readMpegFacts(file.path))
             seconds.push_back(mpeg->seconds);

@@ -1,5 +1,6 @@
 #include "encode/engine/command_lines.h"
 
+#include "encode/engine/track_output.h"
 #include "platform/command_line.h"
 #include "platform/output_folders.h"
 #include "platform/paths.h"
@@ -48,7 +49,7 @@ QString outputRelativeFolder(const selection::QueuedFile& file) {
 QString outputFileOf(const selection::QueuedFile& file, const QString& outputDirectory) {
     const QString folder = platform::outputFolder(outputDirectory, outputRelativeFolder(file));
     return file.outputName.isEmpty()
-               ? OutputFileName(file.path, folder)
+               ? queuedOutputName(file, folder)
                : folder + file.outputName.mid(file.outputName.lastIndexOf(u'/') + 1);
 }
 

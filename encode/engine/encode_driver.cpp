@@ -4,6 +4,7 @@
 #include "encode/engine/encode_file.h"
 #include "encode/engine/look_ahead.h"
 #include "encode/engine/output_check.h"
+#include "encode/engine/track_output.h"
 #include "platform/file_system.h"
 #include "platform/output_claim.h"
 #include "platform/output_folders.h"
@@ -211,7 +212,7 @@ public:
             claims_.releaseBefore(i);
             if (!platform::fileExists(presence_)) {
                 progress_.showError("File " + presence_ + " not found");
-                result_.files.push_back({.source = request_.files[i].path,
+                result_.files.push_back({.source = shownSource(request_.files[i]),
                                          .outcome = FileOutcome::NotRun,
                                          .reason = QStringLiteral("the encoder is missing"),
                                          .toldAlready = true});
@@ -219,12 +220,12 @@ public:
                 endOfAlbumFile(request_.files[i].path, false);
                 continue;
             }
-            EncodeFileResult file = encodeOne(request_.files[i].path, i + 1, count);
+            EncodeFileResult file = encodeOne(request_.files[i], i + 1, count);
             if (request_.deleteSource && file.outcome == FileOutcome::Failed)
                 file.reason += QStringLiteral("; source kept");
             result_.files.push_back(file);
             progress_.fileDone(file);
-            endOfAlbumFile(file.source, file.outcome == FileOutcome::Done);
+            endOfAlbumFile(request_.files[i].path, file.outcome == FileOutcome::Done);
             if (result_.cancelled) {
                 // Every program still running ends; later files stay as if never started.
                 runner.stopAll(file.outcome == FileOutcome::Cancelled ? i : i + 1);
@@ -301,8 +302,9 @@ private:
         }
     }
 
-    EncodeFileResult encodeOne(const QString& source, int position, int count) {
-        EncodeFileResult file{.source = source, .output = outputOf(position - 1)};
+    EncodeFileResult encodeOne(const selection::QueuedFile& queued, int position, int count) {
+        const QString& source = queued.path;
+        EncodeFileResult file{.source = shownSource(queued), .output = outputOf(position - 1)};
         if (const auto shared = sharedNames_.find(position - 1); shared != sharedNames_.end()) {
             file.reason =
                 QStringLiteral("%1 gets the same name; neither is converted").arg(shared->second);
@@ -333,7 +335,8 @@ private:
                                     .output = file.output,
                                     .showEncoder = request_.options.showEncoder,
                                     .position = position,
-                                    .count = count};
+                                    .count = count,
+                                    .shownInput = file.source};
         // The encoder that EncodeFile starts is this file's run in the runner.
         const FileTurn turn(*runner_, position - 1);
         const EncodeFileRun encoded =
@@ -366,7 +369,9 @@ private:
             file.reason = QStringLiteral("the encoder wrote no output file");
             return file;
         }
-        const QString shortfall = confirmEncoded(source, file.output);
+        const QString shortfall =
+            confirmEncoded(source, file.output,
+                           queued.track ? std::optional(queued.track->seconds) : std::nullopt);
         if (!shortfall.isEmpty()) {
             file.reason = shortfall;
             return file;
@@ -375,7 +380,8 @@ private:
         runner_->checked(position - 1);
         measuredForAlbum(source, file.output, position - 1);
         // The source goes only once its MP3 is on the disk, name and data.
-        if (request_.deleteSource)
+        // An album's file holds the other tracks too: it stays.
+        if (request_.deleteSource && !queued.track)
             file.sourceDeleted = platform::syncToDisk(file.output) && platform::deleteFile(source);
         return file;
     }

@@ -47,7 +47,7 @@ public:
 };
 
 struct EncodeFileResult {
-    QString source;
+    QString source; // its path; an album track's followed by " [3] Title" (see shownSource)
     QString output = {};
     selection::FileOutcome outcome = selection::FileOutcome::NotRun;
     QString reason = {}; // why it is not Done, for the user

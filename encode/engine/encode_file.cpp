@@ -25,7 +25,8 @@ EncodeFileRun EncodeFile(EncodeProgress& progress, const EncodeContext& context,
     EncodeFileRun result;
     result.output = output;
     result.run =
-        progress.runJob(encoderPath, input, result.output, context.position, context.count);
+        progress.runJob(encoderPath, context.shownInput.isEmpty() ? input : context.shownInput,
+                        result.output, context.position, context.count);
 
     // A failed run wrote nothing: a file beside the input is not its output then.
     if (describe(*encoder).writesBesideInput && !result.run.cancelled && result.run.exitCode == 0) {

@@ -15,6 +15,9 @@ struct EncodeContext {
     bool showEncoder = false;
     int position = 1; // of the file in its batch, from 1
     int count = 1;
+    // How the progress names the input: a track of an album by its number and title; empty
+    // for a file.
+    QString shownInput = {};
 };
 
 struct EncodeFileRun {

@@ -3,6 +3,7 @@
 #include "encode/engine/command_lines.h"
 #include "encode/engine/encode_driver.h"
 #include "encode/engine/encoder_job.h"
+#include "encode/engine/track_output.h"
 #include "platform/output_folders.h"
 #include "tools/encoders/core/batch_protocol.h"
 
@@ -56,6 +57,7 @@ std::vector<PlannedRun> planRuns(const EncodeBatchRequest& request, const QStrin
             run.output = outputFileOf(file, request.options.outputDirectory);
             fillJob(job, *encoder, program, file.path, options, run.output);
             run.commandLine = job.commandLine();
+            run.track = file.track;
             run.writtenFile = beside ? bladeEncOutput(file.path) : run.output;
             const QFileInfo source(file.path);
             run.folder = source.absolutePath();
@@ -133,6 +135,12 @@ QProcessEnvironment LookAhead::environmentFor(int index) const {
     if (measurements_.isValid())
         environment.insert(QLatin1StringView(encoders::protocol::kLoudnessFile),
                            loudnessFile(index));
+    // An album's track: the program cuts it out of the file.
+    if (const auto& track = settings_.runs[std::size_t(index)].track) {
+        environment.insert(QLatin1StringView(encoders::protocol::kCueSheet), track->sheet);
+        environment.insert(QLatin1StringView(encoders::protocol::kCueTrack),
+                           QString::number(track->number));
+    }
     if (whole_[std::size_t(index)])
         environment.insert(QLatin1StringView(encoders::protocol::kEncoderThreads),
                            QStringLiteral("1"));

@@ -3,6 +3,7 @@
 #include "encode/engine/started_encoder.h"
 #include "platform/file_system.h"
 #include "platform/kept_file.h"
+#include "selection/engine/queued_file.h"
 
 #include <QObject>
 #include <QProcessEnvironment>
@@ -27,6 +28,7 @@ struct PlannedRun {
     QString folder;      // the input's folder, where BladeEnc writes
     bool early = false;  // may start before its turn: no earlier file of the batch has its output
     qint64 size = 0;     // of the source, as a measure of the work it takes
+    std::optional<selection::QueuedTrack> track = {}; // the album track it codes, if any
 };
 
 // The command lines and output names the batch gives each file, made as the batch makes them;

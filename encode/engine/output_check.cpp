@@ -304,7 +304,8 @@ std::optional<MpegFacts> readMpegFacts(const QString& path) {
                      static_cast<double>(mpg123_spf(handle.get())) / perSecond};
 }
 
-QString confirmEncoded(const QString& source, const QString& output) {
+QString confirmEncoded(const QString& source, const QString& output,
+                       std::optional<double> trackSeconds) {
     const auto wav = readWavFacts(source);
     if (!wav)
         return QStringLiteral("the source cannot be read as audio");
@@ -317,10 +318,12 @@ QString confirmEncoded(const QString& source, const QString& output) {
     const auto mpeg = readMpegFacts(output);
     if (!mpeg)
         return QStringLiteral("the output holds no MPEG audio");
-    if (std::abs(mpeg->seconds - wav->seconds) > mpeg->frameSeconds) {
-        return QStringLiteral("the output lasts %1 s, the source %2 s")
+    const double expected = trackSeconds.value_or(wav->seconds);
+    if (std::abs(mpeg->seconds - expected) > mpeg->frameSeconds) {
+        return QStringLiteral("the output lasts %1 s, the %2 %3 s")
             .arg(mpeg->seconds, 0, 'f', 2)
-            .arg(wav->seconds, 0, 'f', 2);
+            .arg(trackSeconds ? QStringLiteral("track") : QStringLiteral("source"))
+            .arg(expected, 0, 'f', 2);
     }
     return QString();
 }

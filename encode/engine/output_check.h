@@ -31,7 +31,9 @@ struct MpegFacts {
 // The decoded length of an MPEG audio file, or nothing when it holds no MPEG audio.
 std::optional<MpegFacts> readMpegFacts(const QString& path);
 
-// Empty when the output holds the whole source; otherwise why it doesn't, for the user.
-QString confirmEncoded(const QString& source, const QString& output);
+// Empty when the output holds the whole source (or the track of it that lasts `trackSeconds`);
+// otherwise why it doesn't, for the user.
+QString confirmEncoded(const QString& source, const QString& output,
+                       std::optional<double> trackSeconds = std::nullopt);
 
 } // namespace encode

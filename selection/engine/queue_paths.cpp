@@ -1,5 +1,7 @@
 #include "selection/engine/queue_paths.h"
 
+#include "selection/engine/album_tracks.h"
+
 #include "platform/directory_listing.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
@@ -51,6 +53,14 @@ PathsToQueue filesToQueue(const QStringList& paths, const QString& mask) {
         const QString name = path.mid(slash + 1);
         if (listing(folder).contains(name))
             found.files.push_back({name, path});
+    }
+    if (mask == kEncodeMask) {
+        std::vector<QueuedFile> files;
+        for (const QueuedFile& file : found.files) {
+            for (QueuedFile& track : albumTracks(file, found.refusedSheets))
+                files.push_back(std::move(track));
+        }
+        found.files = std::move(files);
     }
     return found;
 }

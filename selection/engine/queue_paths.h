@@ -21,12 +21,14 @@ inline const QString kDecodeMask = QStringLiteral("*.mp*");
 struct PathsToQueue {
     std::vector<QueuedFile> files;
     std::vector<platform::UnreadableFolder> unreadable; // folders of the trees that were skipped
+    QStringList refusedSheets; // cue sheets that did not fit their files, one line each
 };
 
 // In the order given: a file when its folder's file list would show it under the mask, and the
 // files that the mask matches in a folder's whole tree (see platform::filesInTree), each named
 // by its path below that folder and keeping it as its relative folder. Paths that are neither
-// are skipped. Each path is made absolute and clean first.
+// are skipped. Each path is made absolute and clean first. Under the encode mask, a file that
+// a cue sheet cuts into an album brings its tracks instead (see albumTracks).
 PathsToQueue filesToQueue(const QStringList& paths, const QString& mask);
 
 } // namespace selection

@@ -22,6 +22,11 @@ inline constexpr char kEncoderThreads[] = "SONABOX_ENCODER_THREADS";
 inline constexpr char kEncoderChunkFrames[] = "SONABOX_ENCODER_CHUNK_FRAMES";
 // "0": no loudness measurement at all (for benchmarks).
 inline constexpr char kEncoderLoudness[] = "SONABOX_ENCODER_LOUDNESS";
+// One track of an album instead of the whole input: the cue sheet (a .cue file, or the FLAC
+// file that embeds one) and the track's number in it, 1 to 99. The program codes the track's
+// samples only and tags the MP3 with the sheet's texts.
+inline constexpr char kCueSheet[] = "SONABOX_CUE_SHEET";
+inline constexpr char kCueTrack[] = "SONABOX_CUE_TRACK";
 
 // The progress line for `percent` of the file coded, without its line end: "  50% done". The
 // one for 100 comes once the coding is over, before the program puts its file on the disk; the

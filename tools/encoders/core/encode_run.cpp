@@ -3,6 +3,7 @@
 #include "libs/resampler/resampler.h"
 #include "tools/encoders/core/audio_source.h"
 #include "tools/encoders/core/batch_protocol.h"
+#include "tools/encoders/core/cue_track.h"
 #include "tools/encoders/core/encoder_error.h"
 #include "tools/encoders/core/environment_value.h"
 #include "tools/encoders/core/id3_writer.h"
@@ -200,6 +201,54 @@ Tags inspectInput(const std::filesystem::path& input, const AudioSource& source,
     return tags;
 }
 
+// The frames the run codes: the whole source, or one track of it. The frames before a track
+// are read and dropped: a seek is not exact in every kind of source.
+class CodedFrames {
+public:
+    CodedFrames(AudioSource& source, std::optional<SourceTrack> track)
+        : source_(source), track_(std::move(track)) {}
+
+    const std::optional<SourceTrack>& track() const { return track_; }
+    std::optional<std::int64_t> length() const {
+        return track_ ? std::optional(track_->end - track_->first) : source_.frames();
+    }
+
+    // As AudioSource::read, ending with the track.
+    std::size_t read(std::vector<float>& block) {
+        std::span<float> room(block);
+        if (track_) {
+            while (skipped_ < track_->first) {
+                skipped_ += std::int64_t(readAtMost(room, track_->first - skipped_));
+            }
+            room = room.first(std::size_t(std::min(std::int64_t(room.size()) / source_.channels(),
+                                                   track_->end - track_->first - read_)) *
+                              std::size_t(source_.channels()));
+        }
+        const std::size_t frames = room.empty() ? 0 : source_.read(room);
+        read_ += std::int64_t(frames);
+        if (frames == 0 && track_ && read_ != track_->end - track_->first) {
+            throw EncoderError("the source ends before the end of its track");
+        }
+        return frames;
+    }
+
+private:
+    std::size_t readAtMost(std::span<float> room, std::int64_t frames) {
+        const std::size_t wanted =
+            std::size_t(std::min(std::int64_t(room.size()) / source_.channels(), frames));
+        const std::size_t got = source_.read(room.first(wanted * std::size_t(source_.channels())));
+        if (got == 0) {
+            throw EncoderError("the source ends before its track starts");
+        }
+        return got;
+    }
+
+    AudioSource& source_;
+    std::optional<SourceTrack> track_;
+    std::int64_t skipped_ = 0;
+    std::int64_t read_ = 0;
+};
+
 // The loudness is measured unless SONABOX_ENCODER_LOUDNESS=0 (for benchmarks: the cost of it).
 std::optional<LoudnessMeter> loudnessMeter(const AudioSource& source) {
     if (!environmentSwitch(protocol::kEncoderLoudness).value_or(true)) {
@@ -212,6 +261,7 @@ std::optional<LoudnessMeter> loudnessMeter(const AudioSource& source) {
 
 void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostream& notes) {
     checkRequest(request);
+    const std::optional<TrackRequest> trackAsked = trackRequest();
     const char* record = std::getenv(protocol::kLoudnessFile);
     if (record != nullptr) {
         checkLoudnessFile(record);
@@ -223,7 +273,15 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     if (source.frames() == 0) {
         throw noAudio();
     }
-    const Tags tags = inspectInput(request.input, source, notes);
+    Tags tags = inspectInput(request.input, source, notes);
+    // One track of an album: its frames only, with the sheet's tags.
+    CodedFrames coded(
+        source, trackAsked ? std::optional(cutTrack(*trackAsked, request.input, source.sampleRate(),
+                                                    source.frames(), tags))
+                           : std::nullopt);
+    if (coded.track()) {
+        tags = coded.track()->tags;
+    }
     const Plan p = plan(request, source, notes);
     OutputFile out(request.output, source.identity(),
                    request.replaceOutput ? durable::Placement::Replace
@@ -233,7 +291,7 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     const std::size_t headSize = std::max<std::size_t>(id3v2Tag(tags).size(), 10) + kReplayGainRoom;
     out.write(id3v2Tag(tags, {}, headSize));
     std::optional<LoudnessMeter> meter = loudnessMeter(source);
-    auto encoder = parallel::holdingJobSlot(makeEncoder(request, p, source.frames()));
+    auto encoder = parallel::holdingJobSlot(makeEncoder(request, p, coded.length()));
     // LAME resamples by itself; the other layers get their rate from us.
     std::optional<resampler::Resampler> converter;
     if (request.layer != Layer::III && p.sampleRate != p.inputRate) {
@@ -247,11 +305,12 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
              << layerName(request.layer) << ", " << rateName(request, p.kbps) << ", "
              << modeName(p.mode) << ", " << p.sampleRate << " Hz" << std::endl;
     // Of a source whose length is not known only the last line is printed.
-    ProgressLines lines(progress, source.roughFrames().value_or(0));
+    ProgressLines lines(progress,
+                        (coded.track() ? coded.length() : source.roughFrames()).value_or(0));
     std::int64_t framesRead = 0;
     std::vector<float> block(kBlockFrames * source.channels());
     for (;;) {
-        const std::size_t frames = source.read(block);
+        const std::size_t frames = coded.read(block);
         const bool last = frames == 0;
         if (meter) {
             meter->add(std::span<const float>(block).first(frames * source.channels()));
