@@ -102,9 +102,10 @@ std::vector<QueuedFile> queuedFiles(const QListWidget& queue, const QStringList&
     std::vector<QueuedFile> files;
     files.reserve(std::size_t(queue.count()));
     for (int row = 0; row < queue.count(); ++row)
-        files.push_back({queue.item(row)->text(), fullname.value(row),
-                         queue.item(row)->data(kRelativeFolderRole).toString(),
-                         trackOf(*queue.item(row))});
+        files.push_back({.name = queue.item(row)->text(),
+                         .path = fullname.value(row),
+                         .relativeFolder = queue.item(row)->data(kRelativeFolderRole).toString(),
+                         .track = trackOf(*queue.item(row))});
     return files;
 }
 
