@@ -124,7 +124,11 @@ TEST(Environment, ASourceOfUnknownLengthIsCodedByWhatItHolds) {
             SCOPED_TRACE(argv[0] + " " + extension);
             const ProcessResult result = run(argv);
             ASSERT_EQ(result.exitCode, 0) << result.err;
-            EXPECT_EQ(result.out.find("25% done"), std::string::npos) << result.out;
+            // libsndfile gives a cut Ogg Vorbis no length; FFmpeg measures a cut Opus stream by
+            // its last whole page, so its progress may show.
+            if (std::string(extension) == "ogg") {
+                EXPECT_EQ(result.out.find("25% done"), std::string::npos) << result.out;
+            }
             EXPECT_NE(result.out.find("100% done"), std::string::npos) << result.out;
             const auto written = argv[0] == kBladeenc ? work / "cut.MP3" : out;
             EXPECT_EQ(mpg123Decode(written, work / "decoded.wav").frames(), held);
