@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds every libFuzzer target (fuzz_*) with clang in build-fuzz/ and runs each for SECONDS,
 # starting from a temporary copy of its seed corpus (fuzz/corpus/<name> beside its source).
-# Prints each target's executions and time; fails when any target finds a crash, and keeps
-# the crashing input in build-fuzz/crashes/<target>/.
+# Each fuzzer runs on one core, so as many run at once as there are cores: every target still
+# gets SECONDS of a core to itself. Prints each target's executions and time; fails when any
+# target finds a crash, and keeps the crashing input in build-fuzz/crashes/<target>/.
 #   scripts/fuzz.sh SECONDS
 set -eu
 if [ $# -ne 1 ] || ! [ "$1" -gt 0 ] 2>/dev/null; then
@@ -45,15 +46,16 @@ export SDL_AUDIODRIVER=dummy
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT INT TERM
-failed=""
-summary=""
-for target in $targets; do
+# One target's run; leaves its summary line in $work/<name>.line and, on a crash, $work/<name>.failed.
+fuzz_target() {
+    target=$1
     name=${target#fuzz_}
     binary=$(find build-fuzz -type f -name "$target" -perm -u+x | head -n 1)
     if [ -z "$binary" ]; then
         echo "fuzz: $target was not built" >&2
-        failed="$failed $target"
-        continue
+        echo "$target: not built" >"$work/$name.line"
+        touch "$work/$name.failed"
+        return
     fi
     seeds=$(find . -path ./build-fuzz -prune -o -path "*/fuzz/corpus/$name" -type d -print |
         head -n 1)
@@ -79,11 +81,33 @@ for target in $targets; do
         find "$work" -maxdepth 1 -type f -name "$name-*" -exec cp {} "build-fuzz/crashes/$target/" \;
         tail -n 60 "$log" >&2
         line="$line FAILED (exit $status, inputs in build-fuzz/crashes/$target/)"
-        failed="$failed $target"
+        touch "$work/$name.failed"
     fi
+    echo "$line" >"$work/$name.line"
+}
+
+# The targets run in rounds of $jobs, in the background; all runs of a round last SECONDS.
+running=0
+for target in $targets; do
+    fuzz_target "$target" &
+    running=$((running + 1))
+    if [ "$running" -ge "$jobs" ]; then
+        wait
+        running=0
+    fi
+done
+wait
+failed=""
+summary=""
+for target in $targets; do
+    name=${target#fuzz_}
+    line=$(cat "$work/$name.line" 2>/dev/null || echo "$target: no result")
     echo "$line"
     summary="$summary$line
 "
+    if [ -f "$work/$name.failed" ] || ! [ -f "$work/$name.line" ]; then
+        failed="$failed $target"
+    fi
 done
 printf '\nfuzz summary:\n%s' "$summary"
 if [ -n "$failed" ]; then

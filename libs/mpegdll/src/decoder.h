@@ -77,6 +77,9 @@ public:
     // Puts the decoder at sample `frame` for a new playback, bringing the stream back to its
     // start first when it has been read from.
     void prepare(std::int64_t frame);
+    // Where the frames of a file lie, when it is a plain stream (see FrameIndex); none for a
+    // caller's stream.
+    const std::optional<FrameIndex>& frameIndex() const { return frameIndex_; }
     // Moves to sample `frame` during a playback; returns the position reached.
     std::int64_t seek(std::int64_t frame);
 
@@ -138,6 +141,7 @@ private:
     std::int64_t stoppedAt_ = -1; // input offset where undecodable data ended the decode
     bool lengthCounted_ = false;
     std::optional<InfoTag> infoTag_;
+    std::optional<FrameIndex> frameIndex_;
     int rate_ = 0; // the output's format: the first frame's
     int channels_ = 0;
     int streamRate_ = 0; // the format of the audio libmpg123 gives now

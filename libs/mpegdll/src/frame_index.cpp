@@ -188,7 +188,14 @@ std::optional<InfoTag> findInfoTag(const ReadAt& readAt) {
 
 std::optional<FrameIndex> indexFrames(const std::filesystem::path& path) {
     try {
-        const InputFile file(path);
+        return indexFrames(InputFile(path));
+    } catch (const std::system_error&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<FrameIndex> indexFrames(const InputFile& file) {
+    try {
         const ReadAt readAt = [&](void* buffer, std::size_t bytes, std::int64_t at) {
             return file.readAt(buffer, bytes, at);
         };

@@ -8,6 +8,8 @@
 
 namespace mpegdll {
 
+class InputFile;
+
 // libmpg123 starts the gapless trim of a LAME stream this many samples after the encoder's delay.
 constexpr std::int64_t gaplessDecoderDelay = 529;
 
@@ -76,5 +78,6 @@ std::optional<InfoTag> findInfoTag(const ReadAt& readAt);
 // Walks the file's frame headers; nullopt when the file is not a plain stream (see above) or
 // cannot be read.
 std::optional<FrameIndex> indexFrames(const std::filesystem::path& path);
+std::optional<FrameIndex> indexFrames(const InputFile& file);
 
 } // namespace mpegdll

@@ -94,6 +94,13 @@ std::optional<GaplessTrim> gaplessTrim(const std::filesystem::path& path, const 
 std::optional<ParallelDecodePlan> planParallelDecode(const std::filesystem::path& path,
                                                      std::int64_t sequentialLength,
                                                      std::int64_t endSample, int priority) {
+    return planParallelDecode(path, indexFrames(path), sequentialLength, endSample, priority);
+}
+
+std::optional<ParallelDecodePlan> planParallelDecode(const std::filesystem::path& path,
+                                                     std::optional<FrameIndex> index,
+                                                     std::int64_t sequentialLength,
+                                                     std::int64_t endSample, int priority) {
     ParallelDecodePlan plan;
     const auto cores = static_cast<std::int64_t>(std::max(1u, std::thread::hardware_concurrency()));
     plan.threads = static_cast<int>(environmentCount("SONABOX_DECODER_THREADS", maxThreads)
@@ -106,7 +113,6 @@ std::optional<ParallelDecodePlan> planParallelDecode(const std::filesystem::path
     if (plan.threads < 2)
         return std::nullopt;
 
-    std::optional<FrameIndex> index = indexFrames(path);
     if (!index)
         return std::nullopt;
     const std::optional<GaplessTrim> trim = gaplessTrim(path, *index);

@@ -36,6 +36,11 @@ struct ParallelDecodePlan {
 std::optional<ParallelDecodePlan> planParallelDecode(const std::filesystem::path& path,
                                                      std::int64_t sequentialLength,
                                                      std::int64_t endSample, int priority);
+// The same with the file's frame index already made (nullopt: the file has none).
+std::optional<ParallelDecodePlan> planParallelDecode(const std::filesystem::path& path,
+                                                     std::optional<FrameIndex> index,
+                                                     std::int64_t sequentialLength,
+                                                     std::int64_t endSample, int priority);
 
 // Decodes a planned file on worker threads, a bounded number of chunks at a time, and hands
 // the samples in order to a writer on the calling thread.

@@ -457,7 +457,8 @@ std::optional<Player::Outcome> Player::decodeInParallel(Playback& playback) {
     if (!playback.file || inputPath_.empty() || playback.position != 0)
         return std::nullopt;
     std::optional<ParallelDecodePlan> plan =
-        planParallelDecode(inputPath_, decoder_->length(), playback.endFrame, playback.priority);
+        planParallelDecode(inputPath_, decoder_->frameIndex(), decoder_->length(),
+                           playback.endFrame, playback.priority);
     if (!plan)
         return std::nullopt;
 
