@@ -3,6 +3,7 @@
 #include "libs/cuesheet/cue_album.h"
 #include "tools/encoders/core/batch_protocol.h"
 #include "tools/encoders/core/encoder_error.h"
+#include "tools/encoders/core/environment_value.h"
 
 #include <climits>
 #include <cstdlib>
@@ -13,15 +14,6 @@
 namespace encoders {
 
 namespace {
-
-// The value as a refusal quotes it: a long one cut short, so that the line stays a line.
-std::string quoted(std::string_view value) {
-    constexpr std::size_t kShown = 40;
-    std::string text = "'";
-    text += value.substr(0, kShown);
-    text += value.size() > kShown ? "...'" : "'";
-    return text;
-}
 
 void keepIfEmpty(std::string& field, const std::string& fallback) {
     if (field.empty()) {
@@ -44,7 +36,7 @@ std::optional<TrackRequest> trackRequest() {
     }
     const std::string_view path(sheet, strnlen(sheet, PATH_MAX + 1));
     if (path.empty() || path.size() > PATH_MAX) {
-        throw UsageError(std::string(protocol::kCueSheet) + "=" + quoted(path) +
+        throw UsageError(std::string(protocol::kCueSheet) + "=" + quotedValue(path) +
                          " is not the path of a cue sheet");
     }
     const std::string_view digits(track, strnlen(track, 3));
@@ -52,7 +44,7 @@ std::optional<TrackRequest> trackRequest() {
                         digits.find_first_not_of("0123456789") == std::string_view::npos;
     const int value = number ? std::stoi(std::string(digits)) : 0;
     if (value < 1 || value > 99) {
-        throw UsageError(std::string(protocol::kCueTrack) + "=" + quoted(digits) +
+        throw UsageError(std::string(protocol::kCueTrack) + "=" + quotedValue(digits) +
                          " is not a track number from 1 to 99");
     }
     return TrackRequest{.sheet = std::filesystem::path(path), .number = value};

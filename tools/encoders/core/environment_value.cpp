@@ -9,10 +9,7 @@
 
 namespace encoders {
 
-namespace {
-
-// The value as the refusal quotes it: a long one cut short, so that the line stays a line.
-std::string quoted(std::string_view value) {
+std::string quotedValue(std::string_view value) {
     constexpr std::size_t kShown = 40;
     // Appended, not prepended to: see the input name in audio_source.cpp.
     std::string text = "'";
@@ -20,8 +17,6 @@ std::string quoted(std::string_view value) {
     text += value.size() > kShown ? "...'" : "'";
     return text;
 }
-
-} // namespace
 
 std::optional<int> environmentNumber(const char* name, int min, int max) {
     const char* text = std::getenv(name);
@@ -33,7 +28,7 @@ std::optional<int> environmentNumber(const char* name, int min, int max) {
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
     if (value.empty() || error != std::errc() || end != value.data() + value.size() ||
         number < min || number > max) {
-        throw EncoderError(std::string(name) + "=" + quoted(value) +
+        throw EncoderError(std::string(name) + "=" + quotedValue(value) +
                            " is not a whole number from " + std::to_string(min) + " to " +
                            std::to_string(max));
     }
@@ -47,7 +42,7 @@ std::optional<bool> environmentSwitch(const char* name) {
     }
     const std::string_view value(text);
     if (value != "0" && value != "1") {
-        throw EncoderError(std::string(name) + "=" + quoted(value) + " is neither 0 nor 1");
+        throw EncoderError(std::string(name) + "=" + quotedValue(value) + " is neither 0 nor 1");
     }
     return value == "1";
 }
