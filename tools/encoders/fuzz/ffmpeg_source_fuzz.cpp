@@ -4,32 +4,22 @@
 // print; anything else that ends the run is a fault.
 #include "tools/encoders/core/audio_source.h"
 #include "tools/encoders/core/encoder_error.h"
+#include "tools/encoders/fuzz/memory_input.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <vector>
 
-namespace {
-
-// One in-memory file for every input, reached by a path as the programs reach theirs.
-int memoryFile() {
-    static const int fd = ::memfd_create("ffmpeg_source", 0);
-    return fd;
-}
-
-} // namespace
+namespace {} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const int fd = memoryFile();
-    if (fd < 0 || ::ftruncate(fd, 0) != 0 ||
-        ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) {
+    const auto path = fuzzing::memoryInput(data, size);
+    if (!path) {
         return 0;
     }
     try {
-        encoders::AudioSource source("/proc/self/fd/" + std::to_string(fd));
+        encoders::AudioSource source(*path);
         if (source.channels() < 1 || source.channels() > 2) {
             std::abort();
         }

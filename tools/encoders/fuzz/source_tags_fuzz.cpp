@@ -7,20 +7,13 @@
 #include "tools/encoders/core/encoder_error.h"
 #include "tools/encoders/core/id3_reader.h"
 #include "tools/encoders/core/source_tags.h"
+#include "tools/encoders/fuzz/memory_input.h"
 
 #include <string>
 #include <string_view>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
-
-// One in-memory file for every input, reached by a path without an extension.
-int memoryFile() {
-    static const int fd = ::memfd_create("source_tags", 0);
-    return fd;
-}
 
 void readAudio(const std::string& path) {
     try {
@@ -37,16 +30,14 @@ void readAudio(const std::string& path) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const int fd = memoryFile();
-    if (fd < 0 || ::ftruncate(fd, 0) != 0 ||
-        ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) {
+    const auto path = fuzzing::memoryInput(data, size);
+    if (!path) {
         return 0;
     }
-    const std::string path = "/proc/self/fd/" + std::to_string(fd);
     try {
         std::vector<std::string> warnings;
         encoders::readSourceTags(
-            path, [](int) { return std::string(); }, warnings);
+            *path, [](int) { return std::string(); }, warnings);
     } catch (const encoders::EncoderError&) {
         // A source whose tags end the run: one line from the programs.
     }
@@ -61,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     if (bytes.starts_with("fLaC") ||
         (bytes.starts_with("ID3") && bytes.find("fLaC") != bytes.npos)) {
-        readAudio(path);
+        readAudio(*path);
     }
     return 0;
 }

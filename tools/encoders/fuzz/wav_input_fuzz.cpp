@@ -6,21 +6,14 @@
 #include "tools/encoders/core/id3_reader.h"
 #include "tools/encoders/core/id3_writer.h"
 #include "tools/encoders/core/wav_tags.h"
+#include "tools/encoders/fuzz/memory_input.h"
 
 #include <cstdlib>
 #include <sstream>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
-
-// One in-memory file for every input, reached by a path as the programs reach theirs.
-int memoryFile() {
-    static const int fd = ::memfd_create("wav_input", 0);
-    return fd;
-}
 
 void readAudio(const std::string& path) {
     try {
@@ -53,12 +46,11 @@ void readTags(const std::string& bytes) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const int fd = memoryFile();
-    if (fd < 0 || ::ftruncate(fd, 0) != 0 ||
-        ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) {
+    const auto path = fuzzing::memoryInput(data, size);
+    if (!path) {
         return 0;
     }
-    readAudio("/proc/self/fd/" + std::to_string(fd));
+    readAudio(*path);
     readTags(std::string(reinterpret_cast<const char*>(data), size));
     return 0;
 }
