@@ -81,22 +81,29 @@ void BatchReport::progress(double fraction) {
 }
 
 void BatchReport::finished(const QString& source, const QString& output,
-                           selection::FileOutcome outcome, const QString& reason) {
+                           selection::FileOutcome outcome, const QString& reason,
+                           const QString& note) {
     QString line = QStringLiteral("%1: %2").arg(QFileInfo(source).fileName(), outcomeWord(outcome));
-    if (outcome == selection::FileOutcome::Done)
+    if (outcome == selection::FileOutcome::Done) {
         line += QStringLiteral(", ") + output;
-    else if (!reason.isEmpty())
+        if (!note.isEmpty())
+            line += QStringLiteral(" (") + note + QLatin1Char(')');
+    } else if (!reason.isEmpty())
         line += QStringLiteral(": ") + reason;
     // On a terminal the file's progress line becomes its result line.
     writeTo(stderr,
             (lineOpen_ ? QStringLiteral("\r\x1b[K") : QString()) + line + QLatin1Char('\n'));
     lineOpen_ = false;
-    if (json_)
-        emitJson({{"event", "done"},
-                  {"source", source},
-                  {"output", output},
-                  {"verdict", outcomeWord(outcome)},
-                  {"reason", reason}});
+    if (json_) {
+        QJsonObject event{{"event", "done"},
+                          {"source", source},
+                          {"output", output},
+                          {"verdict", outcomeWord(outcome)},
+                          {"reason", reason}};
+        if (!note.isEmpty())
+            event.insert(QStringLiteral("note"), note);
+        emitJson(event);
+    }
 }
 
 void BatchReport::albumFailed(const QString& source, const QString& output, const QString& reason) {

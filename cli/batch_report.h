@@ -23,8 +23,9 @@ public:
     void started(int position, int count, const QString& source, const QString& output);
     // The running file has reached `fraction` of its audio.
     void progress(double fraction);
+    // `note`: what the encoder told about a done file, shown after its output.
     void finished(const QString& source, const QString& output, selection::FileOutcome outcome,
-                  const QString& reason);
+                  const QString& reason, const QString& note = {});
     // A file told done failed after all: the album gain could not be written into its MP3.
     void albumFailed(const QString& source, const QString& output, const QString& reason);
     void batchDone(int files, int done, int failed, bool interrupted);

@@ -62,7 +62,8 @@ public:
         return {.exitCode = exitCode,
                 .cancelled = control.cancelled(),
                 .lastLine = control.lastLine(),
-                .cancelRequested = control.cancelRequested() || interrupt_.received()};
+                .cancelRequested = control.cancelRequested() || interrupt_.received(),
+                .notes = control.notes()};
     }
 
     void fileDone(const encode::EncodeFileResult& file) override {
@@ -70,7 +71,7 @@ public:
         if (reported_.contains(file.source))
             report_.albumFailed(file.source, file.output, file.reason);
         else
-            report_.finished(file.source, file.output, file.outcome, file.reason);
+            report_.finished(file.source, file.output, file.outcome, file.reason, file.note);
         reported_.insert(file.source);
     }
 

@@ -144,6 +144,7 @@ EncoderRun runJobRecord(const QString& program, QWidget* consoleParent,
     run.cancelled = control.cancelled();
     run.cancelRequested = control.cancelRequested();
     run.lastLine = control.lastLine();
+    run.notes = control.notes();
     return run;
 }
 

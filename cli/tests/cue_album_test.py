@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Albums kept as one file beside a cue sheet, or with the sheet inside a FLAC, through
 `sonabox encode`: one MP3 per track, named and tagged from the sheet, whose decodes (mpg123)
-joined hold exactly the album's samples; sheets that do not fit are refused with the reason
-and the file is converted whole."""
+joined hold exactly the album's samples; a sheet given by name brings its album's tracks;
+sheets that do not fit are refused with the reason and the file is converted whole."""
 import json
 import os
 import subprocess
@@ -133,6 +133,30 @@ class CueAlbum(unittest.TestCase):
                 self.assertTrue(os.path.exists(self.path("Album.flac")))
                 for name in os.listdir(self.out):
                     os.remove(os.path.join(self.out, name))
+
+    def test_the_sheet_given_by_name(self):
+        self.album("Album.flac")
+        with open(self.path("Album.cue"), "w") as f:
+            f.write(SHEET.format(file="Album.wav"))
+        # Alone, and beside its album as `Album.*` gives them: each track comes once.
+        for args in (["Album.cue"], ["Album.cue", "Album.flac"]):
+            with self.subTest(args=args):
+                status, events, err = self.encode(*args)
+                self.assertEqual(status, 0, err)
+                self.assertEqual([os.path.basename(e["source"]) for e in events
+                                  if e["event"] == "done"],
+                                 ["Album.flac [1] One", "Album.flac [2] Two\u2215Half",
+                                  "Album.flac [3] Drei ß"])
+                self.check_tracks(NAMES, ["One", "Two/Half", "Drei ß"])
+                for name in os.listdir(self.out):
+                    os.remove(os.path.join(self.out, name))
+        with open(self.path("Lost.cue"), "w") as f:
+            f.write(SHEET.format(file="gone.wav"))
+        status, _, err = self.encode("Lost.cue")
+        self.assertNotEqual(status, 0)
+        self.assertIn("warning: Lost.cue: the cue sheet names 'gone.wav', which is not there",
+                      err)
+        self.assertEqual(os.listdir(self.out), [])
 
     def test_sheet_inside_the_flac(self):
         self.album("album.wav")

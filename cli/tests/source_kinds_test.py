@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Every source kind of the kinds' table through `sonabox encode FOLDER`: the tree walk queues
 them, each is encoded and checked against its source's length before --delete-source lets
-it go, and a film without sound fails with its reason. Sources are made by ffmpeg."""
+it go, and a film without sound fails with its reason; a 5.1 source's line says it was mixed
+down. Sources are made by ffmpeg."""
 import json
 import os
 import subprocess
@@ -44,6 +45,35 @@ class SourceKinds(unittest.TestCase):
             self.assertIn("/k.mkv holds no audio stream", run.stderr.replace("'", ""))
             self.assertEqual(os.listdir(music), ["k.mkv"])
             self.assertEqual(run.returncode, 1)
+
+    def test_a_file_mixed_down_says_so_on_its_line(self):
+        sources = {"wide.flac": KINDS["j.flac"], "stereo.flac": TONE}
+        with tempfile.TemporaryDirectory() as tmp:
+            for name, arguments in sources.items():
+                subprocess.run(["ffmpeg", "-nostdin", "-v", "error", *arguments,
+                                os.path.join(tmp, name)], check=True)
+            env = {k: v for k, v in os.environ.items()
+                   if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+            env["XDG_CONFIG_HOME"] = env["HOME"] = tmp
+            for encoder in ("korvo", "bladeenc", "plugger"):
+                with self.subTest(encoder=encoder):
+                    run = subprocess.run(
+                        [CLI, "encode", "--json", "--encoder", encoder, "--output",
+                         os.path.join(tmp, encoder), *sources], cwd=tmp, env=env,
+                        capture_output=True, text=True, timeout=120)
+                    self.assertEqual(run.returncode, 0, run.stderr)
+                    lines = {line.split(": ")[0]: line for line in run.stderr.splitlines()
+                             if ": done, " in line}
+                    self.assertEqual(lines["wide.flac"], "wide.flac: done, " + os.path.join(
+                        tmp, encoder, "wide.mp3") + " (mixed down from 6 channels)")
+                    self.assertEqual(lines["stereo.flac"], "stereo.flac: done, " + os.path.join(
+                        tmp, encoder, "stereo.mp3"))
+                    events = [json.loads(line) for line in run.stdout.splitlines()
+                              if line.startswith("{")]
+                    self.assertEqual({os.path.basename(e["source"]): e.get("note")
+                                      for e in events if e["event"] == "done"},
+                                     {"wide.flac": "mixed down from 6 channels",
+                                      "stereo.flac": None})
 
 
 if __name__ == "__main__":

@@ -377,6 +377,7 @@ private:
             return file;
         }
         file.outcome = FileOutcome::Done;
+        file.note = encoded.run.notes.join(QStringLiteral("; "));
         runner_->checked(position - 1);
         measuredForAlbum(source, file.output, position - 1);
         // The source goes only once its MP3 is on the disk, name and data.

@@ -4,6 +4,7 @@
 #include "selection/engine/queued_file.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -28,6 +29,7 @@ struct EncoderRun {
     QString lastLine = {};  // the last line the encoder printed, for a failure's reason
     // The user cancelled, maybe after the encoder had finished its file; the batch ends.
     bool cancelRequested = false;
+    QStringList notes = {}; // what the encoder told about the file ("mixed down from 6 channels")
 };
 
 struct EncodeFileResult;
@@ -53,6 +55,7 @@ struct EncodeFileResult {
     QString reason = {}; // why it is not Done, for the user
     bool sourceDeleted = false;
     bool toldAlready = false; // the failure had its own message box
+    QString note = {};        // of a done file: what its encoder told about it, for the user
 };
 
 struct EncodeBatchResult {

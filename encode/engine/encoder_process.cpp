@@ -41,6 +41,7 @@ int RunEncoderProcess(const QString& program, const QString& commandLine, Encode
     run->setOutputSink({});
     if (control) {
         control->lastLine_ = run->lastLine();
+        control->notes_ = run->notes();
         // The signal may have reached an encoder that had exited already: its file is done.
         control->cancelled_ = control->cancelRequested_ && exitCode != 0;
     }

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 namespace encode {
 
@@ -19,6 +20,8 @@ public:
     bool cancelled() const { return cancelled_; }
     // The last non-empty line the encoder wrote (its error output when it runs hidden).
     const QString& lastLine() const { return lastLine_; }
+    // What the encoder told about its file besides its progress (see StartedEncoder::notes).
+    const QStringList& notes() const { return notes_; }
 
 private:
     friend int RunEncoderProcess(const QString&, const QString&, class EncoderOutputView*,
@@ -27,6 +30,7 @@ private:
     bool cancelRequested_ = false;
     bool cancelled_ = false;
     QString lastLine_;
+    QStringList notes_;
 };
 
 // Where a shown encoder's output goes while it runs.

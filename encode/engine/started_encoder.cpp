@@ -70,6 +70,7 @@ void StartedEncoder::read(QProcess::ProcessChannel channel) {
         codingDone_ = true;
         emit codingEnded();
     }
+    takeNotes(text);
     if (merged_)
         keepTail(text);
     if (sink_) {
@@ -83,6 +84,19 @@ void StartedEncoder::read(QProcess::ProcessChannel channel) {
 void StartedEncoder::keepTail(const QString& text) {
     tail_ += text;
     keepEnd(tail_, kKeptTail);
+}
+
+void StartedEncoder::takeNotes(const QString& text) {
+    // A read may end within a line: only whole lines are looked at.
+    partLine_ += text;
+    const qsizetype end = partLine_.lastIndexOf(QLatin1Char('\n'));
+    if (end < 0) {
+        keepEnd(partLine_, kKeptTail);
+        return;
+    }
+    for (const std::string& note : encoders::protocol::notesIn(partLine_.first(end).toStdString()))
+        notes_.append(QString::fromStdString(note));
+    partLine_.remove(0, end + 1);
 }
 
 void StartedEncoder::setOutputSink(std::function<void(const QString&)> sink) {

@@ -5,6 +5,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringDecoder>
+#include <QStringList>
 
 #include <functional>
 
@@ -38,6 +39,8 @@ public:
     int exitCode() const;
     // The last non-empty line of its error output (of all its output when merged).
     QString lastLine() const;
+    // What its note lines on standard output told about its file, in order.
+    const QStringList& notes() const { return notes_; }
 
     // The output so far goes to `sink` at once, and the rest as it comes.
     void setOutputSink(std::function<void(const QString&)> sink);
@@ -53,12 +56,15 @@ signals:
 private:
     void read(QProcess::ProcessChannel channel);
     void keepTail(const QString& text);
+    void takeNotes(const QString& text);
 
     QProcess process_;
     QStringDecoder outputText_{QStringDecoder::System};
     QStringDecoder errorText_{QStringDecoder::System};
     QString unread_; // standard output that no sink has taken yet
     QString tail_;
+    QString partLine_; // the start of a line of standard output whose end has not come
+    QStringList notes_;
     std::function<void(const QString&)> sink_;
     bool merged_;
     bool started_ = false;

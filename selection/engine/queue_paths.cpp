@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QHash>
+#include <QSet>
 
 namespace selection {
 
@@ -32,6 +33,9 @@ PathsToQueue filesToQueue(const QStringList& paths, const QString& mask) {
         return *known;
     };
     PathsToQueue found;
+    // The tracks that sheets given by name bring, by where they go in the queue: a file that
+    // is also given itself, or by another sheet, comes once.
+    std::vector<std::pair<std::size_t, std::vector<QueuedFile>>> sheets;
     for (const QString& given : paths) {
         const QString path = absoluteClean(given);
         if (platform::isFolder(path)) {
@@ -51,15 +55,39 @@ PathsToQueue filesToQueue(const QStringList& paths, const QString& mask) {
         const qsizetype slash = path.lastIndexOf(u'/');
         const QString folder = slash > 0 ? path.left(slash) : QStringLiteral("/");
         const QString name = path.mid(slash + 1);
+        if (mask == kEncodeMask && name.endsWith(QStringLiteral(".cue"), Qt::CaseInsensitive) &&
+            platform::fileExists(path)) {
+            sheets.emplace_back(found.files.size(),
+                                sheetTracks(path, listing(folder), found.refusedSheets));
+            continue;
+        }
         if (listing(folder).contains(name))
             found.files.push_back({name, path});
     }
     if (mask == kEncodeMask) {
+        QSet<QString> queued;
+        for (const QueuedFile& file : found.files)
+            queued.insert(file.path);
         std::vector<QueuedFile> files;
-        for (const QueuedFile& file : found.files) {
-            for (QueuedFile& track : albumTracks(file, found.refusedSheets))
+        auto sheet = sheets.begin();
+        const auto takeSheets = [&](std::size_t before) {
+            for (; sheet != sheets.end() && sheet->first == before; ++sheet) {
+                QSet<QString> brought;
+                for (QueuedFile& track : sheet->second) {
+                    if (!queued.contains(track.path)) {
+                        brought.insert(track.path);
+                        files.push_back(std::move(track));
+                    }
+                }
+                queued.unite(brought);
+            }
+        };
+        for (std::size_t i = 0; i < found.files.size(); ++i) {
+            takeSheets(i);
+            for (QueuedFile& track : albumTracks(found.files[i], found.refusedSheets))
                 files.push_back(std::move(track));
         }
+        takeSheets(found.files.size());
         found.files = std::move(files);
     }
     return found;

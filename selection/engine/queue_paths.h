@@ -28,7 +28,9 @@ struct PathsToQueue {
 // files that the mask matches in a folder's whole tree (see platform::filesInTree), each named
 // by its path below that folder and keeping it as its relative folder. Paths that are neither
 // are skipped. Each path is made absolute and clean first. Under the encode mask, a file that
-// a cue sheet cuts into an album brings its tracks instead (see albumTracks).
+// a cue sheet cuts into an album brings its tracks instead (see albumTracks), and a .cue file
+// the tracks of the files it names (see sheetTracks); a file that a sheet brings comes once, also
+// when it is given itself.
 PathsToQueue filesToQueue(const QStringList& paths, const QString& mask);
 
 } // namespace selection

@@ -7,6 +7,7 @@ namespace encoders::protocol {
 namespace {
 
 constexpr std::string_view kDone = "% done";
+constexpr std::string_view kNote = "  note: ";
 
 } // namespace
 
@@ -39,6 +40,26 @@ bool codingOver(std::string_view text) {
         }
     }
     return false;
+}
+
+std::string noteLine(std::string_view note) {
+    return std::string(kNote) + std::string(note);
+}
+
+std::vector<std::string> notesIn(std::string_view text) {
+    std::vector<std::string> notes;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        if (line.starts_with(kNote) && line.size() > kNote.size()) {
+            notes.emplace_back(line.substr(kNote.size()));
+        }
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return notes;
 }
 
 } // namespace encoders::protocol

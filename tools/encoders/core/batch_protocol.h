@@ -40,4 +40,11 @@ std::vector<int> percentsDone(std::string_view text);
 // `text` holds the line that says the coding is over.
 bool codingOver(std::string_view text);
 
+// The line that tells the batch something about the file worth showing beside its result
+// ("mixed down from 6 channels"), without its line end: "  note: mixed down from 6 channels".
+std::string noteLine(std::string_view note);
+
+// The notes that the lines of `text` tell, in order. Other lines are passed over.
+std::vector<std::string> notesIn(std::string_view text);
+
 } // namespace encoders::protocol

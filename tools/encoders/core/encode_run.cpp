@@ -303,7 +303,14 @@ void runEncode(const EncodeRequest& request, std::ostream& progress, std::ostrea
     progress << "Encoding " << request.input.string() << "\n";
     progress << "  " << versionName(versionForSampleRate(p.sampleRate)) << " "
              << layerName(request.layer) << ", " << rateName(request, p.kbps) << ", "
-             << modeName(p.mode) << ", " << p.sampleRate << " Hz" << std::endl;
+             << modeName(p.mode) << ", " << p.sampleRate << " Hz\n";
+    // The batch shows this beside the file's result.
+    if (source.mixedDownFrom() > 0) {
+        progress << protocol::noteLine("mixed down from " + std::to_string(source.mixedDownFrom()) +
+                                       " channels")
+                 << "\n";
+    }
+    progress.flush();
     // Of a source whose length is not known only the last line is printed.
     ProgressLines lines(progress,
                         (coded.track() ? coded.length() : source.roughFrames()).value_or(0));

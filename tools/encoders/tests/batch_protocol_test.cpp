@@ -6,6 +6,8 @@
 namespace {
 
 using encoders::protocol::codingOver;
+using encoders::protocol::noteLine;
+using encoders::protocol::notesIn;
 using encoders::protocol::percentsDone;
 using encoders::protocol::progressLine;
 
@@ -32,6 +34,23 @@ TEST(BatchProtocol, ProgressLinesReadBackAsPrinted) {
         EXPECT_EQ(codingOver(c.text), c.over) << c.text;
     }
     EXPECT_EQ(progressLine(50), "  50% done");
+}
+
+TEST(BatchProtocol, NoteLinesReadBackAsPrinted) {
+    const struct {
+        std::string text;
+        std::vector<std::string> notes;
+    } cases[] = {
+        {"Encoding a.flac\n" + noteLine("mixed down from 6 channels") + "\n" + progressLine(25) +
+             "\n",
+         {"mixed down from 6 channels"}},
+        {noteLine("one") + "\r\n" + noteLine("two"), {"one", "two"}},
+        // Only a line that starts with the mark is a note.
+        {"x" + noteLine("not one") + "\n" + noteLine("") + "\n", {}},
+        {"", {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(notesIn(c.text), c.notes) << c.text;
 }
 
 } // namespace
