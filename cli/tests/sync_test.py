@@ -2,8 +2,8 @@
 """sonabox sync on a generated library of one-second sources: the tree mirrored exactly (Unicode,
 awkward and non-UTF-8 names, a link loop, an unreadable folder), nothing converted or opened
 again when nothing changed, lossy sources and covers copied byte for byte, --dry-run, --delete
-into a private Trash, the refusals, a second sync at once, and syncs killed with SIGKILL. Audio
-is checked with ffprobe and mp3val; source opens with strace."""
+into a private Trash, the refusals, a second sync at once, syncs killed with SIGKILL, and names
+from tags. Audio is checked with ffprobe, mpg123 and mp3val; source opens with strace."""
 import fcntl
 import json
 import os
@@ -45,6 +45,14 @@ def tone(path, seconds=1.0, freq=440):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", path, "synth",
                     str(seconds), "sine", str(freq)], check=True)
+
+
+def tagged(path, **tags):
+    """A one-second source with the given tags, made by ffmpeg."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    metadata = [w for key, value in tags.items() for w in ("-metadata", "%s=%s" % (key, value))]
+    subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i", "sine=frequency=440:duration=1",
+                    *metadata, path], check=True)
 
 
 def seconds(path):
@@ -178,21 +186,72 @@ class Sync(unittest.TestCase):
         self.assert_whole()
         before = snapshot(self.out)
 
-        if shutil.which("strace") is None:
-            self.skipTest("strace is not installed: the opens of the second sync are not counted")
-        trace = self.path("trace")
-        _, err = self.synced(prefix=["strace", "-f", "-qq", "-e", "trace=openat,open", "-o",
-                                     trace, *prefix])
+        err, sources = self.traced_sync(prefix=prefix)
         self.assertIn(summary(up=9), err)
         self.assertIn("the folder %s is skipped: it lies inside DEST"
                       % os.path.join(self.lib, "b side", "to out"), err)
         self.assertEqual(snapshot(self.out), before)
+        self.assertEqual(sources, [])
+
+    def traced_sync(self, *args, prefix=()):
+        """A sync under strace: its standard error and the files below the library it opened."""
+        if shutil.which("strace") is None:
+            self.skipTest("strace is not installed: the opens of the second sync are not counted")
+        trace = self.path("trace")
+        _, err = self.synced(*args, prefix=["strace", "-f", "-qq", "-e", "trace=openat,open", "-o",
+                                            trace, *prefix])
         with open(trace, errors="surrogateescape") as f:
             opened = re.findall(r'open(?:at)?\(.*?"([^"]*)"', f.read())
         opened = [os.path.normpath(os.path.join(self.dir, p)) for p in opened]
-        sources = [p for p in opened if p.startswith(self.lib + "/") and os.path.isfile(p)]
         self.assertGreater(len(opened), 0)  # the trace saw the opens
-        self.assertEqual(sources, [])
+        return err, [p for p in opened if p.startswith(self.lib + "/") and os.path.isfile(p)]
+
+    def test_names_from_tags_follow_a_changed_tag_and_twins_are_refused(self):
+        shutil.rmtree(self.lib)
+        sources = {"one/a.flac": ("Ärtist", "Erstes", 1, "One"),
+                   "two/b.wav": ("Ärtist", "Erstes", 2, "Two"),
+                   "two/c.flac": ("Band", "Live", 3, "Three")}
+        for source, (artist, album, track, title) in sources.items():
+            tagged(os.path.join(self.lib, source), artist=artist, album=album, track=track,
+                   title=title)
+        names = ["--names", "{artist}/{album}/{track:02} {title}"]
+        _, err = self.synced(*names)
+        self.assertIn(summary(converted=3), err)
+        expected = ["Ärtist/Erstes/01 One.mp3", "Ärtist/Erstes/02 Two.mp3",
+                    "Band/Live/03 Three.mp3"]
+        self.assertEqual(outputs(self.out), sorted(expected))
+        for mp3 in expected:
+            wav = self.path("decoded.wav")
+            subprocess.run(["mpg123", "-q", "-w", wav, os.path.join(self.out, mp3)], check=True)
+            self.assertAlmostEqual(seconds(wav), 1.0, delta=0.06, msg=mp3)
+        err, opened = self.traced_sync(*names)
+        self.assertIn(summary(up=3), err)
+        self.assertEqual(opened, [])
+
+        # A new title, the audio as it was: the MP3 takes the new name, the old one is trashed.
+        before = snapshot(self.out)
+        subprocess.run(["metaflac", "--remove-tag=TITLE", "--set-tag=TITLE=Uno",
+                        os.path.join(self.lib, "one", "a.flac")], check=True)
+        _, err = self.synced("--delete", *names)
+        self.assertIn(summary(converted=1, trashed=1, up=2), err)
+        renamed = sorted(["Ärtist/Erstes/01 Uno.mp3", *expected[1:]])
+        self.assertEqual(outputs(self.out), renamed)
+        self.assertEqual(os.listdir(os.path.join(self.env["XDG_DATA_HOME"], "Trash", "files")),
+                         ["01 One.mp3"])
+        after = snapshot(self.out)
+        for mp3 in expected[1:]:
+            self.assertEqual(after[mp3], before[mp3], mp3)
+
+        # Two new sources whose tags give one name: both told, neither written.
+        for source in ("three/d.wav", "three/e.flac"):
+            tagged(os.path.join(self.lib, source), artist="Band", album="Live", track=5,
+                   title="Same")
+        status, _, err = self.sync(*names, "lib", "out")
+        self.assertEqual(status, 1, err)
+        for source in ("three/d.wav", "three/e.flac"):
+            self.assertIn("%s is left out: another source has the output name Band/Live/05 Same.mp3"
+                          % source, err)
+        self.assertEqual(outputs(self.out), renamed)
 
     def test_options_changed_shown_by_a_dry_run_that_changes_nothing(self):
         self.synced()

@@ -440,9 +440,17 @@ private:
     void putAside(const std::vector<RecordEntry>& gone) {
         std::set<QString> emptied;
         for (const RecordEntry& entry : gone) {
+            // A source that is still there and took another name: its entry is the new name's
+            // once that is made, and until then its old output stays.
+            const auto now = journal_.record().find(entry.source);
+            const bool renamed =
+                now != journal_.record().end() && now->second.output != entry.output;
+            if (!renamed && !platform::isMissing(platform::joinPath(request_.source, entry.source)))
+                continue;
             const QString output = below(entry.output);
             if (platform::isMissing(output)) {
-                journal_.drop(entry.source);
+                if (!renamed)
+                    journal_.drop(entry.source);
                 continue;
             }
             if (!request_.deleteWithoutSource) {
@@ -455,7 +463,8 @@ private:
             }
             try {
                 platform::moveToTrash(output);
-                journal_.drop(entry.source);
+                if (!renamed)
+                    journal_.drop(entry.source);
                 ++result_.counts.trashed;
                 progress_.trashed(entry.output, {});
                 emptied.insert(QFileInfo(entry.output).path());

@@ -3,6 +3,7 @@
 #include "platform/directory_listing.h"
 #include "selection/engine/queue_paths.h"
 
+#include <QHash>
 #include <QSet>
 
 namespace mirror {
@@ -72,20 +73,30 @@ bool isCover(const QString& name) {
 Plan makePlan(const PlanInputs& inputs) {
     Plan plan;
     QSet<QString> seen;
-    QSet<QString> outputs; // letter case as written: the destination's file system tells it
+    // Each source's output name first: every source of a name that two or more share is left
+    // out, so that none replaces another whichever comes first. Letter case as written: the
+    // destination's file system tells it.
+    std::vector<QString> names;
+    QHash<QString, int> holders;
+    std::vector<RecordEntry> renamed;
     for (const SourceFile& source : inputs.sources) {
+        const QString name = fileName(source.relative);
+        const bool copied = isCover(name) || (isLossy(name) && !inputs.transcodeLossy);
+        names.push_back(copied ? source.relative : inputs.convertedName(source));
+        ++holders[names.back()];
+    }
+    for (std::size_t i = 0; i < inputs.sources.size(); ++i) {
+        const SourceFile& source = inputs.sources[i];
         seen.insert(source.relative);
         const QString name = fileName(source.relative);
         const bool copied = isCover(name) || (isLossy(name) && !inputs.transcodeLossy);
-        PlannedFile file{.source = source,
-                         .output = copied ? source.relative : inputs.convertedName(source)};
-        if (outputs.contains(file.output)) {
+        PlannedFile file{.source = source, .output = names[i]};
+        if (holders.value(file.output) > 1) {
             file.action = Action::Clash;
             file.why = QStringLiteral("another source has the output name ") + file.output;
             plan.files.push_back(std::move(file));
             continue;
         }
-        outputs.insert(file.output);
         const auto found = inputs.record.find(source.relative);
         const RecordEntry* entry = found == inputs.record.end() ? nullptr : &found->second;
         file.why = staleness(entry, source, copied ? kCopied : inputs.options, file.output, inputs);
@@ -98,12 +109,20 @@ Plan makePlan(const PlanInputs& inputs) {
             file.why = QStringLiteral("only its tags changed");
             file.audio = entry->audio;
         }
+        if (file.action == Action::Convert && entry && entry->output != file.output)
+            renamed.push_back(*entry);
         plan.files.push_back(std::move(file));
+    }
+    // A source whose tags now give another name leaves its old output without a source, unless
+    // another source takes that name now.
+    for (const RecordEntry& entry : renamed) {
+        if (!holders.contains(entry.output))
+            plan.withoutSource.push_back(entry);
     }
     for (const auto& [relative, entry] : inputs.record) {
         if (seen.contains(relative) || !inputs.sourceGone(relative))
             continue;
-        if (outputs.contains(entry.output))
+        if (holders.contains(entry.output))
             plan.forget.push_back(relative);
         else
             plan.withoutSource.push_back(entry);

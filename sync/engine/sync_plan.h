@@ -45,8 +45,10 @@ struct PlannedFile {
 };
 
 struct Plan {
-    std::vector<PlannedFile> files;         // in the tree's order
-    std::vector<RecordEntry> withoutSource; // made by a sync; their source is gone
+    std::vector<PlannedFile> files; // in the tree's order
+    // Made by a sync; their source is gone, or is converted under another name (the old
+    // output goes once the new one is made).
+    std::vector<RecordEntry> withoutSource;
     // Sources that are gone whose output name another source has now: their entries go, their
     // output stays (it is the other source's).
     std::vector<QString> forget;
