@@ -14,6 +14,9 @@ endif()
 # The program directory of a build: the program, its launcher, the decoder library, the
 # encoder programs and the help text, laid out as the program expects to find them.
 set(SONABOX_PROGRAM_DIR ${CMAKE_BINARY_DIR}/sonabox)
+# Libraries the programs load when they need them (the FFmpeg reader's module) lie there: every
+# executable of the build, tests too, looks there first.
+set(CMAKE_BUILD_RPATH ${SONABOX_PROGRAM_DIR})
 
 # Where the install puts the program directory, below the prefix.
 set(SONABOX_INSTALL_DIR lib/sonabox)

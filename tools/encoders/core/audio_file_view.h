@@ -1,6 +1,7 @@
 #pragma once
 
 #include "libs/durable_file/file_descriptor.h"
+#include "tools/encoders/sources/source_bytes.h"
 
 #include <sndfile.h>
 
@@ -15,7 +16,7 @@ namespace encoders {
 // our own code checks the layout and reads the tags, and libsndfile's header parser can loop
 // forever on repeated or malformed chunks. A FLAC file is shown with its picture blocks as
 // padding. Other files are shown as they are.
-class AudioFileView {
+class AudioFileView final : public SourceBytes {
 public:
     // Takes over the open descriptor of a regular file. Throws EncoderError for a WAVE file
     // without exactly one "fmt " and one "data" chunk.
@@ -28,8 +29,8 @@ public:
 
     // The view's bytes from `offset` (fewer at its end, or where the file cannot be read), for
     // another library reading it.
-    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t count) const;
-    std::uint64_t size() const { return static_cast<std::uint64_t>(size_); }
+    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t count) const override;
+    std::uint64_t size() const override { return static_cast<std::uint64_t>(size_); }
 
 private:
     // A stretch of the view: bytes of its own, or `length` bytes of the file from `fileOffset`.

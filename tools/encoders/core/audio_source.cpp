@@ -3,7 +3,7 @@
 #include "tools/encoders/core/audio_file_view.h"
 #include "tools/encoders/core/encoder_error.h"
 #include "tools/encoders/core/source_names.h"
-#include "tools/encoders/sources/ffmpeg_decoder.h"
+#include "tools/encoders/sources/ffmpeg_reader.h"
 #include "tools/encoders/sources/sndfile_decoder.h"
 #include "tools/encoders/sources/stereo_downmix.h"
 
@@ -47,7 +47,7 @@ AudioSource::AudioSource(const std::filesystem::path& path) {
     if (sourceLibraryFor(bytesAt) == SourceLibrary::Sndfile) {
         decoder_ = std::make_unique<SndfileDecoder>(*view_, name);
     } else {
-        decoder_ = std::make_unique<FfmpegDecoder>(*view_, name);
+        decoder_ = ffmpegReader().openDecoder(*view_, name, kFfmpegStallLimit);
     }
     const int channels = decoder_->channels();
     if (channels < 1) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tools/encoders/core/image_mime.h"
 #include "tools/encoders/core/wav_tags.h"
 
 #include <string>
@@ -16,9 +17,5 @@ namespace encoders {
 // ASF WM/Picture attribute or an APEv2 "Cover Art (...)" item (APE, WavPack). The front cover when
 // there is one, else the first picture; no data when there is none.
 Picture taglibCover(TagLib::File* file);
-
-// The MIME type of an image told by its first bytes (JPEG, PNG, GIF, BMP, WebP, TIFF);
-// bytes it does not know give "image/jpeg", what covers mostly are.
-std::string imageMime(std::string_view data);
 
 } // namespace encoders

@@ -3,7 +3,7 @@
 #include "tools/encoders/core/riff_chunks.h"
 #include "tools/encoders/core/source_cover.h"
 #include "tools/encoders/core/source_dff.h"
-#include "tools/encoders/core/source_tags_ffmpeg.h"
+#include "tools/encoders/sources/ffmpeg_reader.h"
 
 #include <sndfile.h>
 #include <taglib/aifffile.h>
@@ -176,7 +176,7 @@ Tags readSourceTags(const std::filesystem::path& path, const SourceText& text,
     }
     const TagLib::FileRef file = openWithTaglib(path, container);
     if (file.isNull()) {
-        fillEmpty(tags, readFfmpegTags(path));
+        fillEmpty(tags, ffmpegReader().readTags(path));
         return tags;
     }
     const TagLib::PropertyMap properties = file.file()->properties();
@@ -196,7 +196,7 @@ Tags readSourceTags(const std::filesystem::path& path, const SourceText& text,
     }
     tags.cover = taglibCover(file.file());
     if (!readWholeByTaglib(file.file())) {
-        fillEmpty(tags, readFfmpegTags(path));
+        fillEmpty(tags, ffmpegReader().readTags(path));
     }
     if (malformedFlacPictures(path) > 0) {
         warnings.emplace_back("a picture block is damaged; the picture is left out");

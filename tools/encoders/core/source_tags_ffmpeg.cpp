@@ -1,6 +1,6 @@
 #include "tools/encoders/core/source_tags_ffmpeg.h"
 
-#include "tools/encoders/core/source_cover.h"
+#include "tools/encoders/core/image_mime.h"
 
 extern "C" {
 #include <libavformat/avformat.h>

@@ -56,7 +56,7 @@ void FfmpegDecoder::Deleter::operator()(AVFrame* frame) const {
     av_frame_free(&frame);
 }
 
-FfmpegDecoder::FfmpegDecoder(const AudioFileView& view, std::string name,
+FfmpegDecoder::FfmpegDecoder(const SourceBytes& view, std::string name,
                              std::chrono::steady_clock::duration stallLimit)
     : view_(view), name_(std::move(name)), stallLimit_(stallLimit),
       deadline_(std::chrono::steady_clock::now() + stallLimit) {

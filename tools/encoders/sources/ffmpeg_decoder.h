@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/encoders/core/audio_file_view.h"
+#include "tools/encoders/sources/source_bytes.h"
 #include "tools/encoders/sources/source_decoder.h"
 
 #include <chrono>
@@ -24,12 +24,10 @@ namespace encoders {
 // decoding makes no progress for `stallLimit` ends with an error.
 class FfmpegDecoder final : public SourceDecoder {
 public:
-    static constexpr std::chrono::seconds kStallLimit{10};
-
     // Throws EncoderError, naming the file by `name`, when the view holds no audio stream that
     // FFmpeg decodes.
-    FfmpegDecoder(const AudioFileView& view, std::string name,
-                  std::chrono::steady_clock::duration stallLimit = kStallLimit);
+    FfmpegDecoder(const SourceBytes& view, std::string name,
+                  std::chrono::steady_clock::duration stallLimit);
     ~FfmpegDecoder() override;
     FfmpegDecoder(const FfmpegDecoder&) = delete;
     FfmpegDecoder& operator=(const FfmpegDecoder&) = delete;
@@ -64,7 +62,7 @@ private:
     bool decodeMore();
     [[noreturn]] void fail(const std::string& what, int error) const;
 
-    const AudioFileView& view_;
+    const SourceBytes& view_;
     std::string name_;
     std::chrono::steady_clock::duration stallLimit_;
     std::chrono::steady_clock::time_point deadline_;

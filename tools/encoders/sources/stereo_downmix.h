@@ -6,9 +6,8 @@
 
 namespace encoders {
 
-// Mixes more than two channels down to stereo with libswresample's matrix (ITU-R BS.775:
-// centre and surrounds at -3 dB, the LFE left out), scaled so that no output can exceed the
-// full scale that the inputs keep to.
+// Mixes more than two channels down to stereo with libswresample's matrix (stereoMatrix, from
+// the FFmpeg reader's module).
 class StereoDownmix {
 public:
     // `mask` is the channels' FFmpeg mask, or 0 for the usual order of `channels` channels.

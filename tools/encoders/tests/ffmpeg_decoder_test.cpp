@@ -2,7 +2,7 @@
 // with a limit already passed gives up on a good file at once, with the reason.
 #include "tools/encoders/core/audio_file_view.h"
 #include "tools/encoders/core/encoder_error.h"
-#include "tools/encoders/sources/ffmpeg_decoder.h"
+#include "tools/encoders/sources/ffmpeg_reader.h"
 #include "tools/encoders/tests/test_support.h"
 
 #include <gtest/gtest.h>
@@ -20,14 +20,14 @@ TEST(FfmpegDecoder, ADecodeWithoutProgressEndsWithTheReason) {
                    "alac", source.string()})
                   .exitCode,
               0);
-    for (const auto limit : {std::chrono::seconds(0), FfmpegDecoder::kStallLimit}) {
+    for (const auto limit : {std::chrono::seconds(0), kFfmpegStallLimit}) {
         SCOPED_TRACE(limit.count());
         const AudioFileView view(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
         try {
-            FfmpegDecoder decoder(view, "'song.m4a'", limit);
+            const auto decoder = ffmpegReader().openDecoder(view, "'song.m4a'", limit);
             std::vector<float> block(4096);
             std::int64_t frames = 0;
-            while (const std::size_t got = decoder.read(block)) {
+            while (const std::size_t got = decoder->read(block)) {
                 frames += static_cast<std::int64_t>(got);
             }
             EXPECT_EQ(frames, 44100);

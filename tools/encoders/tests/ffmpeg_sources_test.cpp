@@ -237,3 +237,55 @@ TEST(FfmpegSourcesRefusals, NoSoundStreamAndUnknownBytesAreRefused) {
 
 } // namespace
 } // namespace encoders::testing
+
+namespace encoders::testing {
+namespace {
+
+// FFmpeg's libraries are loaded only for a source that needs them: the loader's own account of
+// the files it maps (LD_DEBUG=files) names libavformat only for the M4A.
+TEST(FfmpegSourcesLoading, OnlyASourceOfAnFfmpegKindLoadsFfmpegsLibraries) {
+    const TempDir work;
+    const auto wav = work / "tone.wav";
+    writeWav(wav, {});
+    const auto flac = work / "tone.flac";
+    const auto m4a = work / "tone.m4a";
+    ASSERT_EQ(run({"flac", "-s", wav.string(), "-o", flac.string()}).exitCode, 0);
+    ASSERT_EQ(
+        run({"ffmpeg", "-v", "error", "-i", wav.string(), "-c:a", "aac", m4a.string()}).exitCode,
+        0);
+    const auto out = work / "out.mp3";
+    const std::string codec = codecIn(work);
+    const struct {
+        std::vector<std::string> argv;
+        bool loads;
+    } rows[] = {
+        {{codec, wav.string(), out.string(), "-M1", "-B64"}, false},
+        {{kPlugger, flac.string(), out.string(), "-b", "128"}, false},
+        {{codec, m4a.string(), out.string(), "-M1", "-B64"}, true},
+        {{kBladeenc, m4a.string(), "-128", "-QUIT"}, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.argv[1] + " " + row.argv[0]);
+        const auto trace = work / "loader";
+        std::vector<std::string> argv = {"env", "LD_DEBUG=files",
+                                         "LD_DEBUG_OUTPUT=" + trace.string()};
+        argv.insert(argv.end(), row.argv.begin(), row.argv.end());
+        const ProcessResult result = run(argv);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        std::string loaded;
+        for (const auto& entry : std::filesystem::directory_iterator(work.path())) {
+            if (entry.path().filename().string().starts_with("loader.")) {
+                loaded += slurp(entry.path());
+                std::filesystem::remove(entry.path());
+            }
+        }
+        ASSERT_NE(loaded.find("libsndfile"), std::string::npos) << "no loader trace";
+        EXPECT_EQ(loaded.find("libavformat") != std::string::npos, row.loads);
+        EXPECT_EQ(loaded.find("libsonabox-ffmpeg.so") != std::string::npos, row.loads);
+        std::filesystem::remove(out);
+        std::filesystem::remove(work / "tone.MP3");
+    }
+}
+
+} // namespace
+} // namespace encoders::testing
