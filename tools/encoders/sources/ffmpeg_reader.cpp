@@ -4,15 +4,58 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
 namespace encoders {
 namespace {
+
+constexpr const char* kModuleFile = "libsonabox-ffmpeg.so";
+
+// The folders the dynamic loader searches for this program's libraries (its RUNPATH with
+// $ORIGIN expanded, LD_LIBRARY_PATH, the system's), as the loader itself lists them. The module
+// is looked for there by its full path: dlopen by name would search the caller's RUNPATH, and
+// under a sanitizer the caller is the sanitizer's own interceptor.
+std::vector<std::filesystem::path> searchFolders() {
+    void* program = dlopen(nullptr, RTLD_NOW);
+    Dl_serinfo size{};
+    if (program == nullptr || dlinfo(program, RTLD_DI_SERINFOSIZE, &size) != 0) {
+        return {};
+    }
+    const std::unique_ptr<void, void (*)(void*)> buffer(::operator new(size.dls_size),
+                                                        [](void* p) { ::operator delete(p); });
+    auto* info = static_cast<Dl_serinfo*>(buffer.get());
+    *info = size;
+    std::vector<std::filesystem::path> folders;
+    if (dlinfo(program, RTLD_DI_SERINFO, info) == 0) {
+        for (unsigned i = 0; i < info->dls_cnt; ++i) {
+            folders.emplace_back(info->dls_serpath[i].dls_name);
+        }
+    }
+    return folders;
+}
+
+// The module in the first search folder that holds it; its bare name when none does (the
+// loader then says why it cannot be found).
+std::string modulePath() {
+    for (const auto& folder : searchFolders()) {
+        std::error_code error;
+        const auto file = folder / kModuleFile;
+        if (std::filesystem::is_regular_file(file, error)) {
+            return file.string();
+        }
+    }
+    return kModuleFile;
+}
 
 // The loaded module, kept mapped until the process ends (RTLD_NODELETE): decoders it made may
 // be destroyed by static destructors after this object's own.
 class LoadedModule {
 public:
-    LoadedModule()
-        : handle_(dlopen("libsonabox-ffmpeg.so", RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE)) {
+    LoadedModule() : handle_(dlopen(modulePath().c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE)) {
         if (handle_ == nullptr) {
             throw EncoderError(std::string("FFmpeg's libraries cannot be loaded: ") + dlerror());
         }
@@ -21,7 +64,8 @@ public:
         reader_ = entry != nullptr ? entry() : nullptr;
         if (reader_ == nullptr || reader_->version != kFfmpegReaderVersion) {
             dlclose(handle_);
-            throw EncoderError("libsonabox-ffmpeg.so is not the FFmpeg reader of this build");
+            throw EncoderError(std::string(kModuleFile) +
+                               " is not the FFmpeg reader of this build");
         }
     }
     ~LoadedModule() { dlclose(handle_); }
