@@ -79,6 +79,11 @@ class SyncCueAlbum(CliTest):
         err, opened = self.traced_sync()
         self.assertIn(summary(up=4), err)
         self.assertEqual(opened, [])
+        # Other options make the tracks out of date.
+        run = self.cli("sync", "--dry-run", "--encoder", "plugger", "--bitrate", "160", "lib",
+                       "out")
+        self.assertIn("convert: Band/Album.flac [2] Two\u2215Half "
+                      "(the encoder options changed)\n", run.stdout)
 
         # A new title: the album's tracks are converted again, the old name goes.
         self.write_sheet(ALBUM_SHEET.replace('"One"', '"Uno"'))

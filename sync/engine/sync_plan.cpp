@@ -48,7 +48,7 @@ QString staleness(const RecordEntry* entry, const SourceFile& source, const QStr
 // The same for a track of an album: a change of its sheet converts the album's tracks again.
 QString trackStaleness(const RecordEntry* entry, const PlannedFile& file,
                        const PlanInputs& inputs) {
-    const QString why = staleness(entry, file.source, inputs.options, file.output, inputs);
+    QString why = staleness(entry, file.source, inputs.options, file.output, inputs);
     if (!why.isEmpty() && why != QStringLiteral("the encoder options changed"))
         return why;
     if (!(entry->album == file.album))
@@ -177,6 +177,97 @@ void markAlbums(Plan& plan, const Record& record) {
     }
 }
 
+bool copiedAsItIs(const SourceFile& source, const PlanInputs& inputs) {
+    const QString name = fileName(source.relative);
+    return isCover(name) || (isLossy(name) && !inputs.transcodeLossy);
+}
+
+// A plan in the making, once every source's output names are known.
+struct Planning {
+    const PlanInputs& inputs;
+    QHash<QString, int> holders; // how many sources give each output name
+    Plan plan = {};
+    std::vector<RecordEntry> renamed = {};
+
+    void source(const SourceFile& source, const std::vector<Unit>& units) {
+        std::set<RecordKey> planned;
+        for (const Unit& unit : units) {
+            PlannedFile file{
+                .source = source, .track = unit.track, .album = unit.album, .output = unit.output};
+            planned.insert(file.key());
+            const auto found = inputs.record.files.find(file.key());
+            const RecordEntry* entry =
+                found == inputs.record.files.end() ? nullptr : &found->second;
+            if (holders.value(file.output) > 1) {
+                file.action = Action::Clash;
+                file.why = QStringLiteral("another source has the output name ") + file.output;
+            } else if (file.track) {
+                track(file, entry);
+            } else {
+                whole(file, entry);
+            }
+            plan.files.push_back(std::move(file));
+        }
+        superseded(source.relative, planned);
+    }
+
+    void track(PlannedFile& file, const RecordEntry* entry) {
+        file.why = trackStaleness(entry, file, inputs);
+        file.action = file.why.isEmpty() ? Action::UpToDate : Action::Convert;
+        if (entry && entry->output != file.output && !holders.contains(entry->output))
+            plan.superseded.push_back(*entry);
+    }
+
+    void whole(PlannedFile& file, const RecordEntry* entry) {
+        const bool copied = copiedAsItIs(file.source, inputs);
+        file.why =
+            staleness(entry, file.source, copied ? kCopied : inputs.options, file.output, inputs);
+        file.action = file.why.isEmpty() ? Action::UpToDate
+                      : copied           ? Action::Copy
+                                         : Action::Convert;
+        if (file.why == kSourceChanged && !copied && entry->options == inputs.options &&
+            !entry->audio.isEmpty() && inputs.audioDigest(file.source) == entry->audio) {
+            file.action = Action::UpdateTags;
+            file.why = QStringLiteral("only its tags changed");
+            file.audio = entry->audio;
+        }
+        if (file.action == Action::Convert && entry && entry->output != file.output)
+            renamed.push_back(*entry);
+    }
+
+    // What the source gave before and gives no more: the whole file's MP3 of an album, an
+    // album's tracks of a whole file again, a track its sheet dropped.
+    void superseded(const QString& source, const std::set<RecordKey>& planned) {
+        for (auto it = inputs.record.files.lower_bound({source, 0});
+             it != inputs.record.files.end() && it->first.source == source; ++it) {
+            if (planned.count(it->first) > 0)
+                continue;
+            if (holders.contains(it->second.output))
+                plan.forget.push_back(it->first);
+            else
+                plan.superseded.push_back(it->second);
+        }
+    }
+
+    // The entries of sources that are gone and of names that sources left.
+    void gone(const QSet<QString>& seen) {
+        // A source whose tags now give another name leaves its old output without a source,
+        // unless another source takes that name now.
+        for (const RecordEntry& entry : renamed) {
+            if (!holders.contains(entry.output))
+                plan.withoutSource.push_back(entry);
+        }
+        for (const auto& [key, entry] : inputs.record.files) {
+            if (seen.contains(key.source) || !inputs.sourceGone(key.source))
+                continue;
+            if (holders.contains(entry.output))
+                plan.forget.push_back(key);
+            else
+                plan.withoutSource.push_back(entry);
+        }
+    }
+};
+
 } // namespace
 
 QString PlannedFile::label() const {
@@ -203,93 +294,27 @@ bool isCueSheet(const QString& name) {
 }
 
 Plan makePlan(const PlanInputs& inputs) {
-    Plan plan;
-    QSet<QString> seen;
     const QSet<QString> newSheets = foldersWithNewSheets(inputs);
     // Each source's output names first: every source of a name that two or more share is left
     // out, so that none replaces another whichever comes first. Letter case as written: the
     // destination's file system tells it.
+    Planning planning{.inputs = inputs, .holders = {}};
     std::vector<std::vector<Unit>> units;
-    QHash<QString, int> holders;
-    std::vector<RecordEntry> renamed;
     for (const SourceFile& source : inputs.sources) {
-        const QString name = fileName(source.relative);
-        const bool copied = isCover(name) || (isLossy(name) && !inputs.transcodeLossy);
-        units.push_back(copied ? std::vector<Unit>{{.output = source.relative}}
-                               : unitsOf(source, inputs, newSheets));
+        units.push_back(copiedAsItIs(source, inputs)
+                            ? std::vector<Unit>{{.output = source.relative}}
+                            : unitsOf(source, inputs, newSheets));
         for (const Unit& unit : units.back())
-            ++holders[unit.output];
+            ++planning.holders[unit.output];
     }
+    QSet<QString> seen;
     for (std::size_t i = 0; i < inputs.sources.size(); ++i) {
-        const SourceFile& source = inputs.sources[i];
-        seen.insert(source.relative);
-        const QString name = fileName(source.relative);
-        const bool copied = isCover(name) || (isLossy(name) && !inputs.transcodeLossy);
-        std::set<RecordKey> planned;
-        for (const Unit& unit : units[i]) {
-            PlannedFile file{
-                .source = source, .track = unit.track, .album = unit.album, .output = unit.output};
-            planned.insert(file.key());
-            if (holders.value(file.output) > 1) {
-                file.action = Action::Clash;
-                file.why = QStringLiteral("another source has the output name ") + file.output;
-                plan.files.push_back(std::move(file));
-                continue;
-            }
-            const auto found = inputs.record.files.find(file.key());
-            const RecordEntry* entry =
-                found == inputs.record.files.end() ? nullptr : &found->second;
-            if (file.track) {
-                file.why = trackStaleness(entry, file, inputs);
-                file.action = file.why.isEmpty() ? Action::UpToDate : Action::Convert;
-                if (entry && entry->output != file.output && !holders.contains(entry->output))
-                    plan.superseded.push_back(*entry);
-                plan.files.push_back(std::move(file));
-                continue;
-            }
-            file.why =
-                staleness(entry, source, copied ? kCopied : inputs.options, file.output, inputs);
-            file.action = file.why.isEmpty() ? Action::UpToDate
-                          : copied           ? Action::Copy
-                                             : Action::Convert;
-            if (file.why == kSourceChanged && !copied && entry->options == inputs.options &&
-                !entry->audio.isEmpty() && inputs.audioDigest(source) == entry->audio) {
-                file.action = Action::UpdateTags;
-                file.why = QStringLiteral("only its tags changed");
-                file.audio = entry->audio;
-            }
-            if (file.action == Action::Convert && entry && entry->output != file.output)
-                renamed.push_back(*entry);
-            plan.files.push_back(std::move(file));
-        }
-        // What the source gave before and gives no more: the whole file's MP3 of an album, an
-        // album's tracks of a whole file again, a track its sheet dropped.
-        for (auto it = inputs.record.files.lower_bound({source.relative, 0});
-             it != inputs.record.files.end() && it->first.source == source.relative; ++it) {
-            if (planned.count(it->first) > 0)
-                continue;
-            if (holders.contains(it->second.output))
-                plan.forget.push_back(it->first);
-            else
-                plan.superseded.push_back(it->second);
-        }
+        seen.insert(inputs.sources[i].relative);
+        planning.source(inputs.sources[i], units[i]);
     }
-    // A source whose tags now give another name leaves its old output without a source, unless
-    // another source takes that name now.
-    for (const RecordEntry& entry : renamed) {
-        if (!holders.contains(entry.output))
-            plan.withoutSource.push_back(entry);
-    }
-    for (const auto& [key, entry] : inputs.record.files) {
-        if (seen.contains(key.source) || !inputs.sourceGone(key.source))
-            continue;
-        if (holders.contains(entry.output))
-            plan.forget.push_back(key);
-        else
-            plan.withoutSource.push_back(entry);
-    }
-    markAlbums(plan, inputs.record);
-    return plan;
+    planning.gone(seen);
+    markAlbums(planning.plan, inputs.record);
+    return std::move(planning.plan);
 }
 
 } // namespace mirror
