@@ -85,6 +85,14 @@ class SyncCueAlbum(CliTest):
         self.assertIn("convert: Band/Album.flac [2] Two\u2215Half "
                       "(the encoder options changed)\n", run.stdout)
 
+        # A track's MP3 lost: the album's tracks are converted together, for one album gain.
+        os.remove(os.path.join(self.out, ALBUM_TRACK_NAMES[2]))
+        _, err = self.sync()
+        self.assertIn(summary(converted=3, up=1), err)
+        gains = {format_tags(os.path.join(self.out, name))["REPLAYGAIN_ALBUM_GAIN"]
+                 for name in ALBUM_TRACK_NAMES}
+        self.assertEqual(len(gains), 1, gains)
+
         # A new title: the album's tracks are converted again, the old name goes.
         self.write_sheet(ALBUM_SHEET.replace('"One"', '"Uno"'))
         _, err = self.sync("--delete")

@@ -208,7 +208,24 @@ struct Planning {
             }
             plan.files.push_back(std::move(file));
         }
+        wholeAlbum(units.size());
         superseded(source.relative, planned);
+    }
+
+    // An album's tracks are converted together, so that the batch gives them one album gain.
+    void wholeAlbum(std::size_t count) {
+        const auto tracks = plan.files.end() - std::ptrdiff_t(count);
+        const auto converted = [](const PlannedFile& file) {
+            return file.track && file.action == Action::Convert;
+        };
+        if (std::none_of(tracks, plan.files.end(), converted))
+            return;
+        for (auto file = tracks; file != plan.files.end(); ++file) {
+            if (file->track && file->action == Action::UpToDate) {
+                file->action = Action::Convert;
+                file->why = QStringLiteral("another track of its album is converted");
+            }
+        }
     }
 
     void track(PlannedFile& file, const RecordEntry* entry) {
