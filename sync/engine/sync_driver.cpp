@@ -12,14 +12,13 @@
 #include "selection/engine/album_tracks.h"
 #include "sync/engine/audio_digest.h"
 #include "sync/engine/mp3_refresh.h"
+#include "sync/engine/recording_progress.h"
 #include "sync/engine/source_tree.h"
 #include "sync/engine/sync_journal.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <map>
 #include <set>
 #include <system_error>
@@ -27,94 +26,6 @@
 namespace mirror {
 
 namespace {
-
-using selection::FileOutcome;
-
-bool diskFull(const QString& reason) {
-    return reason.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)));
-}
-
-// The encode batch's progress with the record kept beside it: a file's entry is added once its
-// MP3 is checked and on the disk, and dropped again should the album step then fail on it.
-class RecordingProgress final : public encode::EncodeProgress {
-public:
-    RecordingProgress(encode::EncodeProgress& shown, Journal& journal, const QString& destination,
-                      std::map<QString, const PlannedFile*> planned, SyncResult& result)
-        : shown_(shown), journal_(journal), destination_(platform::withSeparator(destination)),
-          planned_(std::move(planned)), result_(result) {}
-
-    void showError(const QString& text) override { shown_.showError(text); }
-
-    encode::EncoderRun runJob(const QString& program, const QString& input, const QString& output,
-                              int position, int count) override {
-        // A full disk stops the sync: the files after it would fail the same way.
-        if (!result_.stopReason.isEmpty())
-            return {.exitCode = -1, .cancelled = true};
-        return shown_.runJob(program, input, output, position, count);
-    }
-
-    void fileDone(const encode::EncodeFileResult& file) override {
-        shown_.fileDone(file);
-        // The batch goes on past this call: a record that cannot be written stops the sync here.
-        try {
-            record(file);
-        } catch (const std::system_error& error) {
-            ++result_.counts.failed;
-            result_.stopReason = platform::textFromBytes(error.what());
-        }
-    }
-
-    QString options_;
-    std::set<QString> spoiled_; // album folders where a file failed
-
-private:
-    void record(const encode::EncodeFileResult& file) {
-        const PlannedFile& planned = *planned_.at(file.source);
-        const bool again = recorded_.count(file.source) > 0;
-        if (file.outcome == FileOutcome::Done && !again) {
-            recorded_.insert(file.source);
-            const QString output = file.output.mid(destination_.size());
-            const auto facts = platform::syncToDisk(file.output)
-                                   ? platform::regularFileFacts(file.output)
-                                   : std::nullopt;
-            if (!facts) {
-                ++result_.counts.failed;
-                return;
-            }
-            // A track's tags come from its sheet: its source's audio needs no digest.
-            journal_.add({.source = planned.source.relative,
-                          .size = planned.source.facts.size,
-                          .modifiedNs = planned.source.facts.modifiedNs,
-                          .options = options_,
-                          .audio = planned.track ? QByteArray() : audioDigest(planned.source.path),
-                          .output = output,
-                          .outputSize = facts->size,
-                          .outputModifiedNs = facts->modifiedNs,
-                          .track = planned.key().track,
-                          .album = planned.album});
-            ++result_.counts.converted;
-        } else if (again) {
-            journal_.drop(planned.key());
-            spoiled_.insert(planned.source.relativeFolder);
-            --result_.counts.converted;
-            ++result_.counts.failed;
-        } else if (file.outcome != FileOutcome::Done) {
-            spoiled_.insert(planned.source.relativeFolder);
-            if (file.outcome != FileOutcome::Failed)
-                return;
-            ++result_.counts.failed;
-            if (diskFull(file.reason))
-                result_.stopReason = file.reason;
-        }
-    }
-
-    encode::EncodeProgress& shown_;
-    Journal& journal_;
-    QString destination_;
-    std::map<QString, const PlannedFile*> planned_;
-    std::set<QString> recorded_;
-    SyncResult& result_;
-};
 
 class Sync {
 public:
