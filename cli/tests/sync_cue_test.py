@@ -93,11 +93,16 @@ class SyncCueAlbum(CliTest):
                  for name in ALBUM_TRACK_NAMES}
         self.assertEqual(len(gains), 1, gains)
 
-        # A new title: the album's tracks are converted again, the old name goes.
+        # A new title: the album's tracks are converted again; the old name is kept and named
+        # until --delete moves it to the Trash.
         self.write_sheet(ALBUM_SHEET.replace('"One"', '"Uno"'))
-        _, err = self.sync("--delete")
-        self.assertIn(summary(converted=3, trashed=1, up=1), err)
+        _, err = self.sync()
+        self.assertIn(summary(converted=3, up=1) + "; 1 made by a sync without a source now, "
+                      "kept (--delete moves them to the Trash): Band/01 One.mp3", err)
         renamed = ["01 Uno.mp3"] + ALBUM_TRACK_NAMES[1:]
+        self.assertEqual(sorted(os.listdir(self.out)), sorted(["01 One.mp3", *renamed]))
+        _, err = self.sync("--delete")
+        self.assertIn(summary(trashed=1, up=4), err)
         self.check_tracks(renamed, ["Uno", "Two/Half", "Drei ß"])
         self.assertEqual(self.trash(), ["01 One.mp3"])
 

@@ -19,6 +19,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 #include <system_error>
@@ -127,6 +128,7 @@ private:
         }
         std::vector<RecordEntry> outputs = plan.withoutSource;
         outputs.insert(outputs.end(), plan.superseded.begin(), plan.superseded.end());
+        outputs.insert(outputs.end(), plan.leftovers.begin(), plan.leftovers.end());
         for (const RecordEntry& gone : outputs) {
             if (platform::isMissing(below(gone.output)))
                 continue;
@@ -178,6 +180,8 @@ private:
         }
         for (const RecordKey& key : plan.forget)
             journal_.drop(key);
+        for (const QString& output : plan.forgetLeftovers)
+            journal_.dropLeftover(output);
         copy(copies);
         if (!result_.interrupted && result_.stopReason.isEmpty())
             updateTags(tags);
@@ -189,6 +193,7 @@ private:
         if (!result_.interrupted && result_.stopReason.isEmpty()) {
             putAside(plan.withoutSource);
             putAsideSuperseded(plan);
+            putAsideLeftovers(plan.leftovers);
         }
         settleSheets(plan, sheets);
         journal_.compact();
@@ -405,13 +410,24 @@ private:
                 now != journal_.record().files.end() && now->second.output != entry.output;
             if (!renamed && !platform::isMissing(platform::joinPath(request_.source, entry.source)))
                 continue;
-            setAside(entry, !renamed, false, emptied);
+            // A renamed source's old output is no entry's any more: kept, it is a leftover.
+            setAside(
+                entry,
+                [&] {
+                    if (!renamed)
+                        journal_.drop(entry.key());
+                },
+                [&] {
+                    if (renamed)
+                        journal_.keepLeftover(entry);
+                },
+                emptied);
         }
         trashEmptied(emptied);
     }
 
     // The outputs that a source gives no more, once its new ones are all made. Without
-    // --delete they are named and no longer counted as the sync's, as a renamed output is.
+    // --delete they are kept as leftovers.
     void putAsideSuperseded(const Plan& plan) {
         const std::map<QString, bool> made = remade(plan);
         std::set<QString> emptied;
@@ -420,32 +436,53 @@ private:
             if (done == made.end() || !done->second)
                 continue;
             const auto now = journal_.record().files.find(entry.key());
-            setAside(entry,
-                     now != journal_.record().files.end() && now->second.output == entry.output,
-                     true, emptied);
+            // Its entry goes, unless the entry now stands for a new output of the source.
+            const bool drop =
+                now != journal_.record().files.end() && now->second.output == entry.output;
+            setAside(
+                entry,
+                [&] {
+                    if (drop)
+                        journal_.drop(entry.key());
+                },
+                [&] {
+                    if (drop)
+                        journal_.drop(entry.key());
+                    journal_.keepLeftover(entry);
+                },
+                emptied);
         }
         trashEmptied(emptied);
     }
 
-    // One output to the Trash with --delete; `drop`: its entry goes with it, and when it stays
-    // in DEST too if `forgetKept`.
-    void setAside(const RecordEntry& entry, bool drop, bool forgetKept,
-                  std::set<QString>& emptied) {
+    // The outputs kept without a source by earlier syncs: to the Trash with --delete.
+    void putAsideLeftovers(const std::vector<RecordEntry>& leftovers) {
+        std::set<QString> emptied;
+        for (const RecordEntry& entry : leftovers)
+            setAside(
+                entry, [&] { journal_.dropLeftover(entry.output); }, [] {}, emptied);
+        trashEmptied(emptied);
+    }
+
+    // One output to the Trash with --delete, else named in the summary; `gone` is called once
+    // it is no longer in DEST, `kept` when it stays.
+    void setAside(const RecordEntry& entry, const std::function<void()>& gone,
+                  const std::function<void()>& kept, std::set<QString>& emptied) {
         const QString output = below(entry.output);
-        const bool missing = platform::isMissing(output);
-        if (missing || !request_.deleteWithoutSource || !asMade(entry)) {
-            if (!missing)
-                (request_.deleteWithoutSource ? result_.counts.changedSinceMade
-                                              : result_.counts.withoutSource)
-                    .append(entry.output);
-            if (drop && (missing || forgetKept))
-                journal_.drop(entry.key());
+        if (platform::isMissing(output)) {
+            gone();
+            return;
+        }
+        if (!request_.deleteWithoutSource || !asMade(entry)) {
+            (request_.deleteWithoutSource ? result_.counts.changedSinceMade
+                                          : result_.counts.withoutSource)
+                .append(entry.output);
+            kept();
             return;
         }
         try {
             platform::moveToTrash(output);
-            if (drop)
-                journal_.drop(entry.key());
+            gone();
             ++result_.counts.trashed;
             progress_.trashed(entry.output, {});
             emptied.insert(QFileInfo(entry.output).path());

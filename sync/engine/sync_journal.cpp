@@ -39,6 +39,18 @@ void Journal::drop(const RecordKey& key) {
         write(droppedLine(key));
 }
 
+void Journal::keepLeftover(const RecordEntry& entry) {
+    write(leftoverLine(entry));
+    record_.leftovers[entry.output] = {.output = entry.output,
+                                       .outputSize = entry.outputSize,
+                                       .outputModifiedNs = entry.outputModifiedNs};
+}
+
+void Journal::dropLeftover(const QString& output) {
+    if (record_.leftovers.erase(output) > 0)
+        write(leftoverGoneLine(output));
+}
+
 void Journal::setSheets(const std::map<QString, SheetFacts>& sheets) {
     for (const auto& [sheet, facts] : record_.sheets) {
         if (sheets.count(sheet) == 0)

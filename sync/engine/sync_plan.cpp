@@ -282,6 +282,12 @@ struct Planning {
             else
                 plan.withoutSource.push_back(entry);
         }
+        for (const auto& [output, entry] : inputs.record.leftovers) {
+            if (holders.contains(output))
+                plan.forgetLeftovers.push_back(output);
+            else
+                plan.leftovers.push_back(entry);
+        }
     }
 };
 

@@ -69,6 +69,10 @@ struct Plan {
     // tracks where the file is whole again, the file's MP3 where it became an album, a track
     // its sheet has no more. Each goes once its source's new outputs are made.
     std::vector<RecordEntry> superseded;
+    // The outputs the record keeps without a source (Record::leftovers), and those whose name
+    // a source has now: they are its output from now on.
+    std::vector<RecordEntry> leftovers;
+    std::vector<QString> forgetLeftovers;
 };
 
 struct PlanInputs {

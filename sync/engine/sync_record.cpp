@@ -113,6 +113,25 @@ QByteArray fields(std::initializer_list<QByteArray> parts) {
     return line + '\n';
 }
 
+// A line "KIND name size time" that adds or replaces the named value, or "KIND name" that
+// drops it.
+template <typename Value, typename Make>
+void applyNamed(const QList<QByteArray>& line, std::map<QString, Value>& values, Make make) {
+    if (line.size() != 2 && line.size() != 4)
+        return;
+    const auto name = unescaped(line[1]);
+    if (!name)
+        return;
+    if (line.size() == 2) {
+        values.erase(*name);
+        return;
+    }
+    const auto size = number(line[2]);
+    const auto time = number(line[3]);
+    if (size && time)
+        values[*name] = make(*name, *size, *time);
+}
+
 } // namespace
 
 QByteArray entryLine(const RecordEntry& e) {
@@ -143,6 +162,15 @@ QByteArray sheetGoneLine(const QString& sheet) {
     return fields({"C", escaped(sheet)});
 }
 
+QByteArray leftoverLine(const RecordEntry& entry) {
+    return fields({"L", escaped(entry.output), QByteArray::number(entry.outputSize),
+                   QByteArray::number(entry.outputModifiedNs)});
+}
+
+QByteArray leftoverGoneLine(const QString& output) {
+    return fields({"L", escaped(output)});
+}
+
 void applyLines(Record& record, const QByteArray& text) {
     qsizetype start = 0;
     for (qsizetype end = text.indexOf('\n'); end >= 0; end = text.indexOf('\n', start)) {
@@ -157,16 +185,17 @@ void applyLines(Record& record, const QByteArray& text) {
             const auto track = line.size() == 3 ? number(line[2]) : std::optional<std::int64_t>(0);
             if (source && track)
                 record.files.erase({*source, int(*track)});
-        } else if (kind == "C" && (line.size() == 2 || line.size() == 4)) {
-            const auto sheet = unescaped(line[1]);
-            if (!sheet)
-                continue;
-            const auto size = line.size() == 4 ? number(line[2]) : std::nullopt;
-            const auto modified = line.size() == 4 ? number(line[3]) : std::nullopt;
-            if (size && modified)
-                record.sheets[*sheet] = {*size, *modified};
-            else if (line.size() == 2)
-                record.sheets.erase(*sheet);
+        } else if (kind == "C") {
+            applyNamed(line, record.sheets,
+                       [](const QString&, std::int64_t size, std::int64_t time) {
+                           return SheetFacts{size, time};
+                       });
+        } else if (kind == "L") {
+            applyNamed(line, record.leftovers,
+                       [](const QString& output, std::int64_t size, std::int64_t time) {
+                           return RecordEntry{
+                               .output = output, .outputSize = size, .outputModifiedNs = time};
+                       });
         }
     }
 }
@@ -177,6 +206,8 @@ QByteArray recordText(const Record& record) {
         text += entryLine(entry);
     for (const auto& [sheet, facts] : record.sheets)
         text += sheetLine(sheet, facts);
+    for (const auto& [output, entry] : record.leftovers)
+        text += leftoverLine(entry);
     return text;
 }
 

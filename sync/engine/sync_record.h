@@ -37,12 +37,12 @@ struct TrackFacts {
 };
 
 struct RecordEntry {
-    QString source; // below the source folder, '/' between folders
+    QString source = {}; // below the source folder, '/' between folders
     std::int64_t size = 0;
     std::int64_t modifiedNs = 0;
-    QString options;  // the encoder options' fingerprint, or kCopied
-    QByteArray audio; // the digest of the source's audio part (audioDigest); empty for a copy
-    QString output;   // below the destination folder
+    QString options = {};  // the encoder options' fingerprint, or kCopied
+    QByteArray audio = {}; // the digest of the source's audio part (audioDigest); empty for a copy
+    QString output = {};   // below the destination folder
     std::int64_t outputSize = 0;
     std::int64_t outputModifiedNs = 0;
     int track = 0; // the album's track it holds; 0: the whole source
@@ -63,6 +63,10 @@ struct SheetFacts {
 struct Record {
     std::map<RecordKey, RecordEntry> files;
     std::map<QString, SheetFacts> sheets; // below the source folder
+    // Outputs that a sync made and no source gives any more (an output its source renamed, the
+    // tracks of an album whose file is whole again...), kept in DEST until --delete; by output.
+    // Only their output fields count.
+    std::map<QString, RecordEntry> leftovers;
 };
 
 // The record file's first line. A whole source's line has not changed since the first
@@ -75,6 +79,9 @@ QByteArray droppedLine(const RecordKey& key);
 // A sheet seen as it is now, and a sheet that is gone.
 QByteArray sheetLine(const QString& sheet, const SheetFacts& facts);
 QByteArray sheetGoneLine(const QString& sheet);
+// An output kept without a source, and one that is no longer kept.
+QByteArray leftoverLine(const RecordEntry& entry);
+QByteArray leftoverGoneLine(const QString& output);
 
 // Applies the lines of a record file or journal in order. A line that is cut short (a crash
 // while it was written) or that cannot be read is left out: its file counts as never made.
