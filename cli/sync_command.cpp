@@ -131,12 +131,12 @@ public:
         if (json_)
             json({{"event", "plan"},
                   {"action", action},
-                  {"source", file.source.relative},
+                  {"source", file.label()},
                   {"output", file.output},
                   {"why", file.why}});
         else
             line(stdout,
-                 action + QStringLiteral(": ") + file.source.relative +
+                 action + QStringLiteral(": ") + file.label() +
                      (file.why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(file.why)));
         if (file.albumGain && json_)
             json({{"event", "plan"}, {"action", "update album gain"}, {"output", file.output}});

@@ -10,25 +10,15 @@ import resource
 import signal
 import struct
 import subprocess
-import sys
-import tempfile
 import threading
 import time
 import unittest
 
-PROGRAM_DIR = sys.argv.pop(1)
-CLI = os.path.join(PROGRAM_DIR, "sonabox-cli")
-
-
-def sox_tone(path, seconds, frequency=440):
-    subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", path, "synth",
-                    str(seconds), "sine", str(frequency)], check=True)
+from cli_harness import CliTest, events_of, first_stream, sox_tone
 
 
 def codec_of(path):
-    out = subprocess.run(["ffprobe", "-v", "error", "-show_streams", "-of", "json", path],
-                         check=True, capture_output=True, text=True).stdout
-    return json.loads(out)["streams"][0]["codec_name"]
+    return first_stream(path)["codec_name"]
 
 
 def frequency_of(path):
@@ -42,31 +32,19 @@ def frequency_of(path):
     return crossings / 2
 
 
-class Batches(unittest.TestCase):
+class Batches(CliTest):
     def setUp(self):
-        self.tmp = tempfile.TemporaryDirectory()
-        self.dir = self.tmp.name
-        self.out = self.path("out")
-        os.mkdir(self.out)
-        self.env = {k: v for k, v in os.environ.items()
-                    if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
-        self.env["XDG_CONFIG_HOME"] = self.path("config")
-
-    def tearDown(self):
-        self.tmp.cleanup()
-
-    def path(self, *parts):
-        return os.path.join(self.dir, *parts)
+        super().setUp()
+        self.out = self.folder("out")
 
     def command(self, *paths):
-        return [CLI, "encode", "--json", "--encoder", "plugger", "--bitrate", "128", "--output",
+        return ["encode", "--json", "--encoder", "plugger", "--bitrate", "128", "--output",
                 "out", "--delete-source", *paths]
 
     def encode(self, *paths, timeout=120):
         # The timeout only guards the test run: every batch here ends within seconds.
-        run = subprocess.run(self.command(*paths), cwd=self.dir, env=self.env,
-                             capture_output=True, text=True, timeout=timeout)
-        events = [json.loads(line) for line in run.stdout.splitlines() if line.startswith("{")]
+        run = self.cli(*self.command(*paths), timeout=timeout)
+        events = events_of(run.stdout)
         verdicts = {os.path.basename(e["source"]): (e["verdict"], e["reason"])
                     for e in events if e["event"] == "done"}
         return run.returncode, verdicts, run.stderr
@@ -81,8 +59,8 @@ class Batches(unittest.TestCase):
             os.mkdir(self.path(batch))
             sox_tone(self.path(batch, "n1.wav"), 40, frequency)
             sox_tone(self.path(batch, "n2.wav"), 2, frequency)
-        first = subprocess.Popen(self.command("a"), cwd=self.dir, env=self.env,
-                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        first = self.start_cli(*self.command("a"), stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, text=True)
         deadline = time.monotonic() + 60
         while not os.path.exists(self.mp3["n2"]) and time.monotonic() < deadline:
             time.sleep(0.005)
@@ -103,8 +81,7 @@ class Batches(unittest.TestCase):
         first.send_signal(signal.SIGSTOP)
         try:
             # Batch b runs whole while batch a stands still, its programs done or not.
-            run = subprocess.run(self.command("b"), cwd=self.dir, env=self.env,
-                                 capture_output=True, text=True, timeout=120)
+            run = self.cli(*self.command("b"), timeout=120)
             time.sleep(0.2)
             before = list(lines)
         finally:
@@ -207,9 +184,8 @@ class Batches(unittest.TestCase):
         sox_tone(self.path("album", "n2.wav"), 40)
         # Once n1 is done (n2's program runs by then), the batch itself may write no more than
         # a byte into any file: each write of the album step fails as on a full disk.
-        batch = subprocess.Popen(
-            self.command("album"), cwd=self.dir, env=self.env, stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE, text=True,
+        batch = self.start_cli(
+            *self.command("album"), stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
             preexec_fn=lambda: signal.signal(signal.SIGXFSZ, signal.SIG_IGN))
         events = []
         for line in batch.stdout:

@@ -6,57 +6,20 @@ import json
 import os
 import signal
 import subprocess
-import sys
-import tempfile
 import unittest
 
-PROGRAM_DIR = sys.argv.pop(1)
-CLI = os.path.join(PROGRAM_DIR, "sonabox-cli")
-LAUNCHER = os.path.join(PROGRAM_DIR, "start-sonabox")
-HOUSE_ENTRY = "Korvo   LAME, TwoLAME"
-PLUGGER_ENTRY = "Plugger +   built on LAME"
+from cli_harness import (CLI, LAUNCHER, PLUGGER_ENTRY, PROGRAM_DIR, CliTest, events_of,
+                         first_stream as probe, sox_tone)
 
 
-def sox_tone(path, seconds, channels=2, rate=44100):
-    subprocess.run(["sox", "-n", "-r", str(rate), "-c", str(channels), "-b", "16", path,
-                    "synth", str(seconds), "sine", "440"], check=True)
-
-
-def probe(path):
-    out = subprocess.run(["ffprobe", "-v", "error", "-show_streams", "-of", "json", path],
-                         check=True, capture_output=True, text=True).stdout
-    return json.loads(out)["streams"][0]
-
-
-class CommandLine(unittest.TestCase):
+class CommandLine(CliTest):
     def setUp(self):
-        self.tmp = tempfile.TemporaryDirectory()
-        self.dir = self.tmp.name
-        self.out = os.path.join(self.dir, "out")
-        os.mkdir(self.out)
-        # No display, and a settings folder of our own.
-        self.env = {k: v for k, v in os.environ.items()
-                    if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
-        self.env["XDG_CONFIG_HOME"] = os.path.join(self.dir, "config")
-        self.env["HOME"] = os.path.join(self.dir, "home")
-        os.mkdir(self.env["HOME"])
-
-    def tearDown(self):
-        self.tmp.cleanup()
-
-    def path(self, *parts):
-        return os.path.join(self.dir, *parts)
+        super().setUp()
+        self.out = self.folder("out")
 
     def run_cli(self, *args, program=CLI):
-        run = subprocess.run([program, *args], cwd=self.dir, env=self.env, capture_output=True,
-                             text=True, timeout=240)
-        events = [json.loads(line) for line in run.stdout.splitlines() if line.startswith("{")]
-        return run.returncode, events, run.stderr
-
-    def settings(self, text):
-        os.makedirs(self.path("config", "sonabox"), exist_ok=True)
-        with open(self.path("config", "sonabox", "SBOX.INI"), "w") as f:
-            f.write(text)
+        run = self.cli(*args, program=program)
+        return run.returncode, events_of(run.stdout), run.stderr
 
     def test_every_encoder_and_layer(self):
         sox_tone(self.path("tone.wav"), 1.5)
@@ -168,9 +131,8 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(events[-1]["done"], 1)
 
     def interrupt_mid_file(self, args, source):
-        process = subprocess.Popen([CLI, *args, "--json", "--output", "out", source],
-                                   cwd=self.dir, env=self.env, stdout=subprocess.PIPE,
-                                   stderr=subprocess.PIPE, text=True)
+        process = self.start_cli(*args, "--json", "--output", "out", source,
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         started = json.loads(process.stdout.readline())
         self.assertEqual(started["event"], "started")
         process.send_signal(signal.SIGINT)

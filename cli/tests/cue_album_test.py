@@ -3,38 +3,13 @@
 `sonabox encode`: one MP3 per track, named and tagged from the sheet, whose decodes (mpg123)
 joined hold exactly the album's samples; a sheet given by name brings its album's tracks;
 sheets that do not fit are refused with the reason and the file is converted whole."""
-import json
 import os
 import subprocess
-import sys
-import tempfile
 import unittest
 
-PROGRAM_DIR = sys.argv.pop(1)
-CLI = os.path.join(PROGRAM_DIR, "sonabox-cli")
-RATE = 44100
-# Three tones; the sheet cuts at 1.3 s and 2.4 s (CD frames of 588 samples), with a pregap.
-TONES = [(1.3, 300), (1.1, 500), (0.9, 700)]
-ALBUM_FRAMES = round(sum(seconds for seconds, _ in TONES) * RATE)
-STARTS = [0, RATE + 22 * 588, 2 * RATE + 30 * 588]
-SHEET = """REM GENRE Ambient
-REM DATE 2003
-PERFORMER "Band"
-TITLE "Tönes"
-FILE "{file}" WAVE
-  TRACK 01 AUDIO
-    TITLE "One"
-    INDEX 01 00:00:00
-  TRACK 02 AUDIO
-    TITLE "Two/Half"
-    PERFORMER "Guest"
-    INDEX 00 00:01:10
-    INDEX 01 00:01:22
-  TRACK 03 AUDIO
-    TITLE "Drei ß"
-    INDEX 01 00:02:30
-"""
-NAMES = ["01 One.mp3", "02 Two-Half.mp3", "03 Drei ß.mp3"]
+from cli_harness import (ALBUM_FRAMES, ALBUM_SHEET as SHEET, ALBUM_STARTS as STARTS,
+                         ALBUM_TONES as TONES, ALBUM_TRACK_NAMES as NAMES, CliTest,
+                         decoded_frames, events_of, format_tags, make_album, sox_tone)
 
 
 def run(*args, cwd=None):
@@ -42,58 +17,22 @@ def run(*args, cwd=None):
 
 
 def tags(path):
-    out = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format_tags", "-of",
-                          "json", path], check=True, capture_output=True, text=True).stdout
-    return {k.lower(): v for k, v in json.loads(out)["format"].get("tags", {}).items()}
+    return {k.lower(): v for k, v in format_tags(path).items()}
 
 
-def decoded_frames(mp3, scratch):
-    run("mpg123", "-q", "-w", scratch, mp3)
-    frames = int(subprocess.run(["soxi", "-s", scratch], check=True, capture_output=True,
-                                text=True).stdout)
-    os.remove(scratch)
-    return frames
-
-
-class CueAlbum(unittest.TestCase):
+class CueAlbum(CliTest):
     def setUp(self):
-        self.tmp = tempfile.TemporaryDirectory()
-        self.dir = self.tmp.name
-        self.out = os.path.join(self.dir, "out")
-        os.mkdir(self.out)
-        self.env = {k: v for k, v in os.environ.items()
-                    if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
-        self.env["XDG_CONFIG_HOME"] = os.path.join(self.dir, "config")
-        self.env["HOME"] = self.dir
-
-    def tearDown(self):
-        self.tmp.cleanup()
-
-    def path(self, *parts):
-        return os.path.join(self.dir, *parts)
+        super().setUp()
+        self.out = self.folder("out")
 
     def album(self, name):
         """The three tones as one file `name` (WAV or FLAC)."""
-        parts = []
-        for i, (seconds, frequency) in enumerate(TONES):
-            parts.append(self.path(f"part{i}.wav"))
-            run("sox", "-n", "-r", str(RATE), "-c", "2", "-b", "16", parts[-1], "synth",
-                str(seconds), "sine", str(frequency))
-        run("sox", *parts, self.path("album.wav"))
-        for part in parts:
-            os.remove(part)
-        if name.endswith(".flac"):
-            run("flac", "-s", "-f", "-o", self.path(name), self.path("album.wav"))
-            os.remove(self.path("album.wav"))
-        elif name != "album.wav":
-            os.rename(self.path("album.wav"), self.path(name))
+        make_album(self.path(name))
 
     def encode(self, *args, encoder="korvo"):
-        run = subprocess.run([CLI, "encode", "--json", "--encoder", encoder, "--bitrate", "128",
-                              "--output", "out", *args], cwd=self.dir, env=self.env,
-                             capture_output=True, text=True, timeout=240)
-        events = [json.loads(line) for line in run.stdout.splitlines() if line.startswith("{")]
-        return run.returncode, events, run.stderr
+        run = self.cli("encode", "--json", "--encoder", encoder, "--bitrate", "128", "--output",
+                       "out", *args)
+        return run.returncode, events_of(run.stdout), run.stderr
 
     def check_tracks(self, names, titles=None):
         self.assertEqual(sorted(os.listdir(self.out)), names)
@@ -181,8 +120,7 @@ class CueAlbum(unittest.TestCase):
     def test_a_file_per_track(self):
         starts = []
         for i, (seconds, frequency) in enumerate(TONES):
-            run("sox", "-n", "-r", str(RATE), "-c", "1", "-b", "16", self.path(f"{i + 1}.wav"),
-                "synth", str(seconds), "sine", str(frequency))
+            sox_tone(self.path(f"{i + 1}.wav"), seconds, frequency, channels=1)
         with open(self.path("disc.cue"), "w") as f:
             f.write('TITLE "Disc"\n' + "".join(
                 f'FILE "{i}.wav" WAVE\nTRACK 0{i} AUDIO\nTITLE "T{i}"\nINDEX 01 00:00:00\n'

@@ -2,19 +2,12 @@
 """Folder trees through sonabox-cli: a library of three levels with Unicode and awkward names, a
 dot folder and a loop of symbolic links is encoded into the same tree and decoded back; an
 unreadable folder is named and skipped. Results are checked with ffprobe."""
-import json
 import os
 import shutil
 import subprocess
-import sys
-import tempfile
 import unittest
 
-PROGRAM_DIR = sys.argv.pop(1)
-CLI = os.path.join(PROGRAM_DIR, "sonabox-cli")
-# Root reads every folder whatever its mode; without these capabilities it is denied as others.
-NO_OVERRIDE = ["setpriv", "--bounding-set=-dac_override,-dac_read_search",
-               "--inh-caps=-dac_override,-dac_read_search"]
+from cli_harness import NO_OVERRIDE, CliTest, files_below, first_stream as probe, sox_tone
 
 # Each source below the library, and the place of its output below the output folder.
 LIBRARY = {
@@ -27,32 +20,9 @@ LIBRARY = {
 }
 
 
-def sox_tone(path, seconds):
-    subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", path, "synth",
-                    str(seconds), "sine", "440"], check=True)
-
-
-def probe(path):
-    out = subprocess.run(["ffprobe", "-v", "error", "-show_streams", "-of", "json", path],
-                         check=True, capture_output=True, text=True).stdout
-    return json.loads(out)["streams"][0]
-
-
-def files_below(top):
-    return sorted(os.path.relpath(os.path.join(folder, name), top)
-                  for folder, _, names in os.walk(top) for name in names)
-
-
-class FolderTrees(unittest.TestCase):
+class FolderTrees(CliTest):
     def setUp(self):
-        self.tmp = tempfile.TemporaryDirectory()
-        self.addCleanup(self.tmp.cleanup)  # the last clean-up: later ones run first
-        self.dir = self.tmp.name
-        self.env = {k: v for k, v in os.environ.items()
-                    if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
-        self.env["XDG_CONFIG_HOME"] = self.path("config")
-        self.env["HOME"] = self.path("home")
-        os.mkdir(self.env["HOME"])
+        super().setUp()
         self.lib = self.path("lib")
         for source in LIBRARY:
             os.makedirs(os.path.dirname(os.path.join(self.lib, source)), exist_ok=True)
@@ -66,12 +36,8 @@ class FolderTrees(unittest.TestCase):
         shutil.copy(os.path.join(self.lib, "top.wav"), os.path.join(self.lib, ".hidden", "h.wav"))
         os.symlink("../..", os.path.join(self.lib, "Ärtist \"Q\"", "loop"))
 
-    def path(self, *parts):
-        return os.path.join(self.dir, *parts)
-
     def run_cli(self, *args, prefix=()):
-        run = subprocess.run([*prefix, CLI, *args], cwd=self.dir, env=self.env,
-                             capture_output=True, text=True, timeout=240)
+        run = self.cli(*args, prefix=prefix)
         return run.returncode, run.stderr
 
     def test_the_tree_is_mirrored_into_a_new_output_folder_and_decoded_back(self):

@@ -3,15 +3,11 @@
 tags (set with ffmpeg on generated FLAC and WAV files), takes a missing tag from the source's
 path, refuses two sources that would share a name and refuses a malformed pattern. The MP3s
 are checked with ffprobe."""
-import json
 import os
-import subprocess
-import sys
-import tempfile
 import unittest
 
-PROGRAM_DIR = sys.argv.pop(1)
-CLI = os.path.join(PROGRAM_DIR, "sonabox-cli")
+from cli_harness import CliTest, ffmpeg_source, files_below, probe
+
 PATTERN = "{artist}/{album}/{track:02} {title}"
 
 # Each source below the library, its tags, and where its MP3 goes below the output folder.
@@ -26,42 +22,16 @@ LIBRARY = [
 ]
 
 
-def make_source(path, tags, seconds=0.5):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    metadata = [word for key, value in tags.items() for word in ("-metadata", "%s=%s" % (key, value))]
-    subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i",
-                    "sine=frequency=440:duration=%s" % seconds, *metadata, path], check=True)
-
-
-def probe(path):
-    out = subprocess.run(["ffprobe", "-v", "error", "-show_streams", "-show_format", "-of",
-                          "json", path], check=True, capture_output=True, text=True).stdout
-    return json.loads(out)
-
-
-def files_below(top):
-    return sorted(os.path.relpath(os.path.join(folder, name), top)
-                  for folder, _, names in os.walk(top) for name in names)
-
-
-class NamesFromTags(unittest.TestCase):
+class NamesFromTags(CliTest):
     def setUp(self):
-        self.tmp = tempfile.TemporaryDirectory()
-        self.addCleanup(self.tmp.cleanup)
-        self.dir = self.tmp.name
-        self.env = {k: v for k, v in os.environ.items()
-                    if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
-        self.env["XDG_CONFIG_HOME"] = os.path.join(self.dir, "config")
-        self.env["HOME"] = os.path.join(self.dir, "home")
-        os.mkdir(self.env["HOME"])
+        super().setUp()
         self.lib = os.path.join(self.dir, "lib")
         for source, tags, _ in LIBRARY:
-            make_source(os.path.join(self.lib, source), tags)
+            ffmpeg_source(os.path.join(self.lib, source), 0.5, tags)
         self.out = os.path.join(self.dir, "out")
 
     def run_cli(self, *args):
-        run = subprocess.run([CLI, *args], cwd=self.dir, env=self.env, capture_output=True,
-                             text=True, timeout=240)
+        run = self.cli(*args)
         return run.returncode, run.stderr
 
     def encode(self, *args):
@@ -80,7 +50,7 @@ class NamesFromTags(unittest.TestCase):
 
     def test_two_sources_of_one_name_are_both_refused_and_the_rest_goes_on(self):
         twin = os.path.join(self.lib, "other", "b twin.flac")
-        make_source(twin, LIBRARY[1][1])
+        ffmpeg_source(twin, 0.5, LIBRARY[1][1])
         status, err = self.encode("lib")
         self.assertEqual(status, 1, err)
         first = os.path.join(self.lib, LIBRARY[1][0])

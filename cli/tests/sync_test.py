@@ -11,17 +11,14 @@ import re
 import shutil
 import signal
 import subprocess
-import sys
 import tempfile
 import time
 import unittest
 import urllib.parse
 
-PROGRAM_DIR = sys.argv.pop(1)
-CLI = os.path.abspath(os.path.join(PROGRAM_DIR, "sonabox-cli"))
-LAUNCHER = os.path.abspath(os.path.join(PROGRAM_DIR, "start-sonabox"))
-NO_OVERRIDE = ["setpriv", "--bounding-set=-dac_override,-dac_read_search",
-               "--inh-caps=-dac_override,-dac_read_search"]
+from cli_harness import (CLI, LAUNCHER, NO_OVERRIDE, CliTest, ffmpeg_source,
+                         format_tags as tags, sox_tone as tone)
+
 OPTIONS = ["--encoder", "plugger", "--bitrate", "128"]
 RECORD = (".sonabox-sync", ".sonabox-sync.lock")
 
@@ -41,18 +38,9 @@ ENCODED = [s for s, o in LIBRARY.items() if s != o]
 ENCODED_OUTPUTS = [LIBRARY[s] for s in ENCODED]
 
 
-def tone(path, seconds=1.0, freq=440):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", path, "synth",
-                    str(seconds), "sine", str(freq)], check=True)
-
-
 def tagged(path, **tags):
     """A one-second source with the given tags, made by ffmpeg."""
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    metadata = [w for key, value in tags.items() for w in ("-metadata", "%s=%s" % (key, value))]
-    subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i", "sine=frequency=440:duration=1",
-                    *metadata, path], check=True)
+    ffmpeg_source(path, 1, tags)
 
 
 def seconds(path):
@@ -73,12 +61,6 @@ def audio_frames(path):
     start = 10 + (data[6] << 21 | data[7] << 14 | data[8] << 7 | data[9]) \
         if data.startswith(b"ID3") else 0
     return data[start:len(data) - 128 if data[-128:-125] == b"TAG" else len(data)]
-
-
-def tags(path):
-    return json.loads(subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format_tags",
-                                      "-of", "json", path], check=True, capture_output=True,
-                                     text=True, errors="replace").stdout)["format"]["tags"]
 
 
 def snapshot(top):
@@ -117,7 +99,7 @@ def make_library(lib):
     os.symlink("../../out", os.path.join(lib, "b side", "to out"))
 
 
-class Sync(unittest.TestCase):
+class Sync(CliTest):
     @classmethod
     def setUpClass(cls):
         cls.library = tempfile.TemporaryDirectory()
@@ -128,26 +110,15 @@ class Sync(unittest.TestCase):
         cls.library.cleanup()
 
     def setUp(self):
-        self.tmp = tempfile.TemporaryDirectory()
-        self.addCleanup(self.tmp.cleanup)
-        self.dir = self.tmp.name
-        self.env = {k: v for k, v in os.environ.items()
-                    if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
-        self.env.update(XDG_CONFIG_HOME=self.path("config"), HOME=self.path("home"),
-                        XDG_DATA_HOME=self.path("home", "data"))
-        os.makedirs(self.env["HOME"])
+        super().setUp()
+        self.env["XDG_DATA_HOME"] = self.path("home", "data")
         self.lib, self.out = self.path("lib"), self.path("out")
         # Each test's own copy, times and links as they are.
         shutil.copytree(os.path.join(self.library.name, "lib"), self.lib, symlinks=True)
 
-    def path(self, *parts):
-        return os.path.join(self.dir, *parts)
-
     def sync(self, *args, prefix=(), options=OPTIONS, program=CLI):
-        run = subprocess.run([*prefix, program, "sync", *options, *args], cwd=self.dir,
-                             env=self.env, capture_output=True, timeout=120)
-        return run.returncode, run.stdout.decode(errors="surrogateescape"), \
-            run.stderr.decode(errors="surrogateescape")
+        run = self.cli("sync", *options, *args, prefix=prefix, program=program, timeout=120)
+        return run.returncode, run.stdout, run.stderr
 
     def synced(self, *args, **kw):
         status, out, err = self.sync(*args, "lib", "out", **kw)
@@ -359,9 +330,8 @@ class Sync(unittest.TestCase):
         _, err = self.synced()
         self.assertIn(summary(converted=1, gains=1, up=8), err)
         self.assertEqual(audio_frames(mp3), frames)
-        status = subprocess.run([CLI, "encode", *OPTIONS, "--output", self.path("ref"),
-                                 flac, flac.replace("01 x.flac", "02 y.wav")], cwd=self.dir,
-                                env=self.env, capture_output=True).returncode
+        status = self.cli("encode", *OPTIONS, "--output", self.path("ref"), flac,
+                          flac.replace("01 x.flac", "02 y.wav")).returncode
         self.assertEqual(status, 0)
         expected = tags(self.path("ref", "01 x.mp3"))["REPLAYGAIN_ALBUM_GAIN"]
         self.assertNotEqual(expected, gain)
@@ -413,8 +383,7 @@ class Sync(unittest.TestCase):
                              (2, "sonabox: sync: another sync is writing into %s\n" % self.out))
         self.assertEqual(outputs(self.out), [])
         # A real sync running: the second one waits for nothing and changes nothing.
-        first = subprocess.Popen([CLI, "sync", *OPTIONS, "lib", "out"], cwd=self.dir,
-                                 env=self.env, stderr=subprocess.PIPE)
+        first = self.start_cli("sync", *OPTIONS, "lib", "out", stderr=subprocess.PIPE)
         for line in first.stderr:
             if line.startswith(b"Encoding 1 of"):
                 break
@@ -463,8 +432,7 @@ class Sync(unittest.TestCase):
         self.assertFalse(os.path.exists(self.env["XDG_DATA_HOME"]))
 
     def test_ctrl_c_ends_the_running_file_cleanly(self):
-        run = subprocess.Popen([CLI, "sync", *OPTIONS, "lib", "out"], cwd=self.dir, env=self.env,
-                               stderr=subprocess.PIPE)
+        run = self.start_cli("sync", *OPTIONS, "lib", "out", stderr=subprocess.PIPE)
         for line in run.stderr:
             if line.startswith(b"Encoding 3 of"):
                 run.send_signal(signal.SIGINT)
@@ -482,9 +450,8 @@ class Sync(unittest.TestCase):
     def test_killed_syncs_leave_whole_files_and_the_next_one_finishes(self):
         for moment in (0.15, 0.4, 0.8, 1.2):
             with self.subTest(moment=moment):
-                run = subprocess.Popen([CLI, "sync", *OPTIONS, "lib", "out"], cwd=self.dir,
-                                       env=self.env, stderr=subprocess.DEVNULL,
-                                       start_new_session=True)
+                run = self.start_cli("sync", *OPTIONS, "lib", "out", stderr=subprocess.DEVNULL,
+                                     start_new_session=True)
                 time.sleep(moment)
                 os.killpg(run.pid, signal.SIGKILL)  # the sync and its encoders at once
                 run.wait()

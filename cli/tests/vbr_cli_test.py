@@ -4,20 +4,15 @@ two threads with small chunks, the Delete Source check on the results, the choic
 the settings file, and the refusals. Results are checked with ffprobe, ffmpeg and mp3val."""
 import os
 import subprocess
-import sys
-import tempfile
 import unittest
 
-PROGRAM_DIR = sys.argv.pop(1)
-CLI = os.path.join(PROGRAM_DIR, "sonabox-cli")
-HOUSE_ENTRY = "Korvo   LAME, TwoLAME"
-PLUGGER_ENTRY = "Plugger +   built on LAME"
+from cli_harness import CLI, HOUSE_ENTRY, PLUGGER_ENTRY, CliTest, first_stream, sox_tone
+
 SECONDS = 2.9
 
 
 def sox_noise(path):
-    subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", path, "synth",
-                    str(SECONDS), "pinknoise", "vol", "0.3"], check=True)
+    sox_tone(path, SECONDS, synth=["pinknoise", "vol", "0.3"])
 
 
 def decoded_samples(path):
@@ -28,10 +23,7 @@ def decoded_samples(path):
 
 
 def stream(path):
-    out = subprocess.run(["ffprobe", "-v", "error", "-show_entries",
-                          "stream=channels,bit_rate,codec_name", "-of", "default=nw=1", path],
-                         check=True, capture_output=True, text=True).stdout
-    facts = dict(line.split("=", 1) for line in out.splitlines())
+    facts = first_stream(path)
     return {"channels": int(facts["channels"]), "bit_rate": int(facts["bit_rate"]),
             "codec_name": facts["codec_name"]}
 
@@ -53,33 +45,18 @@ def first_frame_tag(path):
     return None
 
 
-class VbrCommandLine(unittest.TestCase):
+class VbrCommandLine(CliTest):
     def setUp(self):
-        self.tmp = tempfile.TemporaryDirectory()
-        self.dir = self.tmp.name
-        self.out = os.path.join(self.dir, "out")
-        os.mkdir(self.out)
-        self.env = {k: v for k, v in os.environ.items()
-                    if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
-        self.env.update({"XDG_CONFIG_HOME": os.path.join(self.dir, "config"),
-                         "HOME": self.dir, "SONABOX_ENCODER_THREADS": "2",
-                         "SONABOX_ENCODER_CHUNK_FRAMES": "20"})
-
-    def tearDown(self):
-        self.tmp.cleanup()
-
-    def path(self, *parts):
-        return os.path.join(self.dir, *parts)
+        super().setUp()
+        self.out = self.folder("out")
+        self.env.update({"SONABOX_ENCODER_THREADS": "2", "SONABOX_ENCODER_CHUNK_FRAMES": "20"})
 
     def run_cli(self, *args):
-        run = subprocess.run([CLI, *args], cwd=self.dir, env=self.env, capture_output=True,
-                             text=True, timeout=240)
+        run = self.cli(*args)
         return run.returncode, run.stderr
 
-    def settings(self, codec, bitrate):
-        os.makedirs(self.path("config", "sonabox"), exist_ok=True)
-        with open(self.path("config", "sonabox", "SBOX.INI"), "w") as f:
-            f.write(f"[ENCODER]\nCodec={codec}\nBitrate={bitrate}\nOutput={self.out}/\n")
+    def stored(self, codec, bitrate):
+        self.settings(f"[ENCODER]\nCodec={codec}\nBitrate={bitrate}\nOutput={self.out}/\n")
 
     def test_each_mode_is_exact_valid_and_lets_its_source_go(self):
         cases = [("--vbr", "2", "stereo", 2), ("--vbr", "0", "joint", 2),
@@ -112,7 +89,7 @@ class VbrCommandLine(unittest.TestCase):
                  (PLUGGER_ENTRY, "VBR V2 (~190 Kbit/s)", "Info")]
         for codec, bitrate, tag in cases:
             with self.subTest(codec=codec, bitrate=bitrate):
-                self.settings(codec, bitrate)
+                self.stored(codec, bitrate)
                 status, err = self.run_cli("encode", "a.wav")
                 self.assertEqual(status, 0, err)
                 mp3 = os.path.join(self.out, "a.mp3")

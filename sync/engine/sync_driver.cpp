@@ -1,6 +1,7 @@
 #include "sync/engine/sync_driver.h"
 
 #include "encode/engine/command_lines.h"
+#include "encode/engine/track_output.h"
 #include "naming/engine/tag_names.h"
 #include "platform/file_system.h"
 #include "platform/folder_tree.h"
@@ -8,15 +9,17 @@
 #include "platform/paths.h"
 #include "platform/sync_files.h"
 #include "platform/trash.h"
+#include "selection/engine/album_tracks.h"
 #include "sync/engine/audio_digest.h"
 #include "sync/engine/mp3_refresh.h"
+#include "sync/engine/recording_progress.h"
+#include "sync/engine/source_tree.h"
 #include "sync/engine/sync_journal.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 #include <system_error>
@@ -25,149 +28,31 @@ namespace mirror {
 
 namespace {
 
-using selection::FileOutcome;
-
-bool within(const QString& path, const QString& folder) {
-    return path == folder || path.startsWith(platform::withSeparator(folder));
-}
-
-// The source tree's files that a sync takes, with their facts (no file is opened). A folder
-// that a symbolic link leads to inside the destination is left out: the outputs are no sources.
-std::vector<SourceFile> walk(const QString& top, const QString& destination,
-                             SyncProgress& progress) {
-    const platform::FolderTree tree = platform::filesInTree(top, syncMask());
-    for (const auto& folder : tree.unreadable)
-        progress.warn(
-            QStringLiteral("the folder %1 is skipped: %2").arg(folder.path, folder.reason));
-    std::map<QString, bool> inDestination; // by relative folder
-    QStringList told;
-    std::vector<SourceFile> files;
-    for (const auto& file : tree.files) {
-        auto [known, added] = inDestination.try_emplace(file.relativeFolder, false);
-        if (added) {
-            const QString folder = file.path.left(file.path.lastIndexOf(u'/'));
-            known->second = within(platform::realPath(folder), destination);
-            const auto below = [&](const QString& t) {
-                return within(folder, t);
-            };
-            if (known->second && std::none_of(told.begin(), told.end(), below)) {
-                progress.warn(
-                    QStringLiteral("the folder %1 is skipped: it lies inside DEST").arg(folder));
-                told.append(folder);
-            }
-        }
-        if (known->second)
-            continue;
-        const auto facts = platform::regularFileFacts(file.path);
-        if (!facts)
-            continue;
-        const QString name = file.path.mid(file.path.lastIndexOf(u'/') + 1);
-        files.push_back(
-            {.relative = file.relativeFolder.isEmpty() ? name : file.relativeFolder + u'/' + name,
-             .relativeFolder = file.relativeFolder,
-             .path = file.path,
-             .facts = *facts});
-    }
-    return files;
-}
-
-bool diskFull(const QString& reason) {
-    return reason.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)));
-}
-
-// The encode batch's progress with the record kept beside it: a file's entry is added once its
-// MP3 is checked and on the disk, and dropped again should the album step then fail on it.
-class RecordingProgress final : public encode::EncodeProgress {
-public:
-    RecordingProgress(encode::EncodeProgress& shown, Journal& journal, const QString& destination,
-                      std::map<QString, const PlannedFile*> planned, SyncResult& result)
-        : shown_(shown), journal_(journal), destination_(platform::withSeparator(destination)),
-          planned_(std::move(planned)), result_(result) {}
-
-    void showError(const QString& text) override { shown_.showError(text); }
-
-    encode::EncoderRun runJob(const QString& program, const QString& input, const QString& output,
-                              int position, int count) override {
-        // A full disk stops the sync: the files after it would fail the same way.
-        if (!result_.stopReason.isEmpty())
-            return {.exitCode = -1, .cancelled = true};
-        return shown_.runJob(program, input, output, position, count);
-    }
-
-    void fileDone(const encode::EncodeFileResult& file) override {
-        shown_.fileDone(file);
-        // The batch goes on past this call: a record that cannot be written stops the sync here.
-        try {
-            record(file);
-        } catch (const std::system_error& error) {
-            ++result_.counts.failed;
-            result_.stopReason = platform::textFromBytes(error.what());
-        }
-    }
-
-    QString options_;
-    std::set<QString> spoiled_; // album folders where a file failed
-
-private:
-    void record(const encode::EncodeFileResult& file) {
-        const PlannedFile& planned = *planned_.at(file.source);
-        const bool again = recorded_.count(file.source) > 0;
-        if (file.outcome == FileOutcome::Done && !again) {
-            recorded_.insert(file.source);
-            const QString output = file.output.mid(destination_.size());
-            const auto facts = platform::syncToDisk(file.output)
-                                   ? platform::regularFileFacts(file.output)
-                                   : std::nullopt;
-            if (!facts) {
-                ++result_.counts.failed;
-                return;
-            }
-            journal_.add({.source = planned.source.relative,
-                          .size = planned.source.facts.size,
-                          .modifiedNs = planned.source.facts.modifiedNs,
-                          .options = options_,
-                          .audio = audioDigest(planned.source.path),
-                          .output = output,
-                          .outputSize = facts->size,
-                          .outputModifiedNs = facts->modifiedNs});
-            ++result_.counts.converted;
-        } else if (again) {
-            journal_.drop(planned.source.relative);
-            spoiled_.insert(planned.source.relativeFolder);
-            --result_.counts.converted;
-            ++result_.counts.failed;
-        } else if (file.outcome != FileOutcome::Done) {
-            spoiled_.insert(planned.source.relativeFolder);
-            if (file.outcome != FileOutcome::Failed)
-                return;
-            ++result_.counts.failed;
-            if (diskFull(file.reason))
-                result_.stopReason = file.reason;
-        }
-    }
-
-    encode::EncodeProgress& shown_;
-    Journal& journal_;
-    QString destination_;
-    std::map<QString, const PlannedFile*> planned_;
-    std::set<QString> recorded_;
-    SyncResult& result_;
-};
-
 class Sync {
 public:
     Sync(const SyncRequest& request, SyncProgress& progress)
         : request_(request), progress_(progress), journal_(request.destination, request.dryRun) {}
 
     SyncResult run() {
-        const std::vector<SourceFile> sources =
-            walk(request_.source, request_.destination, progress_);
+        const SourceTree tree = walkSources(request_.source, request_.destination,
+                                            [this](const QString& text) { progress_.warn(text); });
         const Plan plan = makePlan({
-            .sources = sources,
+            .sources = tree.sources,
             .record = journal_.record(),
             .options = request_.options,
             .transcodeLossy = request_.transcodeLossy,
+            .sheets = tree.sheets,
             .convertedName = [this](const SourceFile& file) { return convertedName(file); },
+            .trackName =
+                [this](const SourceFile& file, const selection::QueuedTrack& track) {
+                    return trackName(file, track);
+                },
+            .queued = [this](const SourceFile& file) { return queued(file); },
+            .facts =
+                [this](const QString& relative) {
+                    return platform::regularFileFacts(
+                        platform::joinPath(request_.source, relative));
+                },
             .outputExists =
                 [this](const QString& output) { return !platform::isMissing(below(output)); },
             .audioDigest = [](const SourceFile& file) { return audioDigest(file.path); },
@@ -179,7 +64,7 @@ public:
         if (request_.dryRun)
             tellPlan(plan);
         else
-            carryOut(plan);
+            carryOut(plan, tree.sheets);
         return result_;
     }
 
@@ -198,11 +83,35 @@ private:
             .mid(platform::withSeparator(request_.destination).size());
     }
 
+    // An album track's MP3 below the destination, named as the encode batch names it.
+    QString trackName(const SourceFile& file, const selection::QueuedTrack& track) const {
+        const QString top = platform::withSeparator(request_.destination);
+        return encode::outputFileOf(queuedFile(file, track), top).mid(top.size());
+    }
+
+    static selection::QueuedFile queuedFile(const SourceFile& file,
+                                            std::optional<selection::QueuedTrack> track) {
+        return {.name = file.relative,
+                .path = file.path,
+                .relativeFolder = file.relativeFolder,
+                .track = std::move(track)};
+    }
+
+    // What encoding the source queues: the tracks of its album, or itself. A sheet that does
+    // not fit is told, and the file is converted whole.
+    std::vector<selection::QueuedFile> queued(const SourceFile& file) {
+        QStringList refusals;
+        auto files = selection::albumTracks(queuedFile(file, std::nullopt), refusals);
+        for (const QString& refusal : refusals)
+            progress_.warn(refusal);
+        return files;
+    }
+
     // A name from the source's tags. An unchanged source keeps the name it was recorded under,
     // so that deciding it is up to date opens no source.
     QString namedFromTags(const SourceFile& file) const {
-        const Record& record = journal_.record();
-        const auto entry = record.find(file.relative);
+        const auto& record = journal_.record().files;
+        const auto entry = record.find({file.relative, 0});
         if (entry != record.end() && entry->second.size == file.facts.size &&
             entry->second.modifiedNs == file.facts.modifiedNs &&
             entry->second.options == request_.options)
@@ -217,7 +126,10 @@ private:
             count(file);
             result_.counts.albumGains += file.albumGain ? 1 : 0;
         }
-        for (const RecordEntry& gone : plan.withoutSource) {
+        std::vector<RecordEntry> outputs = plan.withoutSource;
+        outputs.insert(outputs.end(), plan.superseded.begin(), plan.superseded.end());
+        outputs.insert(outputs.end(), plan.leftovers.begin(), plan.leftovers.end());
+        for (const RecordEntry& gone : outputs) {
             if (platform::isMissing(below(gone.output)))
                 continue;
             if (!request_.deleteWithoutSource) {
@@ -251,7 +163,7 @@ private:
         }
     }
 
-    void carryOut(const Plan& plan) {
+    void carryOut(const Plan& plan, const std::map<QString, SheetFacts>& sheets) {
         std::vector<const PlannedFile*> copies;
         std::vector<const PlannedFile*> conversions;
         std::vector<const PlannedFile*> tags;
@@ -266,8 +178,10 @@ private:
             else if (file.action == Action::Clash)
                 progress_.warn(file.source.relative + QStringLiteral(" is left out: ") + file.why);
         }
-        for (const QString& source : plan.forget)
-            journal_.drop(source);
+        for (const RecordKey& key : plan.forget)
+            journal_.drop(key);
+        for (const QString& output : plan.forgetLeftovers)
+            journal_.dropLeftover(output);
         copy(copies);
         if (!result_.interrupted && result_.stopReason.isEmpty())
             updateTags(tags);
@@ -276,17 +190,65 @@ private:
         if (!result_.interrupted && result_.stopReason.isEmpty())
             refreshAlbums(plan);
         restat(plan);
-        if (!result_.interrupted && result_.stopReason.isEmpty())
+        if (!result_.interrupted && result_.stopReason.isEmpty()) {
             putAside(plan.withoutSource);
+            putAsideSuperseded(plan);
+            putAsideLeftovers(plan.leftovers);
+        }
+        settleSheets(plan, sheets);
         journal_.compact();
+    }
+
+    // Whether each of a source's planned outputs is made, from the source as it is now.
+    std::map<QString, bool> remade(const Plan& plan) const {
+        std::map<QString, bool> made;
+        for (const PlannedFile& file : plan.files) {
+            bool& done = made.try_emplace(file.source.relative, true).first->second;
+            if (file.action == Action::Clash) {
+                done = false;
+            } else if (file.action == Action::Convert) {
+                const auto entry = journal_.record().files.find(file.key());
+                done = done && entry != journal_.record().files.end() &&
+                       entry->second.output == file.output &&
+                       entry->second.size == file.source.facts.size &&
+                       entry->second.modifiedNs == file.source.facts.modifiedNs;
+            }
+        }
+        return made;
+    }
+
+    // The record takes the sheets as they are now, but for the folders where a source's new
+    // outputs are not all made: there the next sync reads the sheets again.
+    void settleSheets(const Plan& plan, const std::map<QString, SheetFacts>& sheets) {
+        std::set<QString> unsettled;
+        for (const auto& [source, done] : remade(plan)) {
+            if (!done)
+                unsettled.insert(source.left(std::max<qsizetype>(0, source.lastIndexOf(u'/'))));
+        }
+        std::map<QString, SheetFacts> settled;
+        const auto& known = journal_.record().sheets;
+        const auto folderOf = [](const QString& sheet) {
+            return sheet.left(std::max<qsizetype>(0, sheet.lastIndexOf(u'/')));
+        };
+        for (const auto& [sheet, facts] : sheets) {
+            if (unsettled.count(folderOf(sheet)) == 0)
+                settled[sheet] = facts;
+            else if (const auto old = known.find(sheet); old != known.end())
+                settled[sheet] = old->second;
+        }
+        for (const auto& [sheet, facts] : known) {
+            if (unsettled.count(folderOf(sheet)) > 0)
+                settled.try_emplace(sheet, facts);
+        }
+        journal_.setSheets(settled);
     }
 
     // The output facts as this run left them: the album steps wrote into MP3s after their
     // entries were added.
     void restat(const Plan& plan) {
         for (const PlannedFile& file : plan.files) {
-            const auto found = journal_.record().find(file.source.relative);
-            if (found == journal_.record().end() ||
+            const auto found = journal_.record().files.find(file.key());
+            if (found == journal_.record().files.end() ||
                 (file.action == Action::UpToDate && !file.albumGain))
                 continue;
             RecordEntry entry = found->second;
@@ -353,13 +315,12 @@ private:
         encode::EncodeBatchRequest request = request_.encode;
         request.options.outputDirectory = platform::withSeparator(request_.destination);
         request.deleteSource = false;
-        std::map<QString, const PlannedFile*> planned;
+        std::map<QString, const PlannedFile*> planned; // by the name the batch's results use
         for (const PlannedFile* file : files) {
-            request.files.push_back({.name = file->source.relative,
-                                     .path = file->source.path,
-                                     .relativeFolder = file->source.relativeFolder,
-                                     .outputName = request_.names ? file->output : QString()});
-            planned[file->source.path] = file;
+            selection::QueuedFile queued = queuedFile(file->source, file->track);
+            queued.outputName = request_.names && !file->track ? file->output : QString();
+            planned[encode::shownSource(queued)] = file;
+            request.files.push_back(std::move(queued));
         }
         const auto shown = progress_.encoding(request.files);
         RecordingProgress recording(*shown, journal_, request_.destination, std::move(planned),
@@ -407,6 +368,8 @@ private:
         std::map<QString, std::vector<const PlannedFile*>> albums;
         std::set<QString> stale;
         for (const PlannedFile& file : plan.files) {
+            if (file.track)
+                continue; // an album of one file has its gain from its batch
             const bool track = file.action == Action::Convert || file.albumGain;
             if (track)
                 albums[file.source.relativeFolder].push_back(&file);
@@ -442,38 +405,95 @@ private:
         for (const RecordEntry& entry : gone) {
             // A source that is still there and took another name: its entry is the new name's
             // once that is made, and until then its old output stays.
-            const auto now = journal_.record().find(entry.source);
+            const auto now = journal_.record().files.find(entry.key());
             const bool renamed =
-                now != journal_.record().end() && now->second.output != entry.output;
+                now != journal_.record().files.end() && now->second.output != entry.output;
             if (!renamed && !platform::isMissing(platform::joinPath(request_.source, entry.source)))
                 continue;
-            const QString output = below(entry.output);
-            if (platform::isMissing(output)) {
-                if (!renamed)
-                    journal_.drop(entry.source);
-                continue;
-            }
-            if (!request_.deleteWithoutSource) {
-                result_.counts.withoutSource.append(entry.output);
-                continue;
-            }
-            if (!asMade(entry)) {
-                result_.counts.changedSinceMade.append(entry.output);
-                continue;
-            }
-            try {
-                platform::moveToTrash(output);
-                if (!renamed)
-                    journal_.drop(entry.source);
-                ++result_.counts.trashed;
-                progress_.trashed(entry.output, {});
-                emptied.insert(QFileInfo(entry.output).path());
-            } catch (const std::runtime_error& error) {
-                ++result_.counts.failed;
-                progress_.trashed(entry.output, platform::textFromBytes(error.what()));
-            }
+            // A renamed source's old output is no entry's any more: kept, it is a leftover.
+            setAside(
+                entry,
+                [&] {
+                    if (!renamed)
+                        journal_.drop(entry.key());
+                },
+                [&] {
+                    if (renamed)
+                        journal_.keepLeftover(entry);
+                },
+                emptied);
         }
-        // A folder that held only such files goes with them; the deepest first.
+        trashEmptied(emptied);
+    }
+
+    // The outputs that a source gives no more, once its new ones are all made. Without
+    // --delete they are kept as leftovers.
+    void putAsideSuperseded(const Plan& plan) {
+        const std::map<QString, bool> made = remade(plan);
+        std::set<QString> emptied;
+        for (const RecordEntry& entry : plan.superseded) {
+            const auto done = made.find(entry.source);
+            if (done == made.end() || !done->second)
+                continue;
+            const auto now = journal_.record().files.find(entry.key());
+            // Its entry goes, unless the entry now stands for a new output of the source.
+            const bool drop =
+                now != journal_.record().files.end() && now->second.output == entry.output;
+            setAside(
+                entry,
+                [&] {
+                    if (drop)
+                        journal_.drop(entry.key());
+                },
+                [&] {
+                    if (drop)
+                        journal_.drop(entry.key());
+                    journal_.keepLeftover(entry);
+                },
+                emptied);
+        }
+        trashEmptied(emptied);
+    }
+
+    // The outputs kept without a source by earlier syncs: to the Trash with --delete.
+    void putAsideLeftovers(const std::vector<RecordEntry>& leftovers) {
+        std::set<QString> emptied;
+        for (const RecordEntry& entry : leftovers)
+            setAside(
+                entry, [&] { journal_.dropLeftover(entry.output); }, [] {}, emptied);
+        trashEmptied(emptied);
+    }
+
+    // One output to the Trash with --delete, else named in the summary; `gone` is called once
+    // it is no longer in DEST, `kept` when it stays.
+    void setAside(const RecordEntry& entry, const std::function<void()>& gone,
+                  const std::function<void()>& kept, std::set<QString>& emptied) {
+        const QString output = below(entry.output);
+        if (platform::isMissing(output)) {
+            gone();
+            return;
+        }
+        if (!request_.deleteWithoutSource || !asMade(entry)) {
+            (request_.deleteWithoutSource ? result_.counts.changedSinceMade
+                                          : result_.counts.withoutSource)
+                .append(entry.output);
+            kept();
+            return;
+        }
+        try {
+            platform::moveToTrash(output);
+            gone();
+            ++result_.counts.trashed;
+            progress_.trashed(entry.output, {});
+            emptied.insert(QFileInfo(entry.output).path());
+        } catch (const std::runtime_error& error) {
+            ++result_.counts.failed;
+            progress_.trashed(entry.output, platform::textFromBytes(error.what()));
+        }
+    }
+
+    // A folder that held only such files goes with them; the deepest first.
+    void trashEmptied(const std::set<QString>& emptied) {
         for (auto folder = emptied.rbegin(); folder != emptied.rend(); ++folder) {
             for (QString relative = *folder; relative != QStringLiteral(".") && !relative.isEmpty();
                  relative = QFileInfo(relative).path()) {

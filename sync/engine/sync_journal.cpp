@@ -31,12 +31,37 @@ Journal::Journal(const QString& destination, bool readOnly)
 
 void Journal::add(const RecordEntry& entry) {
     write(entryLine(entry));
-    record_[entry.source] = entry;
+    record_.files[entry.key()] = entry;
 }
 
-void Journal::drop(const QString& source) {
-    if (record_.erase(source) > 0)
-        write(droppedLine(source));
+void Journal::drop(const RecordKey& key) {
+    if (record_.files.erase(key) > 0)
+        write(droppedLine(key));
+}
+
+void Journal::keepLeftover(const RecordEntry& entry) {
+    write(leftoverLine(entry));
+    record_.leftovers[entry.output] = {.output = entry.output,
+                                       .outputSize = entry.outputSize,
+                                       .outputModifiedNs = entry.outputModifiedNs};
+}
+
+void Journal::dropLeftover(const QString& output) {
+    if (record_.leftovers.erase(output) > 0)
+        write(leftoverGoneLine(output));
+}
+
+void Journal::setSheets(const std::map<QString, SheetFacts>& sheets) {
+    for (const auto& [sheet, facts] : record_.sheets) {
+        if (sheets.count(sheet) == 0)
+            write(sheetGoneLine(sheet));
+    }
+    for (const auto& [sheet, facts] : sheets) {
+        const auto known = record_.sheets.find(sheet);
+        if (known == record_.sheets.end() || !(known->second == facts))
+            write(sheetLine(sheet, facts));
+    }
+    record_.sheets = sheets;
 }
 
 void Journal::write(const QByteArray& line) {

@@ -23,7 +23,12 @@ public:
 
     // Throw std::system_error when the journal cannot be written.
     void add(const RecordEntry& entry);
-    void drop(const QString& source);
+    void drop(const RecordKey& key);
+    // The cue sheets of the source tree as they are now, once the sync took each into account.
+    void setSheets(const std::map<QString, SheetFacts>& sheets);
+    // An output that no source gives any more, kept in DEST; one no longer kept.
+    void keepLeftover(const RecordEntry& entry);
+    void dropLeftover(const QString& output);
 
     // Writes the record file whole, then removes the journal. Nothing when nothing changed.
     void compact();
