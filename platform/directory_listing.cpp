@@ -3,6 +3,8 @@
 #include "platform/paths.h"
 
 #include <QDir>
+#include <QHash>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <filesystem>
@@ -51,7 +53,21 @@ bool nameMatches(const QString& mask, const QString& name) {
         if (unit.isSurrogate())
             unit = QChar::ReplacementCharacter;
     }
-    return QDir::match(mask, matchable);
+    // QDir::match would compile the mask's patterns for every name, which costs far more than
+    // matching them: a listing asks about every name of a folder with one mask.
+    thread_local QHash<QString, QList<QRegularExpression>> compiled;
+    auto patterns = compiled.constFind(mask);
+    if (patterns == compiled.constEnd()) {
+        if (compiled.size() > 64)
+            compiled.clear();
+        QList<QRegularExpression> made;
+        for (const QString& pattern : QDir::nameFiltersFromString(mask))
+            made.append(QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive));
+        patterns = compiled.insert(mask, made);
+    }
+    return std::any_of(patterns->begin(), patterns->end(), [&](const QRegularExpression& rx) {
+        return rx.match(matchable).hasMatch();
+    });
 }
 
 QStringList subdirectories(const QString& directory) {

@@ -127,9 +127,25 @@ AppendedFile::AppendedFile(const QString& path) {
 }
 
 void AppendedFile::append(const QByteArray& line) {
-    if (!durable::writeAll(file_.get(), line.constData(), std::size_t(line.size())) ||
-        ::fdatasync(file_.get()) != 0)
+    write(line);
+    sync();
+}
+
+void AppendedFile::appendSoon(const QByteArray& line) {
+    write(line);
+    if (std::chrono::steady_clock::now() - synced_ >= std::chrono::seconds(1))
+        sync();
+}
+
+void AppendedFile::write(const QByteArray& line) {
+    if (!durable::writeAll(file_.get(), line.constData(), std::size_t(line.size())))
         durable::fail("cannot add to the sync record");
+}
+
+void AppendedFile::sync() {
+    if (::fdatasync(file_.get()) != 0)
+        durable::fail("cannot add to the sync record");
+    synced_ = std::chrono::steady_clock::now();
 }
 
 } // namespace platform

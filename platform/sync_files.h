@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 
@@ -67,9 +68,17 @@ public:
 
     // Throws std::system_error.
     void append(const QByteArray& line);
+    // Written at once, so that a killed process loses nothing, but put on the disk only with
+    // the next append, or by the first appendSoon a second or more after the last sync: for
+    // lines whose loss in a power cut costs only work done again.
+    void appendSoon(const QByteArray& line);
 
 private:
+    void write(const QByteArray& line);
+    void sync();
+
     durable::FileDescriptor file_;
+    std::chrono::steady_clock::time_point synced_ = std::chrono::steady_clock::now();
 };
 
 } // namespace platform

@@ -3,6 +3,7 @@
 #include <FLAC/metadata.h>
 
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string_view>
 
@@ -73,11 +74,35 @@ Sheet ofBlock(const FLAC__StreamMetadata_CueSheet& block, int sampleRate,
     return sheet;
 }
 
+// Whether the file begins as a FLAC stream does: "fLaC", perhaps after an ID3v2 tag. libFLAC
+// would otherwise read all of any other file looking for one, and every queued source is asked.
+bool startsAsFlac(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    char head[10] = {};
+    if (!in.read(head, sizeof head)) {
+        return false;
+    }
+    std::streamoff at = 0;
+    if (std::memcmp(head, "ID3", 3) == 0) {
+        // The tag's size: four 7-bit bytes, after the 10-byte header (and a footer if flagged).
+        std::streamoff size = 0;
+        for (int i = 6; i < 10; ++i) {
+            size = size << 7 | (head[i] & 0x7f);
+        }
+        at = 10 + size + ((head[5] & 0x10) != 0 ? 10 : 0);
+        in.seekg(at);
+        if (!in.read(head, 4)) {
+            return false;
+        }
+    }
+    return std::memcmp(head, "fLaC", 4) == 0;
+}
+
 } // namespace
 
 std::optional<Sheet> readEmbeddedSheet(const std::filesystem::path& flac) {
     FLAC__StreamMetadata info;
-    if (!FLAC__metadata_get_streaminfo(flac.c_str(), &info) ||
+    if (!startsAsFlac(flac) || !FLAC__metadata_get_streaminfo(flac.c_str(), &info) ||
         info.data.stream_info.sample_rate == 0) {
         return std::nullopt; // not a FLAC file
     }

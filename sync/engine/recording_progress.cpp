@@ -45,16 +45,16 @@ void RecordingProgress::record(const encode::EncodeFileResult& file) {
             return;
         }
         // A track's tags come from its sheet: its source's audio needs no digest.
-        journal_.add({.source = planned.source.relative,
-                      .size = planned.source.facts.size,
-                      .modifiedNs = planned.source.facts.modifiedNs,
-                      .options = options_,
-                      .audio = planned.track ? QByteArray() : audioDigest(planned.source.path),
-                      .output = output,
-                      .outputSize = facts->size,
-                      .outputModifiedNs = facts->modifiedNs,
-                      .track = planned.key().track,
-                      .album = planned.album});
+        journal_.addMade({.source = planned.source.relative,
+                          .size = planned.source.facts.size,
+                          .modifiedNs = planned.source.facts.modifiedNs,
+                          .options = options_,
+                          .audio = planned.track ? QByteArray() : audioDigest(planned.source.path),
+                          .output = output,
+                          .outputSize = facts->size,
+                          .outputModifiedNs = facts->modifiedNs,
+                          .track = planned.key().track,
+                          .album = planned.album});
         ++result_.counts.converted;
     } else if (again) {
         journal_.drop(planned.key());

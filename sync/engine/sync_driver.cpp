@@ -258,7 +258,7 @@ private:
                 continue;
             entry.outputSize = facts->size;
             entry.outputModifiedNs = facts->modifiedNs;
-            journal_.add(entry);
+            journal_.addMade(entry);
         }
     }
 

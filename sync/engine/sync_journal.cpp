@@ -34,6 +34,11 @@ void Journal::add(const RecordEntry& entry) {
     record_.files[entry.key()] = entry;
 }
 
+void Journal::addMade(const RecordEntry& entry) {
+    write(entryLine(entry), true);
+    record_.files[entry.key()] = entry;
+}
+
 void Journal::drop(const RecordKey& key) {
     if (record_.files.erase(key) > 0)
         write(droppedLine(key));
@@ -64,10 +69,13 @@ void Journal::setSheets(const std::map<QString, SheetFacts>& sheets) {
     record_.sheets = sheets;
 }
 
-void Journal::write(const QByteArray& line) {
+void Journal::write(const QByteArray& line, bool soon) {
     if (!journal_)
         journal_ = std::make_unique<platform::AppendedFile>(journalPath_);
-    journal_->append(line);
+    if (soon)
+        journal_->appendSoon(line);
+    else
+        journal_->append(line);
     changed_ = true;
 }
 

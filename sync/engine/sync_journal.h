@@ -23,6 +23,10 @@ public:
 
     // Throw std::system_error when the journal cannot be written.
     void add(const RecordEntry& entry);
+    // An output this run has made and synced: its line reaches the disk within about a second
+    // (the durable replace at the end does the rest). A power cut before then loses the line,
+    // and the next sync converts the file again; no line ever names an output not on the disk.
+    void addMade(const RecordEntry& entry);
     void drop(const RecordKey& key);
     // The cue sheets of the source tree as they are now, once the sync took each into account.
     void setSheets(const std::map<QString, SheetFacts>& sheets);
@@ -34,7 +38,7 @@ public:
     void compact();
 
 private:
-    void write(const QByteArray& line);
+    void write(const QByteArray& line, bool soon = false);
 
     QString recordPath_;
     QString journalPath_;
