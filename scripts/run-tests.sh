@@ -30,6 +30,7 @@ step() {
     return "$step_status"
 }
 
+all_start=$(date +%s)
 step install-test-deps scripts/install-test-deps.sh
 step check-format scripts/check-format.sh
 # The release preset of CMakePresets.json: build/, with the tests; its test preset runs them
@@ -41,13 +42,20 @@ step build cmake --build --preset release -j"$jobs"
 # time: one more at once than there are cores keeps the cores busy.
 step ctest ctest --preset release -j"$((jobs + 1))"
 step package cmake --build build --target package
-# The package's checks (lintian, and as root an install and a start) wait more than they
-# compute: they run while the sanitizer builds start, their report follows the sanitizers'.
+# The package's checks (lintian, and as root an install and a start) and the sanitizers' tests
+# wait more than they compute: the package is checked and the fuzzers are built meanwhile, and
+# their reports follow the sanitizers'. Each fuzzer then runs with a core to itself.
 scripts/check-package.sh >build/check-package.log 2>&1 &
 package=$!
+scripts/fuzz.sh 0 >build/fuzz-build.log 2>&1 &
+fuzz_build=$!
 status=0
 step sanitizers scripts/sanitize-decoder.sh || status=1
 wait "$package" || { status=1; echo "check-package: FAILED" >>build/check-package.log; }
 cat build/check-package.log
+wait "$fuzz_build" || { status=1; echo "fuzz: the build FAILED" >>build/fuzz-build.log; }
+cat build/fuzz-build.log
 [ "$status" -eq 0 ]
 step fuzz scripts/fuzz.sh 30
+times >"$times_file"
+echo "== all: $(($(date +%s) - all_start)) s wall, $(cpu_seconds) s processor"
