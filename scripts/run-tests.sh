@@ -58,4 +58,4 @@ cat build/fuzz-build.log
 [ "$status" -eq 0 ]
 step fuzz scripts/fuzz.sh 30
 times >"$times_file"
-echo "== all: $(($(date +%s) - all_start)) s wall, $(cpu_seconds) s processor"
+echo "== all: $(($(date +%s) - all_start)) s wall, $(cpu_seconds | cut -d. -f1) s processor"
