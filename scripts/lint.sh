@@ -45,9 +45,25 @@ fi
 # changed headers only.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT INT TERM
-python3 -c 'import json, sys
+# A unity build compiles its sources through generated files that include them: each included
+# source gets its unity file's command in a database of our own, as if compiled alone.
+python3 -c 'import json, re, sys
+entries = []
 for entry in json.load(open(sys.argv[1])):
-    print(entry["file"])' "$database" | sort -u >"$work/compiled"
+    unity = entry["file"]
+    if not re.search(r"/Unity/unity_[0-9]+_c(xx)?\.c(xx)?$", unity):
+        entries.append(entry)
+        continue
+    for source in re.findall(r"^#include \"(.+)\"$", open(unity).read(), re.M):
+        alone = dict(entry, file=source)
+        if "command" in entry:
+            alone["command"] = entry["command"].replace(unity, source)
+        if "arguments" in entry:
+            alone["arguments"] = [a.replace(unity, source) for a in entry["arguments"]]
+        entries.append(alone)
+json.dump(entries, open(sys.argv[2], "w"), indent=1)
+for entry in entries:
+    print(entry["file"])' "$database" "$work/compile_commands.json" | sort -u >"$work/compiled"
 root=$(pwd)
 quote_regex() { printf '%s' "$1" | sed 's/[].[\*^$()+?{}|]/\\&/g'; }
 headers=""
@@ -89,7 +105,7 @@ echo "lint: clang-tidy over $(wc -l <"$work/sources") files changed since" \
 # .clang-tidy makes every finding an error, so clang-tidy fails and so does xargs. The
 # compiler's own warnings are the build's business (its -Werror is not the linter's).
 status=0
-xargs -P "$jobs" -n 1 "$tidy" -p "$build" --quiet --extra-arg=-Wno-error \
+xargs -P "$jobs" -n 1 "$tidy" -p "$work" --quiet --extra-arg=-Wno-error \
     --header-filter="^$(quote_regex "$root")/(${headers:-^\$})\$" <"$work/sources" \
     >"$work/findings" 2>&1 || status=$?
 grep -v -E '^[0-9]+ warnings? generated\.$' "$work/findings" || true
