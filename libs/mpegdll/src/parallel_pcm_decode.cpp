@@ -252,12 +252,9 @@ void ParallelPcmDecode::work() {
             if (!chunk->buffer)
                 chunk->buffer = std::make_unique_for_overwrite<std::int16_t[]>(
                     static_cast<std::size_t>(plan_.chunkFrames) * frameSamples);
-            std::int16_t* out = chunk->buffer.get();
-            std::int64_t done = 0;
-            decoder->decode(chunk->first, chunk->count, stop_, [&](const std::int16_t* samples) {
-                std::copy(samples, samples + frameSamples, out + done * frameSamples);
-                chunk->done.store(++done, std::memory_order_release);
-            });
+            decoder->decode(
+                chunk->first, chunk->count, stop_, chunk->buffer.get(),
+                [&](std::int64_t done) { chunk->done.store(done, std::memory_order_release); });
         } catch (const LibraryError& failure) {
             error = failure.code();
         } catch (...) {
