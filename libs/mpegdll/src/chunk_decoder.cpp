@@ -58,7 +58,7 @@ void appendReservoirFrame(const unsigned char* model, const std::vector<unsigned
 } // namespace
 
 ChunkDecoder::ChunkDecoder(const InputFile& file, const FrameIndex& index)
-    : file_(file), index_(index), handle_(newHandle()) {}
+    : file_(file), index_(index), handle_(newHandle()), scratch_(mpg123_outblock(handle_)) {}
 
 ChunkDecoder::~ChunkDecoder() {
     mpg123_close(handle_);
@@ -109,7 +109,7 @@ std::int64_t ChunkDecoder::prepareInput(std::int64_t preRollStart, std::int64_t 
 }
 
 bool ChunkDecoder::decode(std::int64_t first, std::int64_t count, const std::atomic<bool>& stop,
-                          const std::function<void(const std::int16_t*)>& frameDone) {
+                          std::int16_t* out, const std::function<void(std::int64_t)>& framesDone) {
     std::int64_t preRollStart = first;
     if (first > 0)
         preRollStart = first - preRollFrames(index_) + (index_.layer == 3 ? 1 : 0);
@@ -121,18 +121,36 @@ bool ChunkDecoder::decode(std::int64_t first, std::int64_t count, const std::ato
     if (mpg123_replace_reader_handle(handle_, &MemoryReader::read, nullptr, nullptr) != MPG123_OK ||
         mpg123_open_handle(handle_, &reader) != MPG123_OK)
         throw LibraryError(MPEGDLL_ERR_INTERNAL);
-    // The instance must not keep the reader, which lives on this stack.
+    // The instance must not keep the reader, which lives on this stack, nor write into `out`
+    // after the run.
     struct Closer {
         mpg123_handle* handle;
-        ~Closer() { mpg123_close(handle); }
-    } closer{handle_};
+        unsigned char* scratch;
+        std::size_t size;
+        ~Closer() {
+            mpg123_close(handle);
+            mpg123_replace_buffer(handle, scratch, size);
+        }
+    } closer{handle_, scratch_.data(), scratch_.size()};
 
     const std::size_t frameBytes = static_cast<std::size_t>(index_.samplesPerFrame) *
                                    static_cast<std::size_t>(index_.channels) * sizeof(std::int16_t);
+    const std::size_t outBytes = static_cast<std::size_t>(count) * frameBytes;
     std::int64_t decoded = 0;
     while (decoded < leading + count) {
         if (stop.load(std::memory_order_relaxed))
             return false;
+        // libmpg123 decodes a frame straight into its place in `out` where room for a frame's
+        // largest output is left there, else into scratch_, copied then. The frames before the
+        // run go to the run's first place.
+        const std::int64_t place = std::max<std::int64_t>(decoded - leading, 0);
+        auto* target =
+            reinterpret_cast<unsigned char*>(out) + static_cast<std::size_t>(place) * frameBytes;
+        const std::size_t room = outBytes - static_cast<std::size_t>(place) * frameBytes;
+        const bool inPlace = room >= scratch_.size();
+        if (mpg123_replace_buffer(handle_, inPlace ? target : scratch_.data(),
+                                  inPlace ? room : scratch_.size()) != MPG123_OK)
+            throw LibraryError(MPEGDLL_ERR_INTERNAL);
         off_t number = 0;
         unsigned char* audio = nullptr;
         std::size_t size = 0;
@@ -144,8 +162,10 @@ bool ChunkDecoder::decode(std::int64_t first, std::int64_t count, const std::ato
                 throw LibraryError(MPEGDLL_ERR_INTERNAL);
             throw LibraryError(MPEGDLL_ERR_INPUT);
         }
+        if (audio != target)
+            std::memcpy(target, audio, frameBytes);
         if (decoded++ >= leading)
-            frameDone(reinterpret_cast<const std::int16_t*>(audio));
+            framesDone(decoded - leading);
     }
     return true;
 }

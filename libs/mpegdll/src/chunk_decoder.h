@@ -31,11 +31,12 @@ public:
     ChunkDecoder(const ChunkDecoder&) = delete;
     ChunkDecoder& operator=(const ChunkDecoder&) = delete;
 
-    // Decodes frames [first, first + count), `first` a multiple of `alignment`, and hands
-    // each frame's interleaved samples to `frameDone` in order. Returns false as soon as `stop`
-    // is set; throws LibraryError when the file cannot be read or a frame does not decode.
+    // Decodes frames [first, first + count), `first` a multiple of `alignment`, into `out`
+    // (room for `count` frames of interleaved samples) and tells `framesDone` how many frames
+    // are there after each one. Returns false as soon as `stop` is set; throws LibraryError
+    // when the file cannot be read or a frame does not decode.
     bool decode(std::int64_t first, std::int64_t count, const std::atomic<bool>& stop,
-                const std::function<void(const std::int16_t*)>& frameDone);
+                std::int16_t* out, const std::function<void(std::int64_t)>& framesDone);
 
 private:
     // Fills input_ with the bytes to decode: a made-up frame if needed, then the frames from
@@ -49,6 +50,9 @@ private:
     // Kept from run to run, so that memory stays flat.
     std::vector<unsigned char> read_;
     std::vector<unsigned char> input_;
+    // Room for the largest output of one frame, for a frame whose place in the output leaves
+    // less; libmpg123 never decodes into its own buffer, nor into an output after its run.
+    std::vector<unsigned char> scratch_;
 };
 
 } // namespace mpegdll

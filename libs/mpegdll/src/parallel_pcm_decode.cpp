@@ -19,6 +19,8 @@ namespace mpegdll {
 namespace {
 
 constexpr std::int64_t defaultChunkFrames = 512; // about 13 s of 44.1 kHz Layer III
+// The smallest chunk of the shrinking tail: each chunk costs a few frames decoded and dropped.
+constexpr std::int64_t smallestTailChunk = 2 * ChunkDecoder::alignment;
 constexpr auto pollInterval = std::chrono::milliseconds(10);
 
 // Bounds of the environment's settings: more threads than this only cost memory, and a chunk
@@ -89,6 +91,31 @@ std::optional<GaplessTrim> gaplessTrim(const std::filesystem::path& path, const 
     return trim;
 }
 
+std::int64_t alignUp(std::int64_t frames) {
+    return (frames + ChunkDecoder::alignment - 1) / ChunkDecoder::alignment *
+           ChunkDecoder::alignment;
+}
+
+// Where the chunks of `frames` frames begin, and the end. Chunks taken in turn by `threads`
+// threads from the front: of `largest` frames while much is left, then each a share of what
+// is left, so that no thread starts a long chunk while the others are about to run out of
+// work and the threads finish close together.
+std::vector<std::int64_t> chunkBounds(std::int64_t frames, std::int64_t largest, int threads) {
+    const std::int64_t smallest = std::min(largest, smallestTailChunk);
+    std::vector<std::int64_t> bounds{0};
+    for (std::int64_t at = 0; at < frames;) {
+        const std::int64_t left = frames - at;
+        std::int64_t count =
+            std::clamp(alignUp((left + 2 * threads - 1) / (2 * threads)), smallest, largest);
+        // No sliver after the last chunk, where the last one can take it.
+        if (left - count < smallest && left <= largest)
+            count = left;
+        at += count;
+        bounds.push_back(at);
+    }
+    return bounds;
+}
+
 } // namespace
 
 std::optional<ParallelDecodePlan> planParallelDecode(const std::filesystem::path& path,
@@ -107,8 +134,7 @@ std::optional<ParallelDecodePlan> planParallelDecode(const std::filesystem::path
                                         .value_or(std::min(cores, maxThreads)));
     plan.chunkFrames = environmentCount("SONABOX_DECODER_CHUNK_FRAMES", maxChunkFrames)
                            .value_or(defaultChunkFrames);
-    plan.chunkFrames = (plan.chunkFrames + ChunkDecoder::alignment - 1) / ChunkDecoder::alignment *
-                       ChunkDecoder::alignment;
+    plan.chunkFrames = alignUp(plan.chunkFrames);
     plan.priority = priority;
     if (plan.threads < 2)
         return std::nullopt;
@@ -127,13 +153,7 @@ std::optional<ParallelDecodePlan> planParallelDecode(const std::filesystem::path
         (plan.skip + plan.length + plan.index.samplesPerFrame - 1) / plan.index.samplesPerFrame;
     if (frames <= plan.chunkFrames)
         return std::nullopt;
-    // Chunks of one size, as many as give every thread the same share: a short last chunk or
-    // one chunk more than the others would leave one thread working alone at the end.
-    std::int64_t chunks = (frames + plan.chunkFrames - 1) / plan.chunkFrames;
-    chunks = (chunks + plan.threads - 1) / plan.threads * plan.threads;
-    const std::int64_t even = (frames + chunks - 1) / chunks;
-    plan.chunkFrames =
-        (even + ChunkDecoder::alignment - 1) / ChunkDecoder::alignment * ChunkDecoder::alignment;
+    plan.bounds = chunkBounds(frames, plan.chunkFrames, plan.threads);
     return plan;
 }
 
@@ -142,7 +162,7 @@ std::optional<ParallelDecodePlan> planParallelDecode(const std::filesystem::path
 struct ParallelPcmDecode::Chunk {
     std::int64_t first = 0;
     std::int64_t count = 0;
-    std::vector<std::int16_t> samples;
+    SampleBuffer buffer;
     std::atomic<std::int64_t> done{0};
     // Under mutex_.
     bool finished = false;
@@ -163,12 +183,11 @@ InputFile openInput(const std::filesystem::path& path) {
 
 ParallelPcmDecode::ParallelPcmDecode(const std::filesystem::path& path, ParallelDecodePlan plan)
     : plan_(std::move(plan)), file_(openInput(path)) {
-    const std::int64_t frames =
-        (plan_.skip + plan_.length + plan_.index.samplesPerFrame - 1) / plan_.index.samplesPerFrame;
-    chunks_ = (frames + plan_.chunkFrames - 1) / plan_.chunkFrames;
-    // The chunk being written waits for no one; one more may wait decoded behind the busy ones.
+    chunks_ = static_cast<std::int64_t>(plan_.bounds.size()) - 1;
+    // The chunk being written waits for no one; about one more may wait decoded behind the
+    // busy ones.
     const int threads = static_cast<int>(std::min<std::int64_t>(plan_.threads, chunks_));
-    maxInFlight_ = static_cast<std::size_t>(threads) + 1;
+    maxInFlightFrames_ = (threads + 1) * plan_.chunkFrames;
     try {
         for (int i = 0; i < threads; ++i)
             workers_.emplace_back(&ParallelPcmDecode::work, this);
@@ -196,41 +215,46 @@ void ParallelPcmDecode::stopWorkers() {
 void ParallelPcmDecode::work() {
     applyThreadPriority(plan_.priority);
     std::optional<ChunkDecoder> decoder;
-    const std::int64_t frames =
-        (plan_.skip + plan_.length + plan_.index.samplesPerFrame - 1) / plan_.index.samplesPerFrame;
     const std::size_t frameSamples = static_cast<std::size_t>(plan_.index.samplesPerFrame) *
                                      static_cast<std::size_t>(plan_.index.channels);
     for (;;) {
         Chunk* chunk = nullptr;
         {
             std::unique_lock lock(mutex_);
-            workerWake_.wait(lock, [this] {
-                return stop_ || nextChunk_ >= chunks_ || inFlight_.size() < maxInFlight_;
+            // The next chunk's frames, while there is one.
+            const auto nextFrames = [this] {
+                const auto next = static_cast<std::size_t>(nextChunk_);
+                return plan_.bounds[next + 1] - plan_.bounds[next];
+            };
+            workerWake_.wait(lock, [&] {
+                return stop_ || nextChunk_ >= chunks_ || inFlight_.empty() ||
+                       inFlightFrames_ + nextFrames() <= maxInFlightFrames_;
             });
             if (stop_ || nextChunk_ >= chunks_)
                 return;
-            auto next = std::make_unique<Chunk>();
-            next->first = nextChunk_ * plan_.chunkFrames;
-            next->count = std::min(plan_.chunkFrames, frames - next->first);
+            auto taken = std::make_unique<Chunk>();
+            taken->first = plan_.bounds[static_cast<std::size_t>(nextChunk_)];
+            taken->count = nextFrames();
             if (!spareBuffers_.empty()) {
-                next->samples = std::move(spareBuffers_.back());
+                taken->buffer = std::move(spareBuffers_.back());
                 spareBuffers_.pop_back();
             }
+            inFlightFrames_ += taken->count;
             ++nextChunk_;
-            chunk = next.get();
-            inFlight_.push_back(std::move(next));
+            chunk = taken.get();
+            inFlight_.push_back(std::move(taken));
         }
         int error = 0;
         try {
             if (!decoder)
                 decoder.emplace(file_, plan_.index);
-            chunk->samples.resize(static_cast<std::size_t>(plan_.chunkFrames) * frameSamples);
-            std::int16_t* out = chunk->samples.data();
-            std::int64_t done = 0;
-            decoder->decode(chunk->first, chunk->count, stop_, [&](const std::int16_t* samples) {
-                std::copy(samples, samples + frameSamples, out + done * frameSamples);
-                chunk->done.store(++done, std::memory_order_release);
-            });
+            // Every chunk fits a buffer of the largest one.
+            if (!chunk->buffer)
+                chunk->buffer = std::make_unique_for_overwrite<std::int16_t[]>(
+                    static_cast<std::size_t>(plan_.chunkFrames) * frameSamples);
+            decoder->decode(
+                chunk->first, chunk->count, stop_, chunk->buffer.get(),
+                [&](std::int64_t done) { chunk->done.store(done, std::memory_order_release); });
         } catch (const LibraryError& failure) {
             error = failure.code();
         } catch (...) {
@@ -257,7 +281,7 @@ bool ParallelPcmDecode::writeFrames(const Chunk& chunk, std::int64_t from, std::
     const std::size_t offset = static_cast<std::size_t>(begin - chunkStart) *
                                static_cast<std::size_t>(plan_.index.channels);
     written_ += end - begin;
-    return write(chunk.samples.data() + offset, static_cast<std::size_t>(end - begin));
+    return write(chunk.buffer.get() + offset, static_cast<std::size_t>(end - begin));
 }
 
 // What the writer sees of the oldest chunk in flight, read under the lock.
@@ -316,7 +340,8 @@ std::optional<ParallelPcmDecode::Result> ParallelPcmDecode::writeChunk(const Wri
 void ParallelPcmDecode::releaseFront() {
     {
         std::lock_guard lock(mutex_);
-        spareBuffers_.push_back(std::move(inFlight_.front()->samples));
+        inFlightFrames_ -= inFlight_.front()->count;
+        spareBuffers_.push_back(std::move(inFlight_.front()->buffer));
         inFlight_.pop_front();
     }
     workerWake_.notify_all();

@@ -23,7 +23,9 @@ struct ParallelDecodePlan {
     std::int64_t skip = 0;   // samples dropped at the start (the gapless trim)
     std::int64_t length = 0; // samples written
     int threads = 1;
-    std::int64_t chunkFrames = 0;
+    std::int64_t chunkFrames = 0; // the largest chunk
+    // Chunk i covers frames [bounds[i], bounds[i + 1]); the chunks shrink towards the end.
+    std::vector<std::int64_t> bounds;
     int priority = 0; // of the worker threads, as SetPriority takes it
 };
 
@@ -64,6 +66,8 @@ public:
 
 private:
     struct Chunk;
+    // Room for one chunk's samples, left uninitialised until decoded into.
+    using SampleBuffer = std::unique_ptr<std::int16_t[]>;
 
     void work();
     void stopWorkers();
@@ -82,14 +86,16 @@ private:
     ParallelDecodePlan plan_;
     InputFile file_;
     std::int64_t chunks_ = 0;
-    std::size_t maxInFlight_ = 0;
+    // Frames of the chunks in flight, and their bound.
+    std::int64_t inFlightFrames_ = 0;
+    std::int64_t maxInFlightFrames_ = 0;
 
     std::mutex mutex_;
     std::condition_variable workerWake_;
     std::condition_variable writerWake_;
     std::deque<std::unique_ptr<Chunk>> inFlight_; // oldest first
     // Sample buffers of written chunks, for the next ones: allocated once, so memory is flat.
-    std::vector<std::vector<std::int16_t>> spareBuffers_;
+    std::vector<SampleBuffer> spareBuffers_;
     std::int64_t nextChunk_ = 0;
     std::int64_t written_ = 0; // samples per channel handed to the writer
     std::atomic<bool> stop_{false};

@@ -156,8 +156,8 @@ void Player::startPlayback() {
                                                          decoder_->channels(), decoder_->tags());
     } else {
         soundSystem_.start();
-        playback->sound =
-            std::make_unique<SoundCardOutput>(soundDevice_, decoder_->rate(), decoder_->channels());
+        playback->sound = std::make_unique<SoundCardOutput>(soundSystem_.audio(), soundDevice_,
+                                                            decoder_->rate(), decoder_->channels());
         playback->sound->setPaused(false);
     }
     playback->first = startFrame_;

@@ -7,29 +7,31 @@ namespace mpegdll {
 SoundSystem::~SoundSystem() {
     if (!started_)
         return;
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    sdl_->quitSubSystem(SDL_INIT_AUDIO);
     // With nothing else of SDL in use, release its global state as well: this library may be
-    // unloaded next, and SDL with it.
-    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0)
-        SDL_Quit();
+    // unloaded next.
+    if (sdl_->wasInit(SDL_INIT_EVERYTHING) == 0)
+        sdl_->quit();
 }
 
 void SoundSystem::start() {
     if (started_)
         return;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0)
-            SDL_Quit();
+    if (!sdl_)
+        sdl_ = std::make_unique<SdlAudio>();
+    if (sdl_->initSubSystem(SDL_INIT_AUDIO) != 0) {
+        if (sdl_->wasInit(SDL_INIT_EVERYTHING) == 0)
+            sdl_->quit();
         throw LibraryError(MPEGDLL_ERR_OUTPUT);
     }
     started_ = true;
 }
 
-SoundCardOutput::SoundCardOutput(int deviceNumber, int rate, int channels)
-    : frameBytes_(sizeof(std::int16_t) * static_cast<std::size_t>(channels)) {
+SoundCardOutput::SoundCardOutput(const SdlAudio& sdl, int deviceNumber, int rate, int channels)
+    : sdl_(sdl), frameBytes_(sizeof(std::int16_t) * static_cast<std::size_t>(channels)) {
     const char* name = nullptr;
-    if (deviceNumber > 0 && deviceNumber - 1 < SDL_GetNumAudioDevices(0))
-        name = SDL_GetAudioDeviceName(deviceNumber - 1, 0);
+    if (deviceNumber > 0 && deviceNumber - 1 < sdl_.getNumAudioDevices(0))
+        name = sdl_.getAudioDeviceName(deviceNumber - 1, 0);
 
     SDL_AudioSpec wanted{};
     wanted.freq = rate;
@@ -38,29 +40,29 @@ SoundCardOutput::SoundCardOutput(int deviceNumber, int rate, int channels)
     wanted.samples = 2048;
     wanted.callback = nullptr;
     SDL_AudioSpec obtained{};
-    device_ = SDL_OpenAudioDevice(name, 0, &wanted, &obtained, 0);
+    device_ = sdl_.openAudioDevice(name, 0, &wanted, &obtained, 0);
     if (device_ == 0)
         throw LibraryError(MPEGDLL_ERR_OUTPUT);
 }
 
 SoundCardOutput::~SoundCardOutput() {
-    SDL_CloseAudioDevice(device_);
+    sdl_.closeAudioDevice(device_);
 }
 
 bool SoundCardOutput::queue(const std::int16_t* samples, std::size_t frames) {
-    return SDL_QueueAudio(device_, samples, static_cast<Uint32>(frames * frameBytes_)) == 0;
+    return sdl_.queueAudio(device_, samples, static_cast<Uint32>(frames * frameBytes_)) == 0;
 }
 
 std::size_t SoundCardOutput::queuedFrames() const {
-    return SDL_GetQueuedAudioSize(device_) / frameBytes_;
+    return sdl_.getQueuedAudioSize(device_) / frameBytes_;
 }
 
 void SoundCardOutput::setPaused(bool paused) {
-    SDL_PauseAudioDevice(device_, paused ? 1 : 0);
+    sdl_.pauseAudioDevice(device_, paused ? 1 : 0);
 }
 
 void SoundCardOutput::clear() {
-    SDL_ClearQueuedAudio(device_);
+    sdl_.clearQueuedAudio(device_);
 }
 
 } // namespace mpegdll

@@ -1,13 +1,14 @@
 #pragma once
 
-#include <SDL.h>
+#include "libs/mpegdll/src/sdl_audio.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace mpegdll {
 
-// SDL's audio subsystem, started on first use and released with this object.
+// SDL's audio subsystem, loaded and started on first use and released with this object.
 class SoundSystem {
 public:
     SoundSystem() = default;
@@ -17,8 +18,11 @@ public:
 
     // Throws LibraryError(MPEGDLL_ERR_OUTPUT) when no audio driver can be started.
     void start();
+    // SDL's functions, once started.
+    const SdlAudio& audio() const { return *sdl_; }
 
 private:
+    std::unique_ptr<SdlAudio> sdl_;
     bool started_ = false;
 };
 
@@ -28,7 +32,7 @@ class SoundCardOutput {
 public:
     // deviceNumber > 0 picks output device deviceNumber - 1 when it exists, else the default.
     // Throws LibraryError(MPEGDLL_ERR_OUTPUT) when no device opens.
-    SoundCardOutput(int deviceNumber, int rate, int channels);
+    SoundCardOutput(const SdlAudio& sdl, int deviceNumber, int rate, int channels);
     ~SoundCardOutput();
     SoundCardOutput(const SoundCardOutput&) = delete;
     SoundCardOutput& operator=(const SoundCardOutput&) = delete;
@@ -41,6 +45,7 @@ public:
     void clear();
 
 private:
+    const SdlAudio& sdl_;
     SDL_AudioDeviceID device_ = 0;
     std::size_t frameBytes_;
 };

@@ -10,9 +10,9 @@ namespace mpegdll {
 
 namespace {
 constexpr std::size_t bufferFrames = 16384;
-// The commit syncs the file; writing back every few MiB while the decode goes on leaves that
-// sync little to wait for.
-constexpr std::int64_t writeBackBytes = 4 << 20;
+// The commit syncs the file; writing back every MiB while the decode goes on leaves that sync
+// little to wait for (the last MiB at most, a few milliseconds of a disk's time).
+constexpr std::int64_t writeBackBytes = 1 << 20;
 } // namespace
 
 WavFileOutput::WavFileOutput(const std::string& path, int rate, int channels,

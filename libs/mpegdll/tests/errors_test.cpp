@@ -159,3 +159,15 @@ TEST(LibraryExports, ExactlyTheEntryPoints) {
                                      "GetCurrentPos", "GetLength",       "ResetPlayerMode",
                                      "Seek",          "SetSndDevice",    "LastError"}));
 }
+
+// SDL and the libraries beneath it (X11, Wayland, PulseAudio...) load only when the sound card
+// plays (the sound card tests); a program that decodes into files does not wait for them.
+TEST(LibraryLoading, BringsNoSoundLibrary) {
+    const TempDir dir;
+    run("ldd '" MPEGDLL_LIBRARY_PATH "' >" + quoted(dir / "libraries"));
+    std::ifstream libraries(dir / "libraries");
+    int count = 0;
+    for (std::string line; std::getline(libraries, line); ++count)
+        EXPECT_EQ(line.find("libSDL2"), std::string::npos) << line;
+    EXPECT_GT(count, 0);
+}
