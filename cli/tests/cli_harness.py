@@ -160,6 +160,24 @@ class CliTest(unittest.TestCase):
                               capture_output=True, text=True, errors="surrogateescape",
                               timeout=timeout)
 
+    def check_album_tracks(self, folder, names, titles, numbered=False):
+        """`folder` holds exactly the MP3s `names` of the album make_album made: each decodes to
+        its track's frames and all of them to the album's, each tagged with its title (and with
+        `numbered`, its number of the three)."""
+        self.assertEqual(sorted(os.listdir(folder)), names)
+        joined = 0
+        for i, name in enumerate(names):
+            frames = decoded_frames(os.path.join(folder, name), self.path("decoded.wav"))
+            end = ALBUM_STARTS[i + 1] if i + 1 < len(ALBUM_STARTS) else ALBUM_FRAMES
+            self.assertEqual(frames, end - ALBUM_STARTS[i], name)
+            joined += frames
+            if titles:
+                found = {k.lower(): v for k, v in format_tags(os.path.join(folder, name)).items()}
+                self.assertEqual(found["title"], titles[i])
+                if numbered:
+                    self.assertEqual(found["track"], f"{i + 1}/3")
+        self.assertEqual(joined, ALBUM_FRAMES)
+
     def start_cli(self, *args, program=CLI, **popen):
         """The program started in the test's folder, for a test that signals it."""
         return subprocess.Popen([program, *args], cwd=self.dir, env=self.env, **popen)
