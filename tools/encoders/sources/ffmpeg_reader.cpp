@@ -20,9 +20,9 @@ constexpr const char* kModuleFile = "libsonabox-ffmpeg.so";
 // is looked for there by its full path: dlopen by name would search the caller's RUNPATH, and
 // under a sanitizer the caller is the sanitizer's own interceptor.
 std::vector<std::filesystem::path> searchFolders() {
-    void* program = dlopen(nullptr, RTLD_NOW);
+    const std::unique_ptr<void, int (*)(void*)> program(dlopen(nullptr, RTLD_NOW), &dlclose);
     Dl_serinfo size{};
-    if (program == nullptr || dlinfo(program, RTLD_DI_SERINFOSIZE, &size) != 0) {
+    if (!program || dlinfo(program.get(), RTLD_DI_SERINFOSIZE, &size) != 0) {
         return {};
     }
     const std::unique_ptr<void, void (*)(void*)> buffer(::operator new(size.dls_size),
@@ -30,7 +30,7 @@ std::vector<std::filesystem::path> searchFolders() {
     auto* info = static_cast<Dl_serinfo*>(buffer.get());
     *info = size;
     std::vector<std::filesystem::path> folders;
-    if (dlinfo(program, RTLD_DI_SERINFO, info) == 0) {
+    if (dlinfo(program.get(), RTLD_DI_SERINFO, info) == 0) {
         for (unsigned i = 0; i < info->dls_cnt; ++i) {
             folders.emplace_back(info->dls_serpath[i].dls_name);
         }
