@@ -17,6 +17,7 @@
 #include <QThread>
 #include <QtDebug>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <future>
@@ -118,16 +119,27 @@ QString runFailure(const EncoderRun& run) {
     return reason;
 }
 
-// Waits for work on another thread while the windows keep repainting; input waits meanwhile.
-template <typename T> void waitResponsively(const std::future<T>& work) {
-    while (work.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+// Waits until `ended` reaches `count` while the windows keep repainting and the batch's programs
+// are taken the moment they end, so the next ones start at once; input waits meanwhile. Each
+// worker counts itself in and then posts an empty call, which wakes the loop.
+void waitResponsively(const std::atomic<std::size_t>& ended, std::size_t count) {
+    while (ended.load(std::memory_order_acquire) < count)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                        QEventLoop::WaitForMoreEvents);
 }
 
-template <typename T> T awaitResponsively(std::future<T>& work) {
-    waitResponsively(work);
-    return work.get();
-}
+// Counts a worker in as it ends, however it ends.
+struct WorkerEnd {
+    explicit WorkerEnd(std::atomic<std::size_t>& counter) : ended(counter) {}
+    WorkerEnd(const WorkerEnd&) = delete;
+    WorkerEnd& operator=(const WorkerEnd&) = delete;
+    ~WorkerEnd() {
+        ended.fetch_add(1, std::memory_order_release);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+    }
+    std::atomic<std::size_t>& ended;
+};
 
 std::filesystem::path fsPath(const QString& path) {
     return platform::toFsPath(path);
@@ -154,9 +166,13 @@ struct Album {
         // Each write waits mostly for the disk to sync it; several at once share the syncs.
         const std::size_t lanes = std::min<std::size_t>(outputs.size(), kAlbumWriters);
         std::vector<std::vector<std::pair<QString, QString>>> failed(lanes);
+        // Before the writers: each touches it until its thread ends.
+        std::atomic<std::size_t> ended = 0;
         std::vector<std::future<void>> writers;
         for (std::size_t lane = 0; lane < lanes; ++lane) {
-            writers.push_back(std::async(std::launch::async, [this, &gain, &failed, lane, lanes] {
+            writers.push_back(std::async(std::launch::async, [this, &gain, &failed, &ended, lane,
+                                                              lanes] {
+                const WorkerEnd end{ended};
                 for (std::size_t i = lane; i < outputs.size(); i += lanes) {
                     try {
                         writeAlbumGain(fsPath(outputs[i]), *gain);
@@ -166,8 +182,9 @@ struct Album {
                 }
             }));
         }
+        waitResponsively(ended, lanes);
         for (auto& writer : writers)
-            awaitResponsively(writer);
+            writer.get();
         std::vector<std::pair<QString, QString>> all;
         for (const auto& lane : failed)
             all.insert(all.end(), lane.begin(), lane.end());
