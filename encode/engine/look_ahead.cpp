@@ -22,6 +22,9 @@ namespace {
 
 thread_local const FileTurn* currentTurn = nullptr;
 
+// Programs started beyond the job slots, each waiting for one (fill).
+constexpr int kWaitingForSlot = 1;
+
 } // namespace
 
 FileTurn::FileTurn(LookAhead& runner, int index)
@@ -255,7 +258,10 @@ void LookAhead::fill() {
     int busy = 0;
     for (const Run& run : runs_)
         busy += coding(run) ? 1 : 0;
-    for (int i = current_ + 1; i < int(runs_.size()) && busy < settings_.programs; ++i) {
+    // One program more than there are slots: it starts up meanwhile and waits for a slot, which
+    // it takes the moment a program finishes coding, before this thread has even seen that.
+    const int most = settings_.programs + kWaitingForSlot;
+    for (int i = current_ + 1; i < int(runs_.size()) && busy < most; ++i) {
         if (!mayStart(i)) {
             // A file that waits here starts when the batch reaches it, whatever else runs then:
             // its core is kept for it, so that later files never crowd it out.
