@@ -2,18 +2,27 @@
 
 #include "encode/engine/encode_driver.h"
 #include "platform/paths.h"
+#include "platform/sync_files.h"
 #include "sync/engine/sync_driver.h"
 #include "sync/engine/sync_journal.h"
 
 #include <QString>
 
+#include <chrono>
 #include <map>
 #include <set>
+#include <vector>
 
 namespace mirror {
 
 // The encode batch's progress with the record kept beside it: a file's entry is added once its
 // MP3 is checked and on the disk, and dropped again should the album step then fail on it.
+//
+// The programs sync each MP3's data before they link it into place and leave its folder to be
+// synced. Syncing the folder for every file would keep the batch from starting the next
+// programs while the disk works, so the checked files wait here, at most about a second, and
+// their folders are synced once for all of them before their entries are added (record()).
+// A file whose entry a killed run never added is simply converted again.
 class RecordingProgress final : public encode::EncodeProgress {
 public:
     RecordingProgress(encode::EncodeProgress& shown, Journal& journal, const QString& destination,
@@ -33,11 +42,21 @@ public:
 
     void fileDone(const encode::EncodeFileResult& file) override;
 
+    // Syncs the waiting files' folders and adds their entries; called once the batch ends.
+    void record();
+
     QString options_;
     std::set<QString> spoiled_; // album folders where a file failed
 
 private:
-    void record(const encode::EncodeFileResult& file);
+    struct Checked {
+        const PlannedFile* planned;
+        QString output; // below the destination
+        platform::FileFacts facts;
+    };
+
+    void take(const encode::EncodeFileResult& file);
+    void recordWaiting();
 
     encode::EncodeProgress& shown_;
     Journal& journal_;
@@ -45,6 +64,8 @@ private:
     std::map<QString, const PlannedFile*> planned_;
     std::set<QString> recorded_;
     SyncResult& result_;
+    std::vector<Checked> waiting_;
+    std::chrono::steady_clock::time_point firstWaiting_;
 };
 
 } // namespace mirror

@@ -327,6 +327,7 @@ private:
                                     result_);
         recording.options_ = request_.options;
         const encode::EncodeBatchResult batch = encode::runEncodeBatch(request, recording);
+        recording.record();
         result_.interrupted = batch.cancelled && result_.stopReason.isEmpty();
         spoiled_.insert(recording.spoiled_.begin(), recording.spoiled_.end());
     }
