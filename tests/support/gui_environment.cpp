@@ -92,6 +92,10 @@ void TestWorld::installFromBuild(const QStringList& relativePaths) const {
         if (!QFile::copy(from, to))
             throw std::runtime_error("can't copy " + from.toStdString() + " (is it built?)");
     }
+    // The encoder programs load the FFmpeg reader's module from their program directory.
+    const QString module = QStringLiteral("/libsonabox-ffmpeg.so");
+    if (!QFileInfo::exists(programDir() + module))
+        QFile::link(QStringLiteral(SONABOX_PROGRAM_DIR) + module, programDir() + module);
 }
 
 app::TMainForm* TestWorld::start(const QString& pathToDll) {

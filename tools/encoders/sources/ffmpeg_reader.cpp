@@ -38,11 +38,23 @@ std::vector<std::filesystem::path> searchFolders() {
     return folders;
 }
 
-// The module in the first search folder that holds it; its bare name when none does (the
-// loader then says why it cannot be found).
+// The module beside the program, or one folder up for the programs in subfolders; else in the
+// first search folder that holds it (test programs elsewhere in the build); its bare name when
+// none does (the loader then says why it cannot be found). The encoder programs carry no RUNPATH:
+// with one, the loader tries each of its hardware-capability subfolders for every library at
+// every start, which a batch of short files pays once a file.
 std::string modulePath() {
-    for (const auto& folder : searchFolders()) {
-        std::error_code error;
+    std::error_code error;
+    std::vector<std::filesystem::path> folders;
+    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error) {
+        folders.push_back(program.parent_path());
+        folders.push_back(program.parent_path().parent_path());
+    }
+    for (auto& folder : searchFolders()) {
+        folders.push_back(std::move(folder));
+    }
+    for (const auto& folder : folders) {
         const auto file = folder / kModuleFile;
         if (std::filesystem::is_regular_file(file, error)) {
             return file.string();

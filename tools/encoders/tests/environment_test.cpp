@@ -88,8 +88,9 @@ TEST(Environment, ValuesOutOfRangeAreRefusedAndLeaveTheOutputAlone) {
             ASSERT_EQ(errorLines.size(), 1u) << result.err;
             EXPECT_NE(errorLines[0].find(c.refusal), std::string::npos) << errorLines[0];
             EXPECT_EQ(fileBytes(out), good);
-            EXPECT_EQ(work.entries(), (std::vector<std::string>{"codec", "fifo", "folder",
-                                                                "out.mp3", "slots", "song.wav"}));
+            EXPECT_EQ(work.entries(),
+                      (std::vector<std::string>{"codec", "fifo", "folder", "libsonabox-ffmpeg.so",
+                                                "out.mp3", "slots", "song.wav"}));
         }
     }
 }
