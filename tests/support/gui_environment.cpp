@@ -61,14 +61,14 @@ QString TestWorld::settingsFile() const {
 }
 
 QString TestWorld::makeDirectory(const QString& relative) const {
-    const QString path = folder_.filePath(relative);
+    QString path = folder_.filePath(relative);
     if (!QDir().mkpath(path))
         throw std::runtime_error("can't create " + path.toStdString());
     return path;
 }
 
 QString TestWorld::writeFile(const QString& relative, const QByteArray& content) const {
-    const QString path = folder_.filePath(relative);
+    QString path = folder_.filePath(relative);
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
@@ -77,7 +77,7 @@ QString TestWorld::writeFile(const QString& relative, const QByteArray& content)
 }
 
 QString TestWorld::soundToFile() const {
-    const QString path = folder_.filePath(QStringLiteral("sound.raw"));
+    QString path = folder_.filePath(QStringLiteral("sound.raw"));
     qputenv("SDL_AUDIODRIVER", "disk");
     qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(path));
     return path;
