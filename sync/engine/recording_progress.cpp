@@ -28,11 +28,21 @@ bool diskFull(const QString& reason) {
 
 void RecordingProgress::fileDone(const encode::EncodeFileResult& file) {
     shown_.fileDone(file);
-    // The batch goes on past this call: a record that cannot be written stops the sync here.
-    try {
+    stopOnFailure([&] {
         take(file);
         if (!waiting_.empty() && std::chrono::steady_clock::now() - firstWaiting_ >= kMostWait)
             recordWaiting();
+    });
+}
+
+void RecordingProgress::record() {
+    stopOnFailure([&] { recordWaiting(); });
+}
+
+void RecordingProgress::stopOnFailure(const std::function<void()>& work) {
+    // The batch goes on past these calls: a record that cannot be written stops the sync here.
+    try {
+        work();
     } catch (const std::system_error& error) {
         ++result_.counts.failed;
         result_.stopReason = platform::textFromBytes(error.what());
@@ -52,7 +62,8 @@ void RecordingProgress::take(const encode::EncodeFileResult& file) {
         }
         if (waiting_.empty())
             firstWaiting_ = std::chrono::steady_clock::now();
-        waiting_.push_back({&planned, file.output.mid(destination_.size()), *facts});
+        waiting_.push_back({&planned, file.output.mid(destination_.size()),
+                            QFileInfo(file.output).path(), *facts});
         ++result_.counts.converted;
     } else if (again) {
         // Its entry is added first, so that dropping it holds.
@@ -71,19 +82,10 @@ void RecordingProgress::take(const encode::EncodeFileResult& file) {
     }
 }
 
-void RecordingProgress::record() {
-    try {
-        recordWaiting();
-    } catch (const std::system_error& error) {
-        ++result_.counts.failed;
-        result_.stopReason = platform::textFromBytes(error.what());
-    }
-}
-
 void RecordingProgress::recordWaiting() {
     std::set<QString> folders;
     for (const Checked& file : waiting_)
-        folders.insert(QFileInfo(destination_ + file.output).path());
+        folders.insert(file.folder);
     std::set<QString> failedFolders;
     for (const QString& folder : folders) {
         if (!platform::syncFolder(folder))
@@ -91,7 +93,7 @@ void RecordingProgress::recordWaiting() {
     }
     for (const Checked& file : std::exchange(waiting_, {})) {
         const PlannedFile& planned = *file.planned;
-        if (failedFolders.count(QFileInfo(destination_ + file.output).path()) > 0) {
+        if (failedFolders.count(file.folder) > 0) {
             --result_.counts.converted;
             ++result_.counts.failed;
             continue;

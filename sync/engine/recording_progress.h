@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <set>
 #include <vector>
@@ -52,11 +53,14 @@ private:
     struct Checked {
         const PlannedFile* planned;
         QString output; // below the destination
+        QString folder; // the MP3's folder, whole
         platform::FileFacts facts;
     };
 
     void take(const encode::EncodeFileResult& file);
     void recordWaiting();
+    // Runs the work; a record that cannot be written stops the sync with the reason.
+    void stopOnFailure(const std::function<void()>& work);
 
     encode::EncodeProgress& shown_;
     Journal& journal_;
